@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Tarnquill needs to build and test, only those missing.
+# Quiet when everything is present. Run as root.
+set -euo pipefail
+packages=(
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  qt6-base-dev libcurl4-openssl-dev libssl-dev libicu-dev libxml2-dev libzip-dev
+  libcpp-httplib-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
+  lhasa microsocks python3 python3-pyftpdlib openssl ca-certificates
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi

@@ -1,0 +1,64 @@
+// A scripted dialog service for tests: answers are queued in advance, every question is recorded
+// together with the thread it was asked on.
+#pragma once
+
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/dialog_service.h"
+
+namespace tq::test {
+
+class TFakeDialogService : public IDialogService {
+ public:
+  struct Asked {
+    std::string kind;  // "message", "login", "folder", "save"
+    std::string text;  // message text, login caption, title
+    std::thread::id thread;
+  };
+
+  // Scripted answers, taken in order; when a queue is empty the answer is "cancel".
+  std::deque<int> messageAnswers;
+  std::deque<TLoginAnswer> loginAnswers;
+  std::deque<std::string> folderAnswers;
+  std::deque<std::string> saveAnswers;
+
+  std::vector<Asked> Questions() const {
+    std::lock_guard lock(m_mutex);
+    return m_asked;
+  }
+
+  int ShowMessageDlg(const std::string& text, TMsgDlgIcon, unsigned, const std::string&,
+                     int) override {
+    return Take(messageAnswers, "message", text, int(mrCancel));
+  }
+  TLoginAnswer PromptLogin(const TLoginRequest& request) override {
+    return Take(loginAnswers, "login", request.Caption, TLoginAnswer{});
+  }
+  std::string BrowseForFolder(const std::string& title, int) override {
+    return Take(folderAnswers, "folder", title, std::string());
+  }
+  std::string PromptSaveFile(const std::string& title, const std::string&,
+                             const std::string&) override {
+    return Take(saveAnswers, "save", title, std::string());
+  }
+
+ private:
+  template <class T>
+  T Take(std::deque<T>& answers, const char* kind, const std::string& text, T fallback) {
+    std::lock_guard lock(m_mutex);
+    m_asked.push_back({kind, text, std::this_thread::get_id()});
+    if (answers.empty()) return fallback;
+    T answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+
+  mutable std::mutex m_mutex;
+  std::vector<Asked> m_asked;
+};
+
+}  // namespace tq::test
