@@ -1,0 +1,188 @@
+// String list with incrementally maintained line and name indexes.
+#include "foundation/hashed_string_list.h"
+
+#include <stdexcept>
+
+namespace tq {
+
+std::string UpperCase1252(std::string_view text) {
+  std::string out(text);
+  for (char& ch : out) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
+      ch = static_cast<char>(c - 0x20);
+    } else if (c == 0x9A || c == 0x9C || c == 0x9E) {  // s, oe, z with caron / ligature
+      ch = static_cast<char>(c - 0x10);
+    } else if (c == 0xFF) {  // y with diaeresis
+      ch = static_cast<char>(0x9F);
+    }
+  }
+  return out;
+}
+
+void TStringHash::Add(std::string key, TItem* item) {
+  m_chains.emplace(std::move(key), item);
+}
+
+void TStringHash::Remove(const std::string& key, const TItem* item) {
+  auto [first, last] = m_chains.equal_range(key);
+  for (auto it = first; it != last; ++it) {
+    if (it->second == item) {
+      m_chains.erase(it);
+      return;
+    }
+  }
+}
+
+THashedStringList::~THashedStringList() = default;
+
+const std::string& THashedStringList::Strings(int index) const {
+  return m_items.at(static_cast<size_t>(index))->text;
+}
+
+TStringListObject* THashedStringList::Objects(int index) const {
+  return m_items.at(static_cast<size_t>(index))->object.get();
+}
+
+std::string THashedStringList::Fold(std::string_view text) const {
+  return m_caseSensitive ? std::string(text) : UpperCase1252(text);
+}
+
+std::string_view THashedStringList::NameOf(std::string_view line) {
+  const auto eq = line.find('=');
+  return eq == std::string_view::npos ? std::string_view() : line.substr(0, eq);
+}
+
+void THashedStringList::IndexItem(TStringHash::TItem* item) {
+  if (m_valueHashBuilt) m_valueHash.Add(Fold(item->text), item);
+  if (m_nameHashBuilt) {
+    const auto name = NameOf(item->text);
+    if (!name.empty()) m_nameHash.Add(Fold(name), item);
+  }
+}
+
+void THashedStringList::UnindexItem(const TStringHash::TItem* item) {
+  if (m_valueHashBuilt) m_valueHash.Remove(Fold(item->text), item);
+  if (m_nameHashBuilt) {
+    const auto name = NameOf(item->text);
+    if (!name.empty()) m_nameHash.Remove(Fold(name), item);
+  }
+}
+
+void THashedStringList::EnsureIndex(bool names) const {
+  bool& built = names ? m_nameHashBuilt : m_valueHashBuilt;
+  if (built) return;
+  TStringHash& hash = names ? m_nameHash : m_valueHash;
+  hash.Clear();
+  for (const auto& item : m_items) {
+    if (!names) {
+      hash.Add(Fold(item->text), item.get());
+    } else if (const auto name = NameOf(item->text); !name.empty()) {
+      hash.Add(Fold(name), item.get());
+    }
+  }
+  built = true;
+}
+
+int THashedStringList::PositionOf(const TStringHash::TItem* item) const {
+  if (item->position >= m_validPositions) {
+    for (size_t i = static_cast<size_t>(m_validPositions); i < m_items.size(); ++i) {
+      m_items[i]->position = static_cast<int>(i);
+    }
+    m_validPositions = Count();
+  }
+  return item->position;
+}
+
+int THashedStringList::Find(const TStringHash& hash, const std::string& key) const {
+  int best = -1;
+  hash.ForEach(key, [&](const TStringHash::TItem* item) {
+    const int pos = PositionOf(item);
+    if (pos > best) best = pos;
+  });
+  return best;
+}
+
+int THashedStringList::IndexOf(std::string_view text) const {
+  EnsureIndex(false);
+  return Find(m_valueHash, Fold(text));
+}
+
+int THashedStringList::IndexOfName(std::string_view name) const {
+  if (name.empty()) return -1;
+  EnsureIndex(true);
+  return Find(m_nameHash, Fold(name));
+}
+
+void THashedStringList::ShiftedFrom(int index) {
+  if (index < m_validPositions) m_validPositions = index;
+}
+
+int THashedStringList::Add(std::string text, std::unique_ptr<TStringListObject> object) {
+  const int index = Count();
+  Insert(index, std::move(text), std::move(object));
+  return index;
+}
+
+void THashedStringList::Insert(int index, std::string text,
+                               std::unique_ptr<TStringListObject> object) {
+  if (index < 0 || index > Count()) throw std::out_of_range("string list index out of bounds");
+  auto item = std::make_unique<TStringHash::TItem>();
+  item->text = std::move(text);
+  item->object = std::move(object);
+  item->position = index;
+  auto* raw = item.get();
+  const bool atEnd = index == Count();
+  m_items.insert(m_items.begin() + index, std::move(item));
+  if (atEnd && m_validPositions == index) {
+    ++m_validPositions;
+  } else {
+    ShiftedFrom(index);
+  }
+  IndexItem(raw);
+}
+
+void THashedStringList::Put(int index, std::string text) {
+  auto* item = m_items.at(static_cast<size_t>(index)).get();
+  UnindexItem(item);
+  item->text = std::move(text);
+  IndexItem(item);
+}
+
+void THashedStringList::Delete(int index) {
+  const auto at = static_cast<size_t>(index);
+  if (index < 0 || at >= m_items.size()) {
+    throw std::out_of_range("string list index out of bounds");
+  }
+  UnindexItem(m_items[at].get());
+  m_items.erase(m_items.begin() + index);
+  ShiftedFrom(index);
+}
+
+void THashedStringList::Clear() {
+  m_valueHash.Clear();
+  m_nameHash.Clear();
+  m_items.clear();
+  m_validPositions = 0;
+}
+
+std::string THashedStringList::Names(int index) const {
+  return std::string(NameOf(Strings(index)));
+}
+
+std::string THashedStringList::ValueFromIndex(int index) const {
+  const std::string& line = Strings(index);
+  const auto eq = line.find('=');
+  return eq == std::string::npos ? std::string() : line.substr(eq + 1);
+}
+
+void THashedStringList::SetCaseSensitive(bool value) {
+  if (value == m_caseSensitive) return;
+  m_caseSensitive = value;
+  m_valueHash.Clear();
+  m_nameHash.Clear();
+  m_valueHashBuilt = false;
+  m_nameHashBuilt = false;
+}
+
+}  // namespace tq
