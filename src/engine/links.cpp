@@ -10,6 +10,11 @@
 namespace tq {
 namespace {
 
+// StripUrlQuery without a copy: the address up to its first "?" or "#".
+std::string_view WithoutQuery(std::string_view url) {
+  return url.substr(0, std::min(url.find('?'), url.find('#')));
+}
+
 [[noreturn]] void IndexError(int index) {
   throw EVornError("List index out of bounds (" + std::to_string(index) + ")");
 }
@@ -30,66 +35,32 @@ bool TVornBaseLinks::Holds(const TVornLink& link, int64_t seq) const {
   return link.Owner() == this && link.m_seq == seq;
 }
 
-void TVornBaseLinks::Insert(TIndex& index, std::string_view key, int64_t seq) {
-  auto it = index.find(key);
-  if (it == index.end()) it = index.emplace(std::string(key), TSeqs{}).first;
-  auto& seqs = it->second.seqs;
-  // Appends carry the highest number; only a re-indexed link lands in the middle.
-  if (seqs.empty() || seqs.back() < seq)
-    seqs.push_back(seq);
-  else
-    seqs.insert(std::lower_bound(seqs.begin() + it->second.head, seqs.end(), seq), seq);
+std::string_view TVornBaseLinks::ExactKey(const void* list, int64_t seq, int role) {
+  const auto& self = *static_cast<const TVornBaseLinks*>(list);
+  const TEntry& entry = self.m_items[static_cast<size_t>(seq - self.m_firstSeq)];
+  return role == kMailRole ? entry.mail : entry.url;
 }
 
-void TVornBaseLinks::Remove(TIndex& index, std::string_view key, int64_t seq) {
-  auto it = index.find(key);
-  if (it == index.end()) return;
-  TSeqs& group = it->second;
-  if (group.seqs[group.head] == seq) {
-    ++group.head;
-  } else {
-    auto pos = std::lower_bound(group.seqs.begin() + group.head, group.seqs.end(), seq);
-    if (pos == group.seqs.end() || *pos != seq) return;
-    group.seqs.erase(pos);
-  }
-  if (group.head == group.seqs.size()) {
-    index.erase(it);
-  } else if (group.head >= 16 && group.head * 2 >= group.seqs.size()) {
-    group.seqs.erase(group.seqs.begin(), group.seqs.begin() + group.head);
-    group.head = 0;
-  }
-}
-
-void TVornBaseLinks::Renumber(TIndex& index, std::string_view key, int64_t seq) {
-  auto it = index.find(key);
-  if (it == index.end()) return;
-  auto& group = it->second;
-  auto pos = std::lower_bound(group.seqs.begin() + group.head, group.seqs.end(), seq);
-  // The number below seq is free (its link was just deleted), so the order stays ascending.
-  if (pos != group.seqs.end() && *pos == seq) --*pos;
-}
-
-int64_t TVornBaseLinks::First(const TIndex& index, std::string_view key) {
-  auto it = index.find(key);
-  return it == index.end() ? -1 : it->second.seqs[it->second.head];
+std::string_view TVornBaseLinks::QueryLessKey(const void* list, int64_t seq, int role) {
+  return WithoutQuery(ExactKey(list, seq, role));
 }
 
 void TVornBaseLinks::IndexEntry(const TEntry& entry, int64_t seq) {
-  if (!entry.url.empty()) Insert(m_byUrl, entry.url, seq);
-  if (!entry.mail.empty()) Insert(m_byMail, entry.mail, seq);
-  const std::string url = entry.url.empty() ? std::string() : StripUrlQuery(entry.url);
-  const std::string mail = entry.mail.empty() ? std::string() : StripUrlQuery(entry.mail);
-  if (!entry.url.empty()) Insert(m_byQueryLess, url, seq);
-  if (!entry.mail.empty() && (entry.url.empty() || mail != url)) Insert(m_byQueryLess, mail, seq);
+  if (!entry.url.empty()) {
+    m_exact.Insert(seq, kUrlRole, entry.url);
+    m_queryLess.Insert(seq, kUrlRole, WithoutQuery(entry.url));
+  }
+  if (!entry.mail.empty()) {
+    m_exact.Insert(seq, kMailRole, entry.mail);
+    m_queryLess.Insert(seq, kMailRole, WithoutQuery(entry.mail));
+  }
 }
 
-void TVornBaseLinks::UnindexEntry(const TEntry& entry, int64_t seq) {
-  if (!entry.url.empty()) Remove(m_byUrl, entry.url, seq);
-  if (!entry.mail.empty()) Remove(m_byMail, entry.mail, seq);
-  const std::string url = entry.url.empty() ? std::string() : StripUrlQuery(entry.url);
-  const std::string mail = entry.mail.empty() ? std::string() : StripUrlQuery(entry.mail);
-  if (!entry.url.empty()) Remove(m_byQueryLess, url, seq);
-  if (!entry.mail.empty() && (entry.url.empty() || mail != url)) Remove(m_byQueryLess, mail, seq);
+void TVornBaseLinks::UnindexEntry(int64_t seq) {
+  for (int role : {kUrlRole, kMailRole}) {
+    m_exact.Remove(seq, role);
+    m_queryLess.Remove(seq, role);
+  }
 }
 
 int64_t TVornBaseLinks::Append(TVornLinkPtr link) {
@@ -100,8 +71,10 @@ int64_t TVornBaseLinks::Append(TVornLinkPtr link) {
   const int64_t seq = m_firstSeq + static_cast<int64_t>(m_items.size());
   entry.link->m_owner.store(this, std::memory_order_release);
   entry.link->m_seq = seq;
-  IndexEntry(entry, seq);
   m_items.push_back(std::move(entry));
+  m_exact.PushBack();
+  m_queryLess.PushBack();
+  IndexEntry(m_items.back(), seq);
   m_count.store(static_cast<int>(m_items.size()), std::memory_order_release);
   return seq;
 }
@@ -111,7 +84,7 @@ void TVornBaseLinks::Relink(TVornLink& link) {
   std::string url = link.GetUrl();
   std::string mail = link.GetMailAddress();
   if (url == entry.url && mail == entry.mail) return;
-  UnindexEntry(entry, link.m_seq);
+  UnindexEntry(link.m_seq);
   entry.url = std::move(url);
   entry.mail = std::move(mail);
   IndexEntry(entry, link.m_seq);
@@ -131,25 +104,20 @@ void TVornBaseLinks::Delete(int index) {
   TVornWriteGuard guard(m_lock);
   if (index < 0 || index >= static_cast<int>(m_items.size())) IndexError(index);
   const int64_t seq = m_firstSeq + index;
-  TEntry& entry = m_items[static_cast<size_t>(index)];
-  UnindexEntry(entry, seq);
-  TVornLinkPtr link = std::move(entry.link);
+  UnindexEntry(seq);
+  TVornLinkPtr link = std::move(m_items[static_cast<size_t>(index)].link);
   if (index == 0) {
     m_items.pop_front();
+    m_exact.PopFront();
+    m_queryLess.PopFront();
     ++m_firstSeq;
   } else {
     m_items.erase(m_items.begin() + index);
+    m_exact.Erase(seq);
+    m_queryLess.Erase(seq);
     for (size_t i = static_cast<size_t>(index); i < m_items.size(); ++i) {
-      TEntry& later = m_items[i];
-      const int64_t old = m_firstSeq + static_cast<int64_t>(i) + 1;
-      if (!later.url.empty()) Renumber(m_byUrl, later.url, old);
-      if (!later.mail.empty()) Renumber(m_byMail, later.mail, old);
-      const std::string url = later.url.empty() ? std::string() : StripUrlQuery(later.url);
-      const std::string mail = later.mail.empty() ? std::string() : StripUrlQuery(later.mail);
-      if (!later.url.empty()) Renumber(m_byQueryLess, url, old);
-      if (!later.mail.empty() && (later.url.empty() || mail != url))
-        Renumber(m_byQueryLess, mail, old);
-      if (Holds(*later.link, old)) later.link->m_seq = old - 1;
+      TVornLink& later = *m_items[i].link;
+      if (Holds(later, m_firstSeq + static_cast<int64_t>(i) + 1)) --later.m_seq;
     }
   }
   m_count.store(static_cast<int>(m_items.size()), std::memory_order_release);
@@ -206,18 +174,13 @@ int TVornBaseLinks::IndexOfUrl(TLinkKind kind, std::string_view url) const {
     }
     return -1;
   }
-  return ToIndex(First(mail ? m_byMail : m_byUrl, url));
+  return ToIndex(m_exact.First(url, mail ? kMailRole : kUrlRole));
 }
 
 int TVornBaseLinks::FindUrl(int mode, std::string_view url) const {
   TVornReadGuard guard(m_lock);
-  if (mode != kFindExact) return ToIndex(First(m_byQueryLess, StripUrlQuery(url)));
-  if (url.empty()) return -1;
-  const int64_t byUrl = First(m_byUrl, url);
-  const int64_t byMail = First(m_byMail, url);
-  if (byUrl < 0) return ToIndex(byMail);
-  if (byMail < 0) return ToIndex(byUrl);
-  return ToIndex(std::min(byUrl, byMail));
+  if (mode != kFindExact) return ToIndex(m_queryLess.First(WithoutQuery(url)));
+  return url.empty() ? -1 : ToIndex(m_exact.First(url));
 }
 
 void TVornLevelLinks::SetLevel(int32_t level) {

@@ -19,9 +19,9 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "engine/address_index.h"
 #include "engine/link.h"
 #include "foundation/rw_lock.h"
 
@@ -96,25 +96,14 @@ class TVornBaseLinks {
     std::string mail;
   };
 
-  // Positions (sequence numbers) of the links sharing one key, ascending; removing the lowest is
-  // O(1) amortised.
-  struct TSeqs {
-    std::vector<int64_t> seqs;
-    size_t head = 0;
-  };
-  struct THash {
-    using is_transparent = void;
-    size_t operator()(std::string_view s) const { return std::hash<std::string_view>()(s); }
-  };
-  using TIndex = std::unordered_map<std::string, TSeqs, THash, std::equal_to<>>;
-
-  static void Insert(TIndex& index, std::string_view key, int64_t seq);
-  static void Remove(TIndex& index, std::string_view key, int64_t seq);
-  static void Renumber(TIndex& index, std::string_view key, int64_t seq);  // seq -> seq - 1
-  static int64_t First(const TIndex& index, std::string_view key);         // -1 when absent
+  // Index roles of a position: its absolute address and its mail address.
+  static constexpr int kUrlRole = 0;
+  static constexpr int kMailRole = 1;
+  static std::string_view ExactKey(const void* list, int64_t seq, int role);
+  static std::string_view QueryLessKey(const void* list, int64_t seq, int role);
 
   void IndexEntry(const TEntry& entry, int64_t seq);
-  void UnindexEntry(const TEntry& entry, int64_t seq);
+  void UnindexEntry(int64_t seq);
   int ToIndex(int64_t seq) const { return seq < 0 ? -1 : static_cast<int>(seq - m_firstSeq); }
   int64_t Append(TVornLinkPtr link);  // under the write lock
   void Relink(TVornLink& link);       // re-index a held link whose address may have changed
@@ -124,9 +113,8 @@ class TVornBaseLinks {
   std::deque<TEntry> m_items;
   int64_t m_firstSeq = 0;  // sequence number of m_items.front(); index = seq - m_firstSeq
   std::atomic<int> m_count{0};
-  TIndex m_byUrl;
-  TIndex m_byMail;
-  TIndex m_byQueryLess;  // non-empty addresses and mail addresses without their query
+  TAddressIndex m_exact{&ExactKey, this};          // non-empty addresses and mail addresses
+  TAddressIndex m_queryLess{&QueryLessKey, this};  // the same without "?query" and "#fragment"
 };
 
 // The links found on one page; every link added takes the list's level.
