@@ -21,10 +21,10 @@ void TAddressIndex::PopFront() {
 
 void TAddressIndex::Erase(int64_t seq) {
   m_nodes.erase(m_nodes.begin() + (seq - m_firstSeq));
-  // Every node id of a later position drops by two (one position); the chains keep their order.
-  const int64_t limit = seq * 2 + 1;
+  // Every node id of a later position drops by one position; the chains keep their order.
+  const int64_t limit = seq * 4 + 3;
   auto shift = [limit](int64_t& id) {
-    if (id > limit) id -= 2;
+    if (id > limit) id -= 4;
   };
   for (auto& nodes : m_nodes) {
     for (auto& node : nodes) {
@@ -32,13 +32,9 @@ void TAddressIndex::Erase(int64_t seq) {
       shift(node.next);
     }
   }
-  for (auto& slot : m_slots) shift(slot.head);
-}
-
-void TAddressIndex::Clear() {
-  m_nodes.clear();
-  m_slots.clear();
-  m_used = 0;
+  for (auto& slot : m_slots) {
+    for (auto& head : slot.head) shift(head);
+  }
 }
 
 size_t TAddressIndex::FindSlot(std::string_view key, uint64_t hash) const {
@@ -46,29 +42,30 @@ size_t TAddressIndex::FindSlot(std::string_view key, uint64_t hash) const {
   const size_t mask = m_slots.size() - 1;
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     const TSlot& slot = m_slots[i];
-    if (slot.head < 0) return SIZE_MAX;
-    if (slot.hash == hash && KeyOfNode(slot.head) == key) return i;
+    if (slot.Free()) return SIZE_MAX;
+    if (slot.hash == hash && KeyOfSlot(slot) == key) return i;
   }
 }
 
 size_t TAddressIndex::FindSlotOfHead(uint64_t hash, int64_t id) const {
   const size_t mask = m_slots.size() - 1;
+  const int family = Family(id);
   for (size_t i = hash & mask;; i = (i + 1) & mask) {
     const TSlot& slot = m_slots[i];
-    if (slot.head < 0) return SIZE_MAX;  // cannot happen while the index is consistent
-    if (slot.hash == hash && slot.head == id) return i;
+    if (slot.Free()) return SIZE_MAX;  // cannot happen while the index is consistent
+    if (slot.hash == hash && slot.head[family] == id) return i;
   }
 }
 
 void TAddressIndex::Grow() {
-  decltype(m_slots) old;
+  std::vector<TSlot> old;
   old.swap(m_slots);
   m_slots.assign(old.empty() ? 16 : old.size() * 2, TSlot{});
   const size_t mask = m_slots.size() - 1;
   for (const TSlot& slot : old) {
-    if (slot.head < 0) continue;
+    if (slot.Free()) continue;
     size_t i = slot.hash & mask;
-    while (m_slots[i].head >= 0) i = (i + 1) & mask;
+    while (!m_slots[i].Free()) i = (i + 1) & mask;
     m_slots[i] = slot;
   }
 }
@@ -76,7 +73,7 @@ void TAddressIndex::Grow() {
 // Backward-shift deletion keeps every probe sequence unbroken without tombstones.
 void TAddressIndex::FreeSlot(size_t hole) {
   const size_t mask = m_slots.size() - 1;
-  for (size_t j = (hole + 1) & mask; m_slots[j].head >= 0; j = (j + 1) & mask) {
+  for (size_t j = (hole + 1) & mask; !m_slots[j].Free(); j = (j + 1) & mask) {
     const size_t home = m_slots[j].hash & mask;
     // Move j into the hole unless its home lies cyclically in (hole, j].
     const bool stays = hole <= j ? (home > hole && home <= j) : (home > hole || home <= j);
@@ -89,38 +86,42 @@ void TAddressIndex::FreeSlot(size_t hole) {
   --m_used;
 }
 
-void TAddressIndex::Insert(int64_t seq, int role, std::string_view key) {
-  const int64_t id = seq * 2 + role;
-  if (Node(id).prev != kAbsent) Remove(seq, role);
-  const uint64_t hash = Hash(key);
+void TAddressIndex::Insert(int64_t seq, int channel, std::string_view key, uint64_t hash) {
+  const int64_t id = seq * 4 + channel;
+  const int family = channel >> 1;
+  if (Node(id).prev != kAbsent) Remove(seq, channel, Hash(KeyOfNode(id)));
   TNode& node = Node(id);
-  const size_t found = FindSlot(key, hash);
+  size_t found = FindSlot(key, hash);
   if (found == SIZE_MAX) {
     if ((m_used + 1) * 2 > m_slots.size()) Grow();
     const size_t mask = m_slots.size() - 1;
-    size_t i = hash & mask;
-    while (m_slots[i].head >= 0) i = (i + 1) & mask;
-    m_slots[i] = TSlot{hash, id};
+    found = hash & mask;
+    while (!m_slots[found].Free()) found = (found + 1) & mask;
+    m_slots[found].hash = hash;
     ++m_used;
+  }
+  TSlot& slot = m_slots[found];
+  int64_t& first = slot.head[family];
+  if (first < 0) {
+    first = id;
     node.prev = id;  // its own tail
     node.next = -1;
     return;
   }
-  TSlot& slot = m_slots[found];
-  TNode& head = Node(slot.head);
+  TNode& head = Node(first);
   const int64_t tail = head.prev;
   if (id > tail) {  // the usual case: a new link at the back of the list
     Node(tail).next = id;
     node.prev = tail;
     node.next = -1;
     head.prev = id;
-  } else if (id < slot.head) {
+  } else if (id < first) {
     node.prev = tail;
-    node.next = slot.head;
+    node.next = first;
     head.prev = id;
-    slot.head = id;
+    first = id;
   } else {  // a re-indexed link inside the chain
-    int64_t after = slot.head;
+    int64_t after = first;
     while (Node(after).next < id) after = Node(after).next;
     const int64_t before = Node(after).next;
     node.prev = after;
@@ -130,39 +131,38 @@ void TAddressIndex::Insert(int64_t seq, int role, std::string_view key) {
   }
 }
 
-void TAddressIndex::Remove(int64_t seq, int role) {
-  const int64_t id = seq * 2 + role;
+void TAddressIndex::Remove(int64_t seq, int channel, uint64_t hash) {
+  const int64_t id = seq * 4 + channel;
   TNode& node = Node(id);
   if (node.prev == kAbsent) return;
+  const int family = channel >> 1;
   // Only the head's prev (the tail) does not point back at it.
   const bool isHead = node.prev == id || Node(node.prev).next != id;
   if (isHead) {
-    const size_t i = FindSlotOfHead(Hash(KeyOfNode(id)), id);
-    if (node.next < 0) {
-      if (i != SIZE_MAX) FreeSlot(i);
-    } else {
-      Node(node.next).prev = node.prev;
-      if (i != SIZE_MAX) m_slots[i].head = node.next;
+    const size_t i = FindSlotOfHead(hash, id);
+    if (node.next >= 0) Node(node.next).prev = node.prev;
+    if (i != SIZE_MAX) {
+      m_slots[i].head[family] = node.next;
+      if (m_slots[i].Free()) FreeSlot(i);
     }
   } else {
     Node(node.prev).next = node.next;
     if (node.next >= 0) {
       Node(node.next).prev = node.prev;
     } else {  // the tail: the head must learn the new tail
-      const std::string_view key = KeyOfNode(id);
-      const size_t i = FindSlot(key, Hash(key));
-      if (i != SIZE_MAX) Node(m_slots[i].head).prev = node.prev;
+      const size_t i = FindSlot(KeyOfNode(id), hash);
+      if (i != SIZE_MAX) Node(m_slots[i].head[family]).prev = node.prev;
     }
   }
   node.prev = kAbsent;
   node.next = -1;
 }
 
-int64_t TAddressIndex::First(std::string_view key, int role) const {
+int64_t TAddressIndex::First(std::string_view key, int family, int role) const {
   const size_t i = FindSlot(key, Hash(key));
   if (i == SIZE_MAX) return -1;
-  for (int64_t id = m_slots[i].head; id >= 0; id = Node(id).next) {
-    if (role < 0 || (id & 1) == role) return id >> 1;
+  for (int64_t id = m_slots[i].head[family]; id >= 0; id = Node(id).next) {
+    if (role < 0 || (id & 1) == role) return id >> 2;
   }
   return -1;
 }

@@ -1,12 +1,15 @@
-// The address index of a link list: maps an address to the positions of the links that carry it,
-// in ascending order, so "the first link with this address" is one probe. Positions are the
-// list's sequence numbers; every position has two roles (its absolute address and its mail
-// address), each indexed under at most one key. Keys are not stored: the index asks the list
-// for the key of a position when it must tell two equal hashes apart.
+// The address index of a link list: maps a key to the positions of the links that carry it, in
+// ascending order, so "the first link with this key" is one probe. Positions are the list's
+// sequence numbers. Each position has four channels: two families of keys (the address as it
+// stands, and without its query) times two roles (absolute address, mail address); each channel
+// is indexed under at most one key. One slot serves both families of a key, so an address
+// without a query costs one probe for both. Keys are not stored: the index asks the list for the
+// key of a channel when it must tell two equal hashes apart.
 //
-// Open addressing over hashes; the links sharing a key are chained through per-position records,
-// so adding at the back and removing the first position are O(1); only erasing a position in the
-// middle renumbers everything behind it (O(n)). Not thread-safe: the list's lock guards it.
+// Open addressing over hashes; the positions sharing a key are chained through per-position
+// records, so adding at the back and removing the first position are O(1); only erasing a
+// position in the middle renumbers everything behind it (O(n)). Not thread-safe: the list's lock
+// guards it.
 #pragma once
 
 #include <array>
@@ -19,23 +22,29 @@ namespace tq {
 
 class TAddressIndex {
  public:
-  // The key under which (seq, role) was inserted.
-  using TKeyOf = std::string_view (*)(const void* context, int64_t seq, int role);
+  static constexpr int kChannels = 4;  // family * 2 + role
+  static constexpr int kFamilies = 2;
+
+  // The key under which (seq, channel) was inserted.
+  using TKeyOf = std::string_view (*)(const void* context, int64_t seq, int channel);
 
   TAddressIndex(TKeyOf keyOf, const void* context) : m_keyOf(keyOf), m_context(context) {}
 
-  void PushBack();                                           // room for the next sequence number
-  void PopFront();                                           // the front number is gone
-  void Erase(int64_t seq);                                   // a number in the middle is gone
-  void Insert(int64_t seq, int role, std::string_view key);  // call after the list holds the key
-  void Remove(int64_t seq, int role);                        // no-op when not inserted
-  // The lowest sequence number whose key equals key, in any role (role < 0) or in that role;
-  // -1 when none.
-  int64_t First(std::string_view key, int role = -1) const;
-  void Clear();
+  static uint64_t Hash(std::string_view key);
+
+  void PushBack();          // room for the next sequence number
+  void PopFront();          // the front number is gone
+  void Erase(int64_t seq);  // a number in the middle is gone; later ones move down by one
+  // Call after the list holds the key; hash is Hash(key).
+  void Insert(int64_t seq, int channel, std::string_view key, uint64_t hash);
+  // No-op when not inserted; call while the list still holds the key; hash is Hash(key).
+  void Remove(int64_t seq, int channel, uint64_t hash);
+  // The lowest sequence number whose key in family equals key, in any role (role < 0) or in
+  // that role; -1 when none.
+  int64_t First(std::string_view key, int family, int role = -1) const;
 
  private:
-  // Node ids are seq * 2 + role. Records are kept small: at 100 000 links the tables no longer
+  // Node ids are seq * 4 + channel. Records are kept small: at 100 000 links the tables no longer
   // fit the caches, and every byte saved is fewer misses per look-up.
   static constexpr int64_t kAbsent = -2;
   struct TNode {
@@ -44,23 +53,29 @@ class TAddressIndex {
   };
   struct TSlot {
     uint64_t hash = 0;
-    int64_t head = -1;  // -1: free
+    std::array<int64_t, kFamilies> head{-1, -1};  // both -1: free
+    bool Free() const { return head[0] < 0 && head[1] < 0; }
   };
 
-  static uint64_t Hash(std::string_view key);
-  TNode& Node(int64_t id) { return m_nodes[static_cast<size_t>((id >> 1) - m_firstSeq)][id & 1]; }
+  static int Family(int64_t id) { return static_cast<int>(id & 3) >> 1; }
+  TNode& Node(int64_t id) { return m_nodes[static_cast<size_t>((id >> 2) - m_firstSeq)][id & 3]; }
   const TNode& Node(int64_t id) const {
-    return m_nodes[static_cast<size_t>((id >> 1) - m_firstSeq)][id & 1];
+    return m_nodes[static_cast<size_t>((id >> 2) - m_firstSeq)][id & 3];
   }
-  std::string_view KeyOfNode(int64_t id) const { return m_keyOf(m_context, id >> 1, int(id & 1)); }
+  std::string_view KeyOfNode(int64_t id) const {
+    return m_keyOf(m_context, id >> 2, static_cast<int>(id & 3));
+  }
+  std::string_view KeyOfSlot(const TSlot& slot) const {
+    return KeyOfNode(slot.head[0] >= 0 ? slot.head[0] : slot.head[1]);
+  }
   size_t FindSlot(std::string_view key, uint64_t hash) const;  // SIZE_MAX when absent
-  size_t FindSlotOfHead(uint64_t hash, int64_t id) const;      // slot whose head is id
+  size_t FindSlotOfHead(uint64_t hash, int64_t id) const;      // slot whose chain starts at id
   void FreeSlot(size_t slot);
   void Grow();
 
   TKeyOf m_keyOf;
   const void* m_context;
-  std::deque<std::array<TNode, 2>> m_nodes;  // per sequence number, from m_firstSeq on
+  std::deque<std::array<TNode, kChannels>> m_nodes;  // per sequence number, from m_firstSeq on
   int64_t m_firstSeq = 0;
   std::vector<TSlot> m_slots;  // capacity a power of two, at most half used
   size_t m_used = 0;

@@ -35,32 +35,38 @@ bool TVornBaseLinks::Holds(const TVornLink& link, int64_t seq) const {
   return link.Owner() == this && link.m_seq == seq;
 }
 
-std::string_view TVornBaseLinks::ExactKey(const void* list, int64_t seq, int role) {
+std::string_view TVornBaseLinks::KeyOf(const void* list, int64_t seq, int channel) {
   const auto& self = *static_cast<const TVornBaseLinks*>(list);
   const TEntry& entry = self.m_items[static_cast<size_t>(seq - self.m_firstSeq)];
-  return role == kMailRole ? entry.mail : entry.url;
+  const std::string_view key = (channel & 1) == kMailRole ? entry.mail : entry.url;
+  return (channel >> 1) == kQueryLessFamily ? WithoutQuery(key) : key;
 }
 
-std::string_view TVornBaseLinks::QueryLessKey(const void* list, int64_t seq, int role) {
-  return WithoutQuery(ExactKey(list, seq, role));
+// Calls visit(channel, key, hash) for every key of an entry; an address without a query has the
+// same key, and hash, in both families.
+template <class Visit>
+static void ForEachKey(const std::string& url, const std::string& mail, Visit&& visit) {
+  for (int role : {0, 1}) {
+    const std::string_view key = role == 0 ? url : mail;
+    if (key.empty()) continue;
+    const uint64_t hash = TAddressIndex::Hash(key);
+    const std::string_view queryLess = WithoutQuery(key);
+    visit(role, key, hash);
+    visit(2 + role, queryLess,
+          queryLess.size() == key.size() ? hash : TAddressIndex::Hash(queryLess));
+  }
 }
 
 void TVornBaseLinks::IndexEntry(const TEntry& entry, int64_t seq) {
-  if (!entry.url.empty()) {
-    m_exact.Insert(seq, kUrlRole, entry.url);
-    m_queryLess.Insert(seq, kUrlRole, WithoutQuery(entry.url));
-  }
-  if (!entry.mail.empty()) {
-    m_exact.Insert(seq, kMailRole, entry.mail);
-    m_queryLess.Insert(seq, kMailRole, WithoutQuery(entry.mail));
-  }
+  ForEachKey(entry.url, entry.mail, [&](int channel, std::string_view key, uint64_t hash) {
+    m_index.Insert(seq, channel, key, hash);
+  });
 }
 
-void TVornBaseLinks::UnindexEntry(int64_t seq) {
-  for (int role : {kUrlRole, kMailRole}) {
-    m_exact.Remove(seq, role);
-    m_queryLess.Remove(seq, role);
-  }
+void TVornBaseLinks::UnindexEntry(const TEntry& entry, int64_t seq) {
+  ForEachKey(entry.url, entry.mail, [&](int channel, std::string_view, uint64_t hash) {
+    m_index.Remove(seq, channel, hash);
+  });
 }
 
 int64_t TVornBaseLinks::Append(TVornLinkPtr link) {
@@ -72,8 +78,7 @@ int64_t TVornBaseLinks::Append(TVornLinkPtr link) {
   entry.link->m_owner.store(this, std::memory_order_release);
   entry.link->m_seq = seq;
   m_items.push_back(std::move(entry));
-  m_exact.PushBack();
-  m_queryLess.PushBack();
+  m_index.PushBack();
   IndexEntry(m_items.back(), seq);
   m_count.store(static_cast<int>(m_items.size()), std::memory_order_release);
   return seq;
@@ -84,7 +89,7 @@ void TVornBaseLinks::Relink(TVornLink& link) {
   std::string url = link.GetUrl();
   std::string mail = link.GetMailAddress();
   if (url == entry.url && mail == entry.mail) return;
-  UnindexEntry(link.m_seq);
+  UnindexEntry(entry, link.m_seq);
   entry.url = std::move(url);
   entry.mail = std::move(mail);
   IndexEntry(entry, link.m_seq);
@@ -104,17 +109,15 @@ void TVornBaseLinks::Delete(int index) {
   TVornWriteGuard guard(m_lock);
   if (index < 0 || index >= static_cast<int>(m_items.size())) IndexError(index);
   const int64_t seq = m_firstSeq + index;
-  UnindexEntry(seq);
+  UnindexEntry(m_items[static_cast<size_t>(index)], seq);
   TVornLinkPtr link = std::move(m_items[static_cast<size_t>(index)].link);
   if (index == 0) {
     m_items.pop_front();
-    m_exact.PopFront();
-    m_queryLess.PopFront();
+    m_index.PopFront();
     ++m_firstSeq;
   } else {
     m_items.erase(m_items.begin() + index);
-    m_exact.Erase(seq);
-    m_queryLess.Erase(seq);
+    m_index.Erase(seq);
     for (size_t i = static_cast<size_t>(index); i < m_items.size(); ++i) {
       TVornLink& later = *m_items[i].link;
       if (Holds(later, m_firstSeq + static_cast<int64_t>(i) + 1)) --later.m_seq;
@@ -174,13 +177,13 @@ int TVornBaseLinks::IndexOfUrl(TLinkKind kind, std::string_view url) const {
     }
     return -1;
   }
-  return ToIndex(m_exact.First(url, mail ? kMailRole : kUrlRole));
+  return ToIndex(m_index.First(url, kExactFamily, mail ? kMailRole : kUrlRole));
 }
 
 int TVornBaseLinks::FindUrl(int mode, std::string_view url) const {
   TVornReadGuard guard(m_lock);
-  if (mode != kFindExact) return ToIndex(m_queryLess.First(WithoutQuery(url)));
-  return url.empty() ? -1 : ToIndex(m_exact.First(url));
+  if (mode != kFindExact) return ToIndex(m_index.First(WithoutQuery(url), kQueryLessFamily));
+  return url.empty() ? -1 : ToIndex(m_index.First(url, kExactFamily));
 }
 
 void TVornLevelLinks::SetLevel(int32_t level) {

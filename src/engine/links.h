@@ -96,14 +96,15 @@ class TVornBaseLinks {
     std::string mail;
   };
 
-  // Index roles of a position: its absolute address and its mail address.
+  // Index channels of a position: family (as it stands, without query) * 2 + role.
   static constexpr int kUrlRole = 0;
   static constexpr int kMailRole = 1;
-  static std::string_view ExactKey(const void* list, int64_t seq, int role);
-  static std::string_view QueryLessKey(const void* list, int64_t seq, int role);
+  static constexpr int kExactFamily = 0;
+  static constexpr int kQueryLessFamily = 1;
+  static std::string_view KeyOf(const void* list, int64_t seq, int channel);
 
   void IndexEntry(const TEntry& entry, int64_t seq);
-  void UnindexEntry(int64_t seq);
+  void UnindexEntry(const TEntry& entry, int64_t seq);
   int ToIndex(int64_t seq) const { return seq < 0 ? -1 : static_cast<int>(seq - m_firstSeq); }
   int64_t Append(TVornLinkPtr link);  // under the write lock
   void Relink(TVornLink& link);       // re-index a held link whose address may have changed
@@ -113,8 +114,7 @@ class TVornBaseLinks {
   std::deque<TEntry> m_items;
   int64_t m_firstSeq = 0;  // sequence number of m_items.front(); index = seq - m_firstSeq
   std::atomic<int> m_count{0};
-  TAddressIndex m_exact{&ExactKey, this};          // non-empty addresses and mail addresses
-  TAddressIndex m_queryLess{&QueryLessKey, this};  // the same without "?query" and "#fragment"
+  TAddressIndex m_index{&KeyOf, this};  // non-empty addresses and mail addresses
 };
 
 // The links found on one page; every link added takes the list's level.
