@@ -39,6 +39,11 @@ class TAddressIndex {
   void Insert(int64_t seq, int channel, std::string_view key, uint64_t hash);
   // No-op when not inserted; call while the list still holds the key; hash is Hash(key).
   void Remove(int64_t seq, int channel, uint64_t hash);
+  // Starts loading the slots of these hashes into the cache.
+  void Prefetch(const std::array<uint64_t, kChannels>& hashes) const {
+    if (m_slots.empty()) return;
+    for (uint64_t hash : hashes) __builtin_prefetch(&m_slots[hash & (m_slots.size() - 1)]);
+  }
   // The lowest sequence number whose key in family equals key, in any role (role < 0) or in
   // that role; -1 when none.
   int64_t First(std::string_view key, int family, int role = -1) const;

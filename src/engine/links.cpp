@@ -42,35 +42,29 @@ std::string_view TVornBaseLinks::KeyOf(const void* list, int64_t seq, int channe
   return (channel >> 1) == kQueryLessFamily ? WithoutQuery(key) : key;
 }
 
-// Calls visit(channel, key, hash) for every key of an entry; an address without a query has the
-// same key, and hash, in both families.
-template <class Visit>
-static void ForEachKey(const std::string& url, const std::string& mail, Visit&& visit) {
-  for (int role : {0, 1}) {
-    const std::string_view key = role == 0 ? url : mail;
+void TVornBaseLinks::IndexEntry(TEntry& entry, int64_t seq) {
+  for (int role : {kUrlRole, kMailRole}) {
+    const std::string_view key = role == kUrlRole ? entry.url : entry.mail;
     if (key.empty()) continue;
-    const uint64_t hash = TAddressIndex::Hash(key);
-    const std::string_view queryLess = WithoutQuery(key);
-    visit(role, key, hash);
-    visit(2 + role, queryLess,
-          queryLess.size() == key.size() ? hash : TAddressIndex::Hash(queryLess));
+    const int exact = kExactFamily * 2 + role;
+    const int queryLess = kQueryLessFamily * 2 + role;
+    // An address without a query has the same key, and hash, in both families.
+    const std::string_view shortKey = WithoutQuery(key);
+    entry.hashes[exact] = TAddressIndex::Hash(key);
+    entry.hashes[queryLess] =
+        shortKey.size() == key.size() ? entry.hashes[exact] : TAddressIndex::Hash(shortKey);
+    m_index.Insert(seq, exact, key, entry.hashes[exact]);
+    m_index.Insert(seq, queryLess, shortKey, entry.hashes[queryLess]);
   }
 }
 
-void TVornBaseLinks::IndexEntry(const TEntry& entry, int64_t seq) {
-  ForEachKey(entry.url, entry.mail, [&](int channel, std::string_view key, uint64_t hash) {
-    m_index.Insert(seq, channel, key, hash);
-  });
-}
-
 void TVornBaseLinks::UnindexEntry(const TEntry& entry, int64_t seq) {
-  ForEachKey(entry.url, entry.mail, [&](int channel, std::string_view, uint64_t hash) {
-    m_index.Remove(seq, channel, hash);
-  });
+  for (int channel = 0; channel < TAddressIndex::kChannels; ++channel)
+    m_index.Remove(seq, channel, entry.hashes[channel]);
 }
 
 int64_t TVornBaseLinks::Append(TVornLinkPtr link) {
-  TEntry entry{std::move(link), {}, {}};
+  TEntry entry{std::move(link), {}, {}, {}};
   // Computing the addresses here fills the link's caches before any reader can see the link.
   entry.url = entry.link->GetUrl();
   entry.mail = entry.link->GetMailAddress();
@@ -112,6 +106,10 @@ void TVornBaseLinks::Delete(int index) {
   UnindexEntry(m_items[static_cast<size_t>(index)], seq);
   TVornLinkPtr link = std::move(m_items[static_cast<size_t>(index)].link);
   if (index == 0) {
+    // Lists are mostly drained from the front: fetch the index slots of a link a few places
+    // behind into the cache now, so its own delete does not wait for memory.
+    constexpr size_t kAhead = 4;
+    if (m_items.size() > kAhead) m_index.Prefetch(m_items[kAhead].hashes);
     m_items.pop_front();
     m_index.PopFront();
     ++m_firstSeq;

@@ -13,6 +13,7 @@
 // Taking the first link and deleting it is O(1) amortised; deleting elsewhere is O(n).
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -94,6 +95,7 @@ class TVornBaseLinks {
     TVornLinkPtr link;
     std::string url;  // the keys the link is indexed under
     std::string mail;
+    std::array<uint64_t, TAddressIndex::kChannels> hashes{};  // of each channel's key
   };
 
   // Index channels of a position: family (as it stands, without query) * 2 + role.
@@ -103,7 +105,7 @@ class TVornBaseLinks {
   static constexpr int kQueryLessFamily = 1;
   static std::string_view KeyOf(const void* list, int64_t seq, int channel);
 
-  void IndexEntry(const TEntry& entry, int64_t seq);
+  void IndexEntry(TEntry& entry, int64_t seq);  // hashes the keys, then indexes them
   void UnindexEntry(const TEntry& entry, int64_t seq);
   int ToIndex(int64_t seq) const { return seq < 0 ? -1 : static_cast<int>(seq - m_firstSeq); }
   int64_t Append(TVornLinkPtr link);  // under the write lock

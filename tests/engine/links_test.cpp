@@ -246,6 +246,14 @@ TEST(Links, IndexesAgreeWithAScanOverRandomOperations) {
       ASSERT_EQ(list.FindUrl(kFindExact, probe), scan(kFindExact, probe)) << step << " " << probe;
       ASSERT_EQ(list.FindUrl(kFindQueryLess, probe), scan(kFindQueryLess, probe))
           << step << " " << probe;
+      for (const TLinkKind kind : {lkMail, lkAbsolute}) {
+        int first = -1;
+        for (int i = 0; i < list.Count() && first < 0; ++i) {
+          const auto link = list.Get(i);
+          if ((kind == lkMail ? link->GetMailAddress() : link->GetUrl()) == probe) first = i;
+        }
+        ASSERT_EQ(list.IndexOfUrl(kind, probe), first) << step << " " << probe;
+      }
     }
   }
 }
