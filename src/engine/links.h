@@ -8,9 +8,10 @@
 // OnDelete run inside the write lock, so a hook must not wait for another thread that needs this
 // list. Set the hooks before other threads use the list.
 //
-// Look-ups by address do not scan: the list keeps hash indexes of its links' absolute addresses,
-// mail addresses and both without query, each answering with the lowest index among equal keys.
-// Taking the first link and deleting it is O(1) amortised; deleting elsewhere is O(n).
+// Look-ups by address do not scan: the list keeps a hash index of its links' absolute addresses
+// and mail addresses, as they stand and without query, answering with the lowest index among
+// equal keys. Adding, and taking the first link and deleting it, are O(1) amortised; deleting
+// elsewhere is O(n).
 #pragma once
 
 #include <array>
@@ -43,7 +44,8 @@ class TVornBaseLinks {
   TVornBaseLinks& operator=(const TVornBaseLinks&) = delete;
 
   // Appends link, makes this list its owner and calls OnAdd (whose errors reach the caller; the
-  // link stays appended). Returns the new index. Raises EVornError when link is null.
+  // link stays appended). Returns the new index. Raises EVornError when link is null. A link
+  // belongs to one list at a time: delete it from its list first, or add a copy.
   int Add(TVornLinkPtr link);
   // Removes the link at index and hands it to OnDelete (whose errors are swallowed). The slot is
   // gone before the hook runs, so the hook sees the list without the link. Raises EVornError
