@@ -106,8 +106,8 @@ void TVornBaseLinks::Delete(int index) {
   UnindexEntry(m_items[static_cast<size_t>(index)], seq);
   TVornLinkPtr link = std::move(m_items[static_cast<size_t>(index)].link);
   if (index == 0) {
-    // Lists are mostly drained from the front: fetch the index slots of a link a few places
-    // behind into the cache now, so its own delete does not wait for memory.
+    // Lists are mostly drained from the front: start loading the index slots of the link four
+    // places further on now, so that its own delete does not wait for memory.
     constexpr size_t kAhead = 4;
     if (m_items.size() > kAhead) m_index.Prefetch(m_items[kAhead].hashes);
     m_items.pop_front();
