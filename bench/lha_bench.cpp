@@ -11,17 +11,20 @@ namespace {
 
 std::string Html(size_t size) {
   static const char* kTags[] = {"div", "p", "a", "span", "li", "td"};
-  static const char* kWords[] = {"offline", "copy", "of", "the", "site", "page", "download",
-                                 "project", "links", "index", "archive", "settings", "content"};
+  static const char* kWords[] = {"offline", "copy",     "of",      "the",   "site",
+                                 "page",    "download", "project", "links", "index",
+                                 "archive", "settings", "content"};
   std::mt19937 rng(42);
-  std::string out = "<html><head><title>Sample page</title>\n<link rel=\"stylesheet\" href=\"/s.css\">"
-                    "</head>\n<body>\n";
+  std::string out =
+      "<html><head><title>Sample page</title>\n<link rel=\"stylesheet\" href=\"/s.css\">"
+      "</head>\n<body>\n";
   while (out.size() < size) {
     const char* tag = kTags[rng() % std::size(kTags)];
     out += std::string("<") + tag;
     if (rng() % 3 == 0) out += " class=\"c" + std::to_string(rng() % 20) + "\"";
-    if (tag[0] == 'a' && tag[1] == 0) out += " href=\"/dir" + std::to_string(rng() % 50) + "/page" +
-                                             std::to_string(rng() % 500) + ".html\"";
+    if (tag[0] == 'a' && tag[1] == 0)
+      out += " href=\"/dir" + std::to_string(rng() % 50) + "/page" + std::to_string(rng() % 500) +
+             ".html\"";
     out += ">";
     for (int w = 1 + static_cast<int>(rng() % 12); w > 0; --w) {
       out += kWords[rng() % std::size(kWords)];

@@ -22,7 +22,8 @@ constexpr std::array<uint16_t, 256> kTable = MakeTable();
 
 uint16_t Crc16Update(uint16_t crc, const void* data, size_t size) {
   const auto* bytes = static_cast<const unsigned char*>(data);
-  for (size_t i = 0; i < size; ++i) crc = static_cast<uint16_t>(kTable[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8));
+  for (size_t i = 0; i < size; ++i)
+    crc = static_cast<uint16_t>(kTable[(crc ^ bytes[i]) & 0xFF] ^ (crc >> 8));
   return crc;
 }
 

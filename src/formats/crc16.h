@@ -11,6 +11,8 @@ namespace tq {
 // Continues a CRC over more bytes: Crc16Update(Crc16Update(0, a), b) == Crc16Update(0, a + b).
 uint16_t Crc16Update(uint16_t crc, const void* data, size_t size);
 
-inline uint16_t Crc16(std::string_view bytes) { return Crc16Update(0, bytes.data(), bytes.size()); }
+inline uint16_t Crc16(std::string_view bytes) {
+  return Crc16Update(0, bytes.data(), bytes.size());
+}
 
 }  // namespace tq

@@ -38,7 +38,8 @@ constexpr TPositionCodes MakePositionCodes() {
       t.length[symbol] = static_cast<uint8_t>(len);
       t.code[symbol] = static_cast<uint8_t>(code);
       const unsigned first = code << (8 - len);
-      for (unsigned j = 0; j < (1u << (8 - len)); ++j) t.decode[first + j] = static_cast<uint8_t>(symbol);
+      for (unsigned j = 0; j < (1u << (8 - len)); ++j)
+        t.decode[first + j] = static_cast<uint8_t>(symbol);
     }
     code <<= 1;
   }
@@ -209,7 +210,8 @@ class TBitReader {
 
  private:
   void Need(int count) const {
-    if (m_pos + static_cast<uint64_t>(count) > m_bits) throw ELhaError("compressed data ends early");
+    if (m_pos + static_cast<uint64_t>(count) > m_bits)
+      throw ELhaError("compressed data ends early");
   }
 
   const uint8_t* m_data;
@@ -220,7 +222,9 @@ class TBitReader {
 // Hash chains over the last kWindow positions; a chain entry older than the window ends the walk.
 class TMatchFinder {
  public:
-  explicit TMatchFinder(std::string_view input) : m_in(input), m_head(kHashSize, -1) { m_prev.fill(-1); }
+  explicit TMatchFinder(std::string_view input) : m_in(input), m_head(kHashSize, -1) {
+    m_prev.fill(-1);
+  }
 
   struct TMatch {
     int length = 0;

@@ -60,7 +60,8 @@ TLhaHeader DecodeLhaHeader(std::string_view bytes) {
   if (bytes.size() < length) throw ELhaError("member header truncated");
   bytes = bytes.substr(0, length);
   if (length < kFixedPart + 2) throw ELhaError("member header too short");
-  if (static_cast<uint8_t>(bytes[1]) != Checksum(bytes)) throw ELhaError("member header checksum mismatch");
+  if (static_cast<uint8_t>(bytes[1]) != Checksum(bytes))
+    throw ELhaError("member header checksum mismatch");
   const size_t nameLength = static_cast<uint8_t>(bytes[21]);
   // Bytes after the CRC (an extension area some writers add) are allowed and ignored.
   if (kFixedPart + nameLength + 2 > length) throw ELhaError("member name runs past its header");
@@ -82,8 +83,8 @@ TLhaHeader DecodeLhaHeader(std::string_view bytes) {
 uint32_t ToDosDateTime(std::time_t time) {
   std::tm local{};
   if (localtime_r(&time, &local) == nullptr || local.tm_year < 80) return 0;
-  const uint32_t date = static_cast<uint32_t>(((local.tm_year - 80) << 9) | ((local.tm_mon + 1) << 5) |
-                                              local.tm_mday);
+  const uint32_t date = static_cast<uint32_t>(((local.tm_year - 80) << 9) |
+                                              ((local.tm_mon + 1) << 5) | local.tm_mday);
   const uint32_t clock =
       static_cast<uint32_t>((local.tm_hour << 11) | (local.tm_min << 5) | (local.tm_sec / 2));
   return (date << 16) | clock;

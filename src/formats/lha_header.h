@@ -33,7 +33,9 @@ struct TLhaHeader {
 std::string EncodeLhaHeader(const TLhaHeader& header);
 
 // Bytes a header occupies on disk, judged from its first byte (0 is the end marker: 1 byte).
-inline size_t LhaHeaderLength(uint8_t first) { return first == 0 ? 1 : size_t{first} + 2; }
+inline size_t LhaHeaderLength(uint8_t first) {
+  return first == 0 ? 1 : size_t{first} + 2;
+}
 
 // Checks and parses one header. bytes holds what the file had from the header's first byte on,
 // at most LhaHeaderLength(bytes[0]) bytes (fewer when the file ended). Throws ELhaError for a

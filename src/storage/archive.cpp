@@ -40,7 +40,9 @@ std::string UpperCaseAnsi(std::string_view text) {
   return out;
 }
 
-[[noreturn]] void ThrowWriteError() { throw EArchiveError(std::string(kArchiveWriteError)); }
+[[noreturn]] void ThrowWriteError() {
+  throw EArchiveError(std::string(kArchiveWriteError));
+}
 
 class TFd {
  public:
@@ -70,7 +72,7 @@ class TArchiveReader {
  public:
   explicit TArchiveReader(const std::string& fileName) : m_fileName(fileName) {
     m_fd.Reset(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat st{};
+    struct stat st {};
     if (m_fd.Get() < 0 || ::fstat(m_fd.Get(), &st) != 0) {
       throw EArchiveError("Cannot open archive " + fileName);
     }
@@ -271,7 +273,7 @@ struct TSourceFile {
 
 TSourceFile ReadSourceFile(const std::string& path) {
   TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  struct stat st{};
+  struct stat st {};
   if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
     throw EArchiveError("Cannot read file " + path);
   }
@@ -290,15 +292,15 @@ TSourceFile ReadSourceFile(const std::string& path) {
 }
 
 bool FileExists(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
 }
 
 }  // namespace
 
 struct TVornArchive::TNewMember {
-  std::string name;      // upper-cased
-  std::string path;      // source file, or empty for data
+  std::string name;  // upper-cased
+  std::string path;  // source file, or empty for data
   std::string_view data;
 };
 
@@ -371,22 +373,25 @@ void TVornArchive::Rewrite(const std::vector<TNewMember>& added,
     entries = ReadDirectory(*old);
   }
   std::set<std::string> dropped(removed.begin(), removed.end());
-  if (added.empty()) {
-    const bool any = std::any_of(entries.begin(), entries.end(), [&](const TEntry& e) {
-      return dropped.count(UpperCaseAnsi(e.header.name)) > 0;
-    });
-    if (!any) return;  // nothing to remove: leave the file as it is
+  const bool adds = std::any_of(added.begin(), added.end(), [](const TNewMember& m) {
+    return m.path.empty() || FileExists(m.path);
+  });
+  const bool removes = std::any_of(entries.begin(), entries.end(), [&](const TEntry& e) {
+    return dropped.count(UpperCaseAnsi(e.header.name)) > 0;
+  });
+  if (!adds && !removes) return;  // leave the file (or its absence) as it is
+  for (const TNewMember& member : added) {
+    if (member.name.empty()) throw EArchiveError("Cannot add a member without a name");
   }
 
   TArchiveWriter writer(m_fileName, old ? old->Mode() : mode_t{0644});
   for (size_t i = 0; i < added.size(); ++i) {
     const TNewMember& member = added[i];
     // Of two files with the same name in one call, the later one is the member.
-    const bool replacedLater = std::any_of(added.begin() + static_cast<ptrdiff_t>(i) + 1, added.end(),
-                                           [&](const TNewMember& later) {
-                                             return later.name == member.name &&
-                                                    (later.path.empty() || FileExists(later.path));
-                                           });
+    const bool replacedLater = std::any_of(
+        added.begin() + static_cast<ptrdiff_t>(i) + 1, added.end(), [&](const TNewMember& later) {
+          return later.name == member.name && (later.path.empty() || FileExists(later.path));
+        });
     if (member.path.empty()) {
       if (replacedLater) continue;
       writer.WriteMember(member.name, member.data, 0, 0);

@@ -20,8 +20,9 @@ std::string RandomBytes(size_t size, uint32_t seed, int alphabet = 256) {
 }
 
 std::string Words(size_t size, uint32_t seed) {
-  static const char* kWords[] = {"<a href=\"", "index", ".html", "\">", "</a>", " the ", "page",
-                                 "<div class=\"", "nav", "\n", "</div>", "link", "site ", "&amp;"};
+  static const char* kWords[] = {"<a href=\"", "index", ".html",         "\">",  "</a>",
+                                 " the ",      "page",  "<div class=\"", "nav",  "\n",
+                                 "</div>",     "link",  "site ",         "&amp;"};
   std::mt19937 rng(seed);
   std::string out;
   while (out.size() < size) out += kWords[rng() % std::size(kWords)];

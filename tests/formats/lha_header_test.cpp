@@ -79,12 +79,32 @@ INSTANTIATE_TEST_SUITE_P(
         TDamage{"TruncatedBeforeLevel", [](std::string& b) { b.resize(12); }},
         TDamage{"Checksum", [](std::string& b) { b[1] = static_cast<char>(b[1] ^ 1); }},
         TDamage{"FlippedSizeByte", [](std::string& b) { b[8] = static_cast<char>(b[8] ^ 0x40); }},
-        TDamage{"UnknownMethod", [](std::string& b) { b[5] = '9'; Resum(b); }},
-        TDamage{"DirectoryMethod", [](std::string& b) { b[5] = 'd'; Resum(b); }},
-        TDamage{"Level1", [](std::string& b) { b[20] = 1; Resum(b); }},
+        TDamage{"UnknownMethod",
+                [](std::string& b) {
+                  b[5] = '9';
+                  Resum(b);
+                }},
+        TDamage{"DirectoryMethod",
+                [](std::string& b) {
+                  b[5] = 'd';
+                  Resum(b);
+                }},
+        TDamage{"Level1",
+                [](std::string& b) {
+                  b[20] = 1;
+                  Resum(b);
+                }},
         TDamage{"Level2", [](std::string& b) { b[20] = 2; }},
-        TDamage{"TooShort", [](std::string& b) { b[0] = 10; b.resize(12); }},
-        TDamage{"NamePastHeader", [](std::string& b) { b[21] = 40; Resum(b); }}),
+        TDamage{"TooShort",
+                [](std::string& b) {
+                  b[0] = 10;
+                  b.resize(12);
+                }},
+        TDamage{"NamePastHeader",
+                [](std::string& b) {
+                  b[21] = 40;
+                  Resum(b);
+                }}),
     [](const auto& p) { return std::string(p.param.name); });
 
 TEST(LhaHeader, RefusesNamesThatDoNotFit) {

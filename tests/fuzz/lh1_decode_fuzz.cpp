@@ -19,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   std::string packed;
-  if (tq::Lh1Encode(input, packed, UINT64_MAX) && tq::Lh1Decode(packed, size) != input) std::abort();
+  if (tq::Lh1Encode(input, packed, UINT64_MAX) && tq::Lh1Decode(packed, size) != input)
+    std::abort();
   return 0;
 }

@@ -21,7 +21,9 @@ using test::ReadFile;
 using test::TScratchFolder;
 using test::WriteFile;
 
-bool HaveLha() { return std::system("command -v lha >/dev/null 2>&1") == 0; }
+bool HaveLha() {
+  return std::system("command -v lha >/dev/null 2>&1") == 0;
+}
 
 int RunLha(const std::string& arguments, const std::string& outputFile) {
   const std::string command = "lha " + arguments + " >'" + outputFile + "' 2>&1";

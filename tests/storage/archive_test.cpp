@@ -23,7 +23,9 @@ using test::TScratchFolder;
 using test::WriteFile;
 using ::testing::ElementsAre;
 
-std::string MethodOfFirstMember(const std::string& archiveFile) { return ReadFile(archiveFile).substr(2, 5); }
+std::string MethodOfFirstMember(const std::string& archiveFile) {
+  return ReadFile(archiveFile).substr(2, 5);
+}
 
 // Lists and extracts every member, as loading a project does.
 void ReadEverything(const TVornArchive& archive) {
@@ -105,7 +107,11 @@ TEST(Archive, MissingArchiveReadsAsEmptyAndDeleteLeavesItMissing) {
   EXPECT_FALSE(archive.Contains("index.dat"));
   EXPECT_THROW(archive.ExtractToStream("index.dat"), EArchiveError);
   archive.Delete({"index.dat"});
+  archive.AddFiles({folder / "missing.~tmp"});
   EXPECT_FALSE(std::filesystem::exists(folder / "none.web"));
+  EXPECT_THROW(archive.AddStream("/folder/", "no name"), EArchiveError);
+  EXPECT_FALSE(std::filesystem::exists(folder / "none.web"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "none.$$$"));
 }
 
 TEST(Archive, ChoosesTheMethodBySize) {
@@ -202,13 +208,26 @@ INSTANTIATE_TEST_SUITE_P(
         TCorruption{"FlippedChecksum", [](TSample& s) { s.bytes[s.second + 1] ^= 0x10; }},
         TCorruption{"FlippedNameByte", [](TSample& s) { s.bytes[24] ^= 0x01; }},
         TCorruption{"UnknownMethod",
-                    [](TSample& s) { s.bytes[s.second + 5] = '7'; Resum(s.bytes, s.second); }},
-        TCorruption{"Level1Header", [](TSample& s) { s.bytes[20] = 1; Resum(s.bytes, 0); }},
+                    [](TSample& s) {
+                      s.bytes[s.second + 5] = '7';
+                      Resum(s.bytes, s.second);
+                    }},
+        TCorruption{"Level1Header",
+                    [](TSample& s) {
+                      s.bytes[20] = 1;
+                      Resum(s.bytes, 0);
+                    }},
         TCorruption{"Level2Header", [](TSample& s) { s.bytes[s.second + 20] = 2; }},
         TCorruption{"SizePastEnd",
-                    [](TSample& s) { s.bytes[s.second + 10] = 0x7F; Resum(s.bytes, s.second); }},
+                    [](TSample& s) {
+                      s.bytes[s.second + 10] = 0x7F;
+                      Resum(s.bytes, s.second);
+                    }},
         TCorruption{"StoredSizesDisagree",
-                    [](TSample& s) { s.bytes[s.second + 11] ^= 1; Resum(s.bytes, s.second); }},
+                    [](TSample& s) {
+                      s.bytes[s.second + 11] ^= 1;
+                      Resum(s.bytes, s.second);
+                    }},
         TCorruption{"CrcMismatchStored", [](TSample& s) { s.bytes[s.bytes.size() - 20] ^= 0x55; },
                     true},
         TCorruption{"CrcMismatchCompressed",
@@ -219,7 +238,11 @@ INSTANTIATE_TEST_SUITE_P(
                     },
                     true},
         TCorruption{"GarbledCompressedData",
-                    [](TSample& s) { s.bytes[60] ^= 0x5A; s.bytes[61] ^= 0x33; }, true},
+                    [](TSample& s) {
+                      s.bytes[60] ^= 0x5A;
+                      s.bytes[61] ^= 0x33;
+                    },
+                    true},
         TCorruption{"NotAnArchive", [](TSample& s) { s.bytes = "<html>not an archive</html>"; }}),
     [](const auto& p) { return std::string(p.param.name); });
 
@@ -283,6 +306,22 @@ TEST(ArchiveWriteFailure, FullDiskLeavesTheOldArchiveIntactAndNoTemporaryFile) {
   EXPECT_FALSE(std::filesystem::exists(folder / "p.$$$"));
 }
 
+TEST(ArchiveWriteFailure, SourceThatCannotBeReadFailsTheWholeAdd) {
+  TScratchFolder folder;
+  TVornArchive archive(folder / "p.web");
+  archive.AddStream("index.dat", "content");
+  const std::string before = ReadFile(archive.FileName());
+  WriteFile(folder / "good.~tmp", "good");
+  std::filesystem::create_directories(folder / "dir.~tmp");
+  std::vector<std::string> reported;
+  EXPECT_THROW(archive.AddFiles({folder / "good.~tmp", folder / "dir.~tmp"},
+                                [&](const std::string& path) { reported.push_back(path); }),
+               EArchiveError);
+  EXPECT_EQ(reported.size(), 1u);
+  EXPECT_TRUE(ReadFile(archive.FileName()) == before);
+  EXPECT_FALSE(std::filesystem::exists(folder / "p.$$$"));
+}
+
 TEST(ArchiveWriteFailure, FolderThatCannotTakeTheNewFile) {
   TScratchFolder folder;
   TVornArchive missingFolder(folder / "no/such/folder/p.web");
@@ -298,8 +337,8 @@ TEST(ArchiveWriteFailure, FolderThatCannotTakeTheNewFile) {
   std::filesystem::create_directories(folder / "ro");
   archive.AddStream("index.dat", "content");
   const std::string before = ReadFile(archive.FileName());
-  std::filesystem::permissions(folder / "ro", std::filesystem::perms::owner_read |
-                                                  std::filesystem::perms::owner_exec);
+  std::filesystem::permissions(
+      folder / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
   EXPECT_THROW(archive.AddStream("more.dat", "x"), EArchiveError);
   std::filesystem::permissions(folder / "ro", std::filesystem::perms::owner_all);
   EXPECT_EQ(ReadFile(archive.FileName()), before);

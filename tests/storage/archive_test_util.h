@@ -48,8 +48,9 @@ inline std::string Noise(size_t size, uint32_t seed) {
 }
 
 inline std::string Html(size_t size, uint32_t seed) {
-  static const char* kParts[] = {"<p>The ", "archive ", "<a href=\"page", ".html\">", "</a> ",
-                                 "site ", "offline ", "copy</p>\n", "<div class=\"nav\">", "</div>\n"};
+  static const char* kParts[] = {
+      "<p>The ",  "archive ",   "<a href=\"page",      ".html\">", "</a> ", "site ",
+      "offline ", "copy</p>\n", "<div class=\"nav\">", "</div>\n"};
   std::mt19937 rng(seed);
   std::string out;
   while (out.size() < size) {
