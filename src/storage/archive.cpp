@@ -8,10 +8,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 #include "formats/crc16.h"
@@ -66,6 +68,12 @@ class TFd {
   int m_fd = -1;
 };
 
+}  // namespace
+
+namespace archive_detail {
+
+using TFileIdentity = std::array<int64_t, 7>;
+
 // An archive opened for reading, with the size it had when opened: every size in a header is
 // checked against it, so a hostile header cannot make us read or allocate past the file.
 class TArchiveReader {
@@ -78,10 +86,20 @@ class TArchiveReader {
     }
     m_size = static_cast<uint64_t>(st.st_size);
     m_mode = st.st_mode & 07777;
+    m_identity = {static_cast<int64_t>(st.st_dev),
+                  static_cast<int64_t>(st.st_ino),
+                  st.st_size,
+                  st.st_mtim.tv_sec,
+                  st.st_mtim.tv_nsec,
+                  st.st_ctim.tv_sec,
+                  st.st_ctim.tv_nsec};
   }
 
   uint64_t Size() const { return m_size; }
   mode_t Mode() const { return m_mode; }
+  // Device, inode, size, modification and change times: what tells one version of the file from
+  // another (the change time cannot be set back, so even a rewrite in place shows).
+  const TFileIdentity& Identity() const { return m_identity; }
   const std::string& FileName() const { return m_fileName; }
 
   // Reads up to size bytes at offset; fewer only at the end of the file.
@@ -111,7 +129,15 @@ class TArchiveReader {
   TFd m_fd;
   uint64_t m_size = 0;
   mode_t m_mode = 0644;
+  TFileIdentity m_identity{};
 };
+
+}  // namespace archive_detail
+
+namespace {
+
+using archive_detail::TArchiveReader;
+using archive_detail::TFileIdentity;
 
 struct TEntry {
   TLhaHeader header;
@@ -158,13 +184,6 @@ std::vector<TEntry> ReadDirectory(const TArchiveReader& reader) {
     pos = entries.back().End();
   }
   return entries;
-}
-
-const TEntry* FindEntry(const std::vector<TEntry>& entries, const std::string& upperName) {
-  for (const TEntry& entry : entries) {
-    if (UpperCaseAnsi(entry.header.name) == upperName) return &entry;
-  }
-  return nullptr;
 }
 
 std::string TempNameOf(const std::string& fileName) {
@@ -304,7 +323,36 @@ struct TVornArchive::TNewMember {
   std::string_view data;
 };
 
+// The headers of one version of the archive file, kept between calls: the offline server and
+// the document's jobs ask for single members of large archives all the time.
+struct TVornArchive::TDirectory {
+  TFileIdentity identity{};
+  std::vector<TEntry> entries;
+  std::unordered_map<std::string, size_t> firstByName;  // upper-cased name -> index in entries
+
+  const TEntry* Find(const std::string& upperName) const {
+    const auto it = firstByName.find(upperName);
+    return it == firstByName.end() ? nullptr : &entries[it->second];
+  }
+};
+
 TVornArchive::TVornArchive(std::string fileName) : m_fileName(std::move(fileName)) {}
+
+TVornArchive::~TVornArchive() = default;
+
+const TVornArchive::TDirectory& TVornArchive::DirectoryOf(
+    const archive_detail::TArchiveReader& reader) const {
+  if (!m_directory || m_directory->identity != reader.Identity()) {
+    auto directory = std::make_shared<TDirectory>();
+    directory->identity = reader.Identity();
+    directory->entries = ReadDirectory(reader);
+    for (size_t i = 0; i < directory->entries.size(); ++i) {
+      directory->firstByName.emplace(UpperCaseAnsi(directory->entries[i].header.name), i);
+    }
+    m_directory = std::move(directory);
+  }
+  return *m_directory;
+}
 
 std::string TVornArchive::MemberName(std::string_view pathOrName) {
   const size_t slash = pathOrName.find_last_of("/\\");
@@ -315,23 +363,22 @@ std::string TVornArchive::MemberName(std::string_view pathOrName) {
 std::vector<std::string> TVornArchive::List() const {
   std::vector<std::string> names;
   if (!FileExists(m_fileName)) return names;
-  TArchiveReader reader(m_fileName);
-  for (const TEntry& entry : ReadDirectory(reader)) names.push_back(entry.header.name);
+  const TArchiveReader reader(m_fileName);
+  for (const TEntry& entry : DirectoryOf(reader).entries) names.push_back(entry.header.name);
   return names;
 }
 
 bool TVornArchive::Contains(std::string_view name) const {
   if (!FileExists(m_fileName)) return false;
-  TArchiveReader reader(m_fileName);
-  return FindEntry(ReadDirectory(reader), MemberName(name)) != nullptr;
+  const TArchiveReader reader(m_fileName);
+  return DirectoryOf(reader).Find(MemberName(name)) != nullptr;
 }
 
 std::string TVornArchive::ExtractToStream(std::string_view name) const {
   const std::string wanted = MemberName(name);
   if (!FileExists(m_fileName)) throw EArchiveError("Archive " + m_fileName + " does not exist");
-  TArchiveReader reader(m_fileName);
-  const std::vector<TEntry> entries = ReadDirectory(reader);
-  const TEntry* entry = FindEntry(entries, wanted);
+  const TArchiveReader reader(m_fileName);
+  const TEntry* entry = DirectoryOf(reader).Find(wanted);
   if (entry == nullptr) throw EArchiveError("Archive " + m_fileName + " holds no member " + wanted);
   const TLhaHeader& h = entry->header;
   std::string data = reader.ReadExact(entry->offset + entry->headerLength, h.packedSize);
@@ -370,7 +417,7 @@ void TVornArchive::Rewrite(const std::vector<TNewMember>& added,
   std::vector<TEntry> entries;
   if (FileExists(m_fileName)) {
     old.emplace(m_fileName);
-    entries = ReadDirectory(*old);
+    entries = DirectoryOf(*old).entries;
   }
   std::set<std::string> dropped(removed.begin(), removed.end());
   const bool adds = std::any_of(added.begin(), added.end(), [](const TNewMember& m) {

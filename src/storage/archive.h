@@ -3,18 +3,24 @@
 // writes a complete new archive beside the old one (extension ".$$$") and renames it over the
 // old one, so the old archive stays intact until the new one is complete.
 //
-// Not thread-safe: one thread at a time per archive file (the project document serialises its
-// jobs). Every operation opens the file itself; members are read one at a time and copied with a
-// bounded buffer, so archives of any size are handled in bounded memory (plus one member).
+// Not thread-safe: one thread at a time per object and per archive file (the project document
+// serialises its jobs). Every operation opens the file itself; members are read one at a time
+// and copied with a bounded buffer, so archives of any size are handled in bounded memory (plus
+// one member). The member headers are kept between calls and read again when the file changes.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tq {
+
+namespace archive_detail {
+class TArchiveReader;
+}
 
 // A damaged archive, a CRC mismatch, an unreadable source file or a failed write. The message
 // names the archive (and member) and what is wrong.
@@ -31,6 +37,7 @@ class TVornArchive {
   using TFileAdded = std::function<void(const std::string& path)>;
 
   explicit TVornArchive(std::string fileName);
+  ~TVornArchive();
 
   const std::string& FileName() const { return m_fileName; }
 
@@ -61,10 +68,15 @@ class TVornArchive {
 
  private:
   struct TNewMember;
+  struct TDirectory;
+  // The headers of the version of the file that reader has open, read again only when the file
+  // changed (another device, inode, size, modification or change time).
+  const TDirectory& DirectoryOf(const archive_detail::TArchiveReader& reader) const;
   void Rewrite(const std::vector<TNewMember>& added, const std::vector<std::string>& removed,
                const TFileAdded& onFileAdded);
 
   std::string m_fileName;
+  mutable std::shared_ptr<const TDirectory> m_directory;
 };
 
 }  // namespace tq

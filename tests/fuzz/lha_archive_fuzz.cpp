@@ -8,8 +8,19 @@
 
 #include "storage/archive.h"
 
+namespace {
+
+// The archive file each input is written to, removed when the program ends.
+struct TScratchFile {
+  std::string path = "/tmp/tq_lha_archive_fuzz_" + std::to_string(::getpid()) + ".web";
+  ~TScratchFile() { std::remove(path.c_str()); }
+};
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const std::string path = "/tmp/tq_lha_archive_fuzz_" + std::to_string(::getpid()) + ".web";
+  static const TScratchFile scratch;
+  const std::string& path = scratch.path;
   FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return 0;
   std::fwrite(data, 1, size, file);

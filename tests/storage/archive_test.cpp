@@ -137,6 +137,22 @@ TEST(Archive, MemberNamesAreFileNamesUpperCasedByTheAnsiTable) {
   EXPECT_EQ(TVornArchive::MemberName("caf\xE9\xF7\xFF\x9A.dat"), "CAF\xC9\xF7\x9F\x8A.DAT");
 }
 
+TEST(Archive, SeesChangesMadeToTheFileBehindItsBack) {
+  TScratchFolder folder;
+  TVornArchive reader(folder / "p.web");
+  TVornArchive writer(folder / "p.web");
+  writer.AddStream("a.dat", "1");
+  EXPECT_THAT(reader.List(), ElementsAre("A.DAT"));
+  writer.AddStream("b.dat", "2");
+  EXPECT_TRUE(reader.Contains("b.dat"));
+  writer.AddStream("a.dat", "longer content");
+  EXPECT_EQ(reader.ExtractToStream("a.dat"), "longer content");
+  WriteFile(folder / "p.web", "not an archive any more");
+  EXPECT_THROW(reader.Contains("a.dat"), EArchiveError);
+  std::filesystem::remove(folder / "p.web");
+  EXPECT_FALSE(reader.Contains("a.dat"));
+}
+
 TEST(Archive, TwoFilesOfOneNameInOneCallKeepTheLaterOne) {
   TScratchFolder folder;
   std::filesystem::create_directories(folder / "a");
