@@ -331,8 +331,10 @@ bool Lh1Encode(std::string_view input, std::string& out, uint64_t limit) {
 
 std::string Lh1Decode(std::string_view packed, uint64_t originalSize) {
   std::string out;
-  out.reserve(static_cast<size_t>(
-      std::min<uint64_t>(originalSize, uint64_t{packed.size()} * kLh1MaxExpansion + kMaxMatch)));
+  // Reserve for an ordinary ratio only: a header may claim far more than the data will give, and
+  // what the data really gives grows the string as it comes.
+  out.reserve(
+      static_cast<size_t>(std::min<uint64_t>(originalSize, uint64_t{packed.size()} * 8 + 4096)));
   TAdaptiveTree tree;
   TBitReader bits(packed);
   while (out.size() < originalSize) {
