@@ -290,8 +290,10 @@ struct TSourceFile {
   uint8_t attributes = 0;
 };
 
-TSourceFile ReadSourceFile(const std::string& path) {
+// The file's content, or nothing when it does not exist (any more).
+std::optional<TSourceFile> ReadSourceFile(const std::string& path) {
   TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.Get() < 0 && errno == ENOENT) return std::nullopt;
   struct stat st {};
   if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
     throw EArchiveError("Cannot read file " + path);
@@ -431,21 +433,24 @@ void TVornArchive::Rewrite(const std::vector<TNewMember>& added,
     if (member.name.empty()) throw EArchiveError("Cannot add a member without a name");
   }
 
+  // Of two members with the same name in one call, the later one that exists is the member.
+  std::unordered_map<std::string, size_t> winner;
+  for (size_t i = added.size(); i-- > 0;) {
+    const TNewMember& member = added[i];
+    if (member.path.empty() || FileExists(member.path)) winner.emplace(member.name, i);
+  }
+
   TArchiveWriter writer(m_fileName, old ? old->Mode() : mode_t{0644});
   for (size_t i = 0; i < added.size(); ++i) {
     const TNewMember& member = added[i];
-    // Of two files with the same name in one call, the later one is the member.
-    const bool replacedLater = std::any_of(
-        added.begin() + static_cast<ptrdiff_t>(i) + 1, added.end(), [&](const TNewMember& later) {
-          return later.name == member.name && (later.path.empty() || FileExists(later.path));
-        });
+    const auto it = winner.find(member.name);
+    if (it == winner.end() || it->second != i) continue;
     if (member.path.empty()) {
-      if (replacedLater) continue;
       writer.WriteMember(member.name, member.data, 0, 0);
     } else {
-      if (replacedLater || !FileExists(member.path)) continue;
-      const TSourceFile file = ReadSourceFile(member.path);
-      writer.WriteMember(member.name, file.data, file.timeStamp, file.attributes);
+      const std::optional<TSourceFile> file = ReadSourceFile(member.path);
+      if (!file) continue;  // removed since it was looked at: as good as missing
+      writer.WriteMember(member.name, file->data, file->timeStamp, file->attributes);
       if (onFileAdded) onFileAdded(member.path);
     }
     dropped.insert(member.name);

@@ -160,7 +160,7 @@ TEST(Archive, TwoFilesOfOneNameInOneCallKeepTheLaterOne) {
   WriteFile(folder / "a/x.dat", "from a");
   WriteFile(folder / "b/x.dat", "from b");
   TVornArchive archive(folder / "p.web");
-  archive.AddFiles({folder / "a/x.dat", folder / "b/x.dat"});
+  archive.AddFiles({folder / "a/x.dat", folder / "b/x.dat", folder / "c/x.dat"});  // c: missing
   EXPECT_THAT(archive.List(), ElementsAre("X.DAT"));
   EXPECT_EQ(archive.ExtractToStream("x.dat"), "from b");
 }
