@@ -1,0 +1,361 @@
+// The "-lh1-" coder. The adaptive tree follows the classic LZHUF layout (nodes kept sorted by
+// frequency in one array, children stored as pairs, frequencies halved when the root reaches
+// 0x8000), because every LHA reader rebuilds the very same tree and any deviation in tie-breaking
+// or rebuilding changes the codes.
+#include "formats/lha_codec.h"
+
+#include <algorithm>
+#include <array>
+#include <vector>
+
+namespace tq {
+namespace {
+
+constexpr int kWindow = 4096;
+constexpr int kMaxDistance = kWindow - 1;
+constexpr int kMinMatch = 3;
+constexpr int kMaxMatch = 60;
+constexpr int kNumSymbols = 256 + kMaxMatch - kMinMatch + 1;  // 314
+constexpr int kNumNodes = kNumSymbols * 2 - 1;                // 627
+constexpr int kRoot = kNumNodes - 1;
+constexpr unsigned kMaxFreq = 0x8000;
+
+// Bit lengths of the codes for the upper 6 bits of a match position; the codes themselves are
+// canonical (consecutive values, shifted left when the length grows).
+struct TPositionCodes {
+  std::array<uint8_t, 64> length{};
+  std::array<uint8_t, 64> code{};
+  std::array<uint8_t, 256> decode{};  // next 8 bits -> upper 6 bits of the position
+};
+
+constexpr TPositionCodes MakePositionCodes() {
+  constexpr int kCountByLength[] = {1, 3, 8, 12, 24, 16};  // lengths 3..8
+  TPositionCodes t{};
+  int symbol = 0;
+  unsigned code = 0;
+  for (int len = 3; len <= 8; ++len) {
+    for (int i = 0; i < kCountByLength[len - 3]; ++i, ++symbol, ++code) {
+      t.length[symbol] = static_cast<uint8_t>(len);
+      t.code[symbol] = static_cast<uint8_t>(code);
+      const unsigned first = code << (8 - len);
+      for (unsigned j = 0; j < (1u << (8 - len)); ++j)
+        t.decode[first + j] = static_cast<uint8_t>(symbol);
+    }
+    code <<= 1;
+  }
+  return t;
+}
+
+constexpr TPositionCodes kPositionCodes = MakePositionCodes();
+
+// Nodes 0..kRoot sorted by ascending frequency; m_son[n] is the first of n's two children (the
+// second is m_son[n] + 1), or kNumNodes + symbol for a leaf. The path bit of a node is its parity.
+class TAdaptiveTree {
+ public:
+  TAdaptiveTree() {
+    for (int i = 0; i < kNumSymbols; ++i) {
+      m_freq[i] = 1;
+      m_son[i] = i + kNumNodes;
+      m_parent[i + kNumNodes] = i;
+    }
+    for (int i = 0, j = kNumSymbols; j <= kRoot; i += 2, ++j) {
+      m_freq[j] = m_freq[i] + m_freq[i + 1];
+      m_son[j] = i;
+      m_parent[i] = m_parent[i + 1] = j;
+    }
+    m_freq[kNumNodes] = 0xFFFF;  // sentinel that stops the search for a node to swap with
+    m_parent[kRoot] = 0;
+  }
+
+  int Son(int node) const { return m_son[node]; }
+
+  // Path bits from the root down to the leaf of symbol, root bit highest; returns the count.
+  int Code(int symbol, uint64_t& code) const {
+    code = 0;
+    int length = 0;
+    for (int node = m_parent[symbol + kNumNodes]; node != kRoot; node = m_parent[node]) {
+      code |= static_cast<uint64_t>(node & 1) << length;
+      ++length;
+    }
+    return length;
+  }
+
+  void Update(int symbol) {
+    if (m_freq[kRoot] == kMaxFreq) Rebuild();
+    int c = m_parent[symbol + kNumNodes];
+    do {
+      const unsigned k = ++m_freq[c];
+      int l = c + 1;
+      if (k > m_freq[l]) {
+        // Swap c with the last node of its old frequency so the array stays sorted.
+        while (k > m_freq[++l]) {
+        }
+        --l;
+        m_freq[c] = m_freq[l];
+        m_freq[l] = k;
+        const int i = m_son[c];
+        m_parent[i] = l;
+        if (i < kNumNodes) m_parent[i + 1] = l;
+        const int j = m_son[l];
+        m_son[l] = i;
+        m_parent[j] = c;
+        if (j < kNumNodes) m_parent[j + 1] = c;
+        m_son[c] = j;
+        c = l;
+      }
+      c = m_parent[c];
+    } while (c != 0);
+  }
+
+ private:
+  void Rebuild() {
+    int j = 0;
+    for (int i = 0; i < kNumNodes; ++i) {
+      if (m_son[i] >= kNumNodes) {
+        m_freq[j] = (m_freq[i] + 1) / 2;
+        m_son[j] = m_son[i];
+        ++j;
+      }
+    }
+    for (int i = 0, n = kNumSymbols; n < kNumNodes; i += 2, ++n) {
+      const unsigned f = m_freq[i] + m_freq[i + 1];
+      int k = n - 1;
+      while (f < m_freq[k]) --k;
+      ++k;
+      std::copy_backward(m_freq.begin() + k, m_freq.begin() + n, m_freq.begin() + n + 1);
+      std::copy_backward(m_son.begin() + k, m_son.begin() + n, m_son.begin() + n + 1);
+      m_freq[k] = f;
+      m_son[k] = i;
+    }
+    for (int i = 0; i < kNumNodes; ++i) {
+      const int k = m_son[i];
+      if (k >= kNumNodes) {
+        m_parent[k] = i;
+      } else {
+        m_parent[k] = m_parent[k + 1] = i;
+      }
+    }
+  }
+
+  std::array<unsigned, kNumNodes + 1> m_freq{};
+  std::array<int, kNumNodes + kNumSymbols> m_parent{};
+  std::array<int, kNumNodes> m_son{};
+};
+
+class TBitWriter {
+ public:
+  explicit TBitWriter(std::string& out) : m_out(out) {}
+
+  void Put(uint64_t code, int length) {
+    while (length > 32) {  // cannot happen with a frequency-bounded tree; kept for safety
+      length -= 32;
+      Put32(static_cast<uint32_t>(code >> length), 32);
+    }
+    Put32(static_cast<uint32_t>(code), length);
+  }
+
+  void Flush() {
+    if (m_count > 0) m_out.push_back(static_cast<char>((m_acc << (8 - m_count)) & 0xFF));
+    m_count = 0;
+  }
+
+ private:
+  void Put32(uint32_t code, int length) {
+    if (length == 0) return;
+    m_acc = (m_acc << length) | (code & ((uint64_t{1} << length) - 1));
+    m_count += length;
+    while (m_count >= 8) {
+      m_count -= 8;
+      m_out.push_back(static_cast<char>((m_acc >> m_count) & 0xFF));
+    }
+  }
+
+  std::string& m_out;
+  uint64_t m_acc = 0;
+  int m_count = 0;
+};
+
+class TBitReader {
+ public:
+  explicit TBitReader(std::string_view data)
+      : m_data(reinterpret_cast<const uint8_t*>(data.data())), m_bits(uint64_t{data.size()} * 8) {}
+
+  int ReadBit() {
+    Need(1);
+    const int bit = (m_data[m_pos >> 3] >> (7 - (m_pos & 7))) & 1;
+    ++m_pos;
+    return bit;
+  }
+
+  // The next 8 bits, zero-padded past the end; only Skip decides whether they were really there.
+  unsigned Peek8() const {
+    const uint64_t byte = m_pos >> 3;
+    const uint64_t size = m_bits / 8;
+    unsigned word = 0;
+    if (byte < size) word = static_cast<unsigned>(m_data[byte]) << 8;
+    if (byte + 1 < size) word |= m_data[byte + 1];
+    return (word >> (8 - (m_pos & 7))) & 0xFF;
+  }
+
+  void Skip(int count) {
+    Need(count);
+    m_pos += static_cast<uint64_t>(count);
+  }
+
+  unsigned Read(int count) {
+    unsigned value = 0;
+    for (int i = 0; i < count; ++i) value = (value << 1) | static_cast<unsigned>(ReadBit());
+    return value;
+  }
+
+ private:
+  void Need(int count) const {
+    if (m_pos + static_cast<uint64_t>(count) > m_bits)
+      throw ELhaError("compressed data ends early");
+  }
+
+  const uint8_t* m_data;
+  uint64_t m_bits;
+  uint64_t m_pos = 0;
+};
+
+// Hash chains over the last kWindow positions; a chain entry older than the window ends the walk.
+class TMatchFinder {
+ public:
+  explicit TMatchFinder(std::string_view input) : m_in(input), m_head(kHashSize, -1) {
+    m_prev.fill(-1);
+  }
+
+  struct TMatch {
+    int length = 0;
+    int distance = 0;
+  };
+
+  TMatch Find(int64_t pos) const {
+    TMatch best;
+    const int64_t size = static_cast<int64_t>(m_in.size());
+    if (pos + kMinMatch > size) return best;
+    const int maxLength = static_cast<int>(std::min<int64_t>(kMaxMatch, size - pos));
+    const char* cur = m_in.data() + pos;
+    int64_t cand = m_head[Hash(pos)];
+    for (int chain = kMaxChain; cand >= 0 && pos - cand <= kMaxDistance && chain > 0; --chain) {
+      const char* old = m_in.data() + cand;
+      if (old[best.length] == cur[best.length] && old[0] == cur[0]) {
+        int len = 0;
+        while (len < maxLength && old[len] == cur[len]) ++len;
+        if (len > best.length) {
+          best.length = len;
+          best.distance = static_cast<int>(pos - cand);
+          if (len == maxLength) break;
+        }
+      }
+      const int64_t next = m_prev[cand & (kWindow - 1)];
+      if (next >= cand) break;
+      cand = next;
+    }
+    if (best.length < kMinMatch) best = TMatch{};
+    return best;
+  }
+
+  void Insert(int64_t pos) {
+    if (pos + kMinMatch > static_cast<int64_t>(m_in.size())) return;
+    const unsigned h = Hash(pos);
+    m_prev[pos & (kWindow - 1)] = m_head[h];
+    m_head[h] = pos;
+  }
+
+ private:
+  static constexpr int kHashBits = 15;
+  static constexpr size_t kHashSize = size_t{1} << kHashBits;
+  static constexpr int kMaxChain = 96;
+
+  unsigned Hash(int64_t pos) const {
+    const auto* p = reinterpret_cast<const uint8_t*>(m_in.data() + pos);
+    const uint32_t v = uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
+    return (v * 2654435761u) >> (32 - kHashBits);
+  }
+
+  std::string_view m_in;
+  std::vector<int64_t> m_head;
+  std::array<int64_t, kWindow> m_prev{};
+};
+
+}  // namespace
+
+bool Lh1Encode(std::string_view input, std::string& out, uint64_t limit) {
+  out.clear();
+  TAdaptiveTree tree;
+  TBitWriter bits(out);
+  TMatchFinder finder(input);
+  auto emitSymbol = [&](int symbol) {
+    uint64_t code = 0;
+    const int length = tree.Code(symbol, code);
+    bits.Put(code, length);
+    tree.Update(symbol);
+  };
+
+  const int64_t size = static_cast<int64_t>(input.size());
+  TMatchFinder::TMatch pending;  // match already found at pos by the lazy look-ahead
+  bool havePending = false;
+  for (int64_t pos = 0; pos < size;) {
+    TMatchFinder::TMatch match = havePending ? pending : finder.Find(pos);
+    havePending = false;
+    finder.Insert(pos);
+    // One step of lazy matching: a longer match starting at the next byte is worth a literal.
+    if (match.length >= kMinMatch && match.length < 32 && pos + 1 < size) {
+      pending = finder.Find(pos + 1);
+      if (pending.length > match.length) {
+        emitSymbol(static_cast<uint8_t>(input[pos]));
+        havePending = true;
+        ++pos;
+        if (out.size() >= limit) return false;
+        continue;
+      }
+    }
+    if (match.length >= kMinMatch) {
+      emitSymbol(256 + match.length - kMinMatch);
+      const unsigned p = static_cast<unsigned>(match.distance - 1);
+      bits.Put(kPositionCodes.code[p >> 6], kPositionCodes.length[p >> 6]);
+      bits.Put(p & 63, 6);
+      for (int k = 1; k < match.length; ++k) finder.Insert(pos + k);
+      pos += match.length;
+    } else {
+      emitSymbol(static_cast<uint8_t>(input[pos]));
+      ++pos;
+    }
+    if (out.size() >= limit) return false;
+  }
+  bits.Flush();
+  return out.size() < limit;
+}
+
+std::string Lh1Decode(std::string_view packed, uint64_t originalSize) {
+  std::string out;
+  // Reserve for an ordinary ratio only: a header may claim far more than the data will give, and
+  // what the data really gives grows the string as it comes.
+  out.reserve(
+      static_cast<size_t>(std::min<uint64_t>(originalSize, uint64_t{packed.size()} * 8 + 4096)));
+  TAdaptiveTree tree;
+  TBitReader bits(packed);
+  while (out.size() < originalSize) {
+    int node = tree.Son(kRoot);
+    while (node < kNumNodes) node = tree.Son(node + bits.ReadBit());
+    const int symbol = node - kNumNodes;
+    tree.Update(symbol);
+    if (symbol < 256) {
+      out.push_back(static_cast<char>(symbol));
+      continue;
+    }
+    const int length = symbol - 256 + kMinMatch;
+    const unsigned upper = kPositionCodes.decode[bits.Peek8()];
+    bits.Skip(kPositionCodes.length[upper]);
+    const size_t distance = ((upper << 6) | bits.Read(6)) + 1;
+    for (int i = 0; i < length && out.size() < originalSize; ++i) {
+      // Before the first byte the window holds blanks, as other LHA coders assume.
+      out.push_back(out.size() >= distance ? out[out.size() - distance] : ' ');
+    }
+  }
+  return out;
+}
+
+}  // namespace tq

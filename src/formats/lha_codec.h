@@ -1,0 +1,28 @@
+// The "-lh1-" coder of the LHA format: LZSS over a 4 KB window, match lengths 3..60, the
+// literal/length symbols coded with an adaptive Huffman tree and the match positions with a fixed
+// code for their upper 6 bits. Whole members are coded in memory; callers hold one member at a
+// time. Pure functions, safe from any thread.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "formats/lha_error.h"
+
+namespace tq {
+
+// Largest ratio of original to compressed size that "-lh1-" data can reach: one bit for a
+// 60-byte length symbol plus nine for its position. A header announcing more is damaged.
+inline constexpr uint64_t kLh1MaxExpansion = 48;
+
+// Compresses input into out (replacing its content). Returns false, with out unspecified, as soon
+// as the compressed stream would reach limit bytes: the caller then stores the data instead.
+bool Lh1Encode(std::string_view input, std::string& out, uint64_t limit);
+
+// Decompresses exactly originalSize bytes. Throws ELhaError when the data ends before that many
+// bytes are produced; bytes after the last needed bit are ignored. The output never grows beyond
+// originalSize, and never beyond what the input can code for (kLh1MaxExpansion).
+std::string Lh1Decode(std::string_view packed, uint64_t originalSize);
+
+}  // namespace tq

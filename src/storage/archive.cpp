@@ -1,0 +1,466 @@
+// The project archive over POSIX files: headers are walked with positioned reads, members are
+// copied between archives with a bounded buffer, and a new archive is made durable (fsync of the
+// file, rename, fsync of the folder) before it replaces the old one.
+#include "storage/archive.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <unordered_map>
+#include <utility>
+
+#include "formats/crc16.h"
+#include "formats/lha_codec.h"
+#include "formats/lha_header.h"
+
+namespace tq {
+namespace {
+
+constexpr size_t kCopyBuffer = 64 * 1024;
+
+// Windows-1252 upper case, byte by byte: ASCII letters, the accented range 0xE0..0xFE (not the
+// division sign 0xF7) and the four letters whose capitals sit in 0x80..0x9F.
+std::string UpperCaseAnsi(std::string_view text) {
+  std::string out(text);
+  for (char& ch : out) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
+      ch = static_cast<char>(c - 0x20);
+    } else if (c == 0x9A || c == 0x9C || c == 0x9E) {
+      ch = static_cast<char>(c - 0x10);
+    } else if (c == 0xFF) {
+      ch = static_cast<char>(0x9F);
+    }
+  }
+  return out;
+}
+
+[[noreturn]] void ThrowWriteError() {
+  throw EArchiveError(std::string(kArchiveWriteError));
+}
+
+class TFd {
+ public:
+  TFd() = default;
+  explicit TFd(int fd) : m_fd(fd) {}
+  TFd(const TFd&) = delete;
+  TFd& operator=(const TFd&) = delete;
+  ~TFd() { Close(); }
+  int Get() const { return m_fd; }
+  void Reset(int fd) {
+    Close();
+    m_fd = fd;
+  }
+  int Close() {
+    const int result = m_fd >= 0 ? ::close(m_fd) : 0;
+    m_fd = -1;
+    return result;
+  }
+
+ private:
+  int m_fd = -1;
+};
+
+}  // namespace
+
+namespace archive_detail {
+
+using TFileIdentity = std::array<int64_t, 7>;
+
+// An archive opened for reading, with the size it had when opened: every size in a header is
+// checked against it, so a hostile header cannot make us read or allocate past the file.
+class TArchiveReader {
+ public:
+  explicit TArchiveReader(const std::string& fileName) : m_fileName(fileName) {
+    m_fd.Reset(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (m_fd.Get() < 0 || ::fstat(m_fd.Get(), &st) != 0) {
+      throw EArchiveError("Cannot open archive " + fileName);
+    }
+    m_size = static_cast<uint64_t>(st.st_size);
+    m_mode = st.st_mode & 07777;
+    m_identity = {static_cast<int64_t>(st.st_dev),
+                  static_cast<int64_t>(st.st_ino),
+                  st.st_size,
+                  st.st_mtim.tv_sec,
+                  st.st_mtim.tv_nsec,
+                  st.st_ctim.tv_sec,
+                  st.st_ctim.tv_nsec};
+  }
+
+  uint64_t Size() const { return m_size; }
+  mode_t Mode() const { return m_mode; }
+  // Device, inode, size, modification and change times: what tells one version of the file from
+  // another (the change time cannot be set back, so even a rewrite in place shows).
+  const TFileIdentity& Identity() const { return m_identity; }
+  const std::string& FileName() const { return m_fileName; }
+
+  // Reads up to size bytes at offset; fewer only at the end of the file.
+  size_t ReadAt(uint64_t offset, void* buffer, size_t size) const {
+    size_t done = 0;
+    while (done < size) {
+      const ssize_t n = ::pread(m_fd.Get(), static_cast<char*>(buffer) + done, size - done,
+                                static_cast<off_t>(offset + done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw EArchiveError("Cannot read archive " + m_fileName);
+      if (n == 0) break;
+      done += static_cast<size_t>(n);
+    }
+    return done;
+  }
+
+  std::string ReadExact(uint64_t offset, uint64_t size) const {
+    std::string bytes(static_cast<size_t>(size), '\0');
+    if (ReadAt(offset, bytes.data(), bytes.size()) != bytes.size()) {
+      throw EArchiveError("Damaged archive " + m_fileName + ": data truncated");
+    }
+    return bytes;
+  }
+
+ private:
+  std::string m_fileName;
+  TFd m_fd;
+  uint64_t m_size = 0;
+  mode_t m_mode = 0644;
+  TFileIdentity m_identity{};
+};
+
+}  // namespace archive_detail
+
+namespace {
+
+using archive_detail::TArchiveReader;
+using archive_detail::TFileIdentity;
+
+struct TEntry {
+  TLhaHeader header;
+  uint64_t offset = 0;        // first header byte
+  uint64_t headerLength = 0;  // header bytes; the data follows
+  uint64_t End() const { return offset + headerLength + header.packedSize; }
+};
+
+[[noreturn]] void ThrowDamaged(const TArchiveReader& reader, const std::string& detail) {
+  throw EArchiveError("Damaged archive " + reader.FileName() + ": " + detail);
+}
+
+// Walks the headers up to the end marker (an archive that simply ends after a member is
+// accepted, as other LHA readers do).
+std::vector<TEntry> ReadDirectory(const TArchiveReader& reader) {
+  std::vector<TEntry> entries;
+  uint64_t pos = 0;
+  while (pos < reader.Size()) {
+    unsigned char first = 0;
+    reader.ReadAt(pos, &first, 1);
+    if (first == 0) break;
+    TEntry entry;
+    entry.offset = pos;
+    entry.headerLength = LhaHeaderLength(first);
+    std::string bytes(static_cast<size_t>(std::min(entry.headerLength, reader.Size() - pos)), '\0');
+    bytes.resize(reader.ReadAt(pos, bytes.data(), bytes.size()));
+    try {
+      entry.header = DecodeLhaHeader(bytes);
+    } catch (const ELhaError& e) {
+      ThrowDamaged(reader, e.what());
+    }
+    const TLhaHeader& h = entry.header;
+    const uint64_t dataOffset = pos + entry.headerLength;
+    if (h.packedSize > reader.Size() - dataOffset) {
+      ThrowDamaged(reader, "member " + h.name + " runs past the end of the file");
+    }
+    if (h.method == kLhaStored && h.packedSize != h.originalSize) {
+      ThrowDamaged(reader, "stored member " + h.name + " has two different sizes");
+    }
+    if (h.method == kLhaLh1 && h.originalSize > uint64_t{h.packedSize} * kLh1MaxExpansion + 64) {
+      ThrowDamaged(reader, "member " + h.name + " announces more data than it can hold");
+    }
+    entries.push_back(std::move(entry));
+    pos = entries.back().End();
+  }
+  return entries;
+}
+
+std::string TempNameOf(const std::string& fileName) {
+  return std::filesystem::path(fileName).replace_extension(".$$$").string();
+}
+
+// The new archive being written beside the old one. Until Commit succeeds the destructor
+// removes it, so a failed rewrite leaves only the old archive behind.
+class TArchiveWriter {
+ public:
+  TArchiveWriter(std::string target, mode_t mode)
+      : m_target(std::move(target)), m_temp(TempNameOf(m_target)) {
+    m_fd.Reset(::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+    if (m_fd.Get() < 0) ThrowWriteError();
+    ::fchmod(m_fd.Get(), mode);  // keep the old archive's permissions; best effort
+  }
+  TArchiveWriter(const TArchiveWriter&) = delete;
+  TArchiveWriter& operator=(const TArchiveWriter&) = delete;
+
+  ~TArchiveWriter() {
+    if (!m_committed) {
+      m_fd.Close();
+      ::unlink(m_temp.c_str());
+    }
+  }
+
+  void Write(const void* data, size_t size) {
+    const auto* p = static_cast<const char*>(data);
+    while (size > 0) {
+      const ssize_t n = ::write(m_fd.Get(), p, size);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) ThrowWriteError();
+      p += n;
+      size -= static_cast<size_t>(n);
+    }
+  }
+
+  void WriteMember(const std::string& name, std::string_view data, uint32_t timeStamp,
+                   uint8_t attributes) {
+    if (data.size() > UINT32_MAX) {
+      throw EArchiveError("Member " + name + " is too large for an archive member");
+    }
+    TLhaHeader header;
+    header.name = name;
+    header.originalSize = static_cast<uint32_t>(data.size());
+    header.timeStamp = timeStamp;
+    header.attributes = attributes;
+    header.crc = Crc16(data);
+    std::string packed;
+    std::string_view body = data;
+    header.method = std::string(kLhaStored);
+    if (Lh1Encode(data, packed, data.size())) {
+      header.method = std::string(kLhaLh1);
+      body = packed;
+    }
+    header.packedSize = static_cast<uint32_t>(body.size());
+    std::string bytes;
+    try {
+      bytes = EncodeLhaHeader(header);
+    } catch (const ELhaError& e) {
+      throw EArchiveError(std::string("Cannot add member: ") + e.what());
+    }
+    Write(bytes.data(), bytes.size());
+    Write(body.data(), body.size());
+  }
+
+  void Copy(const TArchiveReader& from, uint64_t offset, uint64_t size) {
+    std::string buffer(static_cast<size_t>(std::min<uint64_t>(kCopyBuffer, size)), '\0');
+    while (size > 0) {
+      const size_t chunk = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size));
+      if (from.ReadAt(offset, buffer.data(), chunk) != chunk) {
+        ThrowDamaged(from, "data truncated");
+      }
+      Write(buffer.data(), chunk);
+      offset += chunk;
+      size -= chunk;
+    }
+  }
+
+  void Commit() {
+    const char endMarker = 0;
+    Write(&endMarker, 1);
+    if (::fsync(m_fd.Get()) != 0 || m_fd.Close() != 0) ThrowWriteError();
+    if (::rename(m_temp.c_str(), m_target.c_str()) != 0) ThrowWriteError();
+    m_committed = true;
+    // Make the rename itself durable; a folder that cannot be synced is not an error.
+    const std::filesystem::path parent = std::filesystem::path(m_target).parent_path();
+    const std::filesystem::path folder = parent.empty() ? std::filesystem::path(".") : parent;
+    TFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.Get() >= 0) ::fsync(dir.Get());
+  }
+
+ private:
+  std::string m_target;
+  std::string m_temp;
+  TFd m_fd;
+  bool m_committed = false;
+};
+
+// The whole content of a source file, with its MS-DOS time stamp and attributes.
+struct TSourceFile {
+  std::string data;
+  uint32_t timeStamp = 0;
+  uint8_t attributes = 0;
+};
+
+// The file's content, or nothing when it does not exist (any more).
+std::optional<TSourceFile> ReadSourceFile(const std::string& path) {
+  TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.Get() < 0 && errno == ENOENT) return std::nullopt;
+  struct stat st {};
+  if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    throw EArchiveError("Cannot read file " + path);
+  }
+  TSourceFile file;
+  file.timeStamp = ToDosDateTime(st.st_mtime);
+  file.attributes = static_cast<uint8_t>(0x20 | ((st.st_mode & S_IWUSR) ? 0 : 0x01));
+  char buffer[kCopyBuffer];
+  for (;;) {
+    const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw EArchiveError("Cannot read file " + path);
+    if (n == 0) break;
+    file.data.append(buffer, static_cast<size_t>(n));
+  }
+  return file;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+struct TVornArchive::TNewMember {
+  std::string name;  // upper-cased
+  std::string path;  // source file, or empty for data
+  std::string_view data;
+};
+
+// The headers of one version of the archive file, kept between calls: the offline server and
+// the document's jobs ask for single members of large archives all the time.
+struct TVornArchive::TDirectory {
+  TFileIdentity identity{};
+  std::vector<TEntry> entries;
+  std::unordered_map<std::string, size_t> firstByName;  // upper-cased name -> index in entries
+
+  const TEntry* Find(const std::string& upperName) const {
+    const auto it = firstByName.find(upperName);
+    return it == firstByName.end() ? nullptr : &entries[it->second];
+  }
+};
+
+TVornArchive::TVornArchive(std::string fileName) : m_fileName(std::move(fileName)) {}
+
+TVornArchive::~TVornArchive() = default;
+
+const TVornArchive::TDirectory& TVornArchive::DirectoryOf(
+    const archive_detail::TArchiveReader& reader) const {
+  if (!m_directory || m_directory->identity != reader.Identity()) {
+    auto directory = std::make_shared<TDirectory>();
+    directory->identity = reader.Identity();
+    directory->entries = ReadDirectory(reader);
+    for (size_t i = 0; i < directory->entries.size(); ++i) {
+      directory->firstByName.emplace(UpperCaseAnsi(directory->entries[i].header.name), i);
+    }
+    m_directory = std::move(directory);
+  }
+  return *m_directory;
+}
+
+std::string TVornArchive::MemberName(std::string_view pathOrName) {
+  const size_t slash = pathOrName.find_last_of("/\\");
+  if (slash != std::string_view::npos) pathOrName.remove_prefix(slash + 1);
+  return UpperCaseAnsi(pathOrName);
+}
+
+std::vector<std::string> TVornArchive::List() const {
+  std::vector<std::string> names;
+  if (!FileExists(m_fileName)) return names;
+  const TArchiveReader reader(m_fileName);
+  for (const TEntry& entry : DirectoryOf(reader).entries) names.push_back(entry.header.name);
+  return names;
+}
+
+bool TVornArchive::Contains(std::string_view name) const {
+  if (!FileExists(m_fileName)) return false;
+  const TArchiveReader reader(m_fileName);
+  return DirectoryOf(reader).Find(MemberName(name)) != nullptr;
+}
+
+std::string TVornArchive::ExtractToStream(std::string_view name) const {
+  const std::string wanted = MemberName(name);
+  if (!FileExists(m_fileName)) throw EArchiveError("Archive " + m_fileName + " does not exist");
+  const TArchiveReader reader(m_fileName);
+  const TEntry* entry = DirectoryOf(reader).Find(wanted);
+  if (entry == nullptr) throw EArchiveError("Archive " + m_fileName + " holds no member " + wanted);
+  const TLhaHeader& h = entry->header;
+  std::string data = reader.ReadExact(entry->offset + entry->headerLength, h.packedSize);
+  if (h.method == kLhaLh1) {
+    try {
+      data = Lh1Decode(data, h.originalSize);
+    } catch (const ELhaError& e) {
+      ThrowDamaged(reader, "member " + h.name + ": " + e.what());
+    }
+  }
+  if (Crc16(data) != h.crc) ThrowDamaged(reader, "CRC mismatch in member " + h.name);
+  return data;
+}
+
+void TVornArchive::AddFiles(const std::vector<std::string>& paths, const TFileAdded& onFileAdded) {
+  std::vector<TNewMember> added;
+  for (const std::string& path : paths) added.push_back({MemberName(path), path, {}});
+  Rewrite(added, {}, onFileAdded);
+}
+
+void TVornArchive::AddStream(std::string_view name, std::string_view data) {
+  Rewrite({{MemberName(name), {}, data}}, {}, {});
+}
+
+void TVornArchive::Delete(const std::vector<std::string>& names) {
+  std::vector<std::string> removed;
+  for (const std::string& name : names) removed.push_back(MemberName(name));
+  Rewrite({}, removed, {});
+}
+
+void TVornArchive::Rewrite(const std::vector<TNewMember>& added,
+                           const std::vector<std::string>& removed, const TFileAdded& onFileAdded) {
+  // Read and check the old archive before anything is written: a damaged archive is reported,
+  // never silently cut short by copying only its readable part.
+  std::optional<TArchiveReader> old;
+  std::vector<TEntry> entries;
+  if (FileExists(m_fileName)) {
+    old.emplace(m_fileName);
+    entries = DirectoryOf(*old).entries;
+  }
+  std::set<std::string> dropped(removed.begin(), removed.end());
+  const bool adds = std::any_of(added.begin(), added.end(), [](const TNewMember& m) {
+    return m.path.empty() || FileExists(m.path);
+  });
+  const bool removes = std::any_of(entries.begin(), entries.end(), [&](const TEntry& e) {
+    return dropped.count(UpperCaseAnsi(e.header.name)) > 0;
+  });
+  if (!adds && !removes) return;  // leave the file (or its absence) as it is
+  for (const TNewMember& member : added) {
+    if (member.name.empty()) throw EArchiveError("Cannot add a member without a name");
+  }
+
+  // Of two members with the same name in one call, the later one that exists is the member.
+  std::unordered_map<std::string, size_t> winner;
+  for (size_t i = added.size(); i-- > 0;) {
+    const TNewMember& member = added[i];
+    if (member.path.empty() || FileExists(member.path)) winner.emplace(member.name, i);
+  }
+
+  TArchiveWriter writer(m_fileName, old ? old->Mode() : mode_t{0644});
+  for (size_t i = 0; i < added.size(); ++i) {
+    const TNewMember& member = added[i];
+    const auto it = winner.find(member.name);
+    if (it == winner.end() || it->second != i) continue;
+    if (member.path.empty()) {
+      writer.WriteMember(member.name, member.data, 0, 0);
+    } else {
+      const std::optional<TSourceFile> file = ReadSourceFile(member.path);
+      if (!file) continue;  // removed since it was looked at: as good as missing
+      writer.WriteMember(member.name, file->data, file->timeStamp, file->attributes);
+      if (onFileAdded) onFileAdded(member.path);
+    }
+    dropped.insert(member.name);
+  }
+  for (const TEntry& entry : entries) {
+    if (dropped.count(UpperCaseAnsi(entry.header.name)) == 0) {
+      writer.Copy(*old, entry.offset, entry.End() - entry.offset);
+    }
+  }
+  writer.Commit();
+}
+
+}  // namespace tq

@@ -1,0 +1,130 @@
+// The "-lh1-" coder and the CRC-16: round trips over shapes that stress the window, the match
+// lengths and the tree rebuild, and a decoder that refuses short or hostile streams.
+#include "formats/lha_codec.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "formats/crc16.h"
+
+namespace tq {
+namespace {
+
+std::string RandomBytes(size_t size, uint32_t seed, int alphabet = 256) {
+  std::mt19937 rng(seed);
+  std::string out(size, '\0');
+  for (auto& c : out) c = static_cast<char>(rng() % alphabet);
+  return out;
+}
+
+std::string Words(size_t size, uint32_t seed) {
+  static const char* kWords[] = {"<a href=\"", "index", ".html",         "\">",  "</a>",
+                                 " the ",      "page",  "<div class=\"", "nav",  "\n",
+                                 "</div>",     "link",  "site ",         "&amp;"};
+  std::mt19937 rng(seed);
+  std::string out;
+  while (out.size() < size) out += kWords[rng() % std::size(kWords)];
+  out.resize(size);
+  return out;
+}
+
+TEST(Crc16, MatchesTheCheckValueAndContinuesAcrossPieces) {
+  EXPECT_EQ(Crc16("123456789"), 0xBB3D);
+  EXPECT_EQ(Crc16(""), 0);
+  const std::string data = RandomBytes(1000, 1);
+  EXPECT_EQ(Crc16Update(Crc16Update(0, data.data(), 333), data.data() + 333, 667), Crc16(data));
+}
+
+struct TRoundTrip {
+  const char* name;
+  std::string data;
+};
+
+class Lh1RoundTrip : public ::testing::TestWithParam<TRoundTrip> {};
+
+TEST_P(Lh1RoundTrip, DecodesToTheInput) {
+  const std::string& data = GetParam().data;
+  std::string packed;
+  ASSERT_TRUE(Lh1Encode(data, packed, UINT64_MAX));
+  EXPECT_EQ(Lh1Decode(packed, data.size()), data);
+}
+
+std::string AllBytesTwice() {
+  std::string s;
+  for (int round = 0; round < 2; ++round)
+    for (int i = 0; i < 256; ++i) s.push_back(static_cast<char>(i));
+  return s;
+}
+
+// A block repeated at the farthest distance the window allows, and just beyond it.
+std::string WindowEdges() {
+  const std::string block = RandomBytes(4095, 7);
+  return block + block + RandomBytes(4096, 8) + RandomBytes(4096, 8) + "tail";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Shapes, Lh1RoundTrip,
+    ::testing::Values(TRoundTrip{"Empty", ""}, TRoundTrip{"OneByte", "x"},
+                      TRoundTrip{"ShortRun", "aaaa"}, TRoundTrip{"AllBytes", AllBytesTwice()},
+                      TRoundTrip{"LongRun", std::string(100000, 'z')},
+                      TRoundTrip{"MaxLengthMatches", std::string(60 * 7 + 3, 'q') + "r"},
+                      TRoundTrip{"WindowEdges", WindowEdges()},
+                      // Enough symbols to rebuild the adaptive tree many times over.
+                      TRoundTrip{"Markup", Words(2'000'000, 3)},
+                      TRoundTrip{"SmallAlphabet", RandomBytes(300'000, 4, 3)},
+                      TRoundTrip{"Random", RandomBytes(200'000, 5)}),
+    [](const auto& p) { return std::string(p.param.name); });
+
+TEST(Lh1Encode, CompressesTextAndGivesUpAtTheLimit) {
+  const std::string text = Words(100'000, 9);
+  std::string packed;
+  ASSERT_TRUE(Lh1Encode(text, packed, text.size()));
+  EXPECT_LT(packed.size(), text.size() / 3);
+
+  const std::string noise = RandomBytes(100'000, 10);
+  EXPECT_FALSE(Lh1Encode(noise, packed, noise.size()));
+  EXPECT_FALSE(Lh1Encode("", packed, 0));  // nothing is smaller than an empty input
+}
+
+TEST(Lh1Decode, EveryTruncationIsRefused) {
+  const std::string data = Words(5000, 11);
+  std::string packed;
+  ASSERT_TRUE(Lh1Encode(data, packed, UINT64_MAX));
+  for (size_t cut = 0; cut < packed.size(); cut += 1 + cut / 8) {
+    EXPECT_THROW(Lh1Decode(std::string_view(packed).substr(0, cut), data.size()), ELhaError)
+        << "cut at " << cut;
+  }
+}
+
+TEST(Lh1Decode, StopsAtTheAnnouncedSize) {
+  const std::string data = std::string(1000, 'a') + Words(1000, 12);
+  std::string packed;
+  ASSERT_TRUE(Lh1Encode(data, packed, UINT64_MAX));
+  // Cuts inside a match as well as between symbols.
+  for (size_t size : {size_t{0}, size_t{1}, size_t{30}, size_t{999}, size_t{1500}}) {
+    EXPECT_EQ(Lh1Decode(packed, size), data.substr(0, size));
+  }
+}
+
+TEST(Lh1Decode, HostileStreamsEndInAnErrorOrABoundedResult) {
+  for (uint32_t seed = 0; seed < 200; ++seed) {
+    const std::string junk = RandomBytes(1 + seed % 64, seed);
+    try {
+      const std::string out = Lh1Decode(junk, 0xFFFFFFFFu);
+      ADD_FAILURE() << "junk decoded to " << out.size() << " bytes";
+    } catch (const ELhaError&) {
+    }
+  }
+  // A match that reaches back before the first byte reads blanks instead of memory.
+  const std::string packed = [] {
+    std::string p;
+    Lh1Encode("abcabcabc", p, UINT64_MAX);
+    return p;
+  }();
+  EXPECT_EQ(Lh1Decode(packed, 9), "abcabcabc");
+}
+
+}  // namespace
+}  // namespace tq

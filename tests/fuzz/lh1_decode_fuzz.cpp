@@ -1,0 +1,25 @@
+// Fuzz target: the bytes after the first three as an "-lh1-" stream whose original size is the
+// first three bytes (so at most 16 MB); and the whole input through the coder and back, which
+// must give the input again.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "formats/lha_codec.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  if (size >= 3) {
+    const uint64_t originalSize = data[0] | (data[1] << 8) | (data[2] << 16);
+    try {
+      const std::string out = tq::Lh1Decode(input.substr(3), originalSize);
+      if (out.size() != originalSize) std::abort();
+    } catch (const tq::ELhaError&) {
+    }
+  }
+  std::string packed;
+  if (tq::Lh1Encode(input, packed, UINT64_MAX) && tq::Lh1Decode(packed, size) != input)
+    std::abort();
+  return 0;
+}
