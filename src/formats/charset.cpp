@@ -236,6 +236,8 @@ void AppendEscape(uint32_t cp, TEscapeContext context, std::string& out) {
     case TEscapeContext::ecxStyle:
       out += '\\';
       for (int shift = 20; shift >= 0; shift -= 4) out += kHex[(cp >> shift) & 0xF];
+      // CSS eats one blank after any escape, so the escape brings its own.
+      out += ' ';
       break;
   }
 }

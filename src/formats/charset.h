@@ -24,7 +24,7 @@ inline constexpr std::string_view kDefaultCharset = "windows-1252";
 enum class TEscapeContext {
   ecxMarkup,  // text, attribute values, comments: &#NNNN;
   ecxScript,  // JavaScript: \uXXXX per UTF-16 unit
-  ecxStyle,   // CSS: \XXXXXX (six hex digits, so no terminator is needed)
+  ecxStyle,   // CSS: \XXXXXX and a blank (CSS consumes one blank after an escape)
 };
 
 // The canonical converter name of a charset label as pages write it ("latin1", " UTF-8",
