@@ -204,7 +204,8 @@ std::shared_ptr<const TCharsetEncoder::TTable> BuildTable(const std::string& nam
   table->Bytes.fill(kUnmapped);
   // Backwards, so that when two bytes decode to one character the lower byte wins.
   for (int b = 255; b >= 0; --b) {
-    if (meanings[b] == kUnmapped) continue;
+    // NUL is never written: readers of stored copies end a line at a NUL byte.
+    if (meanings[b] == kUnmapped || b == 0) continue;
     if (!readableAs.empty() && other[b] != meanings[b]) continue;
     table->Bytes[meanings[b]] = static_cast<uint16_t>(b);
   }

@@ -42,7 +42,8 @@ std::string CharsetFromContentType(std::string_view contentType);
 std::u16string DecodeBytes(std::string_view bytes, std::string_view charset);
 
 // Encodes UTF-16 text into a single-byte code page or UTF-8. Characters the target cannot hold
-// are escaped for their context.
+// are escaped for their context; so is U+0000 in a single-byte code page, because readers of
+// stored copies end a line at a NUL byte.
 class TCharsetEncoder {
  public:
   // readableAs, when given, also escapes the characters whose byte means something else in that

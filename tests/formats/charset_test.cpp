@@ -152,7 +152,8 @@ INSTANTIATE_TEST_SUITE_P(
             "<meta http-equiv=refresh content=\"0; url=x.html\"><meta name=charset content=utf-8>",
             "",
             "<meta http-equiv=refresh content=\"0; url=x.html\"><meta name=charset content=utf-8>"},
-        TCopyCase{"\xEF\xBB\xBF<p>\xC3\xA9", "", "<p>\xE9"}));
+        TCopyCase{"\xEF\xBB\xBF<p>\xC3\xA9", "", "<p>\xE9"},
+        TCopyCase{std::string("<p>a\0b", 6), "", "<p>a&#0;b"}));
 
 // --- Round trip over a corpus ---
 
