@@ -216,11 +216,18 @@ std::shared_ptr<const TCharsetEncoder::TTable> BuildTable(const std::string& nam
 void AppendEscape(uint32_t cp, TEscapeContext context, std::string& out) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   switch (context) {
-    case TEscapeContext::ecxMarkup:
+    case TEscapeContext::ecxMarkup: {
+      char digits[8];
+      int count = 0;
+      do {
+        digits[count++] = static_cast<char>('0' + cp % 10);
+        cp /= 10;
+      } while (cp != 0);
       out += "&#";
-      out += std::to_string(cp);
+      while (count > 0) out += digits[--count];
       out += ';';
       break;
+    }
     case TEscapeContext::ecxScript: {
       const auto unit = [&](uint32_t u) {
         out += "\\u";
@@ -277,20 +284,25 @@ TCharsetEncoder::TCharsetEncoder(std::string_view charset, std::string_view read
 
 void TCharsetEncoder::Append(std::u16string_view text, TEscapeContext context,
                              std::string& out) const {
-  out.reserve(out.size() + text.size());
   const std::size_t n = text.size();
-  for (std::size_t i = 0; i < n; ++i) {
-    const char16_t u = text[i];
+  std::size_t i = 0;
+  while (i < n) {
     if (m_table) {
-      const uint16_t b = m_table->Bytes[u];
-      if (b != kUnmapped) {
-        out += static_cast<char>(b);
-        continue;
+      // Runs of characters the code page holds go straight into the output.
+      std::size_t end = i;
+      while (end < n && m_table->Bytes[text[end]] != kUnmapped) ++end;
+      if (end > i) {
+        const std::size_t start = out.size();
+        out.resize(start + (end - i));
+        char* dst = out.data() + start;
+        for (; i < end; ++i) *dst++ = static_cast<char>(m_table->Bytes[text[i]]);
       }
+      if (i == n) break;
     }
+    const char16_t u = text[i++];
     uint32_t cp = u;
-    if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-      cp = 0x10000 + ((static_cast<uint32_t>(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+    if (u >= 0xD800 && u <= 0xDBFF && i < n && text[i] >= 0xDC00 && text[i] <= 0xDFFF) {
+      cp = 0x10000 + ((static_cast<uint32_t>(u) - 0xD800) << 10) + (text[i] - 0xDC00);
       ++i;
     } else if (u >= 0xD800 && u <= 0xDFFF) {
       cp = 0xFFFD;  // a lone surrogate has no character to keep

@@ -75,6 +75,7 @@ std::string RewriteHtml(std::string_view bytes, std::string_view contentType,
                         const TStartTagHook& onStartTag, THtmlWriter& writer) {
   const TDecodedHtml page = DecodeHtml(bytes, contentType);
   THtmlTokenizer tokenizer(page.Text);
+  writer.Reserve(writer.Output().size() + bytes.size() + bytes.size() / 8);
   while (tokenizer.Next()) {
     if (tokenizer.Item().Kind == THtmlItemKind::hikStartTag) {
       THtmlStartTag& tag = tokenizer.StartTag();

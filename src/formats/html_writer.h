@@ -36,6 +36,7 @@ class THtmlWriter {
   // makes it declare the charset this writer writes in, and returns true.
   bool DeclareCharset(THtmlStartTag& tag) const;
 
+  void Reserve(std::size_t bytes) { m_out.reserve(bytes); }
   const std::string& Output() const { return m_out; }
   std::string TakeOutput() { return std::move(m_out); }
 
