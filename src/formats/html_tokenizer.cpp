@@ -198,8 +198,20 @@ bool THtmlStartTag::NameIs(std::string_view name) const {
 }
 
 const THtmlAttribute* THtmlStartTag::Find(std::string_view name) const {
+  const bool ascii = std::all_of(name.begin(), name.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  if (ascii) {
+    for (const auto& a : m_attributes)
+      if (!a.Removed && HtmlNameEquals(a.Name, name)) return &a;
+    return nullptr;
+  }
+  // Names outside ASCII are rare; compare them as UTF-16, ASCII letters without case.
+  const std::u16string wide = Utf8ToUtf16(name);
   for (const auto& a : m_attributes)
-    if (!a.Removed && HtmlNameEquals(a.Name, name)) return &a;
+    if (!a.Removed && a.Name.size() == wide.size() &&
+        std::equal(wide.begin(), wide.end(), a.Name.begin(),
+                   [](char16_t x, char16_t y) { return LowerAscii(x) == LowerAscii(y); }))
+      return &a;
   return nullptr;
 }
 
@@ -218,8 +230,8 @@ void THtmlStartTag::SetAttribute(std::string_view name, std::string_view value) 
   m_modified = true;
   THtmlAttribute* a = Find(name);
   if (!a) {
-    std::u16string lower;
-    for (char c : name) lower += LowerAscii(static_cast<unsigned char>(c));
+    std::u16string lower = Utf8ToUtf16(name);
+    for (char16_t& c : lower) c = LowerAscii(c);
     m_addedNames.push_back(std::move(lower));
     m_attributes.emplace_back();
     a = &m_attributes.back();
@@ -231,11 +243,10 @@ void THtmlStartTag::SetAttribute(std::string_view name, std::string_view value) 
 
 void THtmlStartTag::RemoveAttribute(std::string_view name) {
   // Every occurrence goes, or the duplicate behind it would take its place.
-  for (auto& a : m_attributes)
-    if (!a.Removed && HtmlNameEquals(a.Name, name)) {
-      a.Removed = true;
-      m_modified = true;
-    }
+  for (THtmlAttribute* a = Find(name); a; a = Find(name)) {
+    a->Removed = true;
+    m_modified = true;
+  }
 }
 
 // --- THtmlTokenizer ---

@@ -143,6 +143,7 @@ INSTANTIATE_TEST_SUITE_P(
         TEditCase{"<input checked src=a>", "src", "b", "<input checked src=\"b\">"},
         TEditCase{"<a href=a href=b name=n>", "href", nullptr, "<a name=\"n\">"},
         TEditCase{"<a href=a href=b>", "HREF", "c", "<a href=\"c\" href=\"b\">"},
+        TEditCase{"<p \xC9=1>", "\xC3\x89", "2", "<p \xC9=\"2\">"},
         TEditCase{"<a href=x>", "title", "\xE2\x82\xAC \xD0\x96",
                   "<a href=\"x\" title=\"\x80 &#1046;\">"}));
 

@@ -67,9 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   int number = 0;
   const std::string copy = tq::RewriteHtml(
       page, "text/html; charset=" + std::string(label), [&](tq::THtmlStartTag& tag) {
-        for (const auto& attribute : tag.Attributes()) {
-          if (attribute.Removed) continue;
-          const std::string name = tq::Utf16ToUtf8(attribute.Name);
+        const std::size_t count = tag.Attributes().size();
+        for (std::size_t i = 0; i < count; ++i) {
+          if (tag.Attributes()[i].Removed) continue;
+          const std::string name = tq::Utf16ToUtf8(tag.Attributes()[i].Name);
           (void)tag.GetAttribute(name);
           tag.SetAttribute(name, tq::LinkPlaceholderText(number++) + "#\"&'<");
         }
