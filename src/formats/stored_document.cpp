@@ -9,21 +9,6 @@ namespace {
 constexpr char kMark = '\xA4';
 constexpr std::string_view kHeaderTag = "<TARNQUILL DOCUMENT";
 
-// A line break inside an address would split its header line and shift every link number after
-// it; browsers drop CR and LF from addresses anyway. A NUL would cut the line when read back.
-std::string HeaderSafe(std::string_view address) {
-  std::string out;
-  out.reserve(address.size());
-  for (char c : address) {
-    if (c == '\r' || c == '\n') continue;
-    if (c == '\0')
-      out += "%00";
-    else
-      out += c;
-  }
-  return out;
-}
-
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            const auto up = [](char c) {
@@ -31,6 +16,44 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
            };
            return up(x) == up(y);
          });
+}
+
+// Header text must not change the header's shape: a line break would split a link line, a NUL
+// would cut it, "<TARNQUILL DOCUMENT" inside it would make readers skip it as a marker, and in
+// the comment line a '>' or '"' could end the comment. Any of these would shift the numbers of the
+// links after it. Browsers drop CR and LF from addresses and read %3C, %3E and %22 as the same
+// address, so nothing a link means is lost.
+std::string HeaderSafe(std::string_view address) {
+  std::string out;
+  out.reserve(address.size());
+  const std::string_view kMarkerWord = "TARNQUILL DOCUMENT";
+  if (address.size() >= kMarkerWord.size() &&
+      EqualsNoCase(address.substr(0, kMarkerWord.size()), kMarkerWord)) {
+    out += address[0] == 'T' ? "%54" : "%74";
+    address.remove_prefix(1);
+  }
+  for (char c : address) {
+    switch (c) {
+      case '\r':
+      case '\n':
+        break;
+      case '\0':
+        out += "%00";
+        break;
+      case '<':
+        out += "%3C";
+        break;
+      case '>':
+        out += "%3E";
+        break;
+      case '"':
+        out += "%22";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
 }
 
 bool ContainsNoCase(std::string_view haystack, std::string_view needle) {

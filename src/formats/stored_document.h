@@ -21,7 +21,10 @@ std::string LinkPlaceholder(int number);
 // U+00A4 as the byte 0xA4).
 std::string LinkPlaceholderText(int number);
 
-// Collects a page's links in number order and writes the stored document.
+// Collects a page's links in number order and writes the stored document. Addresses are written
+// so that they cannot change the header's shape: CR and LF are dropped, NUL, '<', '>' and '"' are
+// percent-encoded, and an address that begins with "TARNQUILL DOCUMENT" gets its first letter
+// percent-encoded.
 class TStoredDocumentWriter {
  public:
   // Adds a link line "<address>" (empty for a link without address); returns its number.

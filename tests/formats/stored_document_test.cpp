@@ -29,12 +29,21 @@ TEST(StoredDocumentWriter, WritesCrEndedHeaderLines) {
             "<!-- saved from url=\"http://h/\" using Tarnquill -->\r");
 }
 
-TEST(StoredDocumentWriter, KeepsLinkNumbersWhenAnAddressHoldsANul) {
+// Addresses from a page must not change the header's shape, or every later link number shifts.
+TEST(StoredDocumentWriter, KeepsLinkNumbersWhateverTheAddressesHold) {
   TStoredDocumentWriter writer;
   writer.AddLink(std::string("http://h/a\0b", 12));
+  writer.AddLink("http://h/<TARNQUILL DOCUMENT LINKS>");
+  writer.AddLink("Tarnquill Document Content");
+  writer.AddMailLink("x@h\r\n<TARNQUILL DOCUMENT CONTENT>");
   writer.AddLink("http://h/c");
-  const TStoredDocument read = ParseStoredDocument(writer.Build("http://h/", P1));
-  EXPECT_EQ(read.Links, (std::vector<std::string>{"http://h/a%00b", "http://h/c"}));
+  const std::string stored = writer.Build("http://h/\" --><script>", P1);
+  const TStoredDocument read = ParseStoredDocument(stored);
+  EXPECT_EQ(read.Links,
+            (std::vector<std::string>{"http://h/a%00b", "http://h/%3CTARNQUILL DOCUMENT LINKS%3E",
+                                      "%54arnquill Document Content",
+                                      "mailto:x@h%3CTARNQUILL DOCUMENT CONTENT%3E", "http://h/c"}));
+  EXPECT_NE(stored.find("url=\"http://h/%22 --%3E%3Cscript%3E\" using"), std::string::npos);
 }
 
 TEST(StoredLines, SplitLikeTheStreamReader) {

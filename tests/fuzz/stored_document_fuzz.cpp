@@ -61,21 +61,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     start = end;
   }
   tq::TStoredDocumentWriter writer;
-  std::vector<std::string> expected;
-  for (const auto& address : addresses) {
-    if (ContainsNoCase(address, "TARNQUILL DOCUMENT")) continue;
-    std::string safe;
-    for (char c : address) {
-      if (c == '\r' || c == '\n') continue;
-      safe += c == '\0' ? std::string("%00") : std::string(1, c);
-    }
-    expected.push_back(safe);
-    writer.AddLink(address);
-  }
+  for (const auto& address : addresses) writer.AddLink(address);
   const std::string body = "<p>" + std::string(content.substr(0, 64));
-  if (!ContainsNoCase(body, "TARNQUILL DOCUMENT")) {
-    const tq::TStoredDocument read = tq::ParseStoredDocument(writer.Build("http://h/", body));
-    Check(read.Links == expected);
+  if (!ContainsNoCase(body, "TARNQUILL DOCUMENT CONTENT")) {
+    const tq::TStoredDocument read =
+        tq::ParseStoredDocument(writer.Build(std::string(content.substr(0, 40)), body));
+    // Every link keeps its number; plain addresses read back exactly.
+    Check(read.Links.size() == addresses.size());
+    for (std::size_t i = 0; i < addresses.size(); ++i)
+      if (addresses[i].find_first_of(std::string("\r\n<>\"\0", 6)) == std::string::npos &&
+          !ContainsNoCase(addresses[i], "TARNQUILL DOCUMENT"))
+        Check(read.Links[i] == addresses[i]);
   }
   return 0;
 }
