@@ -197,26 +197,29 @@ bool THtmlStartTag::NameIs(std::string_view name) const {
   return HtmlNameEquals(m_name, name);
 }
 
-const THtmlAttribute* THtmlStartTag::Find(std::string_view name) const {
+const THtmlAttribute* THtmlStartTag::Find(std::string_view name, std::size_t from) const {
   const bool ascii = std::all_of(name.begin(), name.end(),
                                  [](char c) { return static_cast<unsigned char>(c) < 0x80; });
   if (ascii) {
-    for (const auto& a : m_attributes)
-      if (!a.Removed && HtmlNameEquals(a.Name, name)) return &a;
+    for (std::size_t i = from; i < m_attributes.size(); ++i)
+      if (!m_attributes[i].Removed && HtmlNameEquals(m_attributes[i].Name, name))
+        return &m_attributes[i];
     return nullptr;
   }
   // Names outside ASCII are rare; compare them as UTF-16, ASCII letters without case.
   const std::u16string wide = Utf8ToUtf16(name);
-  for (const auto& a : m_attributes)
+  for (std::size_t i = from; i < m_attributes.size(); ++i) {
+    const THtmlAttribute& a = m_attributes[i];
     if (!a.Removed && a.Name.size() == wide.size() &&
         std::equal(wide.begin(), wide.end(), a.Name.begin(),
                    [](char16_t x, char16_t y) { return LowerAscii(x) == LowerAscii(y); }))
       return &a;
+  }
   return nullptr;
 }
 
-THtmlAttribute* THtmlStartTag::Find(std::string_view name) {
-  return const_cast<THtmlAttribute*>(std::as_const(*this).Find(name));
+THtmlAttribute* THtmlStartTag::Find(std::string_view name, std::size_t from) {
+  return const_cast<THtmlAttribute*>(std::as_const(*this).Find(name, from));
 }
 
 std::optional<std::string> THtmlStartTag::GetAttribute(std::string_view name) const {
@@ -243,7 +246,8 @@ void THtmlStartTag::SetAttribute(std::string_view name, std::string_view value) 
 
 void THtmlStartTag::RemoveAttribute(std::string_view name) {
   // Every occurrence goes, or the duplicate behind it would take its place.
-  for (THtmlAttribute* a = Find(name); a; a = Find(name)) {
+  for (THtmlAttribute* a = Find(name); a;
+       a = Find(name, static_cast<std::size_t>(a - m_attributes.data()) + 1)) {
     a->Removed = true;
     m_modified = true;
   }
@@ -325,12 +329,16 @@ bool THtmlTokenizer::TryMarkup(std::size_t at) {
     return true;
   }
   if (n == '?') {
-    // A server-side block may hold '>' (comparisons), so its own terminator comes first.
-    std::size_t end = m_text.find(u"?>", at + 2);
-    if (end != std::u16string_view::npos)
+    // A server-side block may hold '>' (comparisons), so its own terminator comes first. Once
+    // none is left, no later block looks for it again (that would be quadratic).
+    std::size_t end =
+        at + 2 >= m_noPiEndFrom ? std::u16string_view::npos : m_text.find(u"?>", at + 2);
+    if (end != std::u16string_view::npos) {
       end += 2;
-    else
+    } else {
+      m_noPiEndFrom = std::min(m_noPiEndFrom, at + 2);
       end = runTo(u">", at + 2);
+    }
     Emit(THtmlItemKind::hikProcessing, at, end);
     return true;
   }
@@ -338,14 +346,19 @@ bool THtmlTokenizer::TryMarkup(std::size_t at) {
     Emit(THtmlItemKind::hikServerBlock, at, runTo(u"%>", at + 2));
     return true;
   }
-  if (n == '/') return TryEndTag(at);
-  if (IsAsciiLetter(n)) return TryStartTag(at);
+  // A tag that runs to the end of the text would take all of it in a browser; here it and all
+  // that follows stay text, which also keeps pages full of unclosed tags linear.
+  const bool endTag = n == '/' && at + 2 < m_text.size() && IsAsciiLetter(m_text[at + 2]);
+  if (endTag || IsAsciiLetter(n)) {
+    if (!(endTag ? TryEndTag(at) : TryStartTag(at)))
+      Emit(THtmlItemKind::hikText, at, m_text.size());
+    return true;
+  }
   return false;
 }
 
 bool THtmlTokenizer::TryEndTag(std::size_t at) {
   std::size_t p = at + 2;
-  if (p >= m_text.size() || !IsAsciiLetter(m_text[p])) return false;
   const std::size_t nameStart = p;
   while (p < m_text.size() && !IsSpace(m_text[p]) && m_text[p] != '/' && m_text[p] != '>') ++p;
   const std::size_t close = m_text.find(u'>', p);

@@ -62,8 +62,8 @@ class THtmlStartTag {
 
  private:
   friend class THtmlTokenizer;
-  THtmlAttribute* Find(std::string_view name);
-  const THtmlAttribute* Find(std::string_view name) const;
+  THtmlAttribute* Find(std::string_view name, std::size_t from = 0);
+  const THtmlAttribute* Find(std::string_view name, std::size_t from = 0) const;
 
   std::u16string_view m_source;
   std::u16string_view m_name;
@@ -106,6 +106,7 @@ class THtmlTokenizer {
   // kind its contents get; empty name when not inside one.
   std::string m_rawElement;
   THtmlItemKind m_rawKind = THtmlItemKind::hikRawText;
+  std::size_t m_noPiEndFrom = std::u16string_view::npos;  // no "?>" at or after this offset
 };
 
 // ASCII case-insensitive comparison of a UTF-16 name with an ASCII name.

@@ -65,6 +65,9 @@ INSTANTIATE_TEST_SUITE_P(
         TItemsCase{"1 < 2 <3 a<-b </ x> <>", {"text:1 < 2 <3 a<-b </ x> <>"}},
         TItemsCase{"<a href='x", {"text:<a href='x"}}, TItemsCase{"<a href=x", {"text:<a href=x"}},
         TItemsCase{"x</a", {"text:x", "text:</a"}},
+        TItemsCase{"<b>x<a href='y>z<b>w", {"start:<b>", "text:x", "text:<a href='y>z<b>w"}},
+        TItemsCase{"<?a><?b?>", {"pi:<?a><?b?>"}},
+        TItemsCase{"<?a><?b>", {"pi:<?a>", "pi:<?b>"}},
         TItemsCase{
             "<!DOCTYPE html><?xml v?><% if a > b %><? echo '>' ?>",
             {"decl:<!DOCTYPE html>", "pi:<?xml v?>", "server:<% if a > b %>", "pi:<? echo '>' ?>"}},
