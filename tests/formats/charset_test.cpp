@@ -29,6 +29,8 @@ std::string EncodeAs(const std::string& utf8, const char* charset) {
   return out;
 }
 
+const std::string kLongLabel(200, 'a');
+
 TEST(CharsetNames, FollowTheWebsLabels) {
   const std::pair<const char*, const char*> cases[] = {
       {" UTF-8 ", "UTF-8"},
@@ -44,7 +46,7 @@ TEST(CharsetNames, FollowTheWebsLabels) {
       {"x-bogus", ""},
       {"", ""},
       {"SCSU", ""},
-      {std::string(200, 'a').c_str(), ""},
+      {kLongLabel.c_str(), ""},
   };
   for (const auto& [label, expected] : cases) {
     const std::string name = NormalizeCharsetName(label);
