@@ -15,6 +15,8 @@ namespace tq {
 namespace {
 
 constexpr uint16_t kUnmapped = 0xFFFF;
+// ICU counts in 32-bit lengths, and a text may decode to twice as many units as it has bytes.
+constexpr std::size_t kMaxDecodedBytes = std::size_t{1} << 30;
 
 std::string LowerTrim(std::string_view s) {
   const auto isTrim = [](char c) {
@@ -136,28 +138,43 @@ std::string CharsetFromContentType(std::string_view contentType) {
   return {};
 }
 
-std::u16string DecodeBytes(std::string_view bytes, std::string_view charset) {
-  std::string name = NormalizeCharsetName(charset);
-  if (name.empty()) name = kDefaultCharset;
-  TConverterPtr converter = OpenConverter(name);
-  if (!converter) return {};
+namespace {
+
+bool Decode(UConverter* converter, std::string_view bytes, std::u16string& out) {
   // Stateful and compressing converters can yield more units than bytes: size, then retry.
-  std::u16string out(bytes.size() + 16, u'\0');
+  out.assign(bytes.size() + 16, u'\0');
   for (int attempt = 0; attempt < 2; ++attempt) {
     UErrorCode error = U_ZERO_ERROR;
-    ucnv_reset(converter.get());
-    const int32_t length = ucnv_toUChars(converter.get(), reinterpret_cast<UChar*>(out.data()),
+    ucnv_reset(converter);
+    const int32_t length = ucnv_toUChars(converter, reinterpret_cast<UChar*>(out.data()),
                                          static_cast<int32_t>(out.size()), bytes.data(),
                                          static_cast<int32_t>(bytes.size()), &error);
     if (error == U_BUFFER_OVERFLOW_ERROR) {
       out.assign(static_cast<std::size_t>(length) + 1, u'\0');
       continue;
     }
-    if (U_FAILURE(error)) return {};
+    if (U_FAILURE(error)) return false;
     out.resize(static_cast<std::size_t>(length));
-    return out;
+    return true;
   }
-  return {};
+  return false;
+}
+
+}  // namespace
+
+std::u16string DecodeBytes(std::string_view bytes, std::string_view charset) {
+  if (bytes.size() >= kMaxDecodedBytes) throw std::length_error("text too large to decode");
+  std::string name = NormalizeCharsetName(charset);
+  if (name.empty()) name = kDefaultCharset;
+  std::u16string text;
+  if (TConverterPtr converter = OpenConverter(name);
+      converter && Decode(converter.get(), bytes, text))
+    return text;
+  // Every byte means a character in windows-1252, so this never fails.
+  text.clear();
+  TConverterPtr fallback = OpenConverter(std::string(kDefaultCharset));
+  if (fallback) Decode(fallback.get(), bytes, text);
+  return text;
 }
 
 // --- TCharsetEncoder ---

@@ -38,7 +38,7 @@ std::string NormalizeCharsetName(std::string_view label);
 std::string CharsetFromContentType(std::string_view contentType);
 
 // Decodes bytes with the named charset; an unknown name decodes as windows-1252. Malformed
-// sequences become U+FFFD. Never throws.
+// sequences become U+FFFD. Throws std::length_error for 1 GiB of bytes or more, nothing else.
 std::u16string DecodeBytes(std::string_view bytes, std::string_view charset);
 
 // Encodes UTF-16 text into a single-byte code page or UTF-8. Characters the target cannot hold

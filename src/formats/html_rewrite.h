@@ -27,13 +27,14 @@ struct TDecodedHtml {
 // counts. "" when there is none before the body.
 std::string FindMetaCharset(std::string_view bytes);
 
-// Decodes a page as a browser would pick its charset. Never throws; never loses a byte's worth of
-// text (undecodable sequences become U+FFFD).
+// Decodes a page as a browser would pick its charset; undecodable sequences become U+FFFD. Throws
+// only std::length_error, for a page of 1 GiB or more.
 TDecodedHtml DecodeHtml(std::string_view bytes, std::string_view contentType);
 
 // Decodes the page, calls onStartTag (when set) for every start tag so it may read and edit the
 // attributes, makes META charset declarations name the writer's charset, and writes every item.
-// Returns the written copy.
+// Returns the written copy. If onStartTag throws, the exception propagates and writer.Output()
+// holds the copy as far as it was written.
 using TStartTagHook = std::function<void(THtmlStartTag&)>;
 std::string RewriteHtml(std::string_view bytes, std::string_view contentType,
                         const TStartTagHook& onStartTag, THtmlWriter& writer);
