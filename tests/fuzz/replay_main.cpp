@@ -23,9 +23,11 @@ int main(int argc, char** argv) {
     }
   }
   seeds.emplace_back();
-  for (const auto& s : seeds) LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+  for (const auto& s : seeds)
+    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(s.data()), s.size());
 
-  const int iterations = std::getenv("TQ_FUZZ_RUNS") ? std::atoi(std::getenv("TQ_FUZZ_RUNS")) : 3000;
+  const int iterations =
+      std::getenv("TQ_FUZZ_RUNS") ? std::atoi(std::getenv("TQ_FUZZ_RUNS")) : 3000;
   std::mt19937 rng(20261209);
   for (int i = 0; i < iterations; ++i) {
     std::string input = seeds[rng() % seeds.size()];
@@ -33,9 +35,15 @@ int main(int argc, char** argv) {
     for (int e = 0; e < edits; ++e) {
       const auto pos = input.empty() ? 0 : rng() % (input.size() + 1);
       switch (rng() % 4) {
-        case 0: input.insert(input.begin() + pos, static_cast<char>(rng())); break;
-        case 1: if (pos < input.size()) input.erase(pos, 1 + rng() % 16); break;
-        case 2: if (pos < input.size()) input[pos] = static_cast<char>(rng()); break;
+        case 0:
+          input.insert(input.begin() + pos, static_cast<char>(rng()));
+          break;
+        case 1:
+          if (pos < input.size()) input.erase(pos, 1 + rng() % 16);
+          break;
+        case 2:
+          if (pos < input.size()) input[pos] = static_cast<char>(rng());
+          break;
         default: {  // splice a slice of another seed in
           const std::string& other = seeds[rng() % seeds.size()];
           if (!other.empty()) {

@@ -1,0 +1,98 @@
+// Page decoding and the rewriting loop.
+#include "formats/html_rewrite.h"
+
+#include "formats/charset.h"
+
+namespace tq {
+namespace {
+
+std::string CharsetOfMeta(const THtmlStartTag& tag) {
+  if (auto charset = tag.GetAttribute("charset")) return *charset;
+  const auto equiv = tag.GetAttribute("http-equiv");
+  if (!equiv) return {};
+  const std::u16string wide = Utf8ToUtf16(*equiv);
+  std::u16string_view trimmed = wide;
+  while (!trimmed.empty() && trimmed.front() <= ' ') trimmed.remove_prefix(1);
+  while (!trimmed.empty() && trimmed.back() <= ' ') trimmed.remove_suffix(1);
+  if (!HtmlNameEquals(trimmed, "content-type")) return {};
+  const auto content = tag.GetAttribute("content");
+  return content ? CharsetFromContentType(*content) : std::string();
+}
+
+}  // namespace
+
+std::string FindMetaCharset(std::string_view bytes) {
+  // Declarations are written in ASCII, so reading the bytes as Latin-1 finds them in every
+  // charset a page can declare itself in.
+  std::u16string widened(bytes.size(), u'\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) widened[i] = static_cast<unsigned char>(bytes[i]);
+  THtmlTokenizer tokenizer(widened);
+  while (tokenizer.Next()) {
+    if (tokenizer.Item().Kind != THtmlItemKind::hikStartTag) continue;
+    const THtmlStartTag& tag = tokenizer.StartTag();
+    if (tag.NameIs("body")) break;
+    if (!tag.NameIs("meta")) continue;
+    const std::string declared = CharsetOfMeta(tag);
+    if (declared.empty()) continue;
+    std::string name = NormalizeCharsetName(declared);
+    if (name.empty()) continue;  // a name no browser knows: look on, as browsers do
+    // A page that can be read as ASCII to find its declaration is not UTF-16, whatever it says.
+    if (name.rfind("UTF-16", 0) == 0) name = "UTF-8";
+    return name;
+  }
+  return {};
+}
+
+TDecodedHtml DecodeHtml(std::string_view bytes, std::string_view contentType) {
+  TDecodedHtml result;
+  std::string_view body = bytes;
+  if (body.substr(0, 3) == "\xEF\xBB\xBF") {
+    result.Charset = "UTF-8";
+    body.remove_prefix(3);
+  } else if (body.substr(0, 2) == "\xFF\xFE") {
+    result.Charset = "UTF-16LE";
+    body.remove_prefix(2);
+  } else if (body.substr(0, 2) == "\xFE\xFF") {
+    result.Charset = "UTF-16BE";
+    body.remove_prefix(2);
+  }
+  if (!result.Charset.empty()) {
+    result.Source = THtmlCharsetSource::hcsByteOrderMark;
+  } else if (result.Charset = FindMetaCharset(bytes); !result.Charset.empty()) {
+    result.Source = THtmlCharsetSource::hcsMeta;
+  } else if (result.Charset = NormalizeCharsetName(CharsetFromContentType(contentType));
+             !result.Charset.empty()) {
+    result.Source = THtmlCharsetSource::hcsContentType;
+  } else {
+    result.Charset = NormalizeCharsetName(kDefaultCharset);
+    result.Source = THtmlCharsetSource::hcsDefault;
+  }
+  result.Text = DecodeBytes(body, result.Charset);
+  return result;
+}
+
+std::string RewriteHtml(std::string_view bytes, std::string_view contentType,
+                        const TStartTagHook& onStartTag, THtmlWriter& writer) {
+  const TDecodedHtml page = DecodeHtml(bytes, contentType);
+  THtmlTokenizer tokenizer(page.Text);
+  writer.Reserve(writer.Output().size() + bytes.size() + bytes.size() / 8);
+  while (tokenizer.Next()) {
+    if (tokenizer.Item().Kind == THtmlItemKind::hikStartTag) {
+      THtmlStartTag& tag = tokenizer.StartTag();
+      if (onStartTag) onStartTag(tag);
+      writer.DeclareCharset(tag);
+      writer.WriteStartTag(tag);
+    } else {
+      writer.Write(tokenizer.Item());
+    }
+  }
+  return writer.TakeOutput();
+}
+
+std::string RewriteHtml(std::string_view bytes, std::string_view contentType,
+                        const TStartTagHook& onStartTag) {
+  THtmlWriter writer;
+  return RewriteHtml(bytes, contentType, onStartTag, writer);
+}
+
+}  // namespace tq

@@ -1,0 +1,45 @@
+// Reading a fetched page and writing its copy: find the page's charset (byte-order mark, META
+// declaration, Content-Type, else windows-1252), decode it, and drive the tokenizer and writer
+// over it with a hook that may edit every start tag. The link analyser is built on this.
+//
+// Functions are safe to call from any thread; they share no state.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "formats/html_tokenizer.h"
+#include "formats/html_writer.h"
+
+namespace tq {
+
+enum class THtmlCharsetSource { hcsByteOrderMark, hcsMeta, hcsContentType, hcsDefault };
+
+struct TDecodedHtml {
+  std::u16string Text;  // without the byte-order mark
+  std::string Charset;  // canonical name the text was decoded with
+  THtmlCharsetSource Source = THtmlCharsetSource::hcsDefault;
+};
+
+// The charset a META tag of the page declares (<meta charset=...> or http-equiv Content-Type),
+// read from the raw bytes before anything is decoded; the first declaration naming a known charset
+// counts. "" when there is none before the body.
+std::string FindMetaCharset(std::string_view bytes);
+
+// Decodes a page as a browser would pick its charset; undecodable sequences become U+FFFD. Throws
+// only std::length_error, for a page of 1 GiB or more.
+TDecodedHtml DecodeHtml(std::string_view bytes, std::string_view contentType);
+
+// Decodes the page, calls onStartTag (when set) for every start tag so it may read and edit the
+// attributes, makes META charset declarations name the writer's charset, and writes every item.
+// Returns the written copy. If onStartTag throws, the exception propagates and writer.Output()
+// holds the copy as far as it was written.
+using TStartTagHook = std::function<void(THtmlStartTag&)>;
+std::string RewriteHtml(std::string_view bytes, std::string_view contentType,
+                        const TStartTagHook& onStartTag, THtmlWriter& writer);
+// The same into a stored copy (windows-1258).
+std::string RewriteHtml(std::string_view bytes, std::string_view contentType,
+                        const TStartTagHook& onStartTag = {});
+
+}  // namespace tq
