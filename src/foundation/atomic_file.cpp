@@ -1,6 +1,8 @@
 // Whole-file reads and replacement by temporary file, fsync and rename.
 #include "foundation/atomic_file.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <random>
 
@@ -29,9 +31,17 @@ class TFd {
   int m_fd;
 };
 
+std::atomic<void (*)()> g_probe{nullptr};
+
+void Probe() {
+  if (auto* probe = g_probe.load(std::memory_order_relaxed)) probe();
+}
+
 bool WriteAll(int fd, std::string_view data) {
+  constexpr size_t kChunk = 65536;
   while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
+    const ssize_t n = ::write(fd, data.data(), std::min(data.size(), kChunk));
+    Probe();
     if (n < 0) {
       if (errno == EINTR) continue;
       return false;
@@ -90,10 +100,12 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
   }
   if (raw < 0) return false;
   TFd fd(raw);
+  Probe();
 
   const bool written = (!hadFile || ::fchmod(fd.Get(), old.st_mode & 07777) == 0) &&
                        WriteAll(fd.Get(), data) && ::fsync(fd.Get()) == 0 && fd.Close() &&
-                       ::rename(temp.c_str(), path.c_str()) == 0;
+                       (Probe(), ::rename(temp.c_str(), path.c_str()) == 0);
+  Probe();
   if (!written) {
     const int saved = errno;
     ::unlink(temp.c_str());
@@ -105,6 +117,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
   TFd folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.Get() >= 0) ::fsync(folder.Get());
   return true;
+}
+
+void TestOnlySetAtomicWriteProbe(void (*probe)()) {
+  g_probe.store(probe);
 }
 
 }  // namespace tq

@@ -19,4 +19,9 @@ TFileReadResult ReadWholeFile(const std::string& path, std::string& out);
 // existing one keeps its mode. Returns false (errno set, nothing changed) on failure.
 bool WriteFileAtomically(const std::string& path, std::string_view data);
 
+// Test-only: probe() is called at every step of WriteFileAtomically (temporary file created, each
+// 64 KiB written, before and after the rename), so a test can stop a writer at a chosen point.
+// Set it before any writer runs; nullptr removes it.
+void TestOnlySetAtomicWriteProbe(void (*probe)());
+
 }  // namespace tq

@@ -5,18 +5,42 @@
 
 namespace tq {
 
-std::string UpperCase1252(std::string_view text) {
-  std::string out(text);
-  for (char& ch : out) {
-    const auto c = static_cast<unsigned char>(ch);
-    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
-      ch = static_cast<char>(c - 0x20);
-    } else if (c == 0x9A || c == 0x9C || c == 0x9E) {  // s, oe, z with caron / ligature
-      ch = static_cast<char>(c - 0x10);
-    } else if (c == 0xFF) {  // y with diaeresis
-      ch = static_cast<char>(0x9F);
+namespace {
+
+struct TUpperTable {
+  unsigned char map[256];
+  TUpperTable() {
+    for (int c = 0; c < 256; ++c) {
+      int upper = c;
+      if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
+        upper = c - 0x20;
+      } else if (c == 0x9A || c == 0x9C || c == 0x9E) {  // s, oe, z with caron / ligature
+        upper = c - 0x10;
+      } else if (c == 0xFF) {  // y with diaeresis
+        upper = 0x9F;
+      }
+      map[c] = static_cast<unsigned char>(upper);
     }
   }
+};
+
+const TUpperTable kUpper;
+
+unsigned char Upper(char c) { return kUpper.map[static_cast<unsigned char>(c)]; }
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i] && Upper(a[i]) != Upper(b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string UpperCase1252(std::string_view text) {
+  std::string out(text);
+  for (char& ch : out) ch = static_cast<char>(Upper(ch));
   return out;
 }
 
@@ -103,13 +127,29 @@ int THashedStringList::Find(const TStringHash& hash, const std::string& key) con
   return best;
 }
 
+bool THashedStringList::Same(std::string_view a, std::string_view b) const {
+  return m_caseSensitive ? a == b : EqualIgnoringCase(a, b);
+}
+
 int THashedStringList::IndexOf(std::string_view text) const {
+  if (!m_valueHashBuilt && Count() <= kLinearSearchLimit) {
+    for (int i = Count() - 1; i >= 0; --i) {
+      if (Same(m_items[static_cast<size_t>(i)]->text, text)) return i;
+    }
+    return -1;
+  }
   EnsureIndex(false);
   return Find(m_valueHash, Fold(text));
 }
 
 int THashedStringList::IndexOfName(std::string_view name) const {
   if (name.empty()) return -1;
+  if (!m_nameHashBuilt && Count() <= kLinearSearchLimit) {
+    for (int i = Count() - 1; i >= 0; --i) {
+      if (Same(NameOf(m_items[static_cast<size_t>(i)]->text), name)) return i;
+    }
+    return -1;
+  }
   EnsureIndex(true);
   return Find(m_nameHash, Fold(name));
 }

@@ -4,6 +4,7 @@
 // When two items share a line or a name, lookups answer with the later one (the higher index).
 // Each index is built on its first lookup and from then on kept up to date item by item, so a
 // list that is changed and searched alternately never rebuilds anything proportional to its size.
+// Short lists (most sections hold a handful of keys) are searched from the end without an index.
 #pragma once
 
 #include <memory>
@@ -79,7 +80,10 @@ class THashedStringList : public TStringListObject {
   void SetCaseSensitive(bool value);
 
  private:
+  static constexpr int kLinearSearchLimit = 12;
+
   std::string Fold(std::string_view text) const;
+  bool Same(std::string_view a, std::string_view b) const;
   static std::string_view NameOf(std::string_view line);
   void IndexItem(TStringHash::TItem* item);
   void UnindexItem(const TStringHash::TItem* item);

@@ -10,7 +10,8 @@
 // starting with ";" and lines before the first section are ignored; when a section or a key
 // occurs twice, the later one is read and written. Nothing is escaped, so a line break cannot be
 // stored: every CR and LF in a section name, key name or value is written as a blank, and
-// section and key names are taken without surrounding blanks, as a file would return them.
+// section and key names are taken without surrounding blanks, as a file would return them. Key
+// names are the program's own: they must not hold "=" nor start with "[" or ";".
 #pragma once
 
 #include <iosfwd>

@@ -64,22 +64,5 @@ TEST(HashedStringList, UpperCasesWithTheWindows1252Table) {
             "ABZ\xc0\xde\xf7\x9f\x8a\x8c\x8e\xb5\xdf");
 }
 
-TEST(HashedStringList, OwnsTheObjectsOfItsItems) {
-  struct Probe : TStringListObject {
-    explicit Probe(int& n) : count(n) { ++count; }
-    ~Probe() override { --count; }
-    int& count;
-  };
-  int alive = 0;
-  {
-    THashedStringList list;
-    list.Add("x", std::make_unique<Probe>(alive));
-    list.Add("y", std::make_unique<Probe>(alive));
-    list.Delete(0);
-    EXPECT_EQ(alive, 1);
-  }
-  EXPECT_EQ(alive, 0);
-}
-
 }  // namespace
 }  // namespace tq

@@ -345,6 +345,18 @@ TEST(IniDirect, CutsLongValuesOnReadingOnly) {
   EXPECT_EQ(TVornMemIniFile(file).ReadString("S", "k", ""), value);
 }
 
+TEST(IniDirect, ListsNamesUpToTheirBufferSizes) {
+  TempFolder folder;
+  const std::string file = folder.File("names.ini");
+  TVornMemIniFile mem(file);
+  for (int i = 0; i < 2000; ++i) mem.WriteString("S", "key" + std::to_string(100000 + i), "v");
+  mem.UpdateFile();
+  std::vector<std::string> names;
+  TVornIniFile(file).ReadSection("S", names);
+  EXPECT_EQ(names.size(), 16383u / 10);  // nine characters and a terminating zero each
+  EXPECT_EQ(names.back(), "key" + std::to_string(100000 + 16383 / 10 - 1));
+}
+
 TEST(IniDirect, RefusesToRewriteAFileItCannotRead) {
   TempFolder folder;
   const std::string file = folder.File("dir.ini");

@@ -6,6 +6,7 @@
 #include <memory>
 #include <thread>
 
+#include "foundation/authorizations.h"
 #include "foundation/check_strings.h"
 #include "foundation/mem_ini_file.h"
 #include "foundation/synch_list.h"
@@ -103,6 +104,88 @@ TEST(CheckStrings, TextSplitsAtSemicolonsAndAssignmentChecksEverything) {
   copy.Delete(0);
   EXPECT_EQ(copy.Text(), "b;");
   EXPECT_THROW(copy.Delete(1), std::out_of_range);
+}
+
+TEST(Authorizations, SavingLeavesNoStaleKeysAndReadsEnabledOnlyAsOne) {
+  TVornMemIniFile ini("unused.ini");
+  ini.SetText(
+      "[FHTTPAuth]\r\nCount=9\r\nAuth5User=old\r\n[Other]\r\nk=v\r\n[fhttpauth]\r\nAuth7User="
+      "older\r\n");
+  TAuthorizations list;
+  auto& first = list.Add();
+  first = {"http://a.example.com/", "ann", "p=w;\xA4", true};
+  list.Add().Address = "ftp://b.example.com/";
+  list.SaveToIni(ini, "FHTTPAuth");
+  std::vector<std::string> lines;
+  ini.ReadSectionValues("FHTTPAuth", lines);
+  EXPECT_EQ(lines, (std::vector<std::string>{"Count=2", "Auth0Address=http://a.example.com/",
+                                             "Auth0Enabled=1", "Auth0Password=p=w;\xA4",
+                                             "Auth0User=ann", "Auth1Address=ftp://b.example.com/",
+                                             "Auth1Enabled=0", "Auth1Password=", "Auth1User="}));
+  std::vector<std::string> sections;
+  ini.ReadSections(sections);
+  EXPECT_EQ(sections, (std::vector<std::string>{"Other", "FHTTPAuth"}));
+
+  ini.WriteString("FHTTPAuth", "Auth1Enabled", "2");  // only exactly 1 enables
+  TAuthorizations loaded;
+  loaded.LoadFromIni(ini, "fhttpauth");
+  ASSERT_EQ(loaded.Count(), 2);
+  EXPECT_EQ(loaded.Items(0).Password, "p=w;\xA4");
+  EXPECT_TRUE(loaded.Items(0).Enabled);
+  EXPECT_FALSE(loaded.Items(1).Enabled);
+
+  TAuthorizations copy;
+  copy.Add();
+  copy.Assign(loaded);
+  ASSERT_EQ(copy.Count(), 2);
+  EXPECT_EQ(copy.Items(0).User, "ann");
+  copy.Items(0).Assign(nullptr);
+  EXPECT_EQ(copy.Items(0).Address, "");
+  EXPECT_FALSE(copy.Items(0).Enabled);
+}
+
+TEST(Authorizations, ADamagedCountDoesNotMakeEmptyEntries) {
+  TVornMemIniFile ini("unused.ini");
+  ini.SetText("[A]\r\nCount=2000000000\r\nAuth1User=u\r\n[B]\r\nCount=-3\r\n");
+  TAuthorizations list;
+  list.LoadFromIni(ini, "A");
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.Items(1).User, "u");
+  list.LoadFromIni(ini, "B");
+  EXPECT_EQ(list.Count(), 0);
+}
+
+TEST(Authorizations, IndexOfServerComparesTheSchemeInLowerCaseAndTheHostAsWritten) {
+  TAuthorizations list;
+  const struct {
+    const char* address;
+    bool enabled;
+  } entries[] = {{"http://WWW.example.com/", true},
+                 {"HTTP://www.example.com/login.php", false},
+                 {"http://www.example.com?x=/", true},
+                 {"ftp://www.example.com:21/pub/", true},
+                 {"'https://secure.example.com/a'", true}};
+  for (const auto& e : entries) {
+    auto& item = list.Add();
+    item.Address = e.address;
+    item.Enabled = e.enabled;
+  }
+  const struct {
+    const char* url;
+    bool enabledOnly;
+    int expected;
+  } cases[] = {
+      {"http://www.example.com/a/b.html", false, 1},
+      {"http://www.example.com/a/b.html", true, 2},  // the disabled match is skipped
+      {"http://WWW.example.com/x", true, 0},
+      {"ftp://www.example.com/pub/", false, -1},  // the port is part of the server
+      {"FTP://www.example.com:21", false, 3},
+      {"https://secure.example.com/b#f", true, 4},
+      {"http://other.example.com/", false, -1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(list.IndexOfServer(c.url, c.enabledOnly), c.expected) << c.url;
+  }
 }
 
 TEST(SynchList, HandsItemsOverBetweenThreadsWithoutLosingAny) {
