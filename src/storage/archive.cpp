@@ -19,28 +19,12 @@
 #include "formats/crc16.h"
 #include "formats/lha_codec.h"
 #include "formats/lha_header.h"
+#include "foundation/ansi.h"
 
 namespace tq {
 namespace {
 
 constexpr size_t kCopyBuffer = 64 * 1024;
-
-// Windows-1252 upper case, byte by byte: ASCII letters, the accented range 0xE0..0xFE (not the
-// division sign 0xF7) and the four letters whose capitals sit in 0x80..0x9F.
-std::string UpperCaseAnsi(std::string_view text) {
-  std::string out(text);
-  for (char& ch : out) {
-    const auto c = static_cast<unsigned char>(ch);
-    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
-      ch = static_cast<char>(c - 0x20);
-    } else if (c == 0x9A || c == 0x9C || c == 0x9E) {
-      ch = static_cast<char>(c - 0x10);
-    } else if (c == 0xFF) {
-      ch = static_cast<char>(0x9F);
-    }
-  }
-  return out;
-}
 
 [[noreturn]] void ThrowWriteError() {
   throw EArchiveError(std::string(kArchiveWriteError));
@@ -349,7 +333,7 @@ const TVornArchive::TDirectory& TVornArchive::DirectoryOf(
     directory->identity = reader.Identity();
     directory->entries = ReadDirectory(reader);
     for (size_t i = 0; i < directory->entries.size(); ++i) {
-      directory->firstByName.emplace(UpperCaseAnsi(directory->entries[i].header.name), i);
+      directory->firstByName.emplace(AnsiUpperCase(directory->entries[i].header.name), i);
     }
     m_directory = std::move(directory);
   }
@@ -359,7 +343,7 @@ const TVornArchive::TDirectory& TVornArchive::DirectoryOf(
 std::string TVornArchive::MemberName(std::string_view pathOrName) {
   const size_t slash = pathOrName.find_last_of("/\\");
   if (slash != std::string_view::npos) pathOrName.remove_prefix(slash + 1);
-  return UpperCaseAnsi(pathOrName);
+  return AnsiUpperCase(pathOrName);
 }
 
 std::vector<std::string> TVornArchive::List() const {
@@ -426,7 +410,7 @@ void TVornArchive::Rewrite(const std::vector<TNewMember>& added,
     return m.path.empty() || FileExists(m.path);
   });
   const bool removes = std::any_of(entries.begin(), entries.end(), [&](const TEntry& e) {
-    return dropped.count(UpperCaseAnsi(e.header.name)) > 0;
+    return dropped.count(AnsiUpperCase(e.header.name)) > 0;
   });
   if (!adds && !removes) return;  // leave the file (or its absence) as it is
   for (const TNewMember& member : added) {
@@ -456,7 +440,7 @@ void TVornArchive::Rewrite(const std::vector<TNewMember>& added,
     dropped.insert(member.name);
   }
   for (const TEntry& entry : entries) {
-    if (dropped.count(UpperCaseAnsi(entry.header.name)) == 0) {
+    if (dropped.count(AnsiUpperCase(entry.header.name)) == 0) {
       writer.Copy(*old, entry.offset, entry.End() - entry.offset);
     }
   }
