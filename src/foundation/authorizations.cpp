@@ -4,32 +4,11 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "foundation/hashed_string_list.h"
+#include "foundation/ansi.h"
+#include "foundation/url.h"
 
 namespace tq {
 namespace {
-
-// A private copy of the shared address helper, to be replaced by ExtractUrlServer of
-// foundation/url.h: scheme in lower case + "://" + host and port as written, or the bare text
-// before the first "/" when no scheme is recognised; query and fragment are cut first.
-std::string ExtractUrlServer(const std::string& url) {
-  std::string text = url.substr(0, url.find('?'));
-  text = text.substr(0, text.find('#'));
-  if (text.empty()) return text;
-  if (text.front() == '\'') text.erase(0, 1);
-  if (!text.empty() && text.back() == '\'') text.pop_back();
-  const std::string upper = UpperCase1252(text.substr(0, 8));
-  std::string scheme;
-  if (upper.rfind("HTTP://", 0) == 0) {
-    scheme = "http://";
-  } else if (upper.rfind("HTTPS://", 0) == 0) {
-    scheme = "https://";
-  } else if (upper.rfind("FTP://", 0) == 0) {
-    scheme = "ftp://";
-  }
-  text.erase(0, scheme.size());
-  return scheme + text.substr(0, text.find('/'));
-}
 
 std::string EntryKey(int index, const char* field) {
   return "Auth" + std::to_string(index) + field;
@@ -43,7 +22,7 @@ int EntriesWithKeys(const TVornCustomIniFile& ini, std::string_view section) {
   ini.ReadSection(section, names);
   int highest = -1;
   for (const auto& name : names) {
-    if (name.size() < 5 || UpperCase1252(name.substr(0, 4)) != "AUTH") continue;
+    if (name.size() < 5 || !AnsiStartsText("AUTH", name)) continue;
     long long number = 0;
     size_t pos = 4;
     for (; pos < name.size() && name[pos] >= '0' && name[pos] <= '9' && number < (1 << 30); ++pos) {
@@ -89,7 +68,7 @@ void TAuthorizations::Assign(const TAuthorizations& other) {
 }
 
 int TAuthorizations::IndexOfServer(std::string_view url, bool enabledOnly) const {
-  const std::string server = ExtractUrlServer(std::string(url));
+  const std::string server = ExtractUrlServer(url);
   for (int i = 0; i < Count(); ++i) {
     const auto& item = *m_items[static_cast<size_t>(i)];
     if (ExtractUrlServer(item.Address) == server && (!enabledOnly || item.Enabled)) return i;

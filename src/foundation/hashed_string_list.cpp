@@ -3,46 +3,9 @@
 
 #include <stdexcept>
 
+#include "foundation/ansi.h"
+
 namespace tq {
-
-namespace {
-
-struct TUpperTable {
-  unsigned char map[256];
-  TUpperTable() {
-    for (int c = 0; c < 256; ++c) {
-      int upper = c;
-      if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) {
-        upper = c - 0x20;
-      } else if (c == 0x9A || c == 0x9C || c == 0x9E) {  // s, oe, z with caron / ligature
-        upper = c - 0x10;
-      } else if (c == 0xFF) {  // y with diaeresis
-        upper = 0x9F;
-      }
-      map[c] = static_cast<unsigned char>(upper);
-    }
-  }
-};
-
-const TUpperTable kUpper;
-
-unsigned char Upper(char c) { return kUpper.map[static_cast<unsigned char>(c)]; }
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (a[i] != b[i] && Upper(a[i]) != Upper(b[i])) return false;
-  }
-  return true;
-}
-
-}  // namespace
-
-std::string UpperCase1252(std::string_view text) {
-  std::string out(text);
-  for (char& ch : out) ch = static_cast<char>(Upper(ch));
-  return out;
-}
 
 void TStringHash::Add(std::string key, TItem* item) {
   m_chains.emplace(std::move(key), item);
@@ -69,7 +32,7 @@ TStringListObject* THashedStringList::Objects(int index) const {
 }
 
 std::string THashedStringList::Fold(std::string_view text) const {
-  return m_caseSensitive ? std::string(text) : UpperCase1252(text);
+  return m_caseSensitive ? std::string(text) : AnsiUpperCase(text);
 }
 
 std::string_view THashedStringList::NameOf(std::string_view line) {
@@ -128,7 +91,7 @@ int THashedStringList::Find(const TStringHash& hash, const std::string& key) con
 }
 
 bool THashedStringList::Same(std::string_view a, std::string_view b) const {
-  return m_caseSensitive ? a == b : EqualIgnoringCase(a, b);
+  return m_caseSensitive ? a == b : AnsiSameText(a, b);
 }
 
 int THashedStringList::IndexOf(std::string_view text) const {

@@ -15,9 +15,6 @@
 
 namespace tq {
 
-// Upper-cases with the Windows-1252 table, byte by byte; independent of the C locale.
-std::string UpperCase1252(std::string_view text);
-
 // Base of the objects a string list can own beside its lines.
 class TStringListObject {
  public:

@@ -8,8 +8,8 @@
 #include <optional>
 #include <ostream>
 
+#include "foundation/ansi.h"
 #include "foundation/atomic_file.h"
-#include "foundation/hashed_string_list.h"
 #include "foundation/ini_syntax.h"
 
 namespace tq {
@@ -194,13 +194,13 @@ struct TVornIniFile::TLines {
 
   // The last section of that name: the later of two same-named sections wins, as in memory.
   std::optional<TSpan> FindSection(std::string_view name) const {
-    const std::string wanted = UpperCase1252(name);
+    const std::string wanted = AnsiUpperCase(name);
     std::optional<TSpan> found;
     std::string text;
     for (size_t i = 0; i < raw.size(); ++i) {
       if (ClassifyIniLine(raw[i], text) != TIniLineKind::ilkSection) continue;
       if (found && found->end == raw.size()) found->end = i;
-      if (UpperCase1252(text) == wanted) found = TSpan{i, raw.size()};
+      if (AnsiUpperCase(text) == wanted) found = TSpan{i, raw.size()};
     }
     return found;
   }
@@ -216,10 +216,10 @@ struct TVornIniFile::TLines {
 
   std::optional<size_t> FindKey(const TSpan& span, std::string_view key) const {
     if (key.empty()) return std::nullopt;
-    const std::string wanted = UpperCase1252(key);
+    const std::string wanted = AnsiUpperCase(key);
     std::optional<size_t> found;
     ForEachEntry(span, [&](size_t i, const std::string& entry) {
-      if (UpperCase1252(IniEntryName(entry)) == wanted) found = i;
+      if (AnsiUpperCase(IniEntryName(entry)) == wanted) found = i;
     });
     return found;
   }

@@ -21,13 +21,14 @@
 #include <vector>
 
 #include "foundation/date_time.h"
+#include "foundation/errors.h"
 
 namespace tq {
 
 // A settings file could not be written (message "Unable to write to <file name>") or read.
-class EIniFileException : public std::runtime_error {
+class EIniFileException : public EVornError {
  public:
-  using std::runtime_error::runtime_error;
+  using EVornError::EVornError;
 };
 
 // The text a section or key name is stored and looked up as: line breaks blanked, trimmed.

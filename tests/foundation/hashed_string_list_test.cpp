@@ -6,13 +6,15 @@
 
 #include <random>
 
+#include "foundation/ansi.h"
+
 namespace tq {
 namespace {
 
 int LastMatch(const THashedStringList& list, const std::string& wanted, bool byName) {
   for (int i = list.Count() - 1; i >= 0; --i) {
     const std::string candidate = byName ? list.Names(i) : list.Strings(i);
-    if (!candidate.empty() && UpperCase1252(candidate) == UpperCase1252(wanted)) return i;
+    if (!candidate.empty() && AnsiSameText(candidate, wanted)) return i;
     if (!byName && candidate.empty() && wanted.empty()) return i;
   }
   return -1;
@@ -57,11 +59,6 @@ TEST(HashedStringList, IndexesFollowEveryKindOfChange) {
       }
     }
   }
-}
-
-TEST(HashedStringList, UpperCasesWithTheWindows1252Table) {
-  EXPECT_EQ(UpperCase1252("abz\xe0\xfe\xf7\xff\x9a\x9c\x9e\xb5\xdf"),
-            "ABZ\xc0\xde\xf7\x9f\x8a\x8c\x8e\xb5\xdf");
 }
 
 }  // namespace
