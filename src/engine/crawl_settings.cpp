@@ -123,8 +123,7 @@ void TVornLinkTranslation::SaveToIni(TVornCustomIniFile& ini, std::string_view s
 
 // --- TVornFileFilters ---
 
-void TVornFileFilters::LoadFromIni(const TVornCustomIniFile& ini, std::string_view section,
-                                   bool) {
+void TVornFileFilters::LoadFromIni(const TVornCustomIniFile& ini, std::string_view section, bool) {
   FileLocation = ReadOrdinal<TFileFiltersLocation>(ini, section, "FFileLocation");
   FileExtensionsUsage = ReadOrdinal<TFileFiltersExtension>(ini, section, "FFileExtensionsUsage");
   FileExtensions.LoadFromIni(ini, section, "FFileExtensions");
@@ -158,8 +157,8 @@ TVornTagsRecognition::TVornTagsRecognition() {
 
 void TVornTagsRecognition::LoadFromIni(const TVornCustomIniFile& ini, std::string_view section,
                                        bool) {
-  TagsSensibility = TextToSet<eptUnknown + 1>(ini.ReadString(section, "FTagsSensibility", ""),
-                                              kStoredTagKinds);
+  TagsSensibility =
+      TextToSet<eptUnknown + 1>(ini.ReadString(section, "FTagsSensibility", ""), kStoredTagKinds);
   Recognition = TextToSet<3>(ini.ReadString(section, "FRecognition", ""), 3);
   RecognitionMode = ReadOrdinal<TVornRecognitionMode>(ini, section, "FRecognitionMode");
 }
@@ -292,7 +291,8 @@ void ApplyNewProjectSettings(TVornCrawlSettings& settings) {
   settings.FilterArchiveFiles.Download = false;
   SetExtensions(settings.FilterArchiveFiles, {"arj", "arc", "lha", "rar", "uhc", "zip"});
 
-  for (int kind = 0; kind < kStoredTagKinds; ++kind) settings.TagsRecognition.TagsSensibility.set(kind);
+  for (int kind = 0; kind < kStoredTagKinds; ++kind)
+    settings.TagsRecognition.TagsSensibility.set(kind);
   settings.TagsRecognition.Recognition.set();
   settings.TagsRecognition.RecognitionMode = erAggresive;
 

@@ -22,7 +22,13 @@ namespace tq {
 
 enum TFileModificationCheck : uint8_t { fmcOnlyModified, fmcAll, fmcNotExisting };
 enum TThreadPriority : uint8_t {
-  tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical
+  tpIdle,
+  tpLowest,
+  tpLower,
+  tpNormal,
+  tpHigher,
+  tpHighest,
+  tpTimeCritical
 };
 enum TLinkTranslation : uint8_t { eltNone, eltOnline, EltOffline };
 enum TFileFiltersLocation : uint8_t { fflStartingServer, fflStartingDirectory, fflAySite };
@@ -133,7 +139,7 @@ class TVornTagsRecognition {
  public:
   TVornTagsRecognition();
 
-  TVornTagSensibility TagsSensibility;  // tag kinds whose links may be admitted
+  TVornTagSensibility TagsSensibility;                 // tag kinds whose links may be admitted
   TVornRecognitionMode RecognitionMode = erAggresive;  // duplicate detection: the FindUrl mode
   TVornRecognition Recognition;                        // stored and edited only
 

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -18,7 +19,9 @@
 namespace tq {
 namespace {
 
-std::string Flag(bool b) { return b ? "1" : "0"; }
+std::string Flag(bool b) {
+  return b ? "1" : "0";
+}
 
 std::string Keywords(const TCheckStrings& list) {
   std::string text;
@@ -53,7 +56,8 @@ const std::vector<TColumnCase>& ColumnCases() {
       {"ProjectName", [](const S& s) { return s.General.ProjectName(); }, "Untitled", "Untitled",
        "Untitled"},
       {"BaseUrl", [](const S& s) { return s.General.BaseUrl; }, "http://", "http://", ""},
-      {"LevelLimit", [](const S& s) { return std::to_string(s.General.LevelLimit); }, "0", "5", "0"},
+      {"LevelLimit", [](const S& s) { return std::to_string(s.General.LevelLimit); }, "0", "5",
+       "0"},
       {"ThreadsCount", [](const S& s) { return std::to_string(s.System.ThreadsCount); }, "5", "5",
        "5"},
       {"RetriesOnFailed", [](const S& s) { return std::to_string(s.System.RetriesOnFailed); }, "3",
@@ -179,18 +183,18 @@ TEST(CrawlSettings, SavedAndReloadedSettingsAreIdentical) {
 
   std::vector<std::string> sections;
   first.ReadSections(sections);
-  EXPECT_EQ(sections, (std::vector<std::string>{
-                          "FGeneral", "FSystem", "FPasswords", "FHTMLAuth", "FHTTPAuth",
-                          "FHTTPSAuth", "FFTPAuth", "FLinksTranslation", "FFilterTextFiles",
-                          "FFilterImagesFiles", "FFilterVideoFiles", "FFilterAudioFiles",
-                          "FFilterArchiveFiles", "FTagsRecognition", "FDirectoryRules",
-                          "FFileRules", "FServerRules"}));
+  EXPECT_EQ(sections,
+            (std::vector<std::string>{
+                "FGeneral", "FSystem", "FPasswords", "FHTMLAuth", "FHTTPAuth", "FHTTPSAuth",
+                "FFTPAuth", "FLinksTranslation", "FFilterTextFiles", "FFilterImagesFiles",
+                "FFilterVideoFiles", "FFilterAudioFiles", "FFilterArchiveFiles", "FTagsRecognition",
+                "FDirectoryRules", "FFileRules", "FServerRules"}));
   std::vector<std::string> keys;
   first.ReadSection("FServerRules", keys);
-  EXPECT_EQ(keys, (std::vector<std::string>{"Enabled", "IncludedFilterValues",
-                                            "IncludedFilterChecked", "ExcludedFilterValues",
-                                            "ExcludedFilterChecked", "FFAD", "FHTTP", "FHTTPS",
-                                            "FFTP", "FServerRules"}));
+  EXPECT_EQ(keys,
+            (std::vector<std::string>{"Enabled", "IncludedFilterValues", "IncludedFilterChecked",
+                                      "ExcludedFilterValues", "ExcludedFilterChecked", "FFAD",
+                                      "FHTTP", "FHTTPS", "FFTP", "FServerRules"}));
 }
 
 TEST(CrawlSettings, TemplateModeKeepsTheProjectsNameAndStartingAddress) {
@@ -256,6 +260,10 @@ struct TLookupCase {
   const char* url;
   std::string expectedUser;
 };
+
+void PrintTo(const TLookupCase& c, std::ostream* os) {
+  *os << c.name;
+}
 
 class CredentialLookup : public ::testing::TestWithParam<TLookupCase> {};
 
