@@ -1,0 +1,263 @@
+// The admission tests, in the order a pending link goes through them.
+#include "engine/admission.h"
+
+#include <memory>
+
+#include "foundation/ansi.h"
+#include "foundation/errors.h"
+#include "foundation/url.h"
+
+namespace tq {
+namespace {
+
+TVornLinkValidation Refuse(TVornLink& link, std::string_view reason) {
+  link.Reason = reason;
+  return elvNo;
+}
+
+bool SameServer(std::string_view a, std::string_view b) {
+  return AnsiSameText(ExtractUrlServer(a), ExtractUrlServer(b));
+}
+
+// Some marked, non-empty keyword occurs in upperText (already upper-cased).
+bool AnyKeywordIn(const TCheckStrings& keywords, const std::string& upperText) {
+  for (int i = 0; i < keywords.Count(); ++i) {
+    const TCheckString& item = keywords.Items(i);
+    if (!item.Checked || item.Value.empty()) continue;
+    if (upperText.find(AnsiUpperCase(item.Value)) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// Sizes in 64 bits: a bound of 2 GiB or more in KiB must not wrap to a negative byte count.
+bool SizeOutOfBounds(const TVornFileFilters& filter, int64_t size) {
+  if (filter.FileSizeUsage != ffsSelected) return false;
+  if (filter.FileMinSize.Enabled && size < int64_t{filter.FileMinSize.Size} * 1024) return true;
+  return filter.FileMaxSize.Enabled && size > int64_t{filter.FileMaxSize.Size} * 1024;
+}
+
+}  // namespace
+
+bool ClaimsLink(const TVornFileFilters& filter, const TVornLink& link) {
+  const std::string extension = ExtractUrlFileExt(link.GetUrl());
+  if (extension.empty() || !filter.Download) return false;
+  for (int i = 0; i < filter.FileExtensions.Count(); ++i) {
+    const TCheckString& item = filter.FileExtensions.Items(i);
+    if (filter.FileExtensionsUsage == ffeSelected && !item.Checked) continue;
+    if (AnsiSameText(item.Value, extension)) return true;
+  }
+  return false;
+}
+
+TVornLinkValidation CheckLocation(const TVornFileFilters& filter,
+                                  const TVornServerRules& serverRules, std::string_view startUrl,
+                                  TVornLink& link) {
+  const std::string url = link.GetUrl();
+  switch (filter.FileLocation) {
+    case fflStartingServer:
+      return SameServer(url, startUrl) ? elvOk : Refuse(link, kReasonBaseServer);
+    case fflStartingDirectory: {
+      if (!SameServer(url, startUrl)) return Refuse(link, kReasonStartingDirectory);
+      const std::string startDir = ExtractUrlDir(startUrl);
+      if (startDir.empty() || AnsiStartsText(startDir, ExtractUrlDir(url))) return elvOk;
+      return Refuse(link, kReasonStartingDirectory);
+    }
+    case fflAySite:
+      return CheckLink(serverRules, startUrl, link);
+  }
+  // An ordinal beyond the known ones, as read from a file: no location allows it.
+  return elvNo;
+}
+
+TVornLinkValidation CheckSize(const TVornFileFilters& filter, TVornLink& link) {
+  return SizeOutOfBounds(filter, link.Size) ? Refuse(link, kReasonSize) : elvOk;
+}
+
+TVornLinkValidation CheckKeywords(const TVornRules& rules, std::string_view text) {
+  if (!rules.Enabled) return elvOk;
+  const std::string upper = AnsiUpperCase(text);
+  if (!AnyKeywordIn(rules.IncludedKeywords, upper)) return elvNo;
+  return AnyKeywordIn(rules.ExcludedKeywords, upper) ? elvNo : elvOk;
+}
+
+TVornLinkValidation CheckLink(const TVornDirectoryRules& rules, std::string_view startUrl,
+                              TVornLink& link) {
+  const std::string url = link.GetUrl();
+  switch (rules.DirectoryRules) {
+    case edrOnlyStartingDirectory: {
+      const std::string startDir = ExtractUrlDir(startUrl);
+      const bool inside = startDir.empty() ? ExtractUrlServer(url) == ExtractUrlServer(startUrl)
+                                           : AnsiStartsText(startDir, ExtractUrlDir(url));
+      return inside ? elvOk : Refuse(link, kReasonStartingDirectory);
+    }
+    case edrAll:
+      return elvOk;
+    case edrKeywords:
+      return CheckKeywords(rules, ExtractUrlDir(url)) == elvOk
+                 ? elvOk
+                 : Refuse(link, kReasonDirectoryKeywords);
+  }
+  return elvNo;
+}
+
+TVornLinkValidation CheckLink(const TVornFileRules& rules, std::string_view, TVornLink& link) {
+  switch (rules.FileRules) {
+    case efrAll:
+      return elvOk;
+    case efrKeywords:
+      return CheckKeywords(rules, ExtractUrlFileName(link.GetUrl())) == elvOk
+                 ? elvOk
+                 : Refuse(link, kReasonFileKeywords);
+  }
+  return elvNo;
+}
+
+TVornLinkValidation CheckLink(const TVornServerRules& rules, std::string_view startUrl,
+                              TVornLink& link) {
+  const std::string url = link.GetUrl();
+  const TUrlProtocol startProtocol = GetUrlProtocol(startUrl);
+  const TUrlProtocol protocol = GetUrlProtocol(url);
+  TVornLinkValidation byProtocol = elvNo;
+  switch (rules.ServerRules) {
+    case esrAll:
+      byProtocol = elvOk;
+      break;
+    case esrStartingProtocol:
+      byProtocol = protocol == startProtocol ? elvOk : Refuse(link, kReasonStartingProtocol);
+      break;
+    case esrStartingProtocolAnd: {
+      const bool selected = protocol == startProtocol || (protocol == upHttp && rules.HTTP) ||
+                            (protocol == upHttps && rules.HTTPS) ||
+                            (protocol == upFtp && rules.FTP);
+      byProtocol = selected ? elvOk : Refuse(link, kReasonProtocolNotSelected);
+      break;
+    }
+  }
+
+  std::string host = ExtractUrlServer(url);
+  if (const size_t slashes = host.find("//"); slashes != std::string::npos) {
+    host.erase(0, slashes + 2);
+  }
+  // A related host passes; the protocol reason stays on the link, as the user saw it set.
+  if (rules.FollowApropiateDomains && byProtocol == elvNo && IsRelatedDomain(startUrl, host)) {
+    byProtocol = elvOk;
+  }
+  TVornLinkValidation byKeywords = CheckKeywords(rules, host);
+  if (byKeywords == elvNo) byKeywords = Refuse(link, kReasonServerKeywords);
+  return byProtocol == elvOk && byKeywords == elvOk ? elvOk : elvNo;
+}
+
+// --- TVornAdmission ---
+
+void TVornAdmission::AdmitPending() {
+  TVornBaseLinks& pending = *m_lists.Pending;
+  // Only this thread deletes from PendingLinks; others append behind, so index 0 stays ours.
+  while (pending.Count() > 0) {
+    auto link = std::make_shared<TVornLink>();
+    try {
+      link->Assign(*pending.Get(0));
+      AdmitLink(link);
+    } catch (...) {
+      pending.Delete(0);
+      throw;
+    }
+    pending.Delete(0);
+  }
+}
+
+bool TVornAdmission::IsNewLink(const std::string& url) const {
+  const int mode = m_settings.TagsRecognition.RecognitionMode;
+  const TVornBaseLinks* const lists[] = {
+      m_lists.Ready,  m_lists.Queue,   m_settings.System.BuildIgnored() ? m_lists.Ignored : nullptr,
+      m_lists.Failed, m_lists.Deleted, m_lists.Working};
+  for (const TVornBaseLinks* list : lists) {
+    if (list != nullptr && list->Contains(mode, url)) return false;
+  }
+  return true;
+}
+
+void TVornAdmission::AdmitLink(const TVornLinkPtr& link) {
+  TVornLink& l = *link;
+  const std::string url = l.GetUrl();
+  if (!IsNewLink(url)) return;
+
+  const TSystem& system = m_settings.System;
+  if (l.LinkKind() == lkMail && system.BuildEmails()) {
+    const std::string mail = l.GetMailAddress();
+    if (m_lists.Email->IndexOfUrl(lkMail, mail) < 0) m_lists.Email->Add(link);
+    return;
+  }
+  if (url.empty()) return;
+
+  const std::string startUrl = m_settings.General.BaseUrl;
+  const bool fileNameEmpty = ExtractUrlFileName(url).empty();
+  bool ok = fileNameEmpty;
+  if (!fileNameEmpty) {
+    bool anyClaims = false;
+    for (const TVornFileFilters* filter : m_filters) {
+      if (!ClaimsLink(*filter, l)) continue;
+      anyClaims = true;
+      if (CheckLocation(*filter, m_settings.ServerRules, startUrl, l) == elvOk) ok = true;
+    }
+    if (!anyClaims) l.Reason = kReasonNoFilter;
+  }
+
+  if (ok && !m_settings.TagsRecognition.TagsSensibility.test(l.TagKind)) {
+    ok = false;
+    l.Reason = kReasonTag;
+  }
+  if (l.Level > m_settings.General.LevelLimit) {
+    ok = false;
+    l.Reason = kReasonLevel;
+  }
+  ok = ok && l.LinkKind() != lkNone;
+  if (ok) ok = CheckLink(m_settings.DirectoryRules, startUrl, l) == elvOk;
+  if (ok) ok = CheckLink(m_settings.FileRules, startUrl, l) == elvOk;
+
+  if (ok) {
+    FinalAdd(link, url, fileNameEmpty);
+  } else if (system.BuildIgnored()) {
+    m_lists.Ignored->Add(link);
+  }
+}
+
+void TVornAdmission::FinalAdd(const TVornLinkPtr& link, const std::string& url,
+                              bool fileNameEmpty) {
+  try {
+    const TLinkKind kind = link->LinkKind();
+    for (const TVornBaseLinks* list :
+         {m_lists.Ready, m_lists.Working, m_lists.Failed, m_lists.Queue}) {
+      if (list->IndexOfUrl(kind, url) >= 0) return;
+    }
+    bool accepted = fileNameEmpty;
+    for (const TVornFileFilters* filter : m_filters) {
+      if (!accepted && ClaimsLink(*filter, *link)) accepted = true;
+    }
+    if (accepted) {
+      m_lists.Queue->Add(std::make_shared<TVornLink>(*link));
+      return;
+    }
+    link->Reason = kReasonNoFilter;
+    if (m_settings.System.BuildIgnored()) m_lists.Ignored->Add(link);
+  } catch (const std::exception&) {
+    // A failing add hook (index write, event) costs this link only, not the run.
+  }
+}
+
+TVornLinkValidation TVornAdmission::CheckSize(TVornLink& link) const {
+  for (const TVornFileFilters* filter : m_filters) {
+    if (!ClaimsLink(*filter, link)) continue;
+    if (!SizeOutOfBounds(*filter, link.Size)) return elvOk;
+    // The link sits in In Progress while its transfer asks; Reason is written under that lock.
+    if (TVornBaseLinks* owner = link.Owner()) {
+      TVornWriteGuard guard(owner->Lock());
+      link.Reason = kReasonSize;
+    } else {
+      link.Reason = kReasonSize;
+    }
+    return elvNo;
+  }
+  return elvOk;
+}
+
+}  // namespace tq

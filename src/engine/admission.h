@@ -1,0 +1,104 @@
+// Link admission: which found links a project fetches. Each link waiting for admission is
+// dropped as a duplicate, listed as a mail address, refused into Ignored with a reason, or
+// queued; the file-type filters also bound the size a transfer announces.
+//
+// Thread rules: TVornAdmission keeps no state of its own besides references, so AdmitPending
+// runs on the controller's admission thread (one run at a time) while other threads append to
+// PendingLinks and change the other lists through their own locks, and CheckSize runs on any
+// number of transfer threads at once. Settings are read without a lock: change them only
+// between crawls.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "engine/crawl_settings.h"
+#include "engine/links.h"
+
+namespace tq {
+
+enum TVornLinkValidation : uint8_t {
+  elvNotThisType = 0,  // the filter does not deal with this link
+  elvOk = 1,
+  elvNo = 2,
+  elvMust = 3,  // never produced
+};
+
+// The reasons a refused link carries.
+inline constexpr std::string_view kReasonNoFilter =
+    "This file type is not listed into one of the filters area";
+inline constexpr std::string_view kReasonTag = "Tag out of Tags Sensibility list";
+inline constexpr std::string_view kReasonLevel = "Level excceds the level limit";
+inline constexpr std::string_view kReasonBaseServer = "Downloading only from the base server";
+inline constexpr std::string_view kReasonStartingDirectory = "Not on starting directory or below";
+inline constexpr std::string_view kReasonDirectoryKeywords = "Ignored using Directory Keywords";
+inline constexpr std::string_view kReasonFileKeywords = "Ignored using Filename keywords";
+inline constexpr std::string_view kReasonStartingProtocol =
+    "\"Url Filters - Servers Filters\" was set to use only the starting protocol)";
+inline constexpr std::string_view kReasonProtocolNotSelected =
+    "\"Url Filters - Servers Filters\" this protocol is not selected";
+inline constexpr std::string_view kReasonServerKeywords =
+    "\"Url Filters - Servers Filters - Keywords\"";
+inline constexpr std::string_view kReasonSize = "The File Size is out of bounds";
+
+// The checks below read the link's address and, when they refuse, write its Reason; pass a link
+// no other thread writes (a private copy, or one whose list lock the caller holds).
+
+// The filter takes the link's file type: Download on and the extension (everything after the
+// first dot of the file name) listed, case-insensitive; with ffeSelected only marked entries count.
+bool ClaimsLink(const TVornFileFilters& filter, const TVornLink& link);
+// Where the filter fetches from, against the starting address; fflAySite asks serverRules.
+TVornLinkValidation CheckLocation(const TVornFileFilters& filter,
+                                  const TVornServerRules& serverRules, std::string_view startUrl,
+                                  TVornLink& link);
+// The link's Size (bytes) against the filter's bounds (KiB), only with ffsSelected.
+TVornLinkValidation CheckSize(const TVornFileFilters& filter, TVornLink& link);
+// Included / excluded keyword test of text; elvOk when the rule set is disabled.
+TVornLinkValidation CheckKeywords(const TVornRules& rules, std::string_view text);
+TVornLinkValidation CheckLink(const TVornDirectoryRules& rules, std::string_view startUrl,
+                              TVornLink& link);
+TVornLinkValidation CheckLink(const TVornFileRules& rules, std::string_view startUrl,
+                              TVornLink& link);
+TVornLinkValidation CheckLink(const TVornServerRules& rules, std::string_view startUrl,
+                              TVornLink& link);
+
+// The lists admission reads and writes; all must be set, the controller owns them.
+struct TVornAdmissionLists {
+  TVornBaseLinks* Ready = nullptr;
+  TVornBaseLinks* Working = nullptr;
+  TVornBaseLinks* Queue = nullptr;
+  TVornBaseLinks* Failed = nullptr;
+  TVornBaseLinks* Ignored = nullptr;
+  TVornBaseLinks* Email = nullptr;
+  TVornBaseLinks* Deleted = nullptr;
+  TVornBaseLinks* Pending = nullptr;
+};
+
+class TVornAdmission {
+ public:
+  TVornAdmission(const TVornCrawlSettings& settings, const TVornAdmissionLists& lists)
+      : m_settings(settings), m_lists(lists) {}
+
+  // Admits links from the front of PendingLinks until it is empty. Each link is deleted from
+  // PendingLinks once handled, also when handling it raises; the error then ends the run and
+  // reaches the caller, and the links behind it wait for the next run.
+  void AdmitPending();
+  // Admits one link that is not in any list (the handling of one pending link).
+  void AdmitLink(const TVornLinkPtr& link);
+
+  // The size bound of the first filter (Archive, Audio, Images, Text, Video) that claims the
+  // link; any size passes when none does. Sets Reason under the link's list lock on refusal.
+  TVornLinkValidation CheckSize(TVornLink& link) const;
+
+ private:
+  bool IsNewLink(const std::string& url) const;
+  void FinalAdd(const TVornLinkPtr& link, const std::string& url, bool fileNameEmpty);
+  const TVornCrawlSettings& m_settings;
+  TVornAdmissionLists m_lists;
+  // Archive, Audio, Images, Text, Video: the order filters are consulted in.
+  const TVornFileFilters* m_filters[5] = {
+      &m_settings.FilterArchiveFiles, &m_settings.FilterAudioFiles, &m_settings.FilterImagesFiles,
+      &m_settings.FilterTextFiles, &m_settings.FilterVideoFiles};
+};
+
+}  // namespace tq
