@@ -22,13 +22,17 @@ void ApplyThreadPriority(int tid, TThreadPriority priority) {
   (void)setpriority(PRIO_PROCESS, static_cast<id_t>(tid), NiceValueOf(priority));
 }
 
-int CurrentThreadTid() { return static_cast<int>(syscall(SYS_gettid)); }
+int CurrentThreadTid() {
+  return static_cast<int>(syscall(SYS_gettid));
+}
 
 std::string StatusTextResolving(const std::string& host) {
   return "Resolving hostname " + host + ".";
 }
 
-std::string StatusTextConnecting(const std::string& host) { return "Connecting to " + host + "."; }
+std::string StatusTextConnecting(const std::string& host) {
+  return "Connecting to " + host + ".";
+}
 
 namespace {
 
@@ -57,8 +61,8 @@ TVornConnectionInfo TVornConnectionInfo::Make(double bytesTotal, double bytesDon
   if (info.ElapsedSeconds != 0 && bytesTotal != 0 && info.Speed != 0) {
     info.SecondsLeft = (bytesTotal - bytesDone) / info.Speed;
   }
-  info.EstimatedText =
-      info.SecondsLeft == 0 ? std::string("Unknown") : FormatDuration(RoundHalfEven(info.SecondsLeft));
+  info.EstimatedText = info.SecondsLeft == 0 ? std::string("Unknown")
+                                             : FormatDuration(RoundHalfEven(info.SecondsLeft));
   info.TotalText = FormatFileSize(bytesTotal);
   return info;
 }

@@ -6,19 +6,44 @@ namespace tq {
 void TVornEventLink::Fire() {
   const TLinksEvent* handler = nullptr;
   switch (Kind) {
-    case ekNewQueue: handler = &Handlers->OnNewQueue; break;
-    case ekDelQueue: handler = &Handlers->OnDelQueue; break;
-    case ekNewReady: handler = &Handlers->OnNewReady; break;
-    case ekDelReady: handler = &Handlers->OnDelReady; break;
-    case ekNewFailed: handler = &Handlers->OnNewFailed; break;
-    case ekDelFailed: handler = &Handlers->OnDelFailed; break;
-    case ekNewWorking: handler = &Handlers->OnNewWorking; break;
-    case ekDelWorking: handler = &Handlers->OnDelWorking; break;
-    case ekNewEmail: handler = &Handlers->OnNewEmail; break;
-    case ekDelEmail: handler = &Handlers->OnDelEmail; break;
-    case ekNewIgnored: handler = &Handlers->OnNewIgnored; break;
-    case ekDelIgnored: handler = &Handlers->OnDelIgnored; break;
-    default: return;
+    case ekNewQueue:
+      handler = &Handlers->OnNewQueue;
+      break;
+    case ekDelQueue:
+      handler = &Handlers->OnDelQueue;
+      break;
+    case ekNewReady:
+      handler = &Handlers->OnNewReady;
+      break;
+    case ekDelReady:
+      handler = &Handlers->OnDelReady;
+      break;
+    case ekNewFailed:
+      handler = &Handlers->OnNewFailed;
+      break;
+    case ekDelFailed:
+      handler = &Handlers->OnDelFailed;
+      break;
+    case ekNewWorking:
+      handler = &Handlers->OnNewWorking;
+      break;
+    case ekDelWorking:
+      handler = &Handlers->OnDelWorking;
+      break;
+    case ekNewEmail:
+      handler = &Handlers->OnNewEmail;
+      break;
+    case ekDelEmail:
+      handler = &Handlers->OnDelEmail;
+      break;
+    case ekNewIgnored:
+      handler = &Handlers->OnNewIgnored;
+      break;
+    case ekDelIgnored:
+      handler = &Handlers->OnDelIgnored;
+      break;
+    default:
+      return;
   }
   if (*handler) (*handler)(Sender, Link);
 }

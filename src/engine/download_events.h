@@ -23,11 +23,12 @@ using TLinksEvent = std::function<void(TVornBaseLinks* sender, const TVornLinkPt
 using TOnStartThreadEvent = std::function<void(const TVornPagePtr& page)>;
 using TVornHTTPStatus = std::function<void(const TVornPagePtr& page, TVornConnectionStatus status,
                                            const std::string& text, const TVornLinkPtr& link)>;
-using TVornHTTPWork = std::function<void(const TVornPagePtr& page, TWorkMode mode,
-                                         const TVornConnectionInfo& info, const TVornLinkPtr& link)>;
+using TVornHTTPWork =
+    std::function<void(const TVornPagePtr& page, TWorkMode mode, const TVornConnectionInfo& info,
+                       const TVornLinkPtr& link)>;
 using TVornFetchBegin = std::function<void(const TVornPagePtr& page, const TVornLinkPtr& link)>;
-using TVornFetchEnd = std::function<void(const TVornPagePtr& page, TVornLevelLinks* links,
-                                         const TVornLinkPtr& link)>;
+using TVornFetchEnd =
+    std::function<void(const TVornPagePtr& page, TVornLevelLinks* links, const TVornLinkPtr& link)>;
 using TVornHTTPError = std::function<void(const TVornPagePtr& page, int32_t code,
                                           const std::string& comment, const TVornLinkPtr& link)>;
 using TVornJobEnd = std::function<void(const TVornPagePtr& page, const std::string& content,

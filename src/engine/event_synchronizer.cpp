@@ -122,9 +122,13 @@ TVornEventSynchronizer::~TVornEventSynchronizer() {
   // Queued events go with the core, undelivered, once no batch holds it any more.
 }
 
-TVornEventHandlers& TVornEventSynchronizer::Handlers() { return m_core->Handlers; }
+TVornEventHandlers& TVornEventSynchronizer::Handlers() {
+  return m_core->Handlers;
+}
 
-int TVornEventSynchronizer::QueuedCount() const { return m_core->Queue.Count(); }
+int TVornEventSynchronizer::QueuedCount() const {
+  return m_core->Queue.Count();
+}
 
 void TVornEventSynchronizer::Queue(TVornEventPtr event, bool wake) {
   std::lock_guard<std::mutex> producer(EventProducerLock());
@@ -142,9 +146,9 @@ void TVornEventSynchronizer::LinkEvent(TVornEventKind kind, TVornBaseLinks* list
 }
 
 void TVornEventSynchronizer::StartThread(TVornPagePtr page) {
-  Queue(std::make_unique<TVornEventPage>(ekStartThread, &m_core->Handlers, std::move(page),
-                                         nullptr),
-        true);
+  Queue(
+      std::make_unique<TVornEventPage>(ekStartThread, &m_core->Handlers, std::move(page), nullptr),
+      true);
 }
 
 void TVornEventSynchronizer::Status(TVornPagePtr page, TVornConnectionStatus status,
@@ -158,8 +162,8 @@ void TVornEventSynchronizer::Status(TVornPagePtr page, TVornConnectionStatus sta
 
 void TVornEventSynchronizer::Work(TVornPagePtr page, TWorkMode mode,
                                   const TVornConnectionInfo& info, TVornLinkPtr link) {
-  auto event = std::make_unique<TVornEventPage>(ekWork, &m_core->Handlers, std::move(page),
-                                                std::move(link));
+  auto event =
+      std::make_unique<TVornEventPage>(ekWork, &m_core->Handlers, std::move(page), std::move(link));
   event->WorkMode = mode;
   event->Info = std::make_unique<TVornConnectionInfo>(info);
   Queue(std::move(event), false);

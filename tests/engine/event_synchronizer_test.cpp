@@ -59,7 +59,8 @@ TEST(EventSynchronizerTest, WorkEventsWaitForAWakingEventAndKeepTheirPlace) {
   sync.Handlers().OnFetchStart = [&](const TVornPagePtr&, const TVornLinkPtr&) {
     order.push_back("start");
   };
-  for (int i = 1; i <= 3; ++i) sync.Work(nullptr, wmRead, TVornConnectionInfo::Make(0, i, 5), nullptr);
+  for (int i = 1; i <= 3; ++i)
+    sync.Work(nullptr, wmRead, TVornConnectionInfo::Make(0, i, 5), nullptr);
   EXPECT_FALSE(RunUntil([&] { return !order.empty(); }, Millis(150)));
   sync.FetchStart(nullptr, nullptr);
   ASSERT_TRUE(RunUntil([&] { return order.size() == 4; }));
@@ -83,9 +84,9 @@ TEST(EventSynchronizerTest, ListMovesAndDeletesReachHandlersWithLiveLinksThenRel
   sync.LinkEvent(ekNewWorking, nullptr, link);
   sync.LinkEvent(ekDelReady, nullptr, std::move(link));
   ASSERT_TRUE(RunUntil([&] { return order.size() == 3; }));
-  EXPECT_EQ(order, (std::vector<std::string>{"delqueue:http://h/a.html",
-                                             "newworking:http://h/a.html",
-                                             "delready:http://h/a.html"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"delqueue:http://h/a.html", "newworking:http://h/a.html",
+                                      "delready:http://h/a.html"}));
   EXPECT_TRUE(RunUntil([&] { return weak.expired(); }));
 }
 
