@@ -10,7 +10,7 @@ namespace {
 class ProxyTlsTest : public TransferFixture {};
 
 TEST_F(ProxyTlsTest, Socks4And4ACarryTheUserNameAsUserIdCutTo255) {
-  Socks4Responder responder;
+  SocksResponder responder;
   struct Case {
     TSocksVersion version;
     std::string host;  // 4A leaves the name to the proxy
@@ -39,7 +39,22 @@ TEST_F(ProxyTlsTest, Socks4And4ACarryTheUserNameAsUserIdCutTo255) {
   }
 }
 
-TEST_F(ProxyTlsTest, Socks5OffersNoAuthenticationAndReachesTheServer) {
+TEST_F(ProxyTlsTest, Socks5IsOfferedOnlyNoAuthenticationAndGetsTheHostName) {
+  SocksResponder responder;
+  PageRecord r = Fetch("http://tarnquill.test/x.txt", [&](TVornHTTPConnection& h) {
+    h.Socks.Version = svSocks5;
+    h.Socks.Host = "127.0.0.1";
+    h.Socks.Port = responder.Port();
+    h.Socks.UserName = "bob";
+    h.Socks.Password = "secret";
+  });
+  EXPECT_FALSE(r.Errored) << r.Error;
+  EXPECT_EQ(r.Content, "via socks5");
+  EXPECT_EQ(responder.Socks5Methods(), std::vector<std::string>{std::string(1, '\0')});
+  EXPECT_EQ(responder.HostNames(), std::vector<std::string>{"tarnquill.test"});
+}
+
+TEST_F(ProxyTlsTest, Socks5ThroughMicrosocksReachesTheServer) {
   if (!ProgramExists("microsocks")) GTEST_SKIP() << "microsocks is not installed";
   const int port = RefusedPort();
   ChildProcess proxy({"microsocks", "-i", "127.0.0.1", "-p", std::to_string(port)});

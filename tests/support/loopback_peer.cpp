@@ -62,7 +62,7 @@ bool WaitForListening(int port) {
       Millis(10000));
 }
 
-Socks4Responder::Socks4Responder() {
+SocksResponder::SocksResponder() {
   m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
@@ -75,19 +75,24 @@ Socks4Responder::Socks4Responder() {
   m_thread = std::thread([this] { Serve(); });
 }
 
-Socks4Responder::~Socks4Responder() {
+SocksResponder::~SocksResponder() {
   m_stopping = true;
   ::shutdown(m_listen, SHUT_RDWR);
   m_thread.join();
   ::close(m_listen);
 }
 
-std::vector<std::string> Socks4Responder::UserIds() const {
+std::vector<std::string> SocksResponder::UserIds() const {
   std::lock_guard<std::mutex> guard(m_mutex);
   return m_userIds;
 }
 
-std::vector<std::string> Socks4Responder::HostNames() const {
+std::vector<std::string> SocksResponder::Socks5Methods() const {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  return m_methods;
+}
+
+std::vector<std::string> SocksResponder::HostNames() const {
   std::lock_guard<std::mutex> guard(m_mutex);
   return m_hostNames;
 }
@@ -106,36 +111,86 @@ bool ReadZeroTerminated(int fd, std::string& out) {
 
 }  // namespace
 
-void Socks4Responder::Serve() {
+bool SocksResponder::Socks4Handshake(int fd) {
+  unsigned char head[7];
+  std::string user, host;
+  if (::recv(fd, head, 7, MSG_WAITALL) != 7 || head[0] != 1 || !ReadZeroTerminated(fd, user)) {
+    return false;
+  }
+  // 0.0.0.x with x non-zero: a 4A request, the host name follows the user id.
+  const bool is4a = head[3] == 0 && head[4] == 0 && head[5] == 0 && head[6] != 0;
+  if (is4a && !ReadZeroTerminated(fd, host)) return false;
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_userIds.push_back(user);
+    m_hostNames.push_back(host);
+  }
+  const unsigned char granted[8] = {0, 0x5A, 0, 0, 0, 0, 0, 0};
+  return ::send(fd, granted, 8, MSG_NOSIGNAL) == 8;
+}
+
+bool SocksResponder::Socks5Handshake(int fd) {
+  unsigned char count = 0;
+  if (::recv(fd, &count, 1, 0) != 1) return false;
+  std::string methods(count, '\0');
+  if (count > 0 && ::recv(fd, methods.data(), count, MSG_WAITALL) != count) return false;
+  {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_methods.push_back(methods);
+  }
+  if (methods.find('\0') == std::string::npos) {
+    const unsigned char none[2] = {5, 0xFF};
+    ::send(fd, none, 2, MSG_NOSIGNAL);
+    return false;
+  }
+  const unsigned char chosen[2] = {5, 0};
+  ::send(fd, chosen, 2, MSG_NOSIGNAL);
+  unsigned char head[4];  // VER CMD RSV ATYP
+  if (::recv(fd, head, 4, MSG_WAITALL) != 4) return false;
+  std::string address;
+  size_t length = head[3] == 1 ? 4 : head[3] == 4 ? 16 : 0;
+  if (head[3] == 3) {
+    unsigned char n = 0;
+    if (::recv(fd, &n, 1, 0) != 1) return false;
+    length = n;
+  }
+  address.resize(length + 2);  // and the port
+  if (::recv(fd, address.data(), address.size(), MSG_WAITALL) !=
+      static_cast<ssize_t>(address.size())) {
+    return false;
+  }
+  if (head[3] == 3) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_hostNames.push_back(address.substr(0, length));
+  }
+  const unsigned char granted[10] = {5, 0, 0, 1, 127, 0, 0, 1, 0, 0};
+  return ::send(fd, granted, 10, MSG_NOSIGNAL) == 10;
+}
+
+void SocksResponder::Serve() {
   while (!m_stopping) {
     const int fd = ::accept(m_listen, nullptr, nullptr);
     if (fd < 0) continue;
-    unsigned char head[8];
-    std::string user, host;
-    if (::recv(fd, head, 8, MSG_WAITALL) == 8 && head[0] == 4 && head[1] == 1 &&
-        ReadZeroTerminated(fd, user)) {
-      // 0.0.0.x with x non-zero: a 4A request, the host name follows the user id.
-      const bool is4a = head[4] == 0 && head[5] == 0 && head[6] == 0 && head[7] != 0;
-      if (!is4a || ReadZeroTerminated(fd, host)) {
-        {
-          std::lock_guard<std::mutex> guard(m_mutex);
-          m_userIds.push_back(user);
-          m_hostNames.push_back(host);
-        }
-        const unsigned char granted[8] = {0, 0x5A, 0, 0, 0, 0, 0, 0};
-        ::send(fd, granted, 8, MSG_NOSIGNAL);
-        std::string request;
-        char buffer[512];
-        while (request.find("\r\n\r\n") == std::string::npos) {
-          const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-          if (n <= 0) break;
-          request.append(buffer, static_cast<size_t>(n));
-        }
-        const std::string answer =
-            "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 10\r\n"
-            "Connection: close\r\n\r\nvia socks4";
-        ::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);
+    const char* via = nullptr;
+    unsigned char version = 0;
+    if (::recv(fd, &version, 1, 0) == 1 && version == 4) {
+      via = Socks4Handshake(fd) ? "via socks4" : nullptr;
+    } else if (version == 5) {
+      via = Socks5Handshake(fd) ? "via socks5" : nullptr;
+    }
+    if (via != nullptr) {
+      std::string request;
+      char buffer[512];
+      while (request.find("\r\n\r\n") == std::string::npos) {
+        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) break;
+        request.append(buffer, static_cast<size_t>(n));
       }
+      const std::string answer =
+          "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nContent-Length: 10\r\n"
+          "Connection: close\r\n\r\n" +
+          std::string(via);
+      ::send(fd, answer.data(), answer.size(), MSG_NOSIGNAL);
     }
     ::shutdown(fd, SHUT_WR);
     char sink[64];

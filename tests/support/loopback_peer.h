@@ -30,23 +30,27 @@ bool ProgramExists(const std::string& name);
 // Waits (bounded) until something accepts connections on the loopback port.
 bool WaitForListening(int port);
 
-// Accepts SOCKS 4 and 4A requests on a loopback port, records the user id and host name they
-// carry, grants them and answers the HTTP request that follows with "via socks4".
-class Socks4Responder {
+// Accepts SOCKS 4, 4A and 5 requests on a loopback port, records the user id and host name they
+// carry (and the methods a SOCKS 5 greeting offers), grants them and answers the HTTP request
+// that follows with "via socks4" or "via socks5".
+class SocksResponder {
  public:
-  Socks4Responder();
-  ~Socks4Responder();
+  SocksResponder();
+  ~SocksResponder();
   int Port() const { return m_port; }
   std::vector<std::string> UserIds() const;
-  std::vector<std::string> HostNames() const;  // empty for plain SOCKS 4
+  std::vector<std::string> HostNames() const;      // empty for plain SOCKS 4
+  std::vector<std::string> Socks5Methods() const;  // one byte per method, per greeting
 
  private:
   void Serve();
+  bool Socks4Handshake(int fd);  // after the version byte
+  bool Socks5Handshake(int fd);
   int m_listen = -1;
   int m_port = 0;
   std::atomic<bool> m_stopping{false};
   mutable std::mutex m_mutex;
-  std::vector<std::string> m_userIds, m_hostNames;
+  std::vector<std::string> m_userIds, m_hostNames, m_methods;
   std::thread m_thread;
 };
 
