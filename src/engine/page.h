@@ -1,15 +1,24 @@
-// TVornPage: the bundle of work for one link being fetched (its transfers and analyser hang off
-// it), and the outcome that decides which list the link goes to afterwards. Created and finished
-// on the interface thread; the worker threads of one page write its Outcome before handing the
-// page back.
+// TVornPage: the bundle of work for one link being fetched (its HTTP transfer and analyser hang
+// off it, the FTP transfer through hooks), and the outcome that decides which list the link goes
+// to afterwards. Created and finished on the interface thread; the worker threads of one page
+// write its Outcome and the link's size and type before handing the page back, and the hand-over
+// through the interface thread orders those writes before any reader.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 
+#include "engine/connection_status.h"
 #include "engine/link.h"
 
 namespace tq {
+
+class TVornHTTPConnection;
+class TVornWorkerThread;
 
 // TVornPage::Outcome values.
 inline constexpr uint8_t kOutcomeNone = 0;     // nothing yet
@@ -19,13 +28,78 @@ inline constexpr uint8_t kOutcomeRedirected = 3;  // the content is the generate
 inline constexpr uint8_t kOutcomeCancelled = 4;
 inline constexpr uint8_t kOutcomeFailed = 5;  // after the last retry
 
-class TVornPage {
+// Only one page analysis runs at a time in the process.
+std::mutex& PageAnalysisLock();
+
+// Runs the analysis of a fetched HTML document on a content thread of its own, under the
+// analysis lock. Analyse turns the raw bytes into the stored document and may look at
+// Cancelled to give up early; by default the document is the raw bytes unchanged.
+class TVornPageAnalyser {
  public:
+  using AnalyseHook =
+      std::function<std::string(TVornPageAnalyser& analyser, const std::string& raw)>;
+  AnalyseHook Analyse;
+  std::function<void()> OnAnalysisStart;  // on the content thread, before the analysis
+  std::function<void()> OnAnalysisEnd;    // on the content thread, after it
+  // On the interface thread: the document, or the raw bytes when the analysis was cancelled.
+  std::function<void(bool cancelled, std::string content)> OnFinished;
+
+  int32_t Level = 0;    // level of the links the analysis finds
+  std::string BaseUrl;  // the address the document was fetched from
+
+  // Interface thread. Starts the analysis of raw; keeps self alive until it has finished.
+  void Start(std::shared_ptr<void> keepAlive, std::string raw);
+  void Cancel();  // any thread; does nothing once finished
+  bool Busy() const { return m_busy.load(); }
+  bool Cancelled() const { return m_cancelled.load(); }
+  void SetPriority(TThreadPriority priority);
+  TThreadPriority Priority() const { return m_priority; }
+
+ private:
+  std::atomic<bool> m_busy{false};
+  std::atomic<bool> m_cancelled{false};
+  TThreadPriority m_priority = tpNormal;
+  std::mutex m_threadMutex;
+  std::shared_ptr<TVornWorkerThread> m_thread;
+};
+
+class TVornPage : public std::enable_shared_from_this<TVornPage> {
+ public:
+  TVornPage();
+  ~TVornPage();
+  TVornPage(const TVornPage&) = delete;
+  TVornPage& operator=(const TVornPage&) = delete;
+
   std::string Url;    // the page address
   int32_t Level = 0;  // the page's depth level
   TVornLinkPtr Link;  // the In Progress link being worked on; shared with WorkingLinks
-  int Priority = 0;   // thread priority of the page's workers
   uint8_t Outcome = kOutcomeNone;
+
+  TVornHTTPConnection& Http() { return *m_http; }
+  TVornPageAnalyser& Analyser() { return m_analyser; }
+
+  // The FTP transfer lives outside this layer's code; the page reaches it through these.
+  std::function<bool()> FtpBusy;
+  std::function<void()> FtpCancel;
+  std::function<void(TThreadPriority)> FtpSetPriority;
+
+  // Interface thread, the result of the page: the fetched, analysed or generated content.
+  std::function<void(std::string content)> OnDone;
+
+  // Only while no part is busy: takes the link, its level and address.
+  void AssignLink(TVornLinkPtr link);
+  TThreadPriority Priority() const { return m_priority; }
+  void SetPriority(TThreadPriority priority);
+  // Cancels whichever part is busy; a finished part is left alone.
+  void CancelPage();
+  bool Busy() const;
+
+ private:
+  std::unique_ptr<TVornHTTPConnection> m_http;
+  TVornPageAnalyser m_analyser;
+  TThreadPriority m_priority = tpNormal;
 };
+
+using TVornPagePtr = std::shared_ptr<TVornPage>;
 
 }  // namespace tq

@@ -1,0 +1,68 @@
+// The worker threads of a page: each runs one procedure once (a transfer's attempts or an
+// analysis), then has its end handler run on the interface thread, and releases itself. Also the
+// attempt loop that both transfers share.
+//
+// Start, SetPriority and Terminate may be called from any thread. The thread object stays alive
+// while its thread runs, whoever else drops it.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "engine/connection_status.h"
+
+namespace tq {
+
+class TVornWorkerThread : public std::enable_shared_from_this<TVornWorkerThread> {
+ public:
+  using Body = std::function<void(TVornWorkerThread& thread)>;
+
+  // Runs body on a new thread that starts at tpNormal and takes priority at once; endHandler
+  // runs on the interface thread after body has returned (or thrown: the error is reported on
+  // stderr and the end handler runs all the same).
+  static std::shared_ptr<TVornWorkerThread> Start(TThreadPriority priority, Body body,
+                                                  std::function<void()> endHandler);
+
+  // Applied at once to a running thread, errors ignored; kept for one not running yet.
+  void SetPriority(TThreadPriority priority);
+  TThreadPriority Priority() const { return m_priority.load(); }
+
+  // Asks the body to end: wakes SleepUnlessTerminated; the body checks Terminated itself.
+  void Terminate();
+  bool Terminated() const { return m_terminated.load(); }
+
+  // Sleeps for ms unless terminated first; returns false when terminated.
+  bool SleepUnlessTerminated(int ms);
+
+ private:
+  TVornWorkerThread() = default;
+
+  std::atomic<TThreadPriority> m_priority{tpNormal};
+  std::atomic<int> m_tid{0};
+  std::atomic<bool> m_terminated{false};
+  std::mutex m_mutex;
+  std::condition_variable m_wake;
+};
+
+using TVornConnectionThread = TVornWorkerThread;
+using TVornContentThread = TVornWorkerThread;
+
+// The attempt loop of a transfer. attempt() returns the error text of a failed attempt, or
+// nothing on success; stop() says whether to give up further attempts (cancelled, refused,
+// redirected). A retry reports ecsRetry and pauses first. Returns the last error (empty when the
+// last attempt succeeded).
+struct TVornAttemptLoop {
+  int Retries = 0;          // attempts after the first that may follow a failure
+  int RetryPauseMs = 2000;  // tests shorten it
+  std::function<void(TVornConnectionStatus, const std::string&)> Report;
+
+  // On the worker thread.
+  bool Run(TVornWorkerThread& thread, const std::function<bool(std::string& error)>& attempt,
+           const std::function<bool()>& stop, std::string& error) const;
+};
+
+}  // namespace tq

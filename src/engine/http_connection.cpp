@@ -1,0 +1,379 @@
+// One HTTP(S) transfer on libcurl: the attempts on the connection thread, the library's
+// callbacks, and the end handler on the interface thread.
+#include "engine/http_connection.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <mutex>
+
+#include "engine/page.h"
+#include "foundation/ansi.h"
+
+namespace tq {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void InitCurlOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+std::string TrimLineEnd(std::string line) {
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+  return line;
+}
+
+int32_t ClampSize(double size) {
+  return size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(size);
+}
+
+std::string HostOf(const std::string& address) {
+  std::string host;
+  CURLU* url = curl_url();
+  char* part = nullptr;
+  if (curl_url_set(url, CURLUPART_URL, address.c_str(), 0) == CURLUE_OK &&
+      curl_url_get(url, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
+    host = part;
+  }
+  curl_free(part);
+  curl_url_cleanup(url);
+  return host;
+}
+
+}  // namespace
+
+struct TVornHTTPConnection::Attempt {
+  TVornHTTPConnection* Self = nullptr;
+  TVornWorkerThread* Thread = nullptr;
+  CURL* Curl = nullptr;
+  std::string Host;
+  std::string StatusLine;
+  std::string Location;
+  std::string ContentType;
+  double ContentLength = 0;
+  double Expected = 0;
+  double Received = 0;
+  bool HttpError = false;
+  bool TimedOut = false;
+  Clock::time_point Start;
+  Clock::time_point LastActivity;
+
+  void Report(TVornConnectionStatus status, const std::string& text) const {
+    if (Self->OnStatus) Self->OnStatus(status, text);
+  }
+  bool Stopping() const { return Self->m_cancelled.load() || Thread->Terminated(); }
+
+  // The headers of one answer are complete; false stops the transfer before any body byte.
+  bool HeadersDone() {
+    long code = 0;
+    curl_easy_getinfo(Curl, CURLINFO_RESPONSE_CODE, &code);
+    if (code >= 100 && code < 200) return true;  // an interim answer; the real one follows
+    if (code >= 300 && code < 400 && !Location.empty()) {
+      Self->Redirect(Location);
+      return false;
+    }
+    if (code >= 400) {
+      HttpError = true;
+      if (code == 401 && Self->OnAuthorization) {
+        std::string user, password;
+        // The next attempt carries what the lookup found; this one fails with the status line.
+        if (Self->OnAuthorization(Self->m_address, user, password)) {
+          Self->UserName = user;
+          Self->Password = password;
+        }
+      }
+      return false;
+    }
+    TVornPage& page = Self->m_page;
+    if (page.Link) page.Link->Size = ClampSize(ContentLength);
+    std::string reason;
+    if (Self->OnSizeCheck) reason = Self->OnSizeCheck(page.Link, ContentLength);
+    if (!reason.empty()) {
+      Self->m_refused = true;
+      Self->m_refusalPage = MakeRefusalPage(ContentLength, Self->m_address);
+      if (page.Link) {
+        page.Link->Size = static_cast<int32_t>(Self->m_refusalPage.size());
+        page.Link->ContentType = "TEXT/HTML";
+      }
+      page.Outcome = kOutcomeRefused;
+      return false;
+    }
+    Self->m_contentType = ContentType;
+    Received = 0;
+    Expected = ContentLength;
+    return true;
+  }
+
+  static size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+    auto* a = static_cast<Attempt*>(user);
+    const size_t length = size * count;
+    a->LastActivity = Clock::now();
+    std::string line = TrimLineEnd(std::string(data, length));
+    if (line.rfind("HTTP/", 0) == 0) {
+      a->StatusLine = line;
+      a->Location.clear();
+      a->ContentType.clear();
+      a->ContentLength = 0;
+      return length;
+    }
+    if (line.empty()) return a->HeadersDone() ? length : 0;
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos) return length;
+    const std::string name = line.substr(0, colon);
+    std::string value = line.substr(colon + 1);
+    value.erase(0, value.find_first_not_of(" \t"));
+    if (AnsiSameText(name, "Location")) {
+      a->Location = value;
+    } else if (AnsiSameText(name, "Content-Type")) {
+      a->ContentType = value;
+    } else if (AnsiSameText(name, "Content-Length")) {
+      a->ContentLength = std::max(0.0, std::strtod(value.c_str(), nullptr));
+    }
+    return length;
+  }
+
+  static size_t OnBody(char* data, size_t size, size_t count, void* user) {
+    auto* a = static_cast<Attempt*>(user);
+    const size_t length = size * count;
+    if (a->Stopping() || a->Self->m_refused || a->Self->m_redirected) return 0;
+    a->LastActivity = Clock::now();
+    a->Self->m_content.append(data, length);
+    a->Received += static_cast<double>(length);
+    a->Report(ecsTransferring, kStatusTransferringPrefix + a->Host);
+    if (a->Self->OnWork) {
+      const auto elapsed =
+          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - a->Start).count();
+      a->Self->OnWork(wmRead, TVornConnectionInfo::Make(a->Expected, a->Received, elapsed));
+    }
+    return length;
+  }
+
+  // Called often, also while nothing arrives: where cancelling and the read time-out act.
+  static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* a = static_cast<Attempt*>(user);
+    if (a->Stopping()) return 1;
+    const int timeout = a->Self->ReadTimeoutSeconds;
+    if (timeout > 0 && Clock::now() - a->LastActivity > std::chrono::seconds(timeout)) {
+      a->TimedOut = true;
+      return 1;
+    }
+    return 0;
+  }
+
+  static curl_socket_t OnOpenSocket(void* user, curlsocktype, struct curl_sockaddr* address) {
+    auto* a = static_cast<Attempt*>(user);
+    a->Report(ecsConnecting, StatusTextConnecting(a->Host));
+    return socket(address->family, address->socktype, address->protocol);
+  }
+
+  static int OnConnected(void* user, char*, char*, int, int) {
+    auto* a = static_cast<Attempt*>(user);
+    a->LastActivity = Clock::now();
+    a->Report(ecsConnected, kStatusConnected);
+    return CURL_PREREQFUNC_OK;
+  }
+};
+
+TVornHTTPConnection::TVornHTTPConnection(TVornPage& page) : m_page(page) {
+  InitCurlOnce();
+  m_curl = curl_easy_init();
+  // The transfer's own cookie store: on from the start, empty, kept across attempts.
+  curl_easy_setopt(static_cast<CURL*>(m_curl), CURLOPT_COOKIEFILE, "");
+}
+
+TVornHTTPConnection::~TVornHTTPConnection() {
+  curl_easy_cleanup(static_cast<CURL*>(m_curl));
+}
+
+void TVornHTTPConnection::SetPriority(TThreadPriority priority) {
+  m_priority = priority;
+  std::lock_guard<std::mutex> guard(m_threadMutex);
+  if (m_thread) m_thread->SetPriority(priority);
+}
+
+void TVornHTTPConnection::Redirect(const std::string& location) {
+  if (OnRedirect) OnRedirect(location);
+  TVornLink target;
+  target.SetPage(m_address);
+  target.SetText(location);
+  m_content = MakeRedirectPage(target.GetUrl());
+  m_page.Outcome = kOutcomeRedirected;
+  m_redirected = true;
+  if (m_page.Link) {
+    m_page.Link->ContentType = "TEXT/HTML";
+    m_page.Link->Size = static_cast<int32_t>(m_content.size());
+  }
+}
+
+void TVornHTTPConnection::StartTransfer() {
+  m_cancelled = false;
+  m_refused = false;
+  m_address = m_page.Link ? m_page.Link->GetUrl() : m_page.Url;
+  std::lock_guard<std::mutex> guard(m_threadMutex);
+  if (m_thread) return;
+  m_busy = true;
+  std::shared_ptr<TVornPage> keep = m_page.weak_from_this().lock();
+  m_thread = TVornWorkerThread::Start(
+      m_priority,
+      [this, keep](TVornWorkerThread& thread) {
+        TVornAttemptLoop loop;
+        loop.Retries = Retries;
+        loop.RetryPauseMs = TestOnlyRetryPauseMs;
+        loop.Report = OnStatus;
+        std::string error;
+        const bool ok = loop.Run(
+            thread, [&](std::string& attemptError) { return RunAttempt(thread, attemptError); },
+            [&] { return m_cancelled.load() || m_refused.load() || m_redirected.load(); }, error);
+        m_failed = !ok;
+        m_errorText = error;
+      },
+      [this, keep] { EndHandler(); });
+}
+
+void TVornHTTPConnection::CancelTransfer() {
+  if (!m_busy) return;
+  m_cancelled = true;
+  std::lock_guard<std::mutex> guard(m_threadMutex);
+  if (m_thread) m_thread->Terminate();
+}
+
+bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& error) {
+  ++m_attempts;
+  CURL* curl = static_cast<CURL*>(m_curl);
+  m_content.clear();
+  Attempt a;
+  a.Self = this;
+  a.Thread = &thread;
+  a.Curl = curl;
+  a.Host = HostOf(m_address);
+  a.Start = a.LastActivity = Clock::now();
+  a.Report(ecsResolving, StatusTextResolving(a.Host));
+
+  char errorBuffer[CURL_ERROR_SIZE] = {};
+  curl_easy_setopt(curl, CURLOPT_URL, m_address.c_str());
+  curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 1024L);
+  curl_easy_setopt(curl, CURLOPT_UPLOAD_BUFFERSIZE, 32768L);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, UserAgent.c_str());
+  curl_slist* headers = curl_slist_append(nullptr, "Accept: text/html, */*");
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  if (!UserName.empty()) {
+    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
+    curl_easy_setopt(curl, CURLOPT_USERNAME, UserName.c_str());
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, Password.c_str());
+  } else {
+    curl_easy_setopt(curl, CURLOPT_USERNAME, nullptr);
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, nullptr);
+  }
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
+                   ReadTimeoutSeconds > 0 ? ReadTimeoutSeconds * 1000L : 0L);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, VerifyCertificates ? 1L : 0L);
+  curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, VerifyCertificates ? 2L : 0L);
+  curl_easy_setopt(curl, CURLOPT_CAINFO, CaFile.empty() ? nullptr : CaFile.c_str());
+  std::string proxy, proxyUser;
+  if (Socks.Version != svNoSocks) {
+    const char* scheme = Socks.Version == svSocks4    ? "socks4://"
+                         : Socks.Version == svSocks4A ? "socks4a://"
+                                                      : "socks5h://";
+    proxy = scheme + Socks.Host + ":" + std::to_string(Socks.Port);
+    // SOCKS 4 carries the user name as its user id; SOCKS 5 is offered no authentication.
+    if (Socks.Version != svSocks5) proxyUser = Socks.UserName.substr(0, 255);
+  }
+  curl_easy_setopt(curl, CURLOPT_PROXY, proxy.empty() ? "" : proxy.c_str());
+  curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxyUser.empty() ? nullptr : proxyUser.c_str());
+  curl_easy_setopt(curl, CURLOPT_SOCKS5_AUTH, static_cast<long>(CURLAUTH_NONE));
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Attempt::OnHeader);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &a);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Attempt::OnBody);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &a);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Attempt::OnProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &a);
+  curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &Attempt::OnOpenSocket);
+  curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &a);
+  curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &Attempt::OnConnected);
+  curl_easy_setopt(curl, CURLOPT_PREREQDATA, &a);
+
+  const CURLcode rc = curl_easy_perform(curl);
+  curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+  curl_slist_free_all(headers);
+
+  bool ok = false;
+  if (m_refused) {
+    ok = true;  // the body was stopped on purpose
+  } else if (m_redirected || a.HttpError) {
+    error = a.StatusLine;
+  } else if (m_cancelled || thread.Terminated()) {
+    error = "Cancelled";
+  } else if (a.TimedOut) {
+    error = "Read Timeout";
+  } else if (rc == CURLE_PARTIAL_FILE || (rc == CURLE_OK && a.Received < a.Expected)) {
+    error = "Transfer failed";
+  } else if (rc != CURLE_OK) {
+    error = errorBuffer[0] != 0 ? std::string(errorBuffer) : curl_easy_strerror(rc);
+  } else {
+    a.Report(ecsTransferComplete, kStatusTransferComplete);
+    ok = true;
+  }
+  a.Report(ecsDisconnecting, kStatusDisconnecting);
+  a.Report(ecsDisconnected, kStatusDisconnected);
+  return ok;
+}
+
+void TVornHTTPConnection::EndHandler() {
+  {
+    std::lock_guard<std::mutex> guard(m_threadMutex);
+    m_thread.reset();
+  }
+  m_busy = false;
+  TVornPage& page = m_page;
+  if (m_failed && !m_redirected && !m_cancelled) {
+    if (OnStatus) OnStatus(ecsError, kStatusErrorPrefix + m_errorText);
+    page.Outcome = kOutcomeFailed;
+    if (OnError) OnError(m_errorText);
+    return;
+  }
+  if (m_cancelled) {
+    page.Outcome = kOutcomeCancelled;
+    if (OnDone) OnDone(m_content);
+    return;
+  }
+  if (m_redirected) {
+    page.Outcome = kOutcomeRedirected;
+    if (OnDone) OnDone(m_content);
+    return;
+  }
+  if (page.Link) {
+    page.Link->ContentType = m_contentType;
+    page.Link->Size = static_cast<int32_t>(m_content.size());
+  }
+  if (m_refused) {
+    m_content = m_refusalPage;
+    if (page.Link) {
+      page.Link->ContentType = "TEXT/HTML";
+      page.Link->Size = static_cast<int32_t>(m_content.size());
+    }
+    if (OnDone) OnDone(m_content);
+    return;
+  }
+  page.Outcome = kOutcomeFetched;
+  if (AnsiUpperCase(m_contentType).find("TEXT/HTML") != std::string::npos) {
+    page.Analyser().Start(page.weak_from_this().lock(), m_content);
+  } else if (OnDone) {
+    OnDone(m_content);
+  }
+}
+
+}  // namespace tq

@@ -1,0 +1,106 @@
+// TVornHTTPConnection: fetches one link over HTTP or HTTPS for its page, on a connection thread
+// of its own, with retries, a size check before the body, redirects turned into a generated page
+// and a new link, and optional SOCKS 4/4A/5. Built on one libcurl easy handle per transfer, whose
+// cookie store lives as long as the transfer.
+//
+// Settings and hooks are set on the interface thread before StartTransfer. Status, work, size
+// check, redirect and authorisation hooks run on the transfer's thread; the error and done hooks
+// (and the analyser start) on the interface thread. CancelTransfer may come from any thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "engine/connection_status.h"
+#include "engine/connection_thread.h"
+#include "engine/link.h"
+
+namespace tq {
+
+class TVornPage;
+
+enum TSocksVersion : uint8_t { svNoSocks, svSocks4, svSocks4A, svSocks5 };
+
+struct TVornSocksSettings {
+  TSocksVersion Version = svNoSocks;
+  std::string Host;
+  int Port = 1080;
+  std::string UserName;  // a SOCKS 4/4A user id only; never offered for authentication
+  std::string Password;  // never sent
+};
+
+// The "Page Ignored" page for a document refused by its announced size.
+std::string MakeRefusalPage(double announcedSize, const std::string& address);
+// The stored "Redirected" page: the stored-document header naming target, then the message.
+std::string MakeRedirectPage(const std::string& target);
+// The address made safe to stand inside HTML text or a double-quoted attribute.
+std::string EscapeAddressForHtml(const std::string& address);
+
+class TVornHTTPConnection {
+ public:
+  explicit TVornHTTPConnection(TVornPage& page);
+  ~TVornHTTPConnection();
+  TVornHTTPConnection(const TVornHTTPConnection&) = delete;
+  TVornHTTPConnection& operator=(const TVornHTTPConnection&) = delete;
+
+  std::string UserAgent;
+  int ReadTimeoutSeconds = 0;  // 0: no time-out
+  std::string UserName, Password;
+  int Retries = 0;
+  TVornSocksSettings Socks;
+  bool VerifyCertificates = true;
+  std::string CaFile;  // empty: the system store
+  int TestOnlyRetryPauseMs = 2000;
+
+  std::function<void(TVornConnectionStatus, const std::string&)> OnStatus;
+  std::function<void(TWorkMode, const TVornConnectionInfo&)> OnWork;
+  // The reason the announced size is refused, or empty when it is allowed.
+  std::function<std::string(const TVornLinkPtr& link, double size)> OnSizeCheck;
+  std::function<void(const std::string& location)> OnRedirect;
+  std::function<void(const std::string& error)> OnError;
+  std::function<void(std::string content)> OnDone;
+  // Credentials for the address after a 401 (may prompt); false leaves the request's as they are.
+  std::function<bool(const std::string& address, std::string& user, std::string& password)>
+      OnAuthorization;
+
+  void SetPriority(TThreadPriority priority);
+  TThreadPriority Priority() const { return m_priority; }
+
+  void StartTransfer();  // interface thread
+  void CancelTransfer();
+  bool Busy() const { return m_busy.load(); }
+  bool Cancelled() const { return m_cancelled.load(); }
+  bool Failed() const { return m_failed; }
+  const std::string& ErrorText() const { return m_errorText; }
+  int Attempts() const { return m_attempts.load(); }
+
+  struct Attempt;  // the state of one request, seen by the library's callbacks
+
+ private:
+  bool RunAttempt(TVornWorkerThread& thread, std::string& error);
+  void Redirect(const std::string& location);
+  void EndHandler();
+
+  TVornPage& m_page;
+  void* m_curl = nullptr;
+  std::string m_content;
+  std::string m_contentType;
+  std::atomic<bool> m_busy{false};
+  std::atomic<bool> m_cancelled{false};
+  std::atomic<bool> m_refused{false};
+  std::atomic<bool> m_redirected{false};
+  bool m_failed = false;
+  std::string m_errorText;
+  std::string m_refusalPage;
+  std::string m_address;
+  std::atomic<int> m_attempts{0};
+  TThreadPriority m_priority = tpNormal;
+  std::mutex m_threadMutex;
+  std::shared_ptr<TVornWorkerThread> m_thread;
+};
+
+}  // namespace tq

@@ -1,0 +1,290 @@
+// HTTP transfers against the loopback server: answers and their outcomes, retries, sizes,
+// redirects, credentials, cookies, time-outs and cancelling.
+#include "engine/http_connection.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "engine/transfer_fixture.h"
+#include "foundation/format.h"
+
+namespace tq::test {
+namespace {
+
+class HttpTransferTest : public TransferFixture {};
+
+TEST_F(HttpTransferTest, AnswersEndInTheirOutcomeWithContentTypeAndSize) {
+  m_server.Route("/page.html", [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html; charset=utf-8\r\n",
+                                  "<html>hi</html>"));
+  });
+  m_server.Route("/file.bin", [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: application/octet-stream\r\n",
+                                  std::string(5000, 'x')));
+  });
+  m_server.Route("/nolength", [](const TestRequest&, TestConnection& c) {
+    c.Send("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\nunsized");
+  });
+  struct Case {
+    std::string target;
+    uint8_t outcome;
+    std::string contentType;
+    std::string content;
+  };
+  const Case cases[] = {
+      {"/page.html", kOutcomeFetched, "text/html; charset=utf-8", "<html>hi</html>"},
+      {"/file.bin", kOutcomeFetched, "application/octet-stream", std::string(5000, 'x')},
+      {"/nolength", kOutcomeFetched, "text/plain", "unsized"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    PageRecord r = Fetch(m_server.Url(c.target));
+    EXPECT_FALSE(r.Errored) << r.Error;
+    EXPECT_EQ(r.Content, c.content);
+    EXPECT_EQ(m_last->Outcome, c.outcome);
+    EXPECT_EQ(m_last->Link->ContentType, c.contentType);
+    EXPECT_EQ(m_last->Link->Size, static_cast<int32_t>(c.content.size()));
+    ASSERT_FALSE(r.Works.empty());
+    EXPECT_EQ(r.Works.back().BytesDone, static_cast<double>(c.content.size()));
+    EXPECT_EQ(r.Statuses.back().second, "Disconnected.");
+  }
+  const auto requests = m_server.Requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests[0].Header("accept"), "text/html, */*");
+}
+
+TEST_F(HttpTransferTest, FailuresAreRetriedAndEndWithTheirErrorText) {
+  std::atomic<int> hits{0};
+  m_server.Route("/missing", [&](const TestRequest&, TestConnection& c) {
+    ++hits;
+    c.Send(HttpTestServer::Answer("404 Not Found", "", "gone"));
+  });
+  m_server.Route("/short", [&](const TestRequest&, TestConnection& c) {
+    ++hits;
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\nonly ten..");
+  });
+  struct Case {
+    std::string target;
+    int retries;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"/missing", 1, "HTTP/1.1 404 Not Found"},
+      {"/short", 2, "Transfer failed"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.target);
+    hits = 0;
+    m_manager.RetriesOnFailed = c.retries;
+    PageRecord r = Fetch(m_server.Url(c.target));
+    EXPECT_TRUE(r.Errored);
+    EXPECT_EQ(r.Error, c.error);
+    EXPECT_EQ(hits, c.retries + 1);
+    EXPECT_EQ(m_last->Outcome, kOutcomeFailed);
+    EXPECT_EQ(m_last->Http().Attempts(), c.retries + 1);
+  }
+}
+
+TEST_F(HttpTransferTest, RefusedPortMakesEveryAttemptThenReportsOneError) {
+  m_manager.RetriesOnFailed = 2;
+  PageRecord r = Fetch("http://127.0.0.1:" + std::to_string(RefusedPort()) + "/x.html");
+  EXPECT_TRUE(r.Errored);
+  EXPECT_EQ(m_last->Http().Attempts(), 3);
+  std::vector<std::string> milestones;
+  for (const auto& [status, text] : r.Statuses) {
+    if (status == ecsRetry || status == ecsError) milestones.push_back(text);
+  }
+  ASSERT_EQ(milestones.size(), 3u);
+  EXPECT_EQ(milestones[0], "Retrying ..");
+  EXPECT_EQ(milestones[1], "Retrying ..");
+  EXPECT_EQ(milestones[2], "Error : " + r.Error);
+  EXPECT_FALSE(r.Error.empty());
+}
+
+TEST_F(HttpTransferTest, RedirectBecomesTheRedirectedPageWithoutFollowingOrRetrying) {
+  std::atomic<int> hits{0};
+  m_server.Route("/old.html", [&](const TestRequest&, TestConnection& c) {
+    ++hits;
+    c.Send(HttpTestServer::Answer("301 Moved Permanently", "Location: /new.html\r\n", "moved"));
+  });
+  m_manager.RetriesOnFailed = 3;
+  PageRecord r = Fetch(m_server.Url("/old.html"));
+  EXPECT_FALSE(r.Errored);
+  EXPECT_EQ(hits, 1);
+  EXPECT_EQ(r.Redirects, std::vector<std::string>{"/new.html"});
+  EXPECT_EQ(m_last->Outcome, kOutcomeRedirected);
+  EXPECT_EQ(r.Content, MakeRedirectPage(m_server.Url("/new.html")));
+  EXPECT_EQ(r.Content.substr(0, r.Content.find("<html>")),
+            "<TARNQUILL DOCUMENT LINKS>\r\n<" + m_server.Url("/new.html") +
+                ">\r\n<TARNQUILL DOCUMENT CONTENT>\r\n");
+  EXPECT_NE(r.Content.find("<A href=\"\xA4\xA4"
+                           "0\xA4\xA4\">Click here</A>"),
+            std::string::npos);
+  EXPECT_EQ(m_last->Link->ContentType, "TEXT/HTML");
+  EXPECT_EQ(m_last->Link->Size, static_cast<int32_t>(r.Content.size()));
+  for (const auto& request : m_server.Requests()) EXPECT_NE(request.Target, "/new.html");
+}
+
+TEST_F(HttpTransferTest, SizeRefusalStopsBeforeTheBodyAndStoresTheRefusalPage) {
+  std::atomic<bool> writeFailed{false};
+  std::atomic<size_t> written{0};
+  constexpr size_t kAnnounced = 64u << 20;
+  m_server.Route("/large", [&](const TestRequest&, TestConnection& c) {
+    if (!c.Send("HTTP/1.1 200 OK\r\nContent-Type: video/mp4\r\nContent-Length: " +
+                std::to_string(kAnnounced) + "\r\n\r\n")) {
+      return;
+    }
+    const std::string chunk(65536, 'v');
+    while (written < kAnnounced) {
+      if (!c.Send(chunk)) {
+        writeFailed = true;
+        return;
+      }
+      written += chunk.size();
+    }
+  });
+  std::vector<double> checked;
+  m_manager.OnSizeCheck = [&](const TVornLinkPtr&, double size) {
+    checked.push_back(size);
+    return std::string("too large");
+  };
+  PageRecord r = Fetch(m_server.Url("/large"));
+  EXPECT_FALSE(r.Errored) << r.Error;
+  EXPECT_EQ(checked, std::vector<double>{double(kAnnounced)});
+  EXPECT_TRUE(r.Works.empty());  // not one body byte was taken in
+  EXPECT_EQ(r.Content, MakeRefusalPage(kAnnounced, m_server.Url("/large")));
+  EXPECT_EQ(r.Content.substr(r.Content.size() - 7), "</HTML>");
+  EXPECT_EQ(m_last->Outcome, kOutcomeRefused);
+  EXPECT_EQ(m_last->Link->ContentType, "TEXT/HTML");
+  EXPECT_EQ(m_last->Link->Size, static_cast<int32_t>(r.Content.size()));
+  // The server found the connection closed long before it could write the announced body.
+  ASSERT_TRUE(RunUntil([&] { return writeFailed.load(); }));
+  EXPECT_LT(written.load(), kAnnounced / 4);
+}
+
+TEST_F(HttpTransferTest, NoAnnouncedSizeIsCheckedAsZero) {
+  m_server.Route("/nolength", [](const TestRequest&, TestConnection& c) {
+    c.Send("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\nunsized");
+  });
+  std::vector<double> checked;
+  m_manager.OnSizeCheck = [&](const TVornLinkPtr&, double size) {
+    checked.push_back(size);
+    return size < 10 ? std::string("below the minimum") : std::string();
+  };
+  PageRecord r = Fetch(m_server.Url("/nolength"));
+  EXPECT_EQ(checked, std::vector<double>{0});
+  EXPECT_EQ(m_last->Outcome, kOutcomeRefused);
+  EXPECT_NE(r.Content.find(FormatFileSize(0)), std::string::npos);
+  for (const auto& w : r.Works) EXPECT_EQ(w.EstimatedText, "Unknown");
+}
+
+TEST_F(HttpTransferTest, CredentialsAgentAndCookiesGoWithTheRequests) {
+  m_server.Route("/secret", [](const TestRequest& q, TestConnection& c) {
+    if (q.Header("authorization") == "Basic dXNlcjpwYXNz") {  // user:pass
+      c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/plain\r\n", "welcome"));
+    } else {
+      c.Send(HttpTestServer::Answer("401 Unauthorized", "WWW-Authenticate: Basic realm=\"r\"\r\n",
+                                    "no"));
+    }
+  });
+  std::vector<std::string> asked;
+  m_manager.Credentials = [&](const std::string& address, std::string& user, std::string& pw) {
+    asked.push_back(address);
+    user = "user";
+    pw = "pass";
+    return true;
+  };
+  // Without credentials the 401 fails the attempt; the retry carries what the lookup found.
+  m_manager.RetriesOnFailed = 1;
+  PageRecord r = Fetch(m_server.Url("/secret"),
+                       [](TVornHTTPConnection& h) { h.UserAgent = "Tarnquill test agent"; });
+  EXPECT_EQ(r.Content, "welcome");
+  EXPECT_EQ(asked, std::vector<std::string>{m_server.Url("/secret")});
+  auto requests = m_server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].Header("authorization"), "");
+  EXPECT_EQ(requests[1].Header("user-agent"), "Tarnquill test agent");
+
+  // Known credentials go with the first request; no retries needed.
+  m_manager.RetriesOnFailed = 0;
+  r = Fetch(m_server.Url("/secret"), [](TVornHTTPConnection& h) {
+    h.UserName = "user";
+    h.Password = "pass";
+  });
+  EXPECT_EQ(r.Content, "welcome");
+
+  // A cookie set by one answer goes with the transfer's next request.
+  m_server.Route("/cookie", [](const TestRequest& q, TestConnection& c) {
+    if (q.Header("cookie").find("sid=42") != std::string::npos) {
+      c.Send(HttpTestServer::Answer("200 OK", "", "known"));
+    } else {
+      c.Send(HttpTestServer::Answer("500 Who Are You", "Set-Cookie: sid=42; Path=/\r\n", ""));
+    }
+  });
+  m_manager.RetriesOnFailed = 1;
+  r = Fetch(m_server.Url("/cookie"));
+  EXPECT_EQ(r.Content, "known");
+}
+
+TEST_F(HttpTransferTest, StalledBodyFailsWithReadTimeout) {
+  m_server.Route("/stall", [](const TestRequest&, TestConnection& c) {
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nbegin");
+    c.WaitForPeerClose();
+  });
+  m_manager.ConnectionTimeout = 1;
+  PageRecord r = Fetch(m_server.Url("/stall"));
+  EXPECT_TRUE(r.Errored);
+  EXPECT_EQ(r.Error, "Read Timeout");
+}
+
+TEST_F(HttpTransferTest, CancelAllEndsFiveStalledTransfersAsCancelled) {
+  m_server.Route("/stall", [](const TestRequest&, TestConnection& c) {
+    c.Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nbegin");
+    c.WaitForPeerClose();
+  });
+  m_manager.RetriesOnFailed = 5;
+  std::vector<TVornPagePtr> pages;
+  for (int i = 0; i < 5; ++i) pages.push_back(Start(m_server.Url("/stall")));
+  EXPECT_EQ(m_manager.PageCount(), 5);
+  ASSERT_TRUE(RunUntil([&] {
+    for (const auto& p : pages) {
+      if (Record(p).Works.empty()) return false;
+    }
+    return true;
+  }));
+  // From a stop thread, as the controller does it, while this thread runs the end handlers.
+  std::atomic<bool> done{false};
+  std::thread stopper([&] {
+    m_manager.CancelAll();
+    done = true;
+  });
+  EXPECT_TRUE(RunUntil([&] { return done.load(); }));
+  stopper.join();
+  EXPECT_EQ(m_manager.PageCount(), 0);
+  for (const auto& p : pages) {
+    EXPECT_EQ(p->Outcome, kOutcomeCancelled);
+    EXPECT_EQ(p->Http().Attempts(), 1);
+    EXPECT_FALSE(Record(p).Errored);
+  }
+}
+
+TEST(HttpPagesTest, AddressesFromTheWebCannotInjectMarkup) {
+  const std::string plain = "http://h/a.html?x=1&y=2";
+  EXPECT_EQ(EscapeAddressForHtml(plain), plain);
+  EXPECT_NE(MakeRefusalPage(10, plain).find("<a href=\"" + plain + "\">here</a>"),
+            std::string::npos);
+  const std::string hostile = "http://h/\"><script>x</script>";
+  const std::string redirected = MakeRedirectPage(hostile);
+  for (const std::string& html :
+       {MakeRefusalPage(10, hostile), redirected.substr(redirected.find("<html>"))}) {
+    EXPECT_EQ(html.find("<script>"), std::string::npos);
+  }
+  EXPECT_NE(MakeRedirectPage(hostile).find(
+                "<STRONG>http://h/&quot;&gt;&lt;script&gt;x&lt;/script&gt;</STRONG>"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace tq::test

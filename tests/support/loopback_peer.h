@@ -1,0 +1,65 @@
+// External loopback peers for transfer tests (a SOCKS 5 proxy, a TLS server), started by PID on
+// a free port and stopped by that PID, plus a SOCKS 4/4A responder that answers HTTP itself.
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tq::test {
+
+// A program started in the background; killed and reaped on destruction.
+class ChildProcess {
+ public:
+  // Empty argv or a missing program leaves Running() false.
+  explicit ChildProcess(const std::vector<std::string>& argv);
+  ~ChildProcess();
+  ChildProcess(const ChildProcess&) = delete;
+  ChildProcess& operator=(const ChildProcess&) = delete;
+  bool Running() const { return m_pid > 0; }
+
+ private:
+  pid_t m_pid = -1;
+};
+
+bool ProgramExists(const std::string& name);
+// Waits (bounded) until something accepts connections on the loopback port.
+bool WaitForListening(int port);
+
+// Accepts SOCKS 4, 4A and 5 requests on a loopback port, records the user id and host name they
+// carry (and the methods a SOCKS 5 greeting offers), grants them and answers the HTTP request
+// that follows with "via socks4" or "via socks5".
+class SocksResponder {
+ public:
+  SocksResponder();
+  ~SocksResponder();
+  int Port() const { return m_port; }
+  std::vector<std::string> UserIds() const;
+  std::vector<std::string> HostNames() const;      // empty for plain SOCKS 4
+  std::vector<std::string> Socks5Methods() const;  // one byte per method, per greeting
+
+ private:
+  void Serve();
+  bool Socks4Handshake(int fd);  // after the version byte
+  bool Socks5Handshake(int fd);
+  int m_listen = -1;
+  int m_port = 0;
+  std::atomic<bool> m_stopping{false};
+  mutable std::mutex m_mutex;
+  std::vector<std::string> m_userIds, m_hostNames, m_methods;
+  std::thread m_thread;
+};
+
+// A throw-away certificate authority and a server certificate for 127.0.0.1 it signed.
+struct TestCertificates {
+  std::string Dir, CaFile, CertFile, KeyFile;
+  bool Made = false;
+  TestCertificates();
+  ~TestCertificates();
+};
+
+}  // namespace tq::test
