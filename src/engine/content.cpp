@@ -2,6 +2,7 @@
 // stored copy.
 #include "engine/content.h"
 
+#include <cstdint>
 #include <exception>
 #include <mutex>
 #include <optional>
@@ -154,8 +155,16 @@ void TVornContent::TreatLinkValue(THtmlStartTag& tag, std::string_view attribute
 }
 
 void TVornContent::TreatEventAttributes(THtmlStartTag& tag, TVornPublishedTagsKind kind) {
-  if (tag.Attributes().empty()) return;
-  for (std::string_view event : kVornEventAttributes) {
+  // Most tags have no event attribute: find the ones present in one pass over the tag, then
+  // treat them in the table's order, which decides the numbers of the links they hold.
+  uint32_t present = 0;
+  for (const THtmlAttribute& attribute : tag.Attributes()) {
+    const int index = EventAttributeIndex(attribute.Name);
+    if (index >= 0 && !attribute.Removed) present |= 1u << index;
+  }
+  for (std::size_t i = 0; present != 0; ++i, present >>= 1) {
+    if ((present & 1u) == 0) continue;
+    const std::string_view event = kVornEventAttributes[i];
     const std::optional<std::string> value = tag.GetAttribute(event);
     if (!value || value->empty()) continue;
     const std::string script = ScanScript(*value, kind);

@@ -47,11 +47,13 @@ const TVornTagEntry* TVornHTMLElements::FindTag(std::u16string_view name) {
   return nullptr;
 }
 
-bool TVornHTMLElements::IsEventAttribute(std::u16string_view name) {
-  if (name.size() < 6 || (name[0] | 0x20) != 'o' || (name[1] | 0x20) != 'n') return false;
-  for (std::string_view event : kVornEventAttributes)
-    if (event.size() == name.size() && HtmlNameEquals(name, event)) return true;
-  return false;
+int TVornHTMLElements::EventAttributeIndex(std::u16string_view name) {
+  if (name.size() < 6 || (name[0] | 0x20) != 'o' || (name[1] | 0x20) != 'n') return -1;
+  for (std::size_t i = 0; i < kVornEventAttributes.size(); ++i)
+    if (kVornEventAttributes[i].size() == name.size() &&
+        HtmlNameEquals(name, kVornEventAttributes[i]))
+      return static_cast<int>(i);
+  return -1;
 }
 
 void TVornHTMLElements::SetLevel(int32_t level) {

@@ -43,7 +43,8 @@ class TVornHTMLElements {
 
   // The table entry of a tag name (any letter case), or null for a tag without links.
   static const TVornTagEntry* FindTag(std::u16string_view name);
-  static bool IsEventAttribute(std::u16string_view name);
+  // The position of an event attribute's name (any letter case) in kVornEventAttributes, or -1.
+  static int EventAttributeIndex(std::u16string_view name);
 
   const std::string& BaseUrl() const { return m_baseUrl; }
   // The level the page's links get (the page level + 1).
