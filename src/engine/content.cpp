@@ -134,21 +134,24 @@ void TVornContent::TreatLinkValue(THtmlStartTag& tag, std::string_view attribute
   const std::optional<std::string> value = tag.GetAttribute(attribute);
   if (!value || value->empty()) return;
   const std::string_view text = *value;
-  if (AnsiStartsText(kJavaScript, text)) {
-    const std::string script = ScanScript(TrimBlanksAndControls(text.substr(11)), kind);
-    std::string rewritten(text.substr(0, 11));
+  // Browsers ignore blanks and control characters around an address; kept, they would end up
+  // inside the resolved address.
+  const std::string_view address = TrimBlanksAndControls(text);
+  if (AnsiStartsText(kJavaScript, address)) {
+    const std::string script = ScanScript(TrimBlanksAndControls(address.substr(11)), kind);
+    std::string rewritten(address.substr(0, 11));
     rewritten += script;
     if (rewritten != text) tag.SetAttribute(attribute, rewritten);
     return;
   }
-  if (AnsiStartsText(kFileScheme, text)) return;
-  const std::size_t hash = text.find('#');
-  const std::string placeholder = RegisterLink(text.substr(0, hash), kind);
+  if (AnsiStartsText(kFileScheme, address)) return;
+  const std::size_t hash = address.find('#');
+  const std::string placeholder = RegisterLink(address.substr(0, hash), kind);
   if (placeholder.empty()) return;
   std::string fragment;
   if (hash != std::string_view::npos) {
     // The fragment stays as written, less the characters a browser drops from addresses.
-    for (char c : text.substr(hash))
+    for (char c : address.substr(hash))
       if (c != '\t' && c != '\r' && c != '\n') fragment += c;
   }
   tag.SetAttribute(attribute, placeholder + fragment);
