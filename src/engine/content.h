@@ -41,8 +41,9 @@ class TVornContent : public TVornHTMLElements {
 
   // Analyses a fetched page (bytes as received, contentType as the server sent it, for its
   // charset) under the analysis lock, blocking while another page is being analysed. On success
-  // calls OnAnalysisEnd with the links found. Errors do not escape: they give easFailed with
-  // ErrorText() set. The input is kept so that SetBaseUrl can analyse it again.
+  // calls OnAnalysisEnd with the links found. Errors of the analysis do not escape: they give
+  // easFailed with ErrorText() set; an error raised by OnAnalysisEnd reaches the caller. The input
+  // is kept so that SetBaseUrl can analyse it again.
   TVornAnalysisStatus Analyze(std::string_view bytes, std::string_view contentType);
 
   // Changes the page address; a page already analysed is analysed again against it.
