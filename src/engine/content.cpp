@@ -1,0 +1,260 @@
+// The link analyser: numbering links, rewriting their values into placeholders and building the
+// stored copy.
+#include "engine/content.h"
+
+#include <cstdint>
+#include <exception>
+#include <mutex>
+#include <optional>
+
+#include "formats/html_rewrite.h"
+#include "formats/html_writer.h"
+#include "formats/stored_document.h"
+#include "foundation/ansi.h"
+#include "foundation/errors.h"
+#include "foundation/url.h"
+
+namespace tq {
+namespace {
+
+// The analysis lock: one page is tokenised at a time in the whole process, whatever project it
+// belongs to. Held only by TVornContent::Analyze.
+std::mutex g_analysisLock;
+std::atomic<bool> g_analysisLockHeld{false};
+
+constexpr std::string_view kJavaScript = "JAVASCRIPT:";
+constexpr std::string_view kFileScheme = "FILE://";
+// How a placeholder begins in attribute text (U+00A4 twice, as UTF-8).
+constexpr std::string_view kPlaceholderStart = "\xC2\xA4\xC2\xA4";
+
+std::string_view TrimBlanksAndControls(std::string_view text) {
+  while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
+  while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ') text.remove_suffix(1);
+  return text;
+}
+
+bool IsFileLike(std::string_view item) {
+  return item.find(' ') == std::string_view::npos && item.find('.') != std::string_view::npos &&
+         AnsiUpperCase(item).find("DOCUMENT") == std::string::npos;
+}
+
+}  // namespace
+
+TVornContent::TVornContent(std::string pageUrl, int32_t pageLevel)
+    : TVornHTMLElements(std::move(pageUrl), pageLevel) {}
+
+bool TVornContent::AnalysisLockHeld() {
+  return g_analysisLockHeld.load();
+}
+
+std::string TVornContent::CleanLinkValue(std::string_view value) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string clean;
+  clean.reserve(value.size());
+  for (char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\t' || c == '\r' || c == '\n') continue;
+    if (byte < 0x80) {
+      clean += c;
+    } else {
+      clean += '%';
+      clean += kHex[byte >> 4];
+      clean += kHex[byte & 15];
+    }
+  }
+  return clean;
+}
+
+void TVornContent::SetBaseUrl(std::string pageUrl) {
+  m_baseUrl = std::move(pageUrl);
+  if (m_status != TVornAnalysisStatus::easNone) {
+    const std::string input = std::move(m_input);
+    const std::string contentType = std::move(m_contentType);
+    Analyze(input, contentType);
+  }
+}
+
+TVornAnalysisStatus TVornContent::Analyze(std::string_view bytes, std::string_view contentType) {
+  if (bytes.data() != m_input.data()) m_input.assign(bytes);
+  if (contentType.data() != m_contentType.data()) m_contentType.assign(contentType);
+  m_baseServer = ExtractUrlServer(m_baseUrl);
+  m_baseDir = StripUrlQuery(m_baseUrl);
+  m_errorText.clear();
+  m_output.clear();
+  // A fresh list each time: whoever took over the previous analysis's links keeps them intact.
+  m_links = std::make_shared<TVornLevelLinks>();
+  m_links->SetLevel(m_level);
+  {
+    std::lock_guard<std::mutex> lock(g_analysisLock);
+    g_analysisLockHeld.store(true);
+    if (TestOnlyOnLockHeld) TestOnlyOnLockHeld(*this);
+    THtmlWriter writer;
+    try {
+      if (Cancelled()) throw TCancelledError();
+      const std::string body = RewriteHtml(
+          m_input, m_contentType,
+          [this](THtmlStartTag& tag) {
+            if (Cancelled()) throw TCancelledError();
+            TreatStartTag(tag);
+          },
+          writer);
+      if (Cancelled()) throw TCancelledError();
+      m_output = BuildStoredDocument(body);
+      m_status = TVornAnalysisStatus::easDone;
+    } catch (const TCancelledError&) {
+      m_status = TVornAnalysisStatus::easCancelled;
+    } catch (const std::exception& error) {
+      m_status = TVornAnalysisStatus::easFailed;
+      m_errorText = error.what();
+      m_output = writer.TakeOutput();
+    }
+    if (m_status != TVornAnalysisStatus::easDone) {
+      m_links = std::make_shared<TVornLevelLinks>();
+      m_links->SetLevel(m_level);
+    }
+    g_analysisLockHeld.store(false);
+  }
+  if (m_status == TVornAnalysisStatus::easDone && OnAnalysisEnd) OnAnalysisEnd(*this, m_links);
+  return m_status;
+}
+
+void TVornContent::TreatStartTag(THtmlStartTag& tag) {
+  const TVornTagEntry* entry = FindTag(tag.Name());
+  if (entry == nullptr) return;
+  // A's event attributes are treated before and again after its href.
+  const bool anchor = entry->TagKind == eptAnchor;
+  if (anchor) TreatEventAttributes(tag, entry->TagKind);
+  for (int i = 0; i < entry->LinkAttributeCount; ++i)
+    TreatLinkValue(tag, entry->LinkAttributes[static_cast<std::size_t>(i)], entry->TagKind);
+  TreatEventAttributes(tag, entry->TagKind);
+}
+
+void TVornContent::TreatLinkValue(THtmlStartTag& tag, std::string_view attribute,
+                                  TVornPublishedTagsKind kind) {
+  const std::optional<std::string> value = tag.GetAttribute(attribute);
+  if (!value || value->empty()) return;
+  const std::string_view text = *value;
+  // Browsers ignore blanks and control characters around an address; kept, they would end up
+  // inside the resolved address.
+  const std::string_view address = TrimBlanksAndControls(text);
+  if (AnsiStartsText(kJavaScript, address)) {
+    const std::string script = ScanScript(TrimBlanksAndControls(address.substr(11)), kind);
+    std::string rewritten(address.substr(0, 11));
+    rewritten += script;
+    if (rewritten != text) tag.SetAttribute(attribute, rewritten);
+    return;
+  }
+  if (AnsiStartsText(kFileScheme, address)) return;
+  const std::size_t hash = address.find('#');
+  const std::string placeholder = RegisterLink(address.substr(0, hash), kind);
+  if (placeholder.empty()) return;
+  std::string fragment;
+  if (hash != std::string_view::npos) {
+    // The fragment stays as written, less the characters a browser drops from addresses.
+    for (char c : address.substr(hash))
+      if (c != '\t' && c != '\r' && c != '\n') fragment += c;
+  }
+  tag.SetAttribute(attribute, placeholder + fragment);
+}
+
+void TVornContent::TreatEventAttributes(THtmlStartTag& tag, TVornPublishedTagsKind kind) {
+  // Most tags have no event attribute: find the ones present in one pass over the tag, then
+  // treat them in the table's order, which decides the numbers of the links they hold.
+  uint32_t present = 0;
+  for (const THtmlAttribute& attribute : tag.Attributes()) {
+    const int index = EventAttributeIndex(attribute.Name);
+    if (index >= 0 && !attribute.Removed) present |= 1u << index;
+  }
+  for (std::size_t i = 0; present != 0; ++i, present >>= 1) {
+    if ((present & 1u) == 0) continue;
+    const std::string_view event = kVornEventAttributes[i];
+    const std::optional<std::string> value = tag.GetAttribute(event);
+    if (!value || value->empty()) continue;
+    const std::string script = ScanScript(*value, kind);
+    if (script != *value) tag.SetAttribute(event, script);
+  }
+}
+
+std::string TVornContent::ScanScript(std::string_view script, TVornPublishedTagsKind kind) {
+  std::string out;
+  out.reserve(script.size());
+  bool inside = false;
+  while (!script.empty()) {
+    if (script.front() == '\'') {
+      inside = !inside;
+      out += '\'';
+      script.remove_prefix(1);
+      continue;
+    }
+    const std::size_t end = script.find('\'');
+    const std::string_view item = script.substr(0, end);
+    script.remove_prefix(item.size());
+    // An item that already is a placeholder was registered by an earlier pass over the same
+    // attribute (A's events are treated twice): registering it again would nest placeholders.
+    if (!inside || !IsFileLike(item) ||
+        item.substr(0, kPlaceholderStart.size()) == kPlaceholderStart) {
+      out += item;
+      continue;
+    }
+    const std::size_t hash = item.find('#');
+    const std::string_view text = item.substr(0, hash);
+    std::string placeholder;
+    if (!AnsiStartsText(kFileScheme, text)) placeholder = RegisterLink(text, kind);
+    if (placeholder.empty()) {
+      out += item;
+    } else {
+      out += placeholder;
+      if (hash != std::string_view::npos) out += item.substr(hash);
+    }
+  }
+  return out;
+}
+
+std::string TVornContent::RegisterLink(std::string_view value, TVornPublishedTagsKind kind) {
+  std::string url = CleanLinkValue(value);
+  if (url.empty()) return {};
+  switch (GetLinkKind(url, m_baseUrl)) {
+    case lkRelative:
+      // Resolved against the page without its query, as the link itself resolves its text: a
+      // "/" inside the page's query is no folder.
+      url = ResolveUrl(m_baseDir, url, m_baseServer);
+      break;
+    case lkRootRelative:
+    case lkScript:
+      url = ResolveUrl(m_baseUrl, url, m_baseServer);
+      break;
+    default:
+      break;
+  }
+  int index = m_links->FindUrl(kFindExact, url);
+  if (index < 0) {
+    auto link = std::make_shared<TVornLink>();
+    link->SetPage(m_baseUrl);
+    link->SetText(url);
+    link->TagKind = kind;
+    index = m_links->Add(std::move(link));
+  }
+  return LinkPlaceholderText(index);
+}
+
+std::string TVornContent::BuildStoredDocument(std::string_view body) const {
+  TStoredDocumentWriter header;
+  const int count = m_links->Count();
+  for (int i = 0; i < count; ++i) {
+    const TVornLinkPtr link = m_links->Get(i);
+    if (link->LinkKind() == lkMail) {
+      header.AddMailLink(link->GetMailAddress());
+      continue;
+    }
+    std::string address;
+    try {
+      address = link->GetUrl();
+    } catch (const EVornError&) {
+      // A link whose address cannot be computed still keeps its number: an empty line.
+    }
+    header.AddLink(address);
+  }
+  return header.Build(m_baseUrl, body);
+}
+
+}  // namespace tq
