@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include "archive_test_util.h"
 
@@ -275,6 +277,45 @@ TEST_F(DocumentTest, HostileContentNamesAreNoContent) {
   }
   EXPECT_FALSE(IsContentFileName(""));
   EXPECT_TRUE(IsContentFileName("tmp48213.~tmp"));
+}
+
+// Crawl threads write and read while the interface thread saves: every save must produce a
+// project file that loads, and nothing stored may be lost or mixed up.
+TEST_F(DocumentTest, WritesAndReadsDuringSaves) {
+  const std::string file = m_dir / "busy.web";
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  doc.SetDocName(file);
+  constexpr int kThreads = 3;
+  constexpr int kPerThread = 40;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kPerThread; ++i) {
+        const std::string url = "http://h.org/" + std::to_string(t) + "/" + std::to_string(i);
+        const std::string body = "body " + url;
+        doc.SetDocumentStatus(url, kStatusReady);
+        doc.SetDocumentContent(url, body);
+        if (doc.GetDocumentContent(url) != body) ++failures;
+        if (i % 3 == 0) doc.RemoveDocument(url);
+      }
+    });
+  }
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(doc.Save(false));
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(failures.load(), 0);
+  ASSERT_TRUE(doc.Save(false));
+
+  TVornDocument loaded(m_dir / "cache", m_dir.Path().string());
+  int links = 0;
+  loaded.OnLoadLink = [&](TVornLinkPtr link, int) {
+    const std::string url = link->GetUrl();
+    EXPECT_EQ(loaded.GetDocumentContent(url), "body " + url);
+    ++links;
+    return true;
+  };
+  ASSERT_TRUE(loaded.Load(file));
+  EXPECT_EQ(links, kThreads * (kPerThread - (kPerThread + 2) / 3));
 }
 
 TEST(RoundPercentTest, HalvesGoToTheEvenNeighbour) {
