@@ -1,0 +1,219 @@
+// Content index: the keys written per list and their order, links rebuilt from an index (mail
+// entries, empty PAGE, defaults, repeated sections) and rendering by address through a reader.
+#include "storage/content_index.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+#include "foundation/mem_ini_file.h"
+
+namespace tq {
+namespace {
+
+std::vector<std::string> Lines(const TVornCustomIniFile& index, std::string_view section) {
+  std::vector<std::string> lines;
+  index.ReadSectionValues(section, lines);
+  return lines;
+}
+
+TVornLink MakeLink(std::string page, std::string text) {
+  TVornLink link;
+  link.SetPage(std::move(page));
+  link.SetText(text);
+  link.Level = 2;
+  link.Size = 1234;
+  link.ErrorText = "404 Not Found";
+  link.Reason = "Excluded by file type";
+  return link;
+}
+
+struct TListCase {
+  TVornLinkList List;
+  std::string Section;
+  std::vector<std::string> Lines;
+};
+
+// The whole section, so a key in the wrong list or the wrong order shows.
+TEST(ContentIndexWrites, EachListWritesItsKeysInOrder) {
+  const std::string page = "http://example.com/index.html";
+  const std::string url = "http://example.com/a.html";
+  const std::vector<TListCase> cases = {
+      {ellReady, url, {"STATUS=0", "LEVEL=2", "PAGE=" + page, "SIZE=1234"}},
+      {ellQueue, url, {"STATUS=1", "LEVEL=2", "PAGE=" + page}},
+      {ellFailed, url, {"STATUS=2", "LEVEL=2", "PAGE=" + page, "ERROR=404 Not Found"}},
+      {ellIgnored, url, {"STATUS=3", "LEVEL=2", "PAGE=" + page, "REASON=Excluded by file type"}},
+      {ellDeleted, url, {"STATUS=6"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(LinkListRole(c.List).Name);
+    TVornMemIniFile index("");
+    EXPECT_TRUE(WriteLinkEntry(index, c.List, MakeLink(page, "a.html")));
+    std::vector<std::string> sections;
+    index.ReadSections(sections);
+    EXPECT_EQ(sections, std::vector<std::string>{c.Section});
+    EXPECT_EQ(Lines(index, c.Section), c.Lines);
+  }
+}
+
+TEST(ContentIndexWrites, UnstoredListsWriteNothing) {
+  for (const auto list : {ellWorking, ellPending}) {
+    TVornMemIniFile index("");
+    EXPECT_FALSE(WriteLinkEntry(index, list, MakeLink("http://example.com/", "b.html")));
+    EXPECT_EQ(index.GetText(), "");
+  }
+}
+
+// A later list replaces the status but keeps keys the new list does not write, as the same
+// section is written again in place.
+TEST(ContentIndexWrites, HandOverAfterQueueKeepsTheQueueKeys) {
+  TVornMemIniFile index("");
+  const std::string url = "http://example.com/p.html";
+  WriteQueueEntry(index, url, 1, "http://example.com/");
+  WriteContentTypeEntry(index, url, "text/html; charset=utf-8");
+  EXPECT_EQ(Lines(index, url),
+            (std::vector<std::string>{"STATUS=0", "LEVEL=1", "PAGE=http://example.com/",
+                                      "ContentType=text/html; charset=utf-8"}));
+}
+
+struct TLoaded {
+  int Status;
+  std::string Text;
+  std::string Page;
+  std::string Url;
+  int Level;
+  int Size;
+  std::string Error;
+  std::string Reason;
+};
+
+std::vector<TLoaded> LoadAll(std::string_view text) {
+  TVornMemIniFile index("");
+  index.SetText(text);
+  std::vector<TLoaded> out;
+  LoadLinksFromIndex(index, [&](TVornLinkPtr link, int status) {
+    out.push_back({status, link->Text(), link->Page(),
+                   link->LinkKind() == lkMail ? link->GetMailAddress() : link->GetUrl(),
+                   link->Level, link->Size, link->ErrorText, link->Reason});
+    return true;
+  });
+  return out;
+}
+
+TEST(ContentIndexLoad, EachStatusTakesItsKeys) {
+  const auto links = LoadAll(
+      "[http://h.org/r.html]\r\nSTATUS=0\r\nLEVEL=3\r\nPAGE=http://h.org/\r\nSIZE=77\r\n"
+      "ERROR=kept out\r\nREASON=kept out\r\n"
+      "[http://h.org/q.html]\r\nSTATUS=1\r\nLEVEL=1\r\nPAGE=http://h.org/\r\nSIZE=9\r\n"
+      "[http://h.org/f.html]\r\nSTATUS=2\r\nPAGE=http://h.org/\r\nERROR=Timeout\r\nSIZE=9\r\n"
+      "[http://h.org/i.zip]\r\nSTATUS=3\r\nPAGE=http://h.org/\r\nREASON=Too big\r\n"
+      "[me@h.org]\r\nSTATUS=4\r\nLEVEL=2\r\nPAGE=http://h.org/c.html\r\n"
+      "[http://h.org/d.html]\r\nSTATUS=6\r\n");
+  ASSERT_EQ(links.size(), 6u);
+  EXPECT_EQ(links[0].Status, 0);
+  EXPECT_EQ(links[0].Url, "http://h.org/r.html");
+  EXPECT_EQ(links[0].Level, 3);
+  EXPECT_EQ(links[0].Size, 77);
+  EXPECT_EQ(links[0].Error, "");
+  EXPECT_EQ(links[0].Reason, "");
+  EXPECT_EQ(links[1].Status, 1);
+  EXPECT_EQ(links[1].Level, 1);
+  EXPECT_EQ(links[1].Size, 0);
+  EXPECT_EQ(links[2].Status, 2);
+  EXPECT_EQ(links[2].Error, "Timeout");
+  EXPECT_EQ(links[2].Size, 0);
+  EXPECT_EQ(links[3].Status, 3);
+  EXPECT_EQ(links[3].Reason, "Too big");
+  EXPECT_EQ(links[3].Url, "http://h.org/i.zip");
+  EXPECT_EQ(links[4].Status, 4);
+  EXPECT_EQ(links[4].Text, "mailto:me@h.org");
+  EXPECT_EQ(links[4].Url, "me@h.org");
+  EXPECT_EQ(links[4].Page, "http://h.org/c.html");
+  EXPECT_EQ(links[4].Level, 2);
+  EXPECT_EQ(links[5].Status, 6);
+  EXPECT_EQ(links[5].Url, "http://h.org/d.html");
+}
+
+TEST(ContentIndexLoad, EmptyPageIsTheSectionAndMissingKeysDefault) {
+  const auto links =
+      LoadAll("[http://h.org/a/b.html]\r\nPAGE=\r\n[http://h.org/c.html]\r\nX=1\r\n");
+  ASSERT_EQ(links.size(), 2u);
+  for (const auto& l : links) {
+    EXPECT_EQ(l.Status, 0);
+    EXPECT_EQ(l.Level, 0);
+    EXPECT_EQ(l.Page, l.Url);
+  }
+  EXPECT_EQ(links[0].Url, "http://h.org/a/b.html");
+}
+
+// Writing a mail link and loading the index again must give back the same mail link.
+TEST(ContentIndexLoad, MailEntryRoundTripsAsMailtoLink) {
+  TVornMemIniFile index("");
+  WriteLinkEntry(index, ellEmail, MakeLink("http://h.org/contact.html", "mailto:info@h.org"));
+  EXPECT_EQ(index.GetText(),
+            "[info@h.org]\r\nSTATUS=4\r\nLEVEL=2\r\nPAGE=http://h.org/contact.html\r\n\r\n");
+  TVornMemIniFile reread("");
+  reread.SetText(index.GetText());
+  std::vector<TVornLinkPtr> links;
+  LoadLinksFromIndex(reread, [&](TVornLinkPtr link, int status) {
+    EXPECT_EQ(status, kStatusEmail);
+    links.push_back(std::move(link));
+    return true;
+  });
+  ASSERT_EQ(links.size(), 1u);
+  EXPECT_EQ(links[0]->LinkKind(), lkMail);
+  EXPECT_EQ(links[0]->Text(), "mailto:info@h.org");
+  EXPECT_EQ(links[0]->GetMailAddress(), "info@h.org");
+  EXPECT_EQ(links[0]->Page(), "http://h.org/contact.html");
+}
+
+TEST(ContentIndexLoad, RepeatedSectionLoadsOnceAndHandlerCanStop) {
+  const auto links = LoadAll(
+      "[http://h.org/a.html]\r\nSTATUS=1\r\n[http://h.org/b.html]\r\nSTATUS=1\r\n"
+      "[HTTP://H.ORG/A.HTML]\r\nSTATUS=2\r\n");
+  ASSERT_EQ(links.size(), 2u);
+  EXPECT_EQ(links[1].Url, "http://h.org/b.html");
+
+  TVornMemIniFile index("");
+  index.SetText("[http://h.org/a.html]\r\nSTATUS=1\r\n[http://h.org/b.html]\r\nSTATUS=1\r\n");
+  int calls = 0;
+  EXPECT_EQ(LoadLinksFromIndex(index, [&](TVornLinkPtr, int) { return ++calls < 1; }), 1u);
+  EXPECT_EQ(calls, 1);
+}
+
+class TMapReader : public TStoredDocumentReader {
+ public:
+  std::map<std::string, std::pair<std::string, std::string>> Docs;  // type, content
+  std::string GetDocumentValue(std::string_view url, std::string_view key) override {
+    EXPECT_EQ(key, kIndexContentType);
+    const auto it = Docs.find(std::string(url));
+    return it == Docs.end() ? std::string() : it->second.first;
+  }
+  std::string GetDocumentContent(std::string_view url) override {
+    const auto it = Docs.find(std::string(url));
+    return it == Docs.end() ? std::string() : it->second.second;
+  }
+};
+
+TEST(ContentIndexRender, ByAddress) {
+  TMapReader reader;
+  TStoredDocumentWriter writer;
+  writer.AddLink("http://h.org/x.html");
+  reader.Docs["http://h.org/"] = {
+      "text/html", writer.Build("http://h.org/", "<a href=\"" + LinkPlaceholder(0) + "\">x</a>")};
+  reader.Docs["http://h.org/i.gif"] = {"image/gif", std::string("GIF\r\n\0\n", 7)};
+
+  EXPECT_EQ(RenderStoredDocument(reader, "http://h.org/"),
+            "<!-- saved from url=\"http://h.org/\" using Tarnquill -->\r\n"
+            "<a href=\"http://h.org/x.html\">x</a>\r\n");
+  EXPECT_EQ(RenderStoredDocument(reader, "http://h.org/",
+                                 [](int, const std::string&) { return std::string("x.htm"); }),
+            "<!-- saved from url=\"http://h.org/\" using Tarnquill -->\r\n"
+            "<a href=\"x.htm\">x</a>\r\n");
+  EXPECT_EQ(RenderStoredDocument(reader, "http://h.org/i.gif"), std::string("GIF\r\n\0\n", 7));
+  EXPECT_EQ(RenderStoredDocument(reader, "http://h.org/missing.html"), "");
+}
+
+}  // namespace
+}  // namespace tq

@@ -1,0 +1,340 @@
+// The project document: content kept loose until a save and archived after it, save and load
+// round trips, saves that fail at every step of writing the project file, and content names
+// from a hostile project file.
+#include "storage/document.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+#include "archive_test_util.h"
+
+namespace tq {
+namespace {
+
+using test::Noise;
+using test::ReadFile;
+using test::TScratchFolder;
+using test::WriteFile;
+namespace fs = std::filesystem;
+
+const std::string kPage = "http://h.org/";
+const std::string kImage = "http://h.org/i.gif";
+
+std::vector<std::string> FilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class DocumentTest : public ::testing::Test {
+ protected:
+  void TearDown() override { TestOnlySetProjectWriteProbe(nullptr); }
+
+  // A document with a page, an image and a queued link, saved to file.
+  void FillAndSave(TVornDocument& doc, const std::string& file) {
+    doc.OnSaveSettings = [](TVornCustomIniFile& settings, bool templateMode) {
+      EXPECT_FALSE(templateMode);
+      settings.WriteString("Project", "FName", "Home");
+    };
+    WriteReadyEntryTo(doc, kPage, 1000);
+    doc.SetDocumentValue(kPage, kIndexContentType, "text/html");
+    doc.SetDocumentContent(kPage, "<html>page</html>");
+    WriteReadyEntryTo(doc, kImage, 4096);
+    doc.SetDocumentValue(kImage, kIndexContentType, "image/gif");
+    doc.SetDocumentContent(kImage, m_image);
+    doc.SetDocumentStatus("http://h.org/q.html", kStatusQueue);
+    doc.SetDocumentValue("http://h.org/q.html", kIndexPage, kPage);
+    doc.SetDocName(file);
+    ASSERT_TRUE(doc.Save(false));
+  }
+  static void WriteReadyEntryTo(TVornDocument& doc, const std::string& url, int size) {
+    doc.SetDocumentStatus(url, kStatusReady);
+    doc.SetDocumentValue(url, kIndexSize, std::to_string(size));
+  }
+
+  TScratchFolder m_dir;
+  std::string m_image = Noise(70000, 7);
+};
+
+TEST_F(DocumentTest, ContentIsLooseUntilSavedThenArchived) {
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  ASSERT_FALSE(doc.Folder().empty());
+  EXPECT_EQ(doc.Folder().back(), '/');
+
+  doc.SetDocumentContent(kPage, "no section yet");  // stores nothing
+  EXPECT_EQ(doc.GetDocumentValue(kPage, kIndexContent), "");
+  EXPECT_TRUE(FilesIn(doc.Folder()).empty());
+
+  FillAndSave(doc, m_dir / "site.web");
+  EXPECT_FALSE(doc.Changed());
+  // Packed files leave the folder; only the working archive stays.
+  EXPECT_EQ(FilesIn(doc.Folder()), std::vector<std::string>{"project.~web"});
+  EXPECT_EQ(doc.GetDocumentContent(kImage), m_image);
+  const std::string name = doc.GetDocumentValue(kImage, "CONTENT");
+  EXPECT_TRUE(name.starts_with("tmp") && name.ends_with(".~tmp")) << name;
+
+  // Replacing archived content keeps its name; removing it deletes the member at once.
+  doc.SetDocumentContent(kImage, "GIF89a");
+  EXPECT_EQ(doc.GetDocumentValue(kImage, kIndexContent), name);
+  EXPECT_EQ(doc.GetDocumentContent(kImage), "GIF89a");
+  EXPECT_TRUE(doc.Changed());
+  doc.RemoveDocument(kImage);
+  EXPECT_FALSE(TVornArchive(doc.Folder() + "project.~web").Contains(name));
+  EXPECT_EQ(doc.GetDocumentValue(kImage, kIndexContentType), "");
+
+  // A second save finds nothing loose and still succeeds.
+  EXPECT_TRUE(doc.Save(false));
+  EXPECT_EQ(doc.GetDocumentContent(kPage), "<html>page</html>");
+}
+
+TEST_F(DocumentTest, RestoringLooseContentKeepsOneFile) {
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  WriteReadyEntryTo(doc, kPage, 1);
+  doc.SetDocumentContent(kPage, "first");
+  doc.SetDocumentContent(kPage, "second");
+  EXPECT_EQ(FilesIn(doc.Folder()).size(), 1u);
+  EXPECT_EQ(doc.GetDocumentContent(kPage), "second");
+  doc.RemoveDocument(kPage);
+  EXPECT_TRUE(FilesIn(doc.Folder()).empty());
+  EXPECT_EQ(doc.GetDocumentContent(kPage), "");
+}
+
+TEST_F(DocumentTest, SaveAndLoadRoundTrip) {
+  const std::string file = m_dir / "site.web";
+  std::string folder;
+  {
+    TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+    folder = doc.Folder();
+    FillAndSave(doc, file);
+  }
+  EXPECT_FALSE(fs::exists(folder));  // the working folder goes with the document
+
+  TVornDocument loaded(m_dir / "cache", m_dir.Path().string());
+  std::string projectName;
+  loaded.OnLoadSettings = [&](TVornCustomIniFile& settings, bool) {
+    projectName = settings.ReadString("Project", "FName", "");
+  };
+  std::vector<std::pair<std::string, int>> links;
+  loaded.OnLoadLink = [&](TVornLinkPtr link, int status) {
+    links.emplace_back(link->GetUrl(), status);
+    return true;
+  };
+  std::vector<int> percents;
+  loaded.OnLoadProgress = [&](const std::string& info, int percent) {
+    EXPECT_EQ(info, "Loading...");
+    percents.push_back(percent);
+  };
+  ASSERT_TRUE(loaded.Load(file));
+  EXPECT_EQ(projectName, "Home");
+  EXPECT_EQ(links, (std::vector<std::pair<std::string, int>>{
+                       {kPage, 0}, {kImage, 0}, {"http://h.org/q.html", 1}}));
+  EXPECT_EQ(percents, (std::vector<int>{0, 33, 67}));
+  EXPECT_FALSE(loaded.Changed());
+  EXPECT_EQ(loaded.DocName(), file);
+  // Content stays in the archive until read.
+  EXPECT_EQ(FilesIn(loaded.Folder()), std::vector<std::string>{"project.~web"});
+  EXPECT_EQ(loaded.GetDocumentContent(kImage), m_image);
+  EXPECT_EQ(RenderStoredDocument(loaded, kPage), "<html>page</html>\r\n");
+}
+
+TEST_F(DocumentTest, LoadFailures) {
+  struct TCase {
+    const char* Name;
+    std::string Bytes;  // empty: no file at all
+    TFileError Error;
+  };
+  const std::vector<TCase> cases = {
+      {"missing", "", feCantRead},
+      {"text", "this is not an archive at all\r\n", feInvalidDoc},
+      {"noise", Noise(3000, 3), feInvalidDoc},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string file = m_dir / (std::string(c.Name) + ".web");
+    if (!c.Bytes.empty()) WriteFile(file, c.Bytes);
+    TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+    std::vector<TFileError> errors;
+    doc.OnLoadError = [&](TFileError e) { errors.push_back(e); };
+    EXPECT_FALSE(doc.Load(file));
+    EXPECT_EQ(errors, std::vector<TFileError>{c.Error});
+    EXPECT_EQ(doc.Status(), dsReady);
+    EXPECT_TRUE(FilesIn(doc.Folder()).empty());
+  }
+}
+
+TEST_F(DocumentTest, LoadWithoutSettingsStillRebuildsLinks) {
+  const std::string file = m_dir / "bare.web";
+  TVornArchive(file).AddStream("index.dat", "[http://h.org/]\r\nSTATUS=1\r\n");
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  bool settingsCalled = false;
+  doc.OnLoadSettings = [&](TVornCustomIniFile&, bool) { settingsCalled = true; };
+  int links = 0;
+  doc.OnLoadLink = [&](TVornLinkPtr, int status) {
+    EXPECT_EQ(status, kStatusQueue);
+    return ++links > 0;
+  };
+  EXPECT_TRUE(doc.Load(file));
+  EXPECT_FALSE(settingsCalled);
+  EXPECT_EQ(links, 1);
+}
+
+// Each failing step of writing the project file must leave the old file as it was, leave no
+// temporary file beside it, report failure and keep the document marked as changed.
+int g_probeCalls = 0;
+int g_failAt = 0;
+bool FailingProbe() {
+  return ++g_probeCalls != g_failAt;
+}
+
+TEST_F(DocumentTest, FailedSaveLeavesPreviousFileIntact) {
+  const std::string file = m_dir / "site.web";
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  FillAndSave(doc, file);
+  const std::string before = ReadFile(file);
+  const auto filesBefore = FilesIn(m_dir.Path().string());
+
+  // Probe points: temporary file made, each of the two 64 KiB blocks and the rest, the rename.
+  for (int failAt = 1; failAt <= 5; ++failAt) {
+    SCOPED_TRACE(failAt);
+    doc.SetDocumentContent(kImage, Noise(150000, static_cast<uint32_t>(failAt)));
+    g_probeCalls = 0;
+    g_failAt = failAt;
+    TestOnlySetProjectWriteProbe(&FailingProbe);
+    EXPECT_FALSE(doc.Save(false));
+    EXPECT_EQ(ReadFile(file), before);
+    EXPECT_EQ(FilesIn(m_dir.Path().string()), filesBefore);
+    EXPECT_TRUE(doc.Changed());
+  }
+  TestOnlySetProjectWriteProbe(nullptr);
+  ASSERT_TRUE(doc.Save(false));
+  TVornDocument loaded(m_dir / "cache", m_dir.Path().string());
+  ASSERT_TRUE(loaded.Load(file));
+  EXPECT_EQ(loaded.GetDocumentContent(kImage), Noise(150000, 5));
+}
+
+TEST_F(DocumentTest, WriteErrorAsksAndRetries) {
+  const std::string file = m_dir / "site.web";
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  FillAndSave(doc, file);
+  doc.SetDocumentValue(kPage, "X", "1");
+  std::vector<std::string> asked;
+  doc.OnWriteError = [&](const std::string& message) {
+    asked.push_back(message);
+    return asked.size() < 2;  // OK once, then Cancel
+  };
+  g_probeCalls = 0;
+  g_failAt = 1;
+  TestOnlySetProjectWriteProbe(&FailingProbe);
+  EXPECT_TRUE(doc.Save(false));  // the retry runs past the one failing step
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0], "Unable to save to save file \"" + file + "\".Please press OK to Retry.");
+  EXPECT_FALSE(doc.Changed());
+}
+
+TEST_F(DocumentTest, UntitledSavesAsAutosaveOrNotAtAll) {
+  TVornDocument doc(m_dir / "cache", m_dir / "docs");
+  fs::create_directories(m_dir / "docs");
+  doc.SetDocumentStatus(kPage, 0);
+  EXPECT_FALSE(doc.Save(false));
+  EXPECT_EQ(doc.DocName(), "Untitled.web");
+  ASSERT_TRUE(doc.Save(true));
+  const std::string name = doc.DocName();
+  EXPECT_EQ(fs::path(name).parent_path(), fs::path(m_dir / "docs"));
+  EXPECT_TRUE(fs::path(name).filename().string().starts_with("autosave"));
+  EXPECT_TRUE(fs::exists(name));
+  ASSERT_TRUE(doc.Save(true));
+  EXPECT_EQ(doc.DocName(), name);
+}
+
+// The index of a project file names the content files; a name that is not a plain file name,
+// or names a file the document did not make, must read as no content and never be deleted.
+TEST_F(DocumentTest, HostileContentNamesAreNoContent) {
+  const std::string victim = m_dir / "victim.txt";
+  const std::vector<std::string> names = {
+      "../../victim.txt", m_dir / "victim.txt", "..\\..\\victim.txt", ".",           "..",
+      "index.dat",        "SETTINGS.DAT",       "project.~web",       "loading.~web"};
+  for (const auto& name : names) {
+    SCOPED_TRACE(name);
+    WriteFile(victim, "keep me");
+    const std::string file = m_dir / "hostile.web";
+    fs::remove(file);
+    TVornArchive archive(file);
+    archive.AddStream("settings.dat", "[Project]\r\nFName=x\r\n");
+    archive.AddStream("index.dat", "[http://h.org/]\r\nSTATUS=0\r\nContent=" + name + "\r\n");
+    TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+    ASSERT_TRUE(doc.Load(file));
+    EXPECT_EQ(doc.GetDocumentContent("http://h.org/"), "");
+    doc.RemoveDocument("http://h.org/");
+    EXPECT_EQ(ReadFile(victim), "keep me");
+    EXPECT_TRUE(fs::exists(doc.Folder() + "project.~web"));
+    EXPECT_TRUE(TVornArchive(doc.Folder() + "project.~web").Contains("settings.dat"));
+  }
+  EXPECT_FALSE(IsContentFileName(""));
+  EXPECT_TRUE(IsContentFileName("tmp48213.~tmp"));
+}
+
+// Crawl threads write and read while the interface thread saves: every save must produce a
+// project file that loads, and nothing stored may be lost or mixed up.
+TEST_F(DocumentTest, WritesAndReadsDuringSaves) {
+  const std::string file = m_dir / "busy.web";
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  doc.SetDocName(file);
+  constexpr int kThreads = 3;
+  constexpr int kPerThread = 40;
+  std::atomic<int> failures{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < kPerThread; ++i) {
+        const std::string url = "http://h.org/" + std::to_string(t) + "/" + std::to_string(i);
+        const std::string body = "body " + url;
+        doc.SetDocumentStatus(url, kStatusReady);
+        doc.SetDocumentContent(url, body);
+        if (doc.GetDocumentContent(url) != body) ++failures;
+        if (i % 3 == 0) doc.RemoveDocument(url);
+      }
+    });
+  }
+  for (int i = 0; i < 4; ++i) EXPECT_TRUE(doc.Save(false));
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(failures.load(), 0);
+  ASSERT_TRUE(doc.Save(false));
+
+  TVornDocument loaded(m_dir / "cache", m_dir.Path().string());
+  int links = 0;
+  loaded.OnLoadLink = [&](TVornLinkPtr link, int) {
+    const std::string url = link->GetUrl();
+    EXPECT_EQ(loaded.GetDocumentContent(url), "body " + url);
+    ++links;
+    return true;
+  };
+  ASSERT_TRUE(loaded.Load(file));
+  EXPECT_EQ(links, kThreads * (kPerThread - (kPerThread + 2) / 3));
+}
+
+TEST(RoundPercentTest, HalvesGoToTheEvenNeighbour) {
+  struct TCase {
+    uint64_t Num, Den;
+    int Percent;
+  };
+  for (const auto& c : std::vector<TCase>{{0, 3, 0},
+                                          {1, 3, 33},
+                                          {2, 3, 67},
+                                          {1, 8, 12},   // 12.5
+                                          {3, 8, 38},   // 37.5
+                                          {1, 200, 0},  // 0.5
+                                          {3, 200, 2},  // 1.5
+                                          {5, 5, 100},
+                                          {1, 0, 0}}) {
+    EXPECT_EQ(RoundPercent(c.Num, c.Den), c.Percent) << c.Num << "/" << c.Den;
+  }
+}
+
+}  // namespace
+}  // namespace tq
