@@ -12,15 +12,9 @@
 #include "formats/html_rewrite.h"
 #include "formats/stored_document.h"
 
-namespace {
+#include "fuzz_check.h"
 
-#define Check(condition)                                                           \
-  do {                                                                             \
-    if (!(condition)) {                                                            \
-      std::fprintf(stderr, "check failed at line %d: %s\n", __LINE__, #condition); \
-      std::abort();                                                                \
-    }                                                                              \
-  } while (false)
+namespace {
 
 constexpr const char* kPages[] = {"http://h/dir/index.html", "https://h:8080/a/b?x=/y#z",
                                   "ftp://f/pub/", "http://h", ""};
@@ -35,7 +29,7 @@ bool MayHoldPlaceholders(std::string_view page, std::string_view contentType) {
 }
 
 void CheckCopy(const tq::TVornContent& content, bool checkPlaceholders) {
-  Check(content.Status() == tq::TVornAnalysisStatus::easDone);
+  FUZZ_CHECK(content.Status() == tq::TVornAnalysisStatus::easDone);
   const std::string& out = content.Output();
   const tq::TStoredDocument stored = tq::ParseStoredDocument(out);
   const int count = content.Links()->Count();
@@ -43,16 +37,16 @@ void CheckCopy(const tq::TVornContent& content, bool checkPlaceholders) {
   const std::string header = out.substr(0, out.find(tq::kStoredContentMarker));
   std::size_t lines = 0;
   for (char c : header) {
-    Check(c != '\n' && c != '\0');
+    FUZZ_CHECK(c != '\n' && c != '\0');
     lines += c == '\r';
   }
-  Check(lines == static_cast<std::size_t>(count) + 1);
-  Check(stored.Links.size() >= static_cast<std::size_t>(count));
+  FUZZ_CHECK(lines == static_cast<std::size_t>(count) + 1);
+  FUZZ_CHECK(stored.Links.size() >= static_cast<std::size_t>(count));
   (void)tq::RenderStoredDocument("text/html", out);
   for (int i = 0; i < count; ++i) {
     const auto link = content.Links()->Get(i);
-    Check(link->Level == content.Level());
-    Check(link->TagKind <= tq::eptUnknown);
+    FUZZ_CHECK(link->Level == content.Level());
+    FUZZ_CHECK(link->TagKind <= tq::eptUnknown);
   }
   // Every placeholder the analyser wrote names a link of the page.
   if (!checkPlaceholders) return;
@@ -64,7 +58,7 @@ void CheckCopy(const tq::TVornContent& content, bool checkPlaceholders) {
     while (end < body.size() && body[end] >= '0' && body[end] <= '9' && number < 1000000)
       number = number * 10 + (body[end++] - '0');
     if (end == at + 2 || body.substr(end, 2) != "\xA4\xA4") continue;
-    Check(number < count);
+    FUZZ_CHECK(number < count);
     at = end;
   }
 }
@@ -88,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const bool checkPlaceholders = !MayHoldPlaceholders(page, contentType);
   content.Analyze(page, contentType);
   CheckCopy(content, checkPlaceholders);
-  Check(handed == content.Links()->Count());
+  FUZZ_CHECK(handed == content.Links()->Count());
   // The same page against another address gives the same number of placeholders in the copy.
   content.SetBaseUrl("http://other/x/y.html");
   CheckCopy(content, checkPlaceholders);

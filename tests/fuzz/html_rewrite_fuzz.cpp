@@ -13,16 +13,9 @@
 #include "formats/html_writer.h"
 #include "formats/stored_document.h"
 
-namespace {
+#include "fuzz_check.h"
 
-// Reports the failed check's line, then aborts so the fuzzer keeps the input.
-#define Check(condition)                                                           \
-  do {                                                                             \
-    if (!(condition)) {                                                            \
-      std::fprintf(stderr, "check failed at line %d: %s\n", __LINE__, #condition); \
-      std::abort();                                                                \
-    }                                                                              \
-  } while (false)
+namespace {
 
 // Every item follows the previous one and together they are the whole text; written back with no
 // edits in the same single-byte code page, the bytes come back, less the end tags HTML lacks and
@@ -30,15 +23,15 @@ namespace {
 void CheckIdentity(std::string_view bytes) {
   static const tq::TCharsetEncoder encoder("windows-1252");
   const std::u16string text = tq::DecodeBytes(bytes, "windows-1252");
-  Check(text.size() == bytes.size());
+  FUZZ_CHECK(text.size() == bytes.size());
   tq::THtmlTokenizer tokenizer(text);
   tq::THtmlWriter writer(encoder, "windows-1252");
   std::string expected;
   std::size_t position = 0;
   while (tokenizer.Next()) {
     const tq::THtmlItem& item = tokenizer.Item();
-    Check(tokenizer.Position() == position && !item.Source.empty());
-    Check(item.Source.data() == text.data() + position);
+    FUZZ_CHECK(tokenizer.Position() == position && !item.Source.empty());
+    FUZZ_CHECK(item.Source.data() == text.data() + position);
     const std::string nul = item.Kind == tq::THtmlItemKind::hikScriptText  ? "\\u0000"
                             : item.Kind == tq::THtmlItemKind::hikStyleText ? "\\000000 "
                                                                            : "&#0;";
@@ -48,8 +41,8 @@ void CheckIdentity(std::string_view bytes) {
     position += item.Source.size();
     writer.WriteCurrent(tokenizer);
   }
-  Check(position == text.size());
-  Check(writer.Output() == expected);
+  FUZZ_CHECK(position == text.size());
+  FUZZ_CHECK(writer.Output() == expected);
 }
 
 }  // namespace
@@ -78,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
           tag.RemoveAttribute(tq::Utf16ToUtf8(tag.Attributes()[0].Name));
         if (number % 5 == 0) tag.SetAttribute("data-x", "\xF0\x9F\x98\x80");
       });
-  Check(copy.find('\0') == std::string::npos);
+  FUZZ_CHECK(copy.find('\0') == std::string::npos);
   // The copy reads back (by its own declaration) and renders.
   const tq::TDecodedHtml again = tq::DecodeHtml(copy, "");
   tq::THtmlTokenizer tokenizer(again.Text);

@@ -11,16 +11,9 @@
 
 #include "formats/stored_document.h"
 
-namespace {
+#include "fuzz_check.h"
 
-// Reports the failed check's line, then aborts so the fuzzer keeps the input.
-#define Check(condition)                                                           \
-  do {                                                                             \
-    if (!(condition)) {                                                            \
-      std::fprintf(stderr, "check failed at line %d: %s\n", __LINE__, #condition); \
-      std::abort();                                                                \
-    }                                                                              \
-  } while (false)
+namespace {
 
 bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
   return std::search(
@@ -42,14 +35,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return number % 2 ? tq::LinkPlaceholder(number + 1) : address + "&\"";
       });
   if (!html) {
-    Check(page == content);
+    FUZZ_CHECK(page == content);
   } else {
     // Lines are joined with CR LF only, and the page ends with one.
     for (std::size_t i = 0; i < page.size(); ++i) {
-      if (page[i] == '\r') Check(i + 1 < page.size() && page[i + 1] == '\n');
-      if (page[i] == '\n') Check(i > 0 && page[i - 1] == '\r');
+      if (page[i] == '\r') FUZZ_CHECK(i + 1 < page.size() && page[i + 1] == '\n');
+      if (page[i] == '\n') FUZZ_CHECK(i > 0 && page[i - 1] == '\r');
     }
-    Check(page.empty() || page.substr(page.size() - 2) == "\r\n");
+    FUZZ_CHECK(page.empty() || page.substr(page.size() - 2) == "\r\n");
   }
 
   // A header written from pieces of the input reads back as written.
@@ -67,11 +60,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const tq::TStoredDocument read =
         tq::ParseStoredDocument(writer.Build(std::string(content.substr(0, 40)), body));
     // Every link keeps its number; plain addresses read back exactly.
-    Check(read.Links.size() == addresses.size());
+    FUZZ_CHECK(read.Links.size() == addresses.size());
     for (std::size_t i = 0; i < addresses.size(); ++i)
       if (addresses[i].find_first_of(std::string("\r\n<>\"\0", 6)) == std::string::npos &&
           !ContainsNoCase(addresses[i], "TARNQUILL DOCUMENT"))
-        Check(read.Links[i] == addresses[i]);
+        FUZZ_CHECK(read.Links[i] == addresses[i]);
   }
   return 0;
 }
