@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/connection_status.h"  // TThreadPriority
 #include "engine/link.h"
 #include "engine/passwords.h"
 #include "foundation/check_strings.h"
@@ -21,15 +22,6 @@
 namespace tq {
 
 enum TFileModificationCheck : uint8_t { fmcOnlyModified, fmcAll, fmcNotExisting };
-enum TThreadPriority : uint8_t {
-  tpIdle,
-  tpLowest,
-  tpLower,
-  tpNormal,
-  tpHigher,
-  tpHighest,
-  tpTimeCritical
-};
 enum TLinkTranslation : uint8_t { eltNone, eltOnline, EltOffline };
 enum TFileFiltersLocation : uint8_t { fflStartingServer, fflStartingDirectory, fflAySite };
 enum TFileFiltersExtension : uint8_t { ffeAll, ffeSelected };
