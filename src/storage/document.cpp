@@ -211,6 +211,13 @@ std::string TVornDocument::DrawContentName() {
   return {};
 }
 
+void TVornDocument::SetDownloadHooks(TLoadLinkHook onLoadLink, TSettingsHook onLoadSettings,
+                                     TSettingsHook onSaveSettings) {
+  OnLoadLink = std::move(onLoadLink);
+  OnLoadSettings = std::move(onLoadSettings);
+  OnSaveSettings = std::move(onSaveSettings);
+}
+
 void TVornDocument::RemoveDocument(std::string_view url) {
   if (url.empty()) return;
   std::lock_guard lock(m_lock);

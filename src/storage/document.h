@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/download_document.h"
 #include "foundation/mem_ini_file.h"
 #include "storage/archive.h"
 #include "storage/content_index.h"
@@ -42,9 +43,8 @@ bool IsContentFileName(std::string_view name);
 // Percentages 0..100 rounded to the nearest integer, halves to the even neighbour.
 int RoundPercent(uint64_t numerator, uint64_t denominator);
 
-class TVornDocument : public TStoredDocumentReader {
+class TVornDocument : public TStoredDocumentReader, public IDownloadDocument {
  public:
-  using TSettingsHook = std::function<void(TVornCustomIniFile& settings, bool templateMode)>;
   using TProgressHook = std::function<void(const std::string& info, int percent)>;
   // Asked when writing the project file failed, with the text to show; true retries.
   using TRetryHook = std::function<bool(const std::string& message)>;
@@ -66,11 +66,15 @@ class TVornDocument : public TStoredDocumentReader {
   TDocStatus Status() const { return m_status.load(); }
 
   // Index and content operations. Each ignores an empty address; writes set Changed.
-  void RemoveDocument(std::string_view url);
-  void SetDocumentStatus(std::string_view url, int status);
-  void SetDocumentValue(std::string_view url, std::string_view key, std::string_view value);
+  void RemoveDocument(std::string_view url) override;
+  void SetDocumentStatus(std::string_view url, int status) override;
+  void SetDocumentValue(std::string_view url, std::string_view key,
+                        std::string_view value) override;
   // Stores content only for an address whose section already holds a key.
-  void SetDocumentContent(std::string_view url, std::string_view content);
+  void SetDocumentContent(std::string_view url, std::string_view content) override;
+  bool IsLoadingFile() const override { return m_status.load() == dsLoading; }
+  void SetDownloadHooks(TLoadLinkHook onLoadLink, TSettingsHook onLoadSettings,
+                        TSettingsHook onSaveSettings) override;
   // Empty when the address has no such key; never raises.
   std::string GetDocumentValue(std::string_view url, std::string_view key) override;
   // Empty when the address has no section or no content; never raises.

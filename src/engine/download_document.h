@@ -1,0 +1,38 @@
+// IDownloadDocument: what the download controller needs from the project document it writes
+// into. The storage layer's project document implements it; the controller works without one.
+//
+// Threads: every operation may be called from any thread (list hooks run on the interface,
+// admission, transfer and analyser threads); implementations serialise them.
+#pragma once
+
+#include <functional>
+#include <string_view>
+
+#include "engine/link.h"
+#include "foundation/ini_file.h"
+
+namespace tq {
+
+class IDownloadDocument {
+ public:
+  // Reads or writes the crawl settings; templateMode leaves out what a template must not carry.
+  using TSettingsHook = std::function<void(TVornCustomIniFile& settings, bool templateMode)>;
+  // One stored link while a project file loads, with its STATUS; false stops the load.
+  using TLoadLinkHook = std::function<bool(TVornLinkPtr link, int status)>;
+
+  virtual ~IDownloadDocument() = default;
+
+  // True while a project file is being read: the lists are rebuilt from it then, and the
+  // controller must not write their entries back.
+  virtual bool IsLoadingFile() const = 0;
+  virtual void RemoveDocument(std::string_view url) = 0;
+  virtual void SetDocumentStatus(std::string_view url, int status) = 0;
+  virtual void SetDocumentValue(std::string_view url, std::string_view key,
+                                std::string_view value) = 0;
+  virtual void SetDocumentContent(std::string_view url, std::string_view content) = 0;
+  // Installs the controller's hooks (any may be empty to remove one).
+  virtual void SetDownloadHooks(TLoadLinkHook onLoadLink, TSettingsHook onLoadSettings,
+                                TSettingsHook onSaveSettings) = 0;
+};
+
+}  // namespace tq
