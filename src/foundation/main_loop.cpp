@@ -1,11 +1,20 @@
 // Interface-thread helpers on top of the Qt event loop.
 #include "foundation/main_loop.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <cstdint>
 #include <cstdio>
+#include <deque>
 #include <exception>
+#include <mutex>
+#include <stdexcept>
 #include <thread>
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QThread>
 #include <QTimer>
 
@@ -20,41 +29,160 @@ namespace {
 void ReportStray(const char* what) {
   std::fprintf(stderr, "tarnquill: error in an interface-thread task: %s\n", what);
 }
+
+void RunReporting(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const std::exception& e) {
+    ReportStray(e.what());
+  } catch (...) {
+    ReportStray("unknown error");
+  }
+}
+
+// What a thread waiting in CallInInterface learns about its task.
+struct TCallState {
+  std::mutex lock;
+  std::condition_variable finished;
+  bool done = false;
+  std::exception_ptr error;
+
+  void Finish(std::exception_ptr e) {
+    std::lock_guard guard(lock);
+    error = std::move(e);
+    done = true;
+    finished.notify_all();
+  }
+};
+
+struct TTask {
+  std::function<void()> fn;
+  std::shared_ptr<TCallState> call;  // set for CallInInterface
+};
+
+// The hand-over to the interface thread: our own queue under a std::mutex, and an eventfd that
+// wakes a socket notifier living on the interface thread. Nothing of ours passes through Qt's
+// event queue, so the thread sanitizer sees every hand-over (Qt's own locks are invisible to it).
+class TInterfacePump {
+ public:
+  static TInterfacePump& Instance() {
+    static TInterfacePump pump;
+    return pump;
+  }
+
+  // On the interface thread, once the application exists.
+  void Attach(QCoreApplication* app) {
+    std::lock_guard guard(m_lock);
+    if (m_notifier != nullptr) return;
+    m_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_fd < 0) return;
+    m_notifier = new QSocketNotifier(static_cast<qintptr>(m_fd), QSocketNotifier::Read, app);
+    QObject::connect(m_notifier, &QSocketNotifier::activated, [this] { Drain(); });
+    QObject::connect(m_notifier, &QObject::destroyed, [this] { Detach(); });
+    if (!m_tasks.empty()) Wake();
+  }
+
+  // False when no interface thread will ever run the task (the application is gone).
+  bool Push(TTask task) {
+    std::lock_guard guard(m_lock);
+    if (QCoreApplication::instance() == nullptr) return false;
+    m_tasks.push_back(std::move(task));
+    if (m_notifier != nullptr) {
+      if (m_tasks.size() == 1) Wake();
+    } else if (m_tasks.size() == 1) {
+      // Posted before the pump was attached (an application made without the startup hook):
+      // let Qt's own queue attach it once.
+      QMetaObject::invokeMethod(
+          QCoreApplication::instance(),
+          [this] { Attach(QCoreApplication::instance()); }, Qt::QueuedConnection);
+    }
+    return true;
+  }
+
+ private:
+  void Wake() {
+    const uint64_t one = 1;
+    [[maybe_unused]] auto written = ::write(m_fd, &one, sizeof one);
+  }
+
+  // One task at a time, so a task that runs the event loop itself (a nested drain) keeps the
+  // order of everything posted.
+  void Drain() {
+    {
+      std::lock_guard guard(m_lock);
+      uint64_t count = 0;
+      [[maybe_unused]] auto got = ::read(m_fd, &count, sizeof count);
+    }
+    for (;;) {
+      TTask task;
+      {
+        std::lock_guard guard(m_lock);
+        if (m_tasks.empty()) return;
+        task = std::move(m_tasks.front());
+        m_tasks.pop_front();
+      }
+      if (task.call) {
+        std::exception_ptr error;
+        try {
+          task.fn();
+        } catch (...) {
+          error = std::current_exception();
+        }
+        task.call->Finish(std::move(error));
+      } else {
+        RunReporting(task.fn);
+      }
+    }
+  }
+
+  // The application is going away: tasks that will never run are dropped, and callers waiting
+  // for one learn that it did not run.
+  void Detach() {
+    std::deque<TTask> dropped;
+    {
+      std::lock_guard guard(m_lock);
+      m_notifier = nullptr;
+      if (m_fd >= 0) ::close(m_fd);
+      m_fd = -1;
+      dropped.swap(m_tasks);
+    }
+    for (auto& task : dropped) {
+      if (task.call) {
+        task.call->Finish(std::make_exception_ptr(
+            std::runtime_error("the interface thread ended before running the call")));
+      }
+    }
+  }
+
+  std::mutex m_lock;
+  std::deque<TTask> m_tasks;
+  QSocketNotifier* m_notifier = nullptr;
+  int m_fd = -1;
+};
+
+void AttachPump() { TInterfacePump::Instance().Attach(QCoreApplication::instance()); }
 }  // namespace
 
+Q_COREAPP_STARTUP_FUNCTION(AttachPump)
+
 void PostToInterface(std::function<void()> fn) {
-  auto* app = QCoreApplication::instance();
-  if (app == nullptr) return;  // no loop any more: the program is shutting down
-  QMetaObject::invokeMethod(
-      app,
-      [fn = std::move(fn)] {
-        try {
-          fn();
-        } catch (const std::exception& e) {
-          ReportStray(e.what());
-        } catch (...) {
-          ReportStray("unknown error");
-        }
-      },
-      Qt::QueuedConnection);
+  // Without an application there is no loop any more: the program is shutting down.
+  TInterfacePump::Instance().Push({std::move(fn), nullptr});
 }
 
 void CallInInterface(const std::function<void()>& fn) {
-  if (IsInterfaceThread() || QCoreApplication::instance() == nullptr) {
+  auto call = std::make_shared<TCallState>();
+  if (IsInterfaceThread() || !TInterfacePump::Instance().Push({fn, call})) {
     fn();
     return;
   }
   std::exception_ptr error;
-  QMetaObject::invokeMethod(
-      QCoreApplication::instance(),
-      [&] {
-        try {
-          fn();
-        } catch (...) {
-          error = std::current_exception();
-        }
-      },
-      Qt::BlockingQueuedConnection);
+  {
+    // The error leaves the shared state here, so this thread alone releases it.
+    std::unique_lock guard(call->lock);
+    call->finished.wait(guard, [&] { return call->done; });
+    error = std::move(call->error);
+  }
   if (error) std::rethrow_exception(error);
 }
 
@@ -80,12 +208,7 @@ struct TVornTimer::Impl {
 
 TVornTimer::TVornTimer() : m_impl(std::make_unique<Impl>()) {
   QObject::connect(&m_impl->timer, &QTimer::timeout, [this] {
-    if (!OnTimer) return;
-    try {
-      OnTimer();
-    } catch (const std::exception& e) {
-      ReportStray(e.what());
-    }
+    if (OnTimer) RunReporting(OnTimer);
   });
 }
 
