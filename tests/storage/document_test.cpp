@@ -170,6 +170,9 @@ TEST_F(DocumentTest, LoadFailures) {
     EXPECT_EQ(errors, std::vector<TFileError>{c.Error});
     EXPECT_EQ(doc.Status(), dsReady);
     EXPECT_TRUE(FilesIn(doc.Folder()).empty());
+    if (!c.Bytes.empty()) {
+      EXPECT_EQ(ReadFile(file), c.Bytes);  // never touched
+    }
   }
 }
 
