@@ -104,7 +104,6 @@ void TVornDocJobs::WorkerLoop() {
     queue.unlock();
     {
       std::lock_guard doc(m_docLock);
-      if (m_beforeJob) m_beforeJob();
       RunPendingLocked();
     }
     queue.lock();

@@ -80,9 +80,6 @@ class TVornDocJobs {
   // content index. Content stored before is dropped. Raises EArchiveError when the move fails.
   void Adopt(const std::string& archiveCopy, std::string_view indexText);
 
-  // Test-only: called by the worker before each job it runs.
-  void TestOnlySetBeforeJob(std::function<void()> hook) { m_beforeJob = std::move(hook); }
-
  private:
   void WorkerLoop();
   void RunPendingLocked();  // with the document lock held
@@ -102,7 +99,6 @@ class TVornDocJobs {
   std::unique_ptr<TVornArchive> m_archive;
   std::vector<std::string> m_looseNames;  // content files not yet in the archive, in store order
   std::mt19937 m_random;
-  std::function<void()> m_beforeJob;
 
   // Guarded by m_queueLock.
   mutable std::mutex m_queueLock;
