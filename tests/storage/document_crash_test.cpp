@@ -23,7 +23,7 @@ namespace {
 using test::TScratchFolder;
 namespace fs = std::filesystem;
 
-constexpr int kPages = 24;
+constexpr int kPages = 16;
 constexpr int kChildFd = 100;     // the child announces steps here
 constexpr int kChildAckFd = 101;  // and waits here for the go-ahead
 constexpr const char* kFileVariable = "TQ_CRASH_SAVE_FILE";
@@ -35,7 +35,7 @@ std::string PageContent(int generation, int i) {
   // Partly incompressible, so that writing the project file takes several blocks.
   const auto seed = static_cast<uint32_t>(generation * kPages + i);
   return "generation " + std::to_string(generation) + " page " + std::to_string(i) + " " +
-         test::Html(8000, seed) + test::Noise(16000, seed);
+         test::Html(2000, seed) + test::Noise(24000, seed);
 }
 
 // In the child, each step of writing the project file is announced and waits for the parent's
