@@ -1,4 +1,4 @@
-// Storage procedures on a thread of their own, with their reports relayed to the interface thread.
+// Storage procedures on a thread of their own, with their reports relayed to the waiting thread.
 #include "storage/doc_thread.h"
 
 #include <exception>
@@ -25,6 +25,9 @@ void TVornDocThread::Body() {
   m_result = result;
 }
 
+// Relayed calls travel through our own queue, which the waiting thread drains between rounds of
+// its event loop: they stay in order, all arrive before Run returns, and the hand-over is plain
+// to thread checkers (which cannot see into the event loop's own locking).
 bool TVornDocThread::Run() {
   m_threaded = IsInterfaceThread();
   if (!m_threaded) {
@@ -33,10 +36,27 @@ bool TVornDocThread::Run() {
   }
   m_thread = std::thread([this] {
     Body();
-    // Posted calls are delivered in order, so once this one runs all relays have run.
-    PostToInterface([delivered = m_delivered] { *delivered = true; });
+    std::lock_guard lock(m_lock);
+    m_finished = true;
   });
-  ProcessEventsUntil([delivered = m_delivered] { return delivered->load(); });
+  for (;;) {
+    ProcessEventsUntil([this] {
+      std::lock_guard lock(m_lock);
+      return m_finished || !m_relays.empty();
+    });
+    std::unique_lock lock(m_lock);
+    if (m_relays.empty()) {
+      if (m_finished) break;
+      continue;
+    }
+    auto fn = std::move(m_relays.front());
+    m_relays.pop_front();
+    lock.unlock();
+    try {
+      fn();
+    } catch (const std::exception&) {
+    }
+  }
   m_thread.join();
   return m_result;
 }
@@ -49,20 +69,27 @@ void TVornDocThread::Relay(std::function<void()> fn) {
     }
     return;
   }
-  PostToInterface([fn = std::move(fn)] {
+  std::lock_guard lock(m_lock);
+  m_relays.push_back(std::move(fn));
+}
+
+void TVornDocThread::Ask(const std::function<void()>& fn) {
+  if (!m_threaded) {
+    fn();
+    return;
+  }
+  bool done = false;
+  Relay([&] {
     try {
       fn();
     } catch (const std::exception&) {
     }
+    std::lock_guard lock(m_lock);
+    done = true;
+    m_answered.notify_all();
   });
-}
-
-void TVornDocThread::Ask(const std::function<void()>& fn) {
-  if (m_threaded) {
-    CallInInterface(fn);
-  } else {
-    fn();
-  }
+  std::unique_lock lock(m_lock);
+  m_answered.wait(lock, [&] { return done; });
 }
 
 }  // namespace tq

@@ -9,8 +9,10 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <functional>
-#include <memory>
+#include <mutex>
 #include <thread>
 
 namespace tq {
@@ -32,8 +34,8 @@ class TVornDocThread {
   // Hands fn to the waiting thread and returns at once; relayed calls arrive in order, all of
   // them before Run returns. Exceptions fn raises are dropped.
   void Relay(std::function<void()> fn);
-  // Runs fn on the waiting thread and waits for it. The caller must hold no lock that the
-  // waiting thread's event handlers may take.
+  // Runs fn on the waiting thread and waits for it; exceptions fn raises are dropped. The
+  // caller must hold no lock that the waiting thread's event handlers may take.
   void Ask(const std::function<void()>& fn);
 
   void Terminate() { m_terminated = true; }
@@ -47,9 +49,12 @@ class TVornDocThread {
   bool m_threaded = false;
   std::atomic<bool> m_terminated{false};
   std::atomic<bool> m_result{false};
-  // Set by the last relayed call, so the waiter knows every earlier one was delivered.
-  std::shared_ptr<std::atomic<bool>> m_delivered = std::make_shared<std::atomic<bool>>(false);
   std::thread m_thread;
+
+  std::mutex m_lock;  // guards the relays and m_finished
+  std::condition_variable m_answered;
+  std::deque<std::function<void()>> m_relays;
+  bool m_finished = false;
 };
 
 }  // namespace tq

@@ -46,11 +46,13 @@ TEST_F(DocumentThreadsTest, LoadAndSaveWorkOffTheInterfaceThread) {
   std::vector<std::string> events;
   std::vector<int> percents;
   std::atomic<bool> linkOnUi{false};
-  bool servedWhileLoading = false;
+  std::atomic<bool> servedWhileLoading{false};
   doc.OnLoadBegin = [&] { events.push_back("begin"); };
   doc.OnLoadEnd = [&] { events.push_back(servedWhileLoading ? "end, served" : "end"); };
   doc.OnLoadLink = [&](TVornLinkPtr, int) {
     if (std::this_thread::get_id() == ui) linkOnUi = true;
+    // The interface thread must keep serving its events while the load runs.
+    EXPECT_TRUE(RunUntil([&] { return servedWhileLoading.load(); }));
     EXPECT_TRUE(doc.IsLoadingFile());
     return true;
   };
