@@ -30,7 +30,9 @@ const std::filesystem::path& Folder() {
   return scratch.path;
 }
 
-std::string ProjectFile() { return (Folder() / "big.web").string(); }
+std::string ProjectFile() {
+  return (Folder() / "big.web").string();
+}
 
 // A page of size bytes in the shape of a real site's: head, navigation, paragraphs of prose
 // from a small vocabulary, links and images with varying names.
@@ -72,7 +74,9 @@ double PeakMegabytes() {
   return 0;
 }
 
-void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void ResetPeak() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
 
 void BM_SaveProject(benchmark::State& state) {
   for (auto _ : state) {

@@ -35,7 +35,7 @@ struct TVornDocJob {
   TDocJobKind Kind = djWriteString;
   std::string Section;  // the document address
   std::string Key;
-  std::string Value;    // string value, or the content to store
+  std::string Value;  // string value, or the content to store
   int IntValue = 0;
 };
 

@@ -125,7 +125,6 @@ void TestOnlySetProjectWriteProbe(bool (*probe)()) {
   g_writeProbe.store(probe);
 }
 
-
 TVornDocument::TVornDocument(std::string cacheFolder, std::string personalFolder)
     : m_personalFolder(std::move(personalFolder)), m_random(SeededRandom()) {
   if (cacheFolder.empty()) cacheFolder = GetSpecialFolder(sfInternetCache);
@@ -232,8 +231,7 @@ bool TVornDocument::Save(bool autosave) {
   // Writes queued from here on are not in this save and keep the document changed.
   const bool wasChanged = m_changed.exchange(false);
   const std::string docName = DocName();
-  TVornDocThread thread(
-      [&](TVornDocThread& self) { return SaveProcedure(self, docName); });
+  TVornDocThread thread([&](TVornDocThread& self) { return SaveProcedure(self, docName); });
   if (OnSaveBegin) OnSaveBegin();
   const bool ok = thread.Run();
   if (!ok && wasChanged) m_changed = true;
@@ -257,8 +255,8 @@ bool TVornDocument::SaveProcedure(TVornDocThread& thread, const std::string& doc
   while (!CopyFileAtomically(archive.Get(), docName)) {
     int answer = mrCancel;
     thread.Ask([&] {
-      answer = DialogService().ShowMessageDlg(WriteErrorMessage(docName), mdiError,
-                                              mbOk | mbCancel, std::string(kWriteErrorTitle), 0);
+      answer = DialogService().ShowMessageDlg(WriteErrorMessage(docName), mdiError, mbOk | mbCancel,
+                                              std::string(kWriteErrorTitle), 0);
     });
     if (answer != mrOk || thread.Terminated()) return false;
   }
@@ -285,8 +283,7 @@ bool TVornDocument::Load(const std::string& fileName) {
   TDocStatus idle = dsReady;
   if (!m_status.compare_exchange_strong(idle, dsLoading)) return true;
   SetDocName(fileName);
-  TVornDocThread thread(
-      [&](TVornDocThread& self) { return LoadProcedure(self, fileName); });
+  TVornDocThread thread([&](TVornDocThread& self) { return LoadProcedure(self, fileName); });
   if (OnLoadBegin) OnLoadBegin();
   const bool ok = thread.Run();
   if (OnLoadEnd) OnLoadEnd();

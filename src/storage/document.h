@@ -10,7 +10,8 @@
 // keep the event loop serving meanwhile; called elsewhere they run it inline. OnLoadSettings,
 // OnLoadLink and OnSaveSettings run on that work thread during Load and Save, the other hooks on
 // the calling thread. OnSaveSettings (and, when Save runs inline, OnSaveProgress) runs under the
-// document lock, so it must not call into the document. Never destroy the document while Load or Save runs (not from one of its hooks).
+// document lock, so it must not call into the document. Never destroy the document while Load or
+// Save runs (not from one of its hooks).
 #pragma once
 
 #include <atomic>

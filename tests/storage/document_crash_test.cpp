@@ -29,7 +29,9 @@ constexpr int kChildAckFd = 101;  // and waits here for the go-ahead
 constexpr const char* kFileVariable = "TQ_CRASH_SAVE_FILE";
 constexpr const char* kFdVariable = "TQ_CRASH_SAVE_FD";
 
-std::string PageUrl(int i) { return "http://h.org/" + std::to_string(i); }
+std::string PageUrl(int i) {
+  return "http://h.org/" + std::to_string(i);
+}
 
 std::string PageContent(int generation, int i) {
   // Partly incompressible, so that writing the project file takes several blocks.

@@ -88,7 +88,9 @@ TEST_F(DocumentThreadsTest, LoadAndSaveWorkOffTheInterfaceThread) {
   // Away from the interface thread everything runs inline, on the caller's thread.
   TVornDocument other(m_dir / "cache", m_dir.Path().string());
   std::thread::id progressThread;
-  other.OnLoadProgress = [&](const std::string&, int) { progressThread = std::this_thread::get_id(); };
+  other.OnLoadProgress = [&](const std::string&, int) {
+    progressThread = std::this_thread::get_id();
+  };
   std::thread::id caller;
   bool loaded = false;
   std::thread([&] {

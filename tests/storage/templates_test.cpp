@@ -30,8 +30,12 @@ class TemplatesTest : public ::testing::Test {
     fs::create_directories(m_dir / "Templates");
     m_folder = m_dir / "Templates";
     m_doc.SetTemplates(&m_templates);
-    m_doc.OnSaveSettings = [&](TVornCustomIniFile& ini, bool mode) { m_source.SaveToIni(ini, mode); };
-    m_doc.OnLoadSettings = [&](TVornCustomIniFile& ini, bool mode) { m_target.LoadFromIni(ini, mode); };
+    m_doc.OnSaveSettings = [&](TVornCustomIniFile& ini, bool mode) {
+      m_source.SaveToIni(ini, mode);
+    };
+    m_doc.OnLoadSettings = [&](TVornCustomIniFile& ini, bool mode) {
+      m_target.LoadFromIni(ini, mode);
+    };
   }
 
   TScratchFolder m_dir;
