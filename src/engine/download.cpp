@@ -252,7 +252,12 @@ void TVornDownload::InstallWorkerHooks() {
 
 TVornLinkPtr TVornDownload::TakeWorkingLink(const TVornPagePtr& page) {
   if (!page->Link) return nullptr;
-  const int index = m_working.FindUrl(kFindExact, page->Link->GetUrl());
+  int index = m_working.FindUrl(kFindExact, page->Link->GetUrl());
+  // A link without an address (an empty starting address) is found by no address look-up; left
+  // in In Progress it would keep the crawl from ever ending, so it is looked up as itself.
+  for (int i = 0; index < 0 && i < m_working.Count(); ++i) {
+    if (m_working.Get(i) == page->Link) index = i;
+  }
   if (index >= 0) m_working.Delete(index);
   return CopyOf(*page->Link);
 }
