@@ -109,8 +109,8 @@ void TVornDownload::SetVornDocument(IDownloadDocument* document) {
 bool TVornDownload::LoadLink(TVornLinkPtr link, int status) {
   const auto list = LinkListOfStatus(status);
   if (!list || !link) return true;  // a STATUS no list uses: the entry is skipped
-  TVornBaseLinks* const lists[] = {&m_ready, &m_working, &m_queue, &m_failed,
-                                   &m_ignored, &m_email, &m_deleted, &m_pending};
+  TVornBaseLinks* const lists[] = {&m_ready,   &m_working, &m_queue,   &m_failed,
+                                   &m_ignored, &m_email,   &m_deleted, &m_pending};
   lists[*list]->Add(std::move(link));
   return true;
 }

@@ -125,7 +125,7 @@ class TVornDownload {
 
   // Raised on the caller's thread.
   TProjectNameEvent OnProjectNameChange;  // General's project name was set
-  TVornOnWizardNeeded OnWizard;  // at start, when the starting address has no server part
+  TVornOnWizardNeeded OnWizard;           // at start, when the starting address has no server part
   TBoolNewValueEvent OnBuildAllTree, OnBuildIgnored, OnBuildEmails;  // System's switches set
 
   // The events delivered on the interface thread: slots of the synchroniser. Set them on the

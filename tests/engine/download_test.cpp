@@ -1,5 +1,5 @@
-// Whole crawls against a loopback site: what ends in which list, what the project document and
-// the link trees are told, how many workers run at once, stopping, and the starting address.
+// Whole crawls against a loopback site: what ends in which list, what the project document is
+// told, how many workers run at once, stopping, and the starting address.
 #include "engine/download.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,6 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
-#include <set>
 
 #include "foundation/mem_ini_file.h"
 #include "support/http_test_server.h"
@@ -26,16 +25,20 @@ class RecordingDocument : public IDownloadDocument {
   TSettingsHook SaveSettings;
 
   bool IsLoadingFile() const override { return Loading; }
-  void RemoveDocument(std::string_view url) override { Locked([&] { m_entries.erase(S(url)); }); }
+  void RemoveDocument(std::string_view url) override {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_entries.erase(std::string(url));
+  }
   void SetDocumentStatus(std::string_view url, int status) override {
-    Locked([&] { m_entries[S(url)]["STATUS"] = std::to_string(status); });
+    SetDocumentValue(url, "STATUS", std::to_string(status));
   }
   void SetDocumentValue(std::string_view url, std::string_view key,
                         std::string_view value) override {
-    Locked([&] { m_entries[S(url)][S(key)] = S(value); });
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_entries[std::string(url)][std::string(key)] = value;
   }
   void SetDocumentContent(std::string_view url, std::string_view content) override {
-    Locked([&] { m_entries[S(url)]["CONTENT"] = S(content); });
+    SetDocumentValue(url, "CONTENT", content);
   }
   void SetDownloadHooks(TLoadLinkHook onLoadLink, TSettingsHook,
                         TSettingsHook onSaveSettings) override {
@@ -48,37 +51,8 @@ class RecordingDocument : public IDownloadDocument {
   }
 
  private:
-  static std::string S(std::string_view v) { return std::string(v); }
-  template <class Fn>
-  void Locked(Fn&& fn) {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    fn();
-  }
   std::mutex m_mutex;
   TEntries m_entries;
-};
-
-// A tree as the multiset of (address, image) it shows.
-class RecordingTree : public ITreeUpdater {
- public:
-  void AddLink(const TVornLinkPtr& link, int image) override {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    m_nodes.insert({link->GetUrl(), image});
-  }
-  void RemoveLink(const TVornLinkPtr& link) override {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    auto it = std::find_if(m_nodes.begin(), m_nodes.end(),
-                           [&](const auto& n) { return n.first == link->GetUrl(); });
-    if (it != m_nodes.end()) m_nodes.erase(it);
-  }
-  std::multiset<std::pair<std::string, int>> Nodes() {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    return m_nodes;
-  }
-
- private:
-  std::mutex m_mutex;
-  std::multiset<std::pair<std::string, int>> m_nodes;
 };
 
 std::vector<std::string> Urls(TVornBaseLinks& list) {
@@ -117,8 +91,9 @@ class DownloadTest : public ::testing::Test {
     m_dl.OnJobReady() = [this](const TVornPagePtr&, const std::string&, const TVornLinkPtr&) {
       --m_live;
     };
-    m_dl.OnError() = [this](const TVornPagePtr&, int32_t, const std::string&,
-                            const TVornLinkPtr&) { --m_live; };
+    m_dl.OnError() = [this](const TVornPagePtr&, int32_t, const std::string&, const TVornLinkPtr&) {
+      --m_live;
+    };
   }
 
   // Runs a crawl from start to its return to edsReady.
@@ -130,8 +105,9 @@ class DownloadTest : public ::testing::Test {
   }
   int RequestsFor(const std::string& target) {
     const auto requests = m_server.Requests();
-    return static_cast<int>(std::count_if(requests.begin(), requests.end(),
-                                          [&](const TestRequest& r) { return r.Target == target; }));
+    return static_cast<int>(
+        std::count_if(requests.begin(), requests.end(),
+                      [&](const TestRequest& r) { return r.Target == target; }));
   }
 
   HttpTestServer m_server;
@@ -152,13 +128,13 @@ TEST_F(DownloadTest, CrawlSortsLinksIntoListsStoresThemAndRestartsFromTheStartin
   m_server.Route("/b.gif", [](const TestRequest&, TestConnection& c) {
     c.Send(HttpTestServer::Answer("200 OK", "Content-Type: image/gif\r\n", "GIF89a"));
   });
-  RecordingTree all, ready;
-  m_dl.SetAllTreeUpdater(&all);
-  m_dl.SetReadyTreeUpdater(&ready);
   const std::string index = m_server.Url("/index.html"), a = m_server.Url("/a.html"),
                     gif = m_server.Url("/b.gif"), missing = m_server.Url("/missing.html");
   const std::string elsewhere = "http://elsewhere.test/c.html";
+  m_options.InternetConnection.AgentIdentify = EaitCustom;
+  m_options.InternetConnection.CustomAgentIdentify = "My Agent/1.0 (x)";
   Crawl(index);
+  EXPECT_EQ(m_server.Requests().front().Header("user-agent"), "My Agent/1.0 (x)");
 
   EXPECT_EQ(Urls(m_dl.ReadyLinks()), (std::vector<std::string>{index, a, gif}));
   EXPECT_EQ(Urls(m_dl.FailedLinks()), std::vector<std::string>{missing});
@@ -173,7 +149,8 @@ TEST_F(DownloadTest, CrawlSortsLinksIntoListsStoresThemAndRestartsFromTheStartin
   // removed as their links left the Queue.
   const TEntries entries = m_doc.Entries();
   const std::map<std::string, std::string> statuses = {
-      {index, "0"}, {a, "0"}, {gif, "0"}, {missing, "2"}, {"me@example.test", "4"}, {elsewhere, "3"}};
+      {index, "0"},    {a, "0"}, {gif, "0"}, {missing, "2"}, {"me@example.test", "4"},
+      {elsewhere, "3"}};
   ASSERT_EQ(entries.size(), statuses.size());
   for (const auto& [key, status] : statuses) EXPECT_EQ(entries.at(key).at("STATUS"), status) << key;
   EXPECT_EQ(entries.at(index).at("CONTENT").rfind("<TARNQUILL DOCUMENT LINKS>", 0), 0u);
@@ -184,11 +161,6 @@ TEST_F(DownloadTest, CrawlSortsLinksIntoListsStoresThemAndRestartsFromTheStartin
   EXPECT_EQ(entries.at(missing).at("ERROR"), "HTTP/1.1 404 Not Found");
   EXPECT_EQ(entries.at(elsewhere).at("REASON"), kReasonBaseServer);
 
-  // The trees show exactly what the lists hold.
-  using TNodes = std::multiset<std::pair<std::string, int>>;
-  EXPECT_EQ(ready.Nodes(), (TNodes{{index, 0}, {a, 0}, {gif, 0}}));
-  EXPECT_EQ(all.Nodes(), (TNodes{{index, 0}, {a, 0}, {gif, 0}, {missing, 3}, {elsewhere, 4}}));
-
   // A second start queues the starting page directly and fetches it again; what it links to
   // is known by now.
   m_ends.clear();
@@ -197,18 +169,6 @@ TEST_F(DownloadTest, CrawlSortsLinksIntoListsStoresThemAndRestartsFromTheStartin
   EXPECT_EQ(RequestsFor("/index.html"), 2);
   EXPECT_EQ(RequestsFor("/a.html"), 1);
   EXPECT_EQ(m_ends, (std::vector<bool>{true, false}));
-}
-
-TEST_F(DownloadTest, ResumingKeepsTheQueueAndIgnoresStartsWhileBusy) {
-  m_server.Route("/a.html", Html("<p>a</p>"));
-  m_dl.QueueLinks().Add(MakeLink(m_server.Url("/"), m_server.Url("/a.html")));
-  m_dl.General().BaseUrl = m_server.Url("/index.html");
-  m_dl.StartDownload();
-  m_dl.StartDownload();  // busy: nothing more is queued
-  EXPECT_EQ(m_dl.QueueLinks().Count(), 1);
-  ASSERT_TRUE(RunUntil([&] { return m_dl.State() == edsReady; }));
-  EXPECT_EQ(Urls(m_dl.ReadyLinks()), std::vector<std::string>{m_server.Url("/a.html")});
-  EXPECT_EQ(RequestsFor("/index.html"), 0);
 }
 
 class DownloadThreadsTest : public DownloadTest, public ::testing::WithParamInterface<int> {};
@@ -262,7 +222,9 @@ TEST_F(DownloadTest, StopPutsLinksInProgressBackBehindTheQueueButNotTheStartingL
   m_dl.System().ThreadsCount = 3;
   m_dl.SetDispatchInterval(0);
   m_dl.General().BaseUrl = start;
-  m_dl.StartDownload();
+  m_dl.StartDownload();  // a queue is resumed as it is
+  m_dl.StartDownload();  // busy: nothing changes
+  EXPECT_EQ(m_dl.QueueLinks().Count(), 5);
   ASSERT_TRUE(RunUntil([&] { return m_server.Requests().size() == 3; }));
 
   m_dl.StopDownload();
@@ -300,6 +262,7 @@ TEST_F(DownloadTest, UnusableStartsFailAndStillCompleteTheDownloads) {
     std::string start;
     bool wizardAsked;
     std::string error;  // empty: any
+    TSocksVersion proxy = svNoSocks;
   };
   const int refused = RefusedPort();
   const Case cases[] = {
@@ -308,63 +271,33 @@ TEST_F(DownloadTest, UnusableStartsFailAndStillCompleteTheDownloads) {
       {m_server.Url("/gone.html"), false, "HTTP/1.1 404 Not Found"},
       {"http://127.0.0.1:" + std::to_string(refused) + "/", false, ""},
       {"ftp://127.0.0.1/file.zip", false, kFtpUnavailable},
+      {m_server.Url("/proxied.html"), false, "", svSocks5},  // a proxy that is not there
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.start);
-    TVornDownload dl;
-    TVornOptions options;
-    std::vector<bool> ends;
-    options.InternetDisconnect.OnDisconnect = [&](bool after) { ends.push_back(after); };
-    options.InternetDisconnect.OnExitProgram = [&](bool after) { ends.push_back(!after); };
-    dl.SetVornOptions(&options);
-    dl.System().RetriesOnFailed = 0;
-    bool asked = false;
-    dl.OnWizard = [&](TVornDownload&, TVornWizardReason, bool&) { asked = true; };
-    dl.General().BaseUrl = c.start;
-    dl.StartDownload();
-    ASSERT_TRUE(RunUntil([&] { return dl.State() == edsReady; }));
-    EXPECT_EQ(asked, c.wizardAsked);
-    ASSERT_EQ(dl.FailedLinks().Count(), 1);
-    if (!c.error.empty()) {
-      EXPECT_EQ(dl.FailedLinks().Get(0)->ErrorText, c.error);
-    }
-    EXPECT_EQ(ends, (std::vector<bool>{true, false}));
-  }
-  TVornDownload dl;  // a wizard that cancels keeps the project as it was
-  dl.General().BaseUrl = "";
-  dl.OnWizard = [](TVornDownload&, TVornWizardReason, bool& canceled) { canceled = true; };
-  dl.StartDownload();
-  EXPECT_EQ(dl.State(), edsReady);
-  EXPECT_EQ(dl.QueueLinks().Count(), 0);
-}
-
-TEST_F(DownloadTest, TheChosenIdentityAndProxyReachTheConnection) {
-  m_server.Route("/f.txt", [](const TestRequest&, TestConnection& c) {
-    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/plain\r\n", "f"));
-  });
-  struct Case {
-    TVornAgentIdentifyType type;
-    std::string custom, sent;
-  };
-  const Case cases[] = {
-      {Eait50, "", "IE: Mozilla/4.0 (compatible; MSIE 5.0; Windows NT 5.1; .NET CLR 1.0.3705)"},
-      {EaitAnonymous, "ignored", "Anonymous"},
-      {EaitCustom, "My Agent/1.0 (x)", "My Agent/1.0 (x)"},
-  };
-  for (const Case& c : cases) {
-    m_options.InternetConnection.AgentIdentify = c.type;
-    m_options.InternetConnection.CustomAgentIdentify = c.custom;
-    Crawl(m_server.Url("/f.txt"));
-    EXPECT_EQ(m_server.Requests().back().Header("user-agent"), c.sent);
-  }
-  // Through a SOCKS proxy that is not there, the page fails and the site sees nothing.
-  m_options.ProxyHTTP.Version = svSocks5;
+  bool asked = false;
+  m_dl.OnWizard = [&](TVornDownload&, TVornWizardReason, bool&) { asked = true; };
   m_options.ProxyHTTP.Address = "127.0.0.1";
-  m_options.ProxyHTTP.Port = RefusedPort();
-  const size_t seen = m_server.Requests().size();
-  Crawl(m_server.Url("/f.txt"));
-  EXPECT_EQ(m_dl.FailedLinks().Count(), 1);
-  EXPECT_EQ(m_server.Requests().size(), seen);
+  m_options.ProxyHTTP.Port = refused;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.start);
+    asked = false;
+    m_ends.clear();
+    m_options.ProxyHTTP.Version = c.proxy;
+    Crawl(c.start);
+    EXPECT_EQ(asked, c.wizardAsked);
+    ASSERT_EQ(m_dl.FailedLinks().Count(), static_cast<int>(i) + 1);
+    if (!c.error.empty()) {
+      EXPECT_EQ(m_dl.FailedLinks().Get(static_cast<int>(i))->ErrorText, c.error);
+    }
+    EXPECT_EQ(m_ends, (std::vector<bool>{true, false}));
+  }
+  EXPECT_EQ(RequestsFor("/proxied.html"), 0);
+  // A wizard that cancels keeps the project as it was.
+  m_dl.OnWizard = [](TVornDownload&, TVornWizardReason, bool& canceled) { canceled = true; };
+  m_dl.General().BaseUrl = "";
+  m_dl.StartDownload();
+  EXPECT_EQ(m_dl.State(), edsReady);
+  EXPECT_EQ(m_dl.QueueLinks().Count(), 0);
 }
 
 TEST_F(DownloadTest, LoadedLinksJoinTheirListsWithoutWritesAndRemovalsUseTheStoredKey) {
