@@ -2,6 +2,7 @@
 // the list hooks that turn every list change into an event, document writes and tree updates.
 #include "engine/download.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <thread>
@@ -354,8 +355,10 @@ void TVornDownload::StartAdmission() {
 }
 
 bool TVornDownload::Dispatch() {
-  if (m_queue.Count() == 0 || State() == edsCancel ||
-      m_manager.PageCount() >= m_settings.System.ThreadsCount) {
+  // A stored thread count keeps only its low 8 bits, so 256 reads as 0; with no worker at all a
+  // crawl would tick forever without fetching anything, so at least one runs.
+  const int threads = std::max<int>(1, m_settings.System.ThreadsCount);
+  if (m_queue.Count() == 0 || State() == edsCancel || m_manager.PageCount() >= threads) {
     return false;
   }
   TVornLinkPtr link = CopyOf(*m_queue.Get(0));

@@ -176,7 +176,7 @@ class DownloadThreadsTest : public DownloadTest, public ::testing::WithParamInte
 // Every live page shows in the events between its start and its result, analysis included;
 // the first pages' answers wait until all allowed workers are busy, so the limit is reached.
 TEST_P(DownloadThreadsTest, NeverMorePagesAliveThanThreadsCount) {
-  const int threads = GetParam();
+  const int threads = std::max(GetParam(), 1);  // a count of 0 still runs one worker
   struct Gate {
     std::mutex mutex;
     std::condition_variable cv;
@@ -201,14 +201,14 @@ TEST_P(DownloadThreadsTest, NeverMorePagesAliveThanThreadsCount) {
     });
   }
   m_server.Route("/index.html", Html(index));
-  m_dl.System().ThreadsCount = static_cast<uint8_t>(threads);
+  m_dl.System().ThreadsCount = static_cast<uint8_t>(GetParam());
   m_dl.SetDispatchInterval(0);
   Crawl(m_server.Url("/index.html"));
   EXPECT_EQ(m_dl.ReadyLinks().Count(), 13);
   EXPECT_EQ(m_most, threads);
 }
 
-INSTANTIATE_TEST_SUITE_P(Threads, DownloadThreadsTest, ::testing::Values(1, 5));
+INSTANTIATE_TEST_SUITE_P(Threads, DownloadThreadsTest, ::testing::Values(0, 1, 5));
 
 TEST_F(DownloadTest, StopPutsLinksInProgressBackBehindTheQueueButNotTheStartingLink) {
   const TestRoute stall = [](const TestRequest&, TestConnection& c) {
