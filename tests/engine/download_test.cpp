@@ -9,6 +9,7 @@
 #include <map>
 #include <mutex>
 
+#include "foundation/errors.h"
 #include "foundation/mem_ini_file.h"
 #include "support/http_test_server.h"
 
@@ -38,8 +39,10 @@ class RecordingDocument : public IDownloadDocument {
     m_entries[std::string(url)][std::string(key)] = value;
   }
   void SetDocumentContent(std::string_view url, std::string_view content) override {
+    if (FailContent) throw EVornError("disk full");
     SetDocumentValue(url, "CONTENT", content);
   }
+  bool FailContent = false;
   void SetDownloadHooks(TLoadLinkHook onLoadLink, TSettingsHook,
                         TSettingsHook onSaveSettings) override {
     LoadLink = std::move(onLoadLink);
@@ -298,6 +301,16 @@ TEST_F(DownloadTest, UnusableStartsFailAndStillCompleteTheDownloads) {
   m_dl.StartDownload();
   EXPECT_EQ(m_dl.State(), edsReady);
   EXPECT_EQ(m_dl.QueueLinks().Count(), 0);
+}
+
+TEST_F(DownloadTest, AFailingDocumentWriteDoesNotKeepTheWorkerSlot) {
+  m_server.Route("/p.html", Html("<p>p</p>"));
+  m_doc.FailContent = true;
+  m_dl.System().ThreadsCount = 1;
+  Crawl(m_server.Url("/p.html"));
+  Crawl(m_server.Url("/p.html"));  // needs the one worker slot back
+  EXPECT_EQ(m_dl.ReadyLinks().Count(), 2);
+  EXPECT_EQ(m_dl.ThreadManager().PageCount(), 0);
 }
 
 TEST_F(DownloadTest, LoadedLinksJoinTheirListsWithoutWritesAndRemovalsUseTheStoredKey) {
