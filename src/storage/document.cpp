@@ -13,14 +13,13 @@
 
 #include "foundation/ansi.h"
 #include "foundation/atomic_file.h"
+#include "platform/dialog_service.h"
 #include "platform/shell_folders.h"
+#include "storage/doc_thread.h"
 
 namespace tq {
 namespace {
 
-// The working copy of the project archive. Its name cannot be a content file's name, nor can a
-// project file's own name clash with the files a save writes into the folder.
-constexpr std::string_view kWorkingArchive = "project.~web";
 constexpr size_t kCopyBlock = 1 << 16;
 
 std::atomic<bool (*)()> g_writeProbe{nullptr};
@@ -28,18 +27,6 @@ std::atomic<bool (*)()> g_writeProbe{nullptr};
 bool Probe() {
   const auto probe = g_writeProbe.load();
   return probe == nullptr || probe();
-}
-
-std::mt19937 SeededRandom() {
-  std::random_device device;
-  const auto now = std::chrono::high_resolution_clock::now().time_since_epoch().count();
-  std::seed_seq seed{device(), static_cast<unsigned>(now), static_cast<unsigned>(now >> 32)};
-  return std::mt19937(seed);
-}
-
-std::string DrawName(std::mt19937& random, std::string_view prefix, std::string_view suffix) {
-  std::uniform_int_distribution<int> number(0, 999999);
-  return std::string(prefix) + std::to_string(number(random)) + std::string(suffix);
 }
 
 bool Exists(const std::string& path) {
@@ -66,7 +53,8 @@ bool WriteAll(int fd, const char* data, size_t size) {
 
 // Replaces target by a copy of source so that the target is either the old file or the
 // complete copy, even across a crash: temporary file beside it, fsync, rename, fsync the folder.
-bool CopyFileAtomically(int in, const std::string& target) {
+// A copy that need not survive a crash (the working copy of a file being loaded) skips the syncs.
+bool CopyFileAtomically(int in, const std::string& target, bool durable = true) {
   if (in < 0 || ::lseek(in, 0, SEEK_SET) != 0) return false;
   std::mt19937 random = SeededRandom();
   std::string temp;
@@ -88,13 +76,14 @@ bool CopyFileAtomically(int in, const std::string& target) {
     if (n <= 0) break;
     ok = WriteAll(out, block.data(), static_cast<size_t>(n)) && Probe();
   }
-  ok = ok && ::fsync(out) == 0;
+  ok = ok && (!durable || ::fsync(out) == 0);
   ok = (::close(out) == 0) && ok;
   ok = ok && Probe() && ::rename(temp.c_str(), target.c_str()) == 0;
   if (!ok) {
     ::unlink(temp.c_str());
     return false;
   }
+  if (!durable) return true;
   const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (folder >= 0) {
     ::fsync(folder);
@@ -123,13 +112,6 @@ std::string WriteErrorMessage(const std::string& docName) {
 
 }  // namespace
 
-bool IsContentFileName(std::string_view name) {
-  return !name.empty() && name != "." && name != ".." &&
-         name.find_first_of("/\\") == std::string_view::npos &&
-         name.find('\0') == std::string_view::npos && !AnsiSameText(name, kSettingsMember) &&
-         !AnsiSameText(name, kIndexMember);
-}
-
 int RoundPercent(uint64_t numerator, uint64_t denominator) {
   if (denominator == 0) return 0;
   const uint64_t scaled = numerator * 100;
@@ -147,68 +129,36 @@ TVornDocument::TVornDocument(std::string cacheFolder, std::string personalFolder
     : m_personalFolder(std::move(personalFolder)), m_random(SeededRandom()) {
   if (cacheFolder.empty()) cacheFolder = GetSpecialFolder(sfInternetCache);
   if (m_personalFolder.empty()) m_personalFolder = GetSpecialFolder(sfPersonal);
+  std::string folder;
   if (!cacheFolder.empty()) {
     ::mkdir(cacheFolder.c_str(), 0700);  // the user's cache folder need not exist yet
     for (int attempt = 0; attempt < 1000; ++attempt) {
-      const std::string folder = cacheFolder + "/" + DrawName(m_random, "temp", ".~tmp");
-      if (::mkdir(folder.c_str(), 0700) == 0) {
-        m_folder = folder + "/";
+      const std::string candidate = cacheFolder + "/" + DrawName(m_random, "temp", ".~tmp");
+      if (::mkdir(candidate.c_str(), 0700) == 0) {
+        folder = candidate + "/";
         break;
       }
       if (errno != EEXIST) break;
+      m_random = SeededRandom();
     }
   }
-  m_index = std::make_unique<TVornMemIniFile>(m_folder.empty() ? "" : m_folder + "index.dat");
-  m_archive = std::make_unique<TVornArchive>(m_folder + std::string(kWorkingArchive));
+  m_jobs = std::make_unique<TVornDocJobs>(std::move(folder));
 }
 
 TVornDocument::~TVornDocument() {
-  if (!m_folder.empty()) DeleteFolderTree(m_folder.substr(0, m_folder.size() - 1));
+  const std::string folder = m_jobs->Folder();
+  m_jobs.reset();  // the worker ends before its files go
+  if (!folder.empty()) DeleteFolderTree(folder.substr(0, folder.size() - 1));
 }
 
 std::string TVornDocument::DocName() const {
-  std::lock_guard lock(m_lock);
+  std::lock_guard lock(m_nameLock);
   return m_docName;
 }
 
 void TVornDocument::SetDocName(std::string name) {
-  std::lock_guard lock(m_lock);
+  std::lock_guard lock(m_nameLock);
   m_docName = std::move(name);
-}
-
-bool TVornDocument::IsLoose(std::string_view name) const {
-  for (const auto& loose : m_looseNames) {
-    if (loose == name) return true;
-  }
-  return false;
-}
-
-void TVornDocument::DropLoose(std::string_view name) {
-  std::erase_if(m_looseNames, [&](const std::string& loose) { return loose == name; });
-}
-
-// The content file of url, if its name is one this document may touch: a member of the archive
-// or a file it stored itself since the last save. The index comes from a project file, so a
-// name is never trusted to stay inside the working folder.
-std::string TVornDocument::ContentNameOf(std::string_view url) const {
-  std::string name = m_index->ReadString(url, kIndexContent, "");
-  if (!IsContentFileName(name)) return {};
-  return name;
-}
-
-std::string TVornDocument::DrawContentName() {
-  for (int attempt = 0; attempt < 100000; ++attempt) {
-    std::string name = DrawName(m_random, "tmp", ".~tmp");
-    if (m_archive->Contains(name)) continue;
-    const std::string path = m_folder + name;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-      ::close(fd);
-      return name;
-    }
-    if (errno != EEXIST) break;
-  }
-  return {};
 }
 
 void TVornDocument::SetDownloadHooks(TLoadLinkHook onLoadLink, TSettingsHook onLoadSettings,
@@ -220,165 +170,112 @@ void TVornDocument::SetDownloadHooks(TLoadLinkHook onLoadLink, TSettingsHook onL
 
 void TVornDocument::RemoveDocument(std::string_view url) {
   if (url.empty()) return;
-  std::lock_guard lock(m_lock);
   m_changed = true;
-  try {
-    if (!m_index->SectionExists(url)) return;
-    const std::string name = ContentNameOf(url);
-    if (!name.empty()) {
-      if (m_archive->Contains(name)) {
-        m_archive->Delete({name});
-      } else if (IsLoose(name)) {
-        DropLoose(name);
-        ::unlink((m_folder + name).c_str());
-      }
-    }
-    m_index->EraseSection(url);
-  } catch (const std::exception&) {
-    // Index jobs report nothing: a failed removal leaves the entry as it was.
-  }
+  m_jobs->Queue({djRemove, std::string(url), {}, {}, 0});
 }
 
 void TVornDocument::SetDocumentStatus(std::string_view url, int status) {
   if (url.empty()) return;
-  std::lock_guard lock(m_lock);
   m_changed = true;
-  m_index->WriteInteger(url, kIndexStatus, status);
+  m_jobs->Queue({djWriteInteger, std::string(url), std::string(kIndexStatus), {}, status});
 }
 
 void TVornDocument::SetDocumentValue(std::string_view url, std::string_view key,
                                      std::string_view value) {
   if (url.empty()) return;
-  std::lock_guard lock(m_lock);
   m_changed = true;
-  m_index->WriteString(url, key, value);
+  m_jobs->Queue({djWriteString, std::string(url), std::string(key), std::string(value), 0});
 }
 
 void TVornDocument::SetDocumentContent(std::string_view url, std::string_view content) {
   if (url.empty()) return;
-  std::lock_guard lock(m_lock);
   m_changed = true;
-  if (m_folder.empty()) return;
-  try {
-    if (!m_index->SectionExists(url)) return;
-    std::string name = ContentNameOf(url);
-    if (!name.empty() && m_archive->Contains(name)) {
-      m_archive->AddStream(name, content);
-      return;
-    }
-    // A file stored since the last save is rewritten in place rather than left behind unnamed.
-    const bool reuse = !name.empty() && IsLoose(name);
-    if (!reuse) name = DrawContentName();
-    if (name.empty()) return;
-    const std::string path = m_folder + name;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    const bool written = fd >= 0 && WriteAll(fd, content.data(), content.size());
-    if (fd >= 0) ::close(fd);
-    if (!written) {
-      if (!reuse) ::unlink(path.c_str());
-      return;
-    }
-    if (!reuse) {
-      m_index->WriteString(url, kIndexContent, name);
-      m_looseNames.push_back(std::move(name));
-    }
-  } catch (const std::exception&) {
-    // As above: the content is not stored.
-  }
+  // The copy is made before the queue lock is taken, so other writers do not wait for it.
+  m_jobs->Queue({djStoreContent, std::string(url), {}, std::string(content), 0});
 }
 
 std::string TVornDocument::GetDocumentValue(std::string_view url, std::string_view key) {
   if (url.empty()) return {};
-  std::lock_guard lock(m_lock);
-  return m_index->ReadString(url, key, "");
+  return m_jobs->ReadString(url, key);
 }
 
 std::string TVornDocument::GetDocumentContent(std::string_view url) {
   if (url.empty()) return {};
-  std::lock_guard lock(m_lock);
-  std::string content;
-  try {
-    const std::string name = ContentNameOf(url);
-    if (name.empty()) return {};
-    if (m_archive->Contains(name)) return m_archive->ExtractToStream(name);
-    if (IsLoose(name) && ReadWholeFile(m_folder + name, content) != TFileReadResult::frOk) {
-      content.clear();
-    }
-  } catch (const std::exception&) {
-    content.clear();
+  return m_jobs->ReadContent(url);
+}
+
+std::string TVornDocument::DrawAutosaveName() {
+  if (m_personalFolder.empty()) return {};
+  ::mkdir(m_personalFolder.c_str(), 0700);
+  for (int attempt = 0; attempt < 100000; ++attempt) {
+    std::string name = m_personalFolder + "/" + DrawName(m_random, "autosave", ".web");
+    if (!Exists(name)) return name;
+    m_random = SeededRandom();
   }
-  return content;
+  return {};
 }
 
 bool TVornDocument::Save(bool autosave) {
+  if (m_status.load() != dsReady) return false;
+  if (DocName() == kUntitledDocName) {
+    if (autosave) {
+      std::string name = DrawAutosaveName();
+      if (name.empty()) return false;
+      SetDocName(std::move(name));
+    } else if (!SaveAs(false)) {
+      return false;
+    }
+  }
   TDocStatus idle = dsReady;
   if (!m_status.compare_exchange_strong(idle, dsSaving)) return false;
-  bool ok = false;
-  try {
-    ok = SaveLocked(autosave);
-  } catch (const std::exception&) {
-    ok = false;
-  }
+  // Writes queued from here on are not in this save and keep the document changed.
+  const bool wasChanged = m_changed.exchange(false);
+  const std::string docName = DocName();
+  TVornDocThread thread([&](TVornDocThread& self) { return SaveProcedure(self, docName); });
+  if (OnSaveBegin) OnSaveBegin();
+  const bool ok = thread.Run();
+  if (!ok && wasChanged) m_changed = true;
+  if (OnSaveEnd) OnSaveEnd(ok);
   m_status = dsReady;
   return ok;
 }
 
-bool TVornDocument::SaveLocked(bool autosave) {
-  std::unique_lock lock(m_lock);
-  if (m_folder.empty()) return false;
-  if (m_docName == kUntitledDocName) {
-    if (!autosave || m_personalFolder.empty()) return false;
-    std::string name;
-    do {
-      name = m_personalFolder + "/" + DrawName(m_random, "autosave", ".web");
-    } while (Exists(name));
-    m_docName = name;
-  }
-  const std::string docName = m_docName;
-
-  const std::string settingsPath = m_folder + std::string(kSettingsMember);
-  const std::string indexPath = m_folder + std::string(kIndexMember);
-  std::vector<std::string> paths = {settingsPath, indexPath};
-  std::unordered_map<std::string, size_t> loosePosition;
-  for (const auto& name : m_looseNames) {
-    loosePosition.emplace(m_folder + name, loosePosition.size());
-    paths.push_back(m_folder + name);
-  }
-  const size_t looseCount = m_looseNames.size();
-  bool packed = false;
-  try {
-    TVornMemIniFile settings("");
-    if (OnSaveSettings) OnSaveSettings(settings, false);
-    packed = WriteFileAtomically(settingsPath, settings.GetText()) &&
-             WriteFileAtomically(indexPath, m_index->GetText());
-    if (packed) {
-      m_archive->AddFiles(paths, [&](const std::string& path) {
-        const auto it = loosePosition.find(path);
-        if (it != loosePosition.end() && OnSaveProgress) {
-          OnSaveProgress("Saving ...", RoundPercent(it->second, looseCount));
-        }
+bool TVornDocument::SaveProcedure(TVornDocThread& thread, const std::string& docName) {
+  const int packed = m_jobs->Pack(
+      [&](TVornCustomIniFile& settings) {
+        if (OnSaveSettings) OnSaveSettings(settings, false);
+      },
+      [&](size_t position, size_t count) {
+        thread.Relay([this, percent = RoundPercent(position, count)] {
+          if (OnSaveProgress) OnSaveProgress("Saving ...", percent);
+        });
       });
-    }
-  } catch (const std::exception&) {
-    packed = false;
+  if (packed < 0) return false;
+  TFd archive(packed);
+  while (!CopyFileAtomically(archive.Get(), docName)) {
+    int answer = mrCancel;
+    thread.Ask([&] {
+      answer = DialogService().ShowMessageDlg(WriteErrorMessage(docName), mdiError, mbOk | mbCancel,
+                                              std::string(kWriteErrorTitle), 0);
+    });
+    if (answer != mrOk || thread.Terminated()) return false;
   }
-  ::unlink(settingsPath.c_str());
-  ::unlink(indexPath.c_str());
-  if (!packed) return false;
-  for (const auto& name : m_looseNames) ::unlink((m_folder + name).c_str());
-  m_looseNames.clear();
+  return true;
+}
 
-  // The copy reads the archive as packed, even if a write replaces it meanwhile; writes made
-  // from here on keep the document marked as changed.
-  const bool wasChanged = m_changed.exchange(false);
-  TFd packedArchive(::open(m_archive->FileName().c_str(), O_RDONLY | O_CLOEXEC));
-  lock.unlock();
-  while (!CopyFileAtomically(packedArchive.Get(), docName)) {
-    if (!OnWriteError || !OnWriteError(WriteErrorMessage(docName))) {
-      if (wasChanged) m_changed = true;
-      return false;
-    }
-  }
+bool TVornDocument::SaveAs(bool saveAfterChoosing) {
+  const std::string initial = m_downloadFolder.empty()
+                                  ? std::string(kUntitledDocName)
+                                  : m_downloadFolder + "/" + std::string(kUntitledDocName);
+  std::string chosen =
+      DialogService().PromptSaveFile("Save As", initial, std::string(kProjectFileFilter));
+  if (chosen.empty()) return false;
+  const auto slash = chosen.rfind('/');
+  const std::string_view base =
+      std::string_view(chosen).substr(slash == std::string::npos ? 0 : slash + 1);
+  if (base.find('.') == std::string_view::npos) chosen += ".web";
+  SetDocName(std::move(chosen));
+  if (saveAfterChoosing) Save(false);
   return true;
 }
 
@@ -386,21 +283,31 @@ bool TVornDocument::Load(const std::string& fileName) {
   TDocStatus idle = dsReady;
   if (!m_status.compare_exchange_strong(idle, dsLoading)) return true;
   SetDocName(fileName);
+  TVornDocThread thread([&](TVornDocThread& self) { return LoadProcedure(self, fileName); });
+  if (OnLoadBegin) OnLoadBegin();
+  const bool ok = thread.Run();
+  if (OnLoadEnd) OnLoadEnd();
+  m_status = dsReady;
+  m_changed = false;
+  return ok;
+}
+
+bool TVornDocument::LoadProcedure(TVornDocThread& thread, const std::string& fileName) {
   const auto fail = [&](TFileError error) {
-    if (OnLoadError) OnLoadError(error);
-    m_status = dsReady;
-    m_changed = false;
+    thread.Relay([this, error] {
+      if (OnLoadError) OnLoadError(error);
+    });
     return false;
   };
-  if (m_folder.empty()) return fail(feCantRead);
+  const std::string& folder = m_jobs->Folder();
+  if (folder.empty()) return fail(feCantRead);
 
-  const std::string copy = m_folder + "loading.~web";
+  const std::string copy = folder + "loading.~web";
   {
     TFd source(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!CopyFileAtomically(source.Get(), copy)) return fail(feCantRead);
+    if (!CopyFileAtomically(source.Get(), copy, false)) return fail(feCantRead);
   }
-  auto index = std::make_unique<TVornMemIniFile>(m_folder + std::string(kIndexMember));
-  TVornMemIniFile links("");
+  std::string indexText;
   try {
     TVornArchive archive(copy);
     archive.List();  // refuses a file that is not an archive
@@ -409,43 +316,64 @@ bool TVornDocument::Load(const std::string& fileName) {
       settings.SetText(archive.ExtractToStream(kSettingsMember));
       if (OnLoadSettings) OnLoadSettings(settings, false);
     }
-    if (archive.Contains(kIndexMember)) {
-      const std::string text = archive.ExtractToStream(kIndexMember);
-      index->SetText(text);
-      links.SetText(text);
-    }
-    std::lock_guard lock(m_lock);
-    const std::string working = m_folder + std::string(kWorkingArchive);
-    if (::rename(copy.c_str(), working.c_str()) != 0) throw EArchiveError("rename failed");
-    // Content stored before the load belongs to no loaded entry.
-    for (const auto& name : m_looseNames) ::unlink((m_folder + name).c_str());
-    m_looseNames.clear();
-    m_archive = std::make_unique<TVornArchive>(working);
-    m_index = std::move(index);
+    if (archive.Contains(kIndexMember)) indexText = archive.ExtractToStream(kIndexMember);
+    m_jobs->Adopt(copy, indexText);
   } catch (const std::exception&) {
     ::unlink(copy.c_str());
     return fail(feInvalidDoc);
   }
 
   try {
+    TVornMemIniFile links("");
+    links.SetText(indexText);
+    indexText = std::string();
     std::vector<std::string> sections;
     links.ReadSections(sections);
     const uint64_t total = sections.size();
+    sections = {};
     uint64_t handed = 0;
     int lastPercent = -1;
     LoadLinksFromIndex(links, [&](TVornLinkPtr link, int status) {
       const bool more = !OnLoadLink || OnLoadLink(std::move(link), status);
       ++handed;
       const int percent = RoundPercent(handed - 1, total);
-      if (percent != lastPercent && OnLoadProgress) OnLoadProgress("Loading...", percent);
+      if (percent != lastPercent) {
+        thread.Relay([this, percent] {
+          if (OnLoadProgress) OnLoadProgress("Loading...", percent);
+        });
+      }
       lastPercent = percent;
-      return more;
+      return more && !thread.Terminated();
     });
   } catch (const std::exception&) {
     return fail(feInvalidDoc);
   }
-  m_status = dsReady;
-  m_changed = false;
+  return true;
+}
+
+void TVornDocument::ApplyTemplate(std::string_view name) {
+  if (m_templates == nullptr) return;
+  const int index = m_templates->IndexOf(name);
+  if (index < 0 || !OnLoadSettings) return;
+  OnLoadSettings(m_templates->Items(index).Settings(), true);
+}
+
+bool TVornDocument::SaveAsTemplate(const std::string& name) {
+  if (m_templates == nullptr || !IsTemplateName(name) || m_templates->TemplateFolder().empty()) {
+    return false;
+  }
+  try {
+    // Written whole and atomically: saving over a template must not leave keys of the old one
+    // behind, nor half a template when it fails.
+    TVornMemIniFile settings("");
+    if (OnSaveSettings) OnSaveSettings(settings, true);
+    if (!WriteFileAtomically(m_templates->TemplateFolder() + name, settings.GetText())) {
+      return false;
+    }
+    if (m_templates->IndexOf(name) < 0) m_templates->Add(name);
+  } catch (const std::exception&) {
+    return false;
+  }
   return true;
 }
 

@@ -1,15 +1,17 @@
-// TVornDocument: one open project's storage. It owns a private working folder, the content index
-// ("index.dat"), the project archive's working copy and the content files stored since the last
-// save, offers the index and content operations, and saves and loads the project file (an
-// archive holding "settings.dat", "index.dat" and the content files).
+// TVornDocument: one open project's storage. It owns a private working folder and the storage
+// jobs over it (content index "index.dat", the project archive's working copy, the content files
+// stored since the last save), offers the index and content operations, and loads and saves the
+// project file (an archive holding "settings.dat", "index.dat" and the content files).
 //
-// Threads: every public operation is thread-safe; they are serialised by one lock per document.
-// Index and content writes are carried out at once (a job queue can defer them later without
-// changing their meaning). Load and Save run on the calling thread; Save holds the lock while it
-// packs the archive, so OnSaveSettings and OnSaveProgress must not call into the document. The
-// load hooks run without the lock. Writing the project file and asking OnWriteError happen
-// outside the lock, so other threads keep working meanwhile. Set the hooks before the first
-// Load or Save, not while one runs.
+// Threads: the index and content operations may be called from any thread at any time, also
+// while a load or save runs: writes are queued and return at once, reads run at once after the
+// writes queued before them. Load, Save, SaveAs, ApplyTemplate and SaveAsTemplate belong to one
+// thread (the interface thread): there Load and Save run their work on a thread of their own and
+// keep the event loop serving meanwhile; called elsewhere they run it inline. OnLoadSettings,
+// OnLoadLink and OnSaveSettings run on that work thread during Load and Save, the other hooks on
+// the calling thread. OnSaveSettings (and, when Save runs inline, OnSaveProgress) runs under the
+// document lock, so it must not call into the document. Never destroy the document while Load or
+// Save runs (not from one of its hooks).
 #pragma once
 
 #include <atomic>
@@ -20,50 +22,52 @@
 #include <random>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "engine/download_document.h"
-#include "foundation/mem_ini_file.h"
-#include "storage/archive.h"
 #include "storage/content_index.h"
+#include "storage/doc_jobs.h"
+#include "storage/templates.h"
 
 namespace tq {
+
+class TVornDocThread;
 
 enum TDocStatus : uint8_t { dsReady, dsLoading, dsSaving };
 enum TFileError : uint8_t { feCantRead, feInvalidDoc };
 
 inline constexpr std::string_view kUntitledDocName = "Untitled.web";
-inline constexpr std::string_view kSettingsMember = "settings.dat";
-inline constexpr std::string_view kIndexMember = "index.dat";
-
-// Whether a "Content" value may name a content file: a plain file name, never a path, "." or
-// "..", nor the name of the settings or index member.
-bool IsContentFileName(std::string_view name);
+inline constexpr std::string_view kWriteErrorTitle = "Write Error";
+inline constexpr std::string_view kProjectFileFilter = "Tarnquill Solution|*.web";
 
 // Percentages 0..100 rounded to the nearest integer, halves to the even neighbour.
 int RoundPercent(uint64_t numerator, uint64_t denominator);
 
 class TVornDocument : public TStoredDocumentReader, public IDownloadDocument {
  public:
+  using TNotify = std::function<void()>;
   using TProgressHook = std::function<void(const std::string& info, int percent)>;
-  // Asked when writing the project file failed, with the text to show; true retries.
-  using TRetryHook = std::function<bool(const std::string& message)>;
 
   // Creates the working folder "temp<n>.~tmp" in cacheFolder (empty: the user's cache folder).
   // When that fails the document has no working folder (Folder() empty) and stores no content.
   // personalFolder (empty: the user's documents folder) receives autosaved new projects.
   explicit TVornDocument(std::string cacheFolder = {}, std::string personalFolder = {});
-  // Deletes the working folder with everything in it.
+  // Drops the writes not yet carried out and deletes the working folder with everything in it.
   ~TVornDocument() override;
   TVornDocument(const TVornDocument&) = delete;
   TVornDocument& operator=(const TVornDocument&) = delete;
 
   // The working folder with a trailing "/", or empty.
-  const std::string& Folder() const { return m_folder; }
+  const std::string& Folder() const { return m_jobs->Folder(); }
   std::string DocName() const;
   void SetDocName(std::string name);
   bool Changed() const { return m_changed.load(); }
+  void SetChanged(bool changed) { m_changed = changed; }
   TDocStatus Status() const { return m_status.load(); }
+  // The folder the save dialog starts in (the options' download folder); empty: none.
+  void SetDownloadFolder(std::string folder) { m_downloadFolder = std::move(folder); }
+  // The template store of ApplyTemplate and SaveAsTemplate; not owned, may be null.
+  void SetTemplates(TVornTemplates* templates) { m_templates = templates; }
+  TVornTemplates* Templates() const { return m_templates; }
 
   // Index and content operations. Each ignores an empty address; writes set Changed.
   void RemoveDocument(std::string_view url) override;
@@ -79,44 +83,61 @@ class TVornDocument : public TStoredDocumentReader, public IDownloadDocument {
   std::string GetDocumentValue(std::string_view url, std::string_view key) override;
   // Empty when the address has no section or no content; never raises.
   std::string GetDocumentContent(std::string_view url) override;
+  // Waits until every write queued so far has been carried out.
+  void FlushJobs() { m_jobs->Flush(); }
 
   // Opens a project file into this document: the settings go to OnLoadSettings, each link
   // rebuilt from the index to OnLoadLink, with OnLoadProgress; failures to OnLoadError. Content
   // stays in the archive until it is read. Does nothing and answers true unless the document is
   // idle. On failure the document keeps what it held.
   bool Load(const std::string& fileName);
-  // Packs settings, index and the content stored since the last save into the working archive,
-  // then replaces the project file by a complete copy of it (written beside it, synced, renamed
-  // over it): a failed save leaves the previous file as it was and answers false. A document
-  // still named "Untitled.web" is saved as a new "autosave<n>.web" in the documents folder when
-  // autosave is set; otherwise it answers false (the caller asks for a name first).
+  // Packs settings, index and the content stored until now into the working archive, then
+  // replaces the project file by a complete copy of it (written beside it, synced, renamed over
+  // it): a failed save leaves the previous file as it was and answers false. When writing the
+  // file fails the user is asked ("Write Error", OK retries). A document still named
+  // "Untitled.web" is saved as a new "autosave<n>.web" in the documents folder when autosave is
+  // set, else under the name the user picks with SaveAs (false when cancelled). False when a
+  // load or save runs.
   bool Save(bool autosave);
+  // Asks for the project file name with the save dialog (whose implementation confirms
+  // replacing an existing file); a name without extension gets ".web". On OK sets DocName and,
+  // when saveAfterChoosing, saves; false when cancelled.
+  bool SaveAs(bool saveAfterChoosing);
+
+  // Reads the template of exactly that name (letter case counts) through OnLoadSettings in
+  // template mode; nothing happens when Templates() holds no such template.
+  void ApplyTemplate(std::string_view name);
+  // Writes the settings through OnSaveSettings in template mode as the template name (a plain
+  // file name such as "MySite.etpl"), replacing the file of a template of that name whole, and
+  // lists it. False when there is no template store, the name is not a plain file name or the
+  // writing fails (a template of that name then stays as it was).
+  bool SaveAsTemplate(const std::string& name);
 
   TSettingsHook OnLoadSettings;
   TSettingsHook OnSaveSettings;
   TIndexLinkHandler OnLoadLink;
+  TNotify OnLoadBegin;
+  TNotify OnLoadEnd;
+  TNotify OnSaveBegin;
   TProgressHook OnLoadProgress;
   TProgressHook OnSaveProgress;
+  std::function<void(bool succeeded)> OnSaveEnd;
   std::function<void(TFileError error)> OnLoadError;
-  TRetryHook OnWriteError;
 
  private:
-  std::string ContentNameOf(std::string_view url) const;  // "" when none or not acceptable
-  std::string DrawContentName();                          // reserves the file
-  bool IsLoose(std::string_view name) const;
-  void DropLoose(std::string_view name);
-  bool SaveLocked(bool autosave);
+  bool LoadProcedure(TVornDocThread& thread, const std::string& fileName);
+  bool SaveProcedure(TVornDocThread& thread, const std::string& docName);
+  std::string DrawAutosaveName();
 
-  mutable std::mutex m_lock;
-  std::string m_folder;
-  std::string m_personalFolder;
+  mutable std::mutex m_nameLock;
   std::string m_docName{kUntitledDocName};
+  std::string m_personalFolder;
+  std::string m_downloadFolder;
+  TVornTemplates* m_templates = nullptr;
   std::atomic<bool> m_changed{false};
   std::atomic<TDocStatus> m_status{dsReady};
-  std::unique_ptr<TVornMemIniFile> m_index;
-  std::unique_ptr<TVornArchive> m_archive;
-  std::vector<std::string> m_looseNames;  // content files not yet in the archive, in store order
   std::mt19937 m_random;
+  std::unique_ptr<TVornDocJobs> m_jobs;
 };
 
 // Test-only: called before each step of writing the project file (after the temporary file is

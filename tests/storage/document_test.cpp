@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "archive_test_util.h"
+#include "support/fake_dialog_service.h"
 
 namespace tq {
 namespace {
@@ -69,6 +70,7 @@ TEST_F(DocumentTest, ContentIsLooseUntilSavedThenArchived) {
 
   doc.SetDocumentContent(kPage, "no section yet");  // stores nothing
   EXPECT_EQ(doc.GetDocumentValue(kPage, kIndexContent), "");
+  doc.FlushJobs();
   EXPECT_TRUE(FilesIn(doc.Folder()).empty());
 
   FillAndSave(doc, m_dir / "site.web");
@@ -85,6 +87,7 @@ TEST_F(DocumentTest, ContentIsLooseUntilSavedThenArchived) {
   EXPECT_EQ(doc.GetDocumentContent(kImage), "GIF89a");
   EXPECT_TRUE(doc.Changed());
   doc.RemoveDocument(kImage);
+  doc.FlushJobs();
   EXPECT_FALSE(TVornArchive(doc.Folder() + "project.~web").Contains(name));
   EXPECT_EQ(doc.GetDocumentValue(kImage, kIndexContentType), "");
 
@@ -98,9 +101,11 @@ TEST_F(DocumentTest, RestoringLooseContentKeepsOneFile) {
   WriteReadyEntryTo(doc, kPage, 1);
   doc.SetDocumentContent(kPage, "first");
   doc.SetDocumentContent(kPage, "second");
+  doc.FlushJobs();
   EXPECT_EQ(FilesIn(doc.Folder()).size(), 1u);
   EXPECT_EQ(doc.GetDocumentContent(kPage), "second");
   doc.RemoveDocument(kPage);
+  doc.FlushJobs();
   EXPECT_TRUE(FilesIn(doc.Folder()).empty());
   EXPECT_EQ(doc.GetDocumentContent(kPage), "");
 }
@@ -165,6 +170,9 @@ TEST_F(DocumentTest, LoadFailures) {
     EXPECT_EQ(errors, std::vector<TFileError>{c.Error});
     EXPECT_EQ(doc.Status(), dsReady);
     EXPECT_TRUE(FilesIn(doc.Folder()).empty());
+    if (!c.Bytes.empty()) {
+      EXPECT_EQ(ReadFile(file), c.Bytes);  // never touched
+    }
   }
 }
 
@@ -218,23 +226,31 @@ TEST_F(DocumentTest, FailedSaveLeavesPreviousFileIntact) {
   EXPECT_EQ(loaded.GetDocumentContent(kImage), Noise(150000, 5));
 }
 
+// Writing the project file fails: the user is asked on the interface thread; OK retries, Cancel
+// ends the save as failed and keeps the document changed.
 TEST_F(DocumentTest, WriteErrorAsksAndRetries) {
   const std::string file = m_dir / "site.web";
   TVornDocument doc(m_dir / "cache", m_dir.Path().string());
   FillAndSave(doc, file);
-  doc.SetDocumentValue(kPage, "X", "1");
-  std::vector<std::string> asked;
-  doc.OnWriteError = [&](const std::string& message) {
-    asked.push_back(message);
-    return asked.size() < 2;  // OK once, then Cancel
-  };
-  g_probeCalls = 0;
-  g_failAt = 1;
-  TestOnlySetProjectWriteProbe(&FailingProbe);
-  EXPECT_TRUE(doc.Save(false));  // the retry runs past the one failing step
-  ASSERT_EQ(asked.size(), 1u);
-  EXPECT_EQ(asked[0], "Unable to save to save file \"" + file + "\".Please press OK to Retry.");
-  EXPECT_FALSE(doc.Changed());
+  const std::string message =
+      "Unable to save to save file \"" + file + "\".Please press OK to Retry.";
+  for (const bool retry : {true, false}) {
+    SCOPED_TRACE(retry);
+    auto dialogs = std::make_shared<test::TFakeDialogService>();
+    dialogs->messageAnswers = {retry ? int(mrOk) : int(mrCancel)};
+    SetDialogService(dialogs);
+    doc.SetDocumentValue(kPage, "X", retry ? "1" : "2");
+    g_probeCalls = 0;
+    g_failAt = 1;
+    TestOnlySetProjectWriteProbe(&FailingProbe);
+    EXPECT_EQ(doc.Save(false), retry);  // a retry runs past the one failing step
+    SetDialogService(nullptr);
+    const auto asked = dialogs->Questions();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].text, message);
+    EXPECT_EQ(asked[0].thread, std::this_thread::get_id());
+    EXPECT_EQ(doc.Changed(), !retry);
+  }
 }
 
 TEST_F(DocumentTest, UntitledSavesAsAutosaveOrNotAtAll) {

@@ -1,0 +1,193 @@
+// The project document across threads: loads and saves run off the interface thread while it
+// keeps serving and receives their progress, writes never wait for a running save, jobs keep the
+// order in which threads queued them, and saving a new project asks for its name.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <future>
+#include <thread>
+
+#include "archive_test_util.h"
+#include "foundation/main_loop.h"
+#include "storage/document.h"
+#include "support/fake_dialog_service.h"
+
+namespace tq {
+namespace {
+
+using test::Html;
+using test::TScratchFolder;
+namespace fs = std::filesystem;
+
+class DocumentThreadsTest : public ::testing::Test {
+ protected:
+  // A saved project of count pages.
+  std::string MakeProject(int count) {
+    const std::string file = m_dir / "site.web";
+    TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+    for (int i = 0; i < count; ++i) {
+      const std::string url = "http://h.org/" + std::to_string(i);
+      doc.SetDocumentStatus(url, kStatusReady);
+      doc.SetDocumentContent(url, Html(2000, static_cast<uint32_t>(i)));
+    }
+    doc.SetDocName(file);
+    EXPECT_TRUE(doc.Save(false));
+    return file;
+  }
+
+  TScratchFolder m_dir;
+};
+
+TEST_F(DocumentThreadsTest, LoadAndSaveWorkOffTheInterfaceThread) {
+  const std::string file = MakeProject(8);
+  const auto ui = std::this_thread::get_id();
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  std::vector<std::string> events;
+  std::vector<int> percents;
+  std::atomic<bool> linkOnUi{false};
+  std::atomic<bool> servedWhileLoading{false};
+  doc.OnLoadBegin = [&] { events.push_back("begin"); };
+  doc.OnLoadEnd = [&] { events.push_back(servedWhileLoading ? "end, served" : "end"); };
+  doc.OnLoadLink = [&](TVornLinkPtr, int) {
+    if (std::this_thread::get_id() == ui) linkOnUi = true;
+    // The interface thread must keep serving its events while the load runs.
+    EXPECT_TRUE(RunUntil([&] { return servedWhileLoading.load(); }));
+    EXPECT_TRUE(doc.IsLoadingFile());
+    return true;
+  };
+  doc.OnLoadProgress = [&](const std::string&, int percent) {
+    EXPECT_EQ(std::this_thread::get_id(), ui);
+    percents.push_back(percent);
+  };
+  PostToInterface([&] { servedWhileLoading = true; });
+  ASSERT_TRUE(doc.Load(file));
+  EXPECT_FALSE(linkOnUi.load());
+  EXPECT_EQ(events, (std::vector<std::string>{"begin", "end, served"}));
+  EXPECT_EQ(percents, (std::vector<int>{0, 12, 25, 38, 50, 62, 75, 88}));
+
+  // Save progress: one report per content file packed, in order, on this thread.
+  for (int i = 0; i < 4; ++i) doc.SetDocumentContent("http://h.org/" + std::to_string(i), "new");
+  percents.clear();
+  std::vector<bool> ends;
+  doc.OnSaveProgress = [&](const std::string& info, int percent) {
+    EXPECT_EQ(info, "Saving ...");
+    EXPECT_EQ(std::this_thread::get_id(), ui);
+    percents.push_back(percent);
+  };
+  doc.OnSaveEnd = [&](bool ok) { ends.push_back(ok); };
+  ASSERT_TRUE(doc.Save(false));
+  EXPECT_EQ(ends, std::vector<bool>{true});
+  // Archived content is replaced in place, so nothing was loose: no reports.
+  EXPECT_TRUE(percents.empty());
+  for (int i = 0; i < 4; ++i) doc.SetDocumentStatus("http://n.org/" + std::to_string(i), 0);
+  for (int i = 0; i < 4; ++i) doc.SetDocumentContent("http://n.org/" + std::to_string(i), "n");
+  ASSERT_TRUE(doc.Save(false));
+  EXPECT_EQ(percents, (std::vector<int>{0, 25, 50, 75}));
+
+  // Away from the interface thread everything runs inline, on the caller's thread.
+  TVornDocument other(m_dir / "cache", m_dir.Path().string());
+  std::thread::id progressThread;
+  other.OnLoadProgress = [&](const std::string&, int) {
+    progressThread = std::this_thread::get_id();
+  };
+  std::thread::id caller;
+  bool loaded = false;
+  std::thread([&] {
+    caller = std::this_thread::get_id();
+    loaded = other.Load(file);
+  }).join();
+  EXPECT_TRUE(loaded);
+  EXPECT_EQ(progressThread, caller);
+  EXPECT_EQ(other.GetDocumentContent("http://n.org/3"), "n");
+}
+
+// The controller writes from list hooks, sometimes inside a list's lock: a write must return at
+// once even while a save holds the document, and what it wrote must reach the next save.
+TEST_F(DocumentThreadsTest, WritesDuringASaveDoNotWaitAndAreKept) {
+  const std::string file = m_dir / "busy.web";
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  doc.SetDocName(file);
+  doc.SetDocumentStatus("http://h.org/a", kStatusReady);
+  bool writesReturned = false;
+  doc.OnSaveSettings = [&](TVornCustomIniFile&, bool) {
+    if (writesReturned) return;
+    auto writer = std::async(std::launch::async, [&] {
+      doc.SetDocumentStatus("http://h.org/late", kStatusReady);
+      doc.SetDocumentContent("http://h.org/late", "late content");
+      doc.RemoveDocument("http://h.org/a");
+    });
+    writesReturned = writer.wait_for(std::chrono::seconds(20)) == std::future_status::ready;
+  };
+  ASSERT_TRUE(doc.Save(false));
+  EXPECT_TRUE(writesReturned);
+  EXPECT_TRUE(doc.Changed());  // the late writes are not in that file yet
+  ASSERT_TRUE(doc.Save(false));
+  EXPECT_FALSE(doc.Changed());
+
+  TVornDocument loaded(m_dir / "cache", m_dir.Path().string());
+  std::vector<std::string> urls;
+  loaded.OnLoadLink = [&](TVornLinkPtr link, int) {
+    urls.push_back(link->GetUrl());
+    return true;
+  };
+  ASSERT_TRUE(loaded.Load(file));
+  EXPECT_EQ(urls, std::vector<std::string>{"http://h.org/late"});
+  EXPECT_EQ(loaded.GetDocumentContent("http://h.org/late"), "late content");
+}
+
+// Two threads take turns writing one entry; whatever ran last in real time must be what stays,
+// and a store that follows a status written by another thread must find its section.
+TEST_F(DocumentThreadsTest, JobsKeepTheirOrderAcrossThreads) {
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  constexpr int kTurns = 400;
+  std::atomic<int> turn{0};
+  auto player = [&](int me) {
+    for (int i = me; i < kTurns; i += 2) {
+      while (turn.load() != i) std::this_thread::yield();
+      const std::string url = "http://h.org/" + std::to_string(i / 2);
+      if (me == 0) {
+        doc.SetDocumentStatus(url, kStatusReady);
+        doc.RemoveDocument("http://h.org/" + std::to_string(i / 2 - 1));
+      } else {
+        doc.SetDocumentContent(url, "page " + std::to_string(i));
+      }
+      doc.SetDocumentValue("http://h.org/shared", "LAST", std::to_string(i));
+      turn = i + 1;
+    }
+  };
+  std::thread a(player, 0), b(player, 1);
+  a.join();
+  b.join();
+  EXPECT_EQ(doc.GetDocumentValue("http://h.org/shared", "LAST"), std::to_string(kTurns - 1));
+  const std::string last = "http://h.org/" + std::to_string(kTurns / 2 - 1);
+  EXPECT_EQ(doc.GetDocumentContent(last), "page " + std::to_string(kTurns - 1));
+  EXPECT_EQ(doc.GetDocumentValue("http://h.org/0", kIndexStatus), "");
+  doc.FlushJobs();
+  // Every earlier page was removed together with its content file: only the last one is left.
+  EXPECT_EQ(std::distance(fs::directory_iterator(doc.Folder()), fs::directory_iterator()), 1);
+}
+
+TEST_F(DocumentThreadsTest, NewProjectAsksForItsName) {
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  doc.SetDownloadFolder(m_dir / "downloads");
+  doc.SetDocumentStatus("http://h.org/", kStatusReady);
+  auto dialogs = std::make_shared<test::TFakeDialogService>();
+  dialogs->saveAnswers = {"", m_dir / "chosen", m_dir / "again.web"};
+  SetDialogService(dialogs);
+  EXPECT_FALSE(doc.Save(false));  // cancelled
+  EXPECT_EQ(doc.DocName(), "Untitled.web");
+  EXPECT_TRUE(doc.Changed());
+  EXPECT_TRUE(doc.Save(false));  // the default extension is added
+  EXPECT_EQ(doc.DocName(), m_dir / "chosen.web");
+  EXPECT_TRUE(fs::exists(m_dir / "chosen.web"));
+  EXPECT_TRUE(doc.SaveAs(true));
+  EXPECT_TRUE(fs::exists(m_dir / "again.web"));
+  EXPECT_FALSE(doc.SaveAs(false));  // nothing scripted: cancel keeps the name
+  EXPECT_EQ(doc.DocName(), m_dir / "again.web");
+  SetDialogService(nullptr);
+  EXPECT_EQ(dialogs->Questions().size(), 4u);
+}
+
+}  // namespace
+}  // namespace tq
