@@ -1,7 +1,7 @@
 // Crawling into, resuming, listing and reading project files from the command line.
 #include "cli/project_commands.h"
 
-#include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 
@@ -9,9 +9,12 @@
 #include "engine/crawl_settings.h"
 #include "engine/download.h"
 #include "storage/document.h"
+#include "storage/templates.h"
 
 namespace tq::cli {
 namespace {
+
+namespace fs = std::filesystem;
 
 void Fail(const std::string& message) { std::cerr << "tarnquill-cli: " << message << '\n'; }
 
@@ -46,6 +49,21 @@ struct TProject {
     return false;
   }
 
+  // Reads the crawl settings of a template file (name and starting address stay).
+  bool ApplyTemplate(const std::string& file) {
+    const fs::path path = fs::absolute(file);
+    TVornTemplates templates;
+    templates.SetTemplateFolder(path.parent_path().string() + "/");
+    if (templates.IndexOf(path.filename().string()) < 0) {
+      Fail(file + " is not a template (.etpl) file");
+      return false;
+    }
+    Document.SetTemplates(&templates);
+    Document.ApplyTemplate(path.filename().string());
+    Document.SetTemplates(nullptr);
+    return true;
+  }
+
   int PrintAndFinish(const TProjectArgs& project) {
     PrintLists(std::cout, *Download, project.OnlyList);
     std::cout.flush();
@@ -62,6 +80,7 @@ struct TProject {
 int CrawlCommand(const std::string& url, const TCrawlArgs& crawl, const TProjectArgs& project) {
   TProject p;
   ApplyNewProjectSettings(p.Download->Settings());
+  if (!project.TemplateFile.empty() && !p.ApplyTemplate(project.TemplateFile)) return 1;
   p.Download->General().BaseUrl = url;
   ApplyCrawlArgs(crawl, *p.Download, p.Options);
   RunCrawl(*p.Download);
@@ -104,10 +123,17 @@ int ShowCommand(const TProjectArgs& project, const std::string& url) {
 }
 
 int TemplateCommand(const TProjectArgs& project, const std::string& templateFile) {
-  (void)project;
-  (void)templateFile;
-  Fail("templates are not available yet");
-  return 1;
+  TProject p;
+  if (!p.Load(project.ProjectFile)) return 1;
+  const fs::path out = fs::absolute(templateFile);
+  TVornTemplates templates;
+  templates.SetTemplateFolder(out.parent_path().string() + "/");
+  p.Document.SetTemplates(&templates);
+  if (!p.Document.SaveAsTemplate(out.filename().string())) {
+    Fail("could not write the template " + templateFile);
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace tq::cli
