@@ -189,7 +189,7 @@ void TVornAdmission::AdmitLink(const TVornLinkPtr& link) {
   }
   if (url.empty()) return;
 
-  const std::string startUrl = m_settings.General.BaseUrl;
+  const std::string startUrl = m_settings.General.StartingUrl();
   const bool fileNameEmpty = ExtractUrlFileName(url).empty();
   bool ok = fileNameEmpty;
   if (!fileNameEmpty) {

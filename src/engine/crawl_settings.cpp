@@ -47,6 +47,18 @@ void TGeneral::SetProjectName(std::string name) {
   if (OnProjectNameChange) OnProjectNameChange(*this, ProjectName());
 }
 
+std::string TGeneral::StartingUrl() const {
+  std::lock_guard<std::mutex> guard(m_startingUrlMutex);
+  return BaseUrl;
+}
+
+bool TGeneral::ReplaceStartingUrl(std::string_view from, std::string url) {
+  std::lock_guard<std::mutex> guard(m_startingUrlMutex);
+  if (BaseUrl != from) return false;
+  BaseUrl = std::move(url);
+  return true;
+}
+
 void TGeneral::LoadFromIni(const TVornCustomIniFile& ini, std::string_view section,
                            bool templateMode) {
   if (!templateMode) {

@@ -10,6 +10,7 @@
 #include <bitset>
 #include <cstdint>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -53,6 +54,12 @@ class TGeneral {
   void SetProjectName(std::string name);
 
   std::string BaseUrl = "http://";  // the starting address
+  // The starting address while a crawl runs. A redirect of the starting page replaces it from a
+  // transfer thread while admission and the interface thread read it, so during a crawl it is
+  // read and replaced only through these two; between crawls BaseUrl may be used directly.
+  std::string StartingUrl() const;
+  // Replaces the starting address by url when it is still from; true when it did.
+  bool ReplaceStartingUrl(std::string_view from, std::string url);
   int32_t LevelLimit = 0;           // links deeper than this are refused
   // Stored and edited only: every dispatched link is fetched in full.
   TFileModificationCheck FileModificationCheck = fmcOnlyModified;
@@ -64,6 +71,7 @@ class TGeneral {
 
  private:
   std::string m_projectName;
+  mutable std::mutex m_startingUrlMutex;
 };
 
 class TSystem {

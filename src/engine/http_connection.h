@@ -18,12 +18,11 @@
 #include "engine/connection_status.h"
 #include "engine/connection_thread.h"
 #include "engine/link.h"
+#include "options/internet_connection.h"  // TSocksVersion
 
 namespace tq {
 
 class TVornPage;
-
-enum TSocksVersion : uint8_t { svNoSocks, svSocks4, svSocks4A, svSocks5 };
 
 struct TVornSocksSettings {
   TSocksVersion Version = svNoSocks;

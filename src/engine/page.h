@@ -18,6 +18,7 @@
 namespace tq {
 
 class TVornHTTPConnection;
+class TVornLevelLinks;
 class TVornWorkerThread;
 
 // TVornPage::Outcome values.
@@ -46,6 +47,9 @@ class TVornPageAnalyser {
 
   int32_t Level = 0;    // level of the links the analysis finds
   std::string BaseUrl;  // the address the document was fetched from
+  // The links the last analysis found, left here by Analyse; shared so that the events carrying
+  // them keep them after the page is gone.
+  std::shared_ptr<TVornLevelLinks> Links;
 
   // Interface thread. Starts the analysis of raw; keeps self alive until it has finished.
   void Start(std::shared_ptr<void> keepAlive, std::string raw);

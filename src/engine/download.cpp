@@ -1,0 +1,427 @@
+// The crawl loop of one project: start and stop, the dispatch timer, the admission thread, and
+// the list hooks that turn every list change into an event, document writes and tree updates.
+#include "engine/download.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <thread>
+
+#include "engine/connection_thread.h"
+#include "engine/content.h"
+#include "engine/link_lists.h"
+#include "foundation/url.h"
+
+namespace tq {
+namespace {
+
+TVornLinkPtr CopyOf(const TVornLink& link) {
+  auto copy = std::make_shared<TVornLink>();
+  copy->Assign(link);
+  return copy;
+}
+
+// A page's result must reach its list even when a document write fails, or the page would never
+// leave the worker manager and the crawl would wait for it forever.
+template <class Fn>
+void Guarded(const char* what, Fn&& fn) {
+  try {
+    fn();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "tarnquill: %s: %s\n", what, e.what());
+  }
+}
+
+}  // namespace
+
+TVornDownload::TVornDownload()
+    : m_sync(std::make_unique<TVornEventSynchronizer>(this)),
+      m_admission(m_settings, TVornAdmissionLists{&m_ready, &m_working, &m_queue, &m_failed,
+                                                  &m_ignored, &m_email, &m_deleted, &m_pending}) {
+  TSystem& system = m_settings.System;
+  system.OnBuildAllTreeChange = [this](bool value) {
+    if (OnBuildAllTree) OnBuildAllTree(*this, value);
+  };
+  system.OnBuildIgnoredChange = [this](bool value) {
+    if (OnBuildIgnored) OnBuildIgnored(*this, value);
+  };
+  system.OnBuildEmailsChange = [this](bool value) {
+    if (OnBuildEmails) OnBuildEmails(*this, value);
+  };
+  m_settings.General.OnProjectNameChange = [this](TGeneral&, const std::string& name) {
+    if (OnProjectNameChange) OnProjectNameChange(*this, name);
+  };
+
+  InstallListHooks(m_ready, {ekNewReady, ekDelReady, kStatusReady, &m_readyTree, kTreeImageReady,
+                             true, true, false});
+  InstallListHooks(m_working, {ekNewWorking, ekDelWorking, -1, nullptr, 0, false, true, false});
+  InstallListHooks(m_queue, {ekNewQueue, ekDelQueue, kStatusQueue, &m_queueTree, kTreeImageQueue,
+                             true, true, false});
+  InstallListHooks(m_failed, {ekNewFailed, ekDelFailed, kStatusFailed, &m_failedTree,
+                              kTreeImageFailed, true, true, false});
+  InstallListHooks(m_email, {ekNewEmail, ekDelEmail, kStatusEmail, nullptr, 0, false, false, true});
+  InstallListHooks(m_ignored, {ekNewIgnored, ekDelIgnored, kStatusIgnored, &m_ignoredTree,
+                               kTreeImageIgnored, true, true, false});
+  InstallListHooks(m_deleted, {TVornEventKind(0), TVornEventKind(0), kStatusDeleted, nullptr, 0,
+                               false, true, false});
+  InstallWorkerHooks();
+
+  m_timer.SetInterval(m_dispatchInterval);
+  m_timer.SetEnabled(false);
+  m_timer.OnTimer = [this] { Tick(); };
+}
+
+TVornDownload::~TVornDownload() {
+  StopDownload();
+  m_destroying = true;
+  m_timer.SetEnabled(false);
+  // The admission run ends once PendingLinks is empty; its end handler runs on this thread, so
+  // the loop keeps turning until it has.
+  if (m_filtering) {
+    if (m_admissionThread) m_admissionThread->Terminate();
+    ProcessEventsUntil([this] { return !m_filtering; });
+  }
+  if (IDownloadDocument* document = m_document.load())
+    document->SetDownloadHooks(nullptr, nullptr, nullptr);
+}
+
+void TVornDownload::SetDispatchInterval(int ms) {
+  m_dispatchInterval = ms < 0 ? 0 : ms;
+  const bool enabled = m_timer.Enabled();
+  m_timer.SetInterval(m_dispatchInterval);
+  m_timer.SetEnabled(enabled);
+}
+
+void TVornDownload::SetVornDocument(IDownloadDocument* document) {
+  IDownloadDocument* old = m_document.exchange(document);
+  if (old == document) return;
+  if (old != nullptr) old->SetDownloadHooks(nullptr, nullptr, nullptr);
+  if (document == nullptr) return;
+  document->SetDownloadHooks(
+      [this](TVornLinkPtr link, int status) { return LoadLink(std::move(link), status); },
+      [this](TVornCustomIniFile& ini, bool templateMode) {
+        m_settings.LoadFromIni(ini, templateMode);
+      },
+      [this](TVornCustomIniFile& ini, bool templateMode) {
+        m_settings.SaveToIni(ini, templateMode);
+      });
+}
+
+bool TVornDownload::LoadLink(TVornLinkPtr link, int status) {
+  const auto list = LinkListOfStatus(status);
+  if (!list || !link) return true;  // a STATUS no list uses: the entry is skipped
+  TVornBaseLinks* const lists[] = {&m_ready,   &m_working, &m_queue,   &m_failed,
+                                   &m_ignored, &m_email,   &m_deleted, &m_pending};
+  lists[*list]->Add(std::move(link));
+  return true;
+}
+
+// --- list hooks ---
+
+void TVornDownload::InstallListHooks(TVornBaseLinks& list, const TListRole& role) {
+  list.OnAdd = [this, role](TVornBaseLinks& sender, const TVornLinkPtr& link) {
+    ListAdded(sender, role, link);
+  };
+  list.OnDelete = [this, role](TVornBaseLinks& sender, const TVornLinkPtr& link) {
+    ListDeleted(sender, role, link);
+  };
+}
+
+void TVornDownload::ListAdded(TVornBaseLinks& list, const TListRole& role,
+                              const TVornLinkPtr& link) {
+  if (role.NewKind != 0) m_sync->LinkEvent(role.NewKind, &list, link);
+  IDownloadDocument* document = m_document.load();
+  if (role.Status >= 0 && document != nullptr && !document->IsLoadingFile()) {
+    const std::string key = role.ByMail ? link->GetMailAddress() : link->GetUrl();
+    document->SetDocumentStatus(key, role.Status);
+    if (role.Status != kStatusDeleted) {
+      document->SetDocumentValue(key, "LEVEL", std::to_string(link->Level));
+      document->SetDocumentValue(key, "PAGE", link->Page());
+    }
+    if (role.Status == kStatusReady)
+      document->SetDocumentValue(key, "SIZE", std::to_string(link->Size));
+    if (role.Status == kStatusFailed) document->SetDocumentValue(key, "ERROR", link->ErrorText);
+    if (role.Status == kStatusIgnored) document->SetDocumentValue(key, "REASON", link->Reason);
+  }
+  if (role.OwnTree != nullptr) {
+    if (ITreeUpdater* tree = role.OwnTree->load()) tree->AddLink(link, role.Image);
+  }
+  if (role.AllTreeAdd) {
+    if (ITreeUpdater* tree = m_allTree.load()) tree->AddLink(link, role.Image);
+  }
+}
+
+void TVornDownload::ListDeleted(TVornBaseLinks& list, const TListRole& role,
+                                const TVornLinkPtr& link) {
+  if (role.DelKind != 0) m_sync->LinkEvent(role.DelKind, &list, link);
+  if (role.OwnTree != nullptr) {
+    if (ITreeUpdater* tree = role.OwnTree->load()) tree->RemoveLink(link);
+  }
+  if (role.AllTreeRemove) {
+    if (ITreeUpdater* tree = m_allTree.load()) {
+      try {
+        tree->RemoveLink(link);
+      } catch (const std::exception&) {
+      }
+    }
+  }
+  IDownloadDocument* document = m_document.load();
+  if (role.Status >= 0 && document != nullptr) {
+    try {
+      document->RemoveDocument(role.ByMail ? link->GetMailAddress() : link->GetUrl());
+    } catch (const std::exception&) {
+    }
+  }
+}
+
+// --- worker hooks ---
+
+void TVornDownload::InstallWorkerHooks() {
+  // After a 401: the lookup that may prompt, on the interface thread while the transfer waits.
+  m_manager.Credentials = [this](const std::string& address, std::string& user,
+                                 std::string& password) {
+    const TAuthorization found = m_settings.Passwords.LookupCredentials(address, true);
+    user = found.User;
+    password = found.Password;
+    return true;
+  };
+  m_manager.OnPageRedirect = [this](const TVornPagePtr& page, const std::string& location) {
+    auto target = std::make_shared<TVornLink>();
+    target->TagKind = eptRedirect;
+    target->SetPage(page->Url);
+    target->SetText(location);
+    target->Level = page->Level + 1;
+    // A redirected starting page moves the starting address, so later rules compare with it.
+    m_settings.General.ReplaceStartingUrl(page->Url, target->GetUrl());
+    m_pending.Add(target);
+  };
+  m_manager.OnPageStatus = [this](const TVornPagePtr& page, TVornConnectionStatus status,
+                                  const std::string& text) {
+    m_sync->Status(page, status, text, page->Link);
+  };
+  m_manager.OnPageWork = [this](const TVornPagePtr& page, TWorkMode mode,
+                                const TVornConnectionInfo& info) {
+    m_sync->Work(page, mode, info, page->Link);
+  };
+  m_manager.OnAnalysisStart = [this](const TVornPagePtr& page) {
+    m_sync->FetchStart(page, page->Link);
+    m_sync->Status(page, ecsAnalizingDoc, kStatusAnalyzing, page->Link);
+  };
+  m_manager.OnAnalysisEnd = [this](const TVornPagePtr& page) {
+    m_sync->Status(page, ecsAnalizingDocReady, kStatusAnalyzingReady, page->Link);
+    const auto& found = page->Analyser().Links;
+    if (found) m_pending.CopyFrom(*found);
+    m_sync->FetchEnd(page, found.get(), page->Link);
+  };
+  m_manager.OnSizeCheck = [this](const TVornLinkPtr& link, double) -> std::string {
+    if (!link || m_admission.CheckSize(*link) != elvNo) return {};
+    return std::string(kReasonSize);
+  };
+  m_manager.OnPageError = [this](const TVornPagePtr& page, const std::string& error) {
+    if (TVornLinkPtr copy = TakeWorkingLink(page)) {
+      copy->ErrorText = error;
+      Guarded("storing a failed link", [&] { m_failed.Add(copy); });
+    }
+    m_sync->Error(page, error, page->Link);
+  };
+  m_manager.OnPageDone = [this](const TVornPagePtr& page, std::string content) {
+    const uint8_t outcome = page->Outcome;
+    if (TVornLinkPtr copy = TakeWorkingLink(page)) {
+      const std::string url = copy->GetUrl();
+      Guarded("storing a finished link", [&] {
+        if (outcome == kOutcomeFetched || outcome == kOutcomeRedirected) {
+          m_ready.Add(copy);
+        } else if (outcome == kOutcomeRefused) {
+          if (m_settings.System.BuildIgnored()) m_ignored.Add(copy);
+        } else if (outcome == kOutcomeCancelled) {
+          // The starting link is not put back: a new start queues it again.
+          if (url != m_settings.General.StartingUrl()) m_queue.Add(copy);
+        }
+      });
+      IDownloadDocument* document = m_document.load();
+      if (document != nullptr && outcome >= kOutcomeFetched && outcome <= kOutcomeRedirected) {
+        Guarded("storing a document", [&] {
+          document->SetDocumentStatus(url, kStatusReady);
+          document->SetDocumentValue(url, "ContentType", copy->ContentType);
+          document->SetDocumentContent(url, content);
+        });
+      }
+    }
+    m_sync->JobEnd(page, std::move(content), page->Link);
+  };
+}
+
+TVornLinkPtr TVornDownload::TakeWorkingLink(const TVornPagePtr& page) {
+  if (!page->Link) return nullptr;
+  int index = m_working.FindUrl(kFindExact, page->Link->GetUrl());
+  // A link without an address (an empty starting address) is found by no address look-up; left
+  // in In Progress it would keep the crawl from ever ending, so it is looked up as itself.
+  for (int i = 0; index < 0 && i < m_working.Count(); ++i) {
+    if (m_working.Get(i) == page->Link) index = i;
+  }
+  if (index >= 0) m_working.Delete(index);
+  return CopyOf(*page->Link);
+}
+
+// --- crawl loop ---
+
+void TVornDownload::SetState(TVornState state) {
+  if (m_state.exchange(state) == state) return;
+  m_sync->State(state);
+}
+
+void TVornDownload::StartDownload() {
+  if (State() != edsReady) return;
+  if (m_options != nullptr) m_options->InternetDialUp.Dial();
+  if (ExtractUrlServer(m_settings.General.BaseUrl).empty() && OnWizard) {
+    bool canceled = false;
+    OnWizard(*this, ewrBlankBaseUrl, canceled);
+    if (canceled) return;
+  }
+  if (m_queue.Count() == 0) {
+    auto start = std::make_shared<TVornLink>();
+    start->SetPage(m_settings.General.BaseUrl);
+    start->SetText(m_settings.General.BaseUrl);
+    start->Level = 0;
+    m_queue.Add(start);
+  }
+  SetState(edsDownload);
+  m_filtering = false;
+  m_timer.SetEnabled(true);
+}
+
+void TVornDownload::StopDownload() {
+  if (State() != edsDownload) return;
+  SetState(edsCancel);
+  // Workers hand their results to this thread, so it keeps its loop turning while the stop
+  // thread cancels them and waits for them all to be gone.
+  std::atomic<bool> stopped{false};
+  std::thread stopThread([this, &stopped] {
+    try {
+      m_manager.CancelAll();
+    } catch (const std::exception&) {
+    }
+    stopped = true;
+  });
+  ProcessEventsUntil([&stopped] { return stopped.load(); });
+  stopThread.join();
+}
+
+void TVornDownload::Tick() {
+  m_timer.SetEnabled(false);
+  if (m_destroying) return;
+  if (State() == edsDownload && !m_filtering) {
+    if (m_pending.Count() > 0) {
+      StartAdmission();
+    } else if (m_dispatchInterval == 0) {
+      // Unpaced: fill every free worker slot in one tick.
+      while (Dispatch()) {
+      }
+    } else {
+      Dispatch();
+    }
+  }
+  if (m_working.Count() > 0 || m_queue.Count() > 0 || m_filtering) {
+    if (m_working.Count() > 0 || State() != edsCancel || m_filtering) {
+      m_timer.SetEnabled(!m_filtering);
+    } else {
+      SetState(edsReady);  // only queued links are left after a cancel
+    }
+    return;
+  }
+  SetState(edsReady);
+  if (m_options != nullptr) {
+    m_options->InternetDisconnect.Disconnect(true);
+    m_options->InternetDisconnect.ExitProgram(true);
+  }
+}
+
+void TVornDownload::StartAdmission() {
+  m_filtering = true;
+  m_admissionThread = TVornWorkerThread::Start(
+      m_settings.System.ThreadsPriority,
+      [this](TVornWorkerThread&) {
+        try {
+          m_admission.AdmitPending();
+        } catch (const std::exception&) {
+          // The run ends; the links not yet handled wait for the next one.
+        }
+      },
+      [this] {
+        m_admissionThread.reset();
+        m_filtering = false;
+        if (!m_destroying) m_timer.SetEnabled(true);
+      });
+}
+
+bool TVornDownload::Dispatch() {
+  // A stored thread count keeps only its low 8 bits, so 256 reads as 0; with no worker at all a
+  // crawl would tick forever without fetching anything, so at least one runs.
+  const int threads = std::max<int>(1, m_settings.System.ThreadsCount);
+  if (m_queue.Count() == 0 || State() == edsCancel || m_manager.PageCount() >= threads) {
+    return false;
+  }
+  TVornLinkPtr link = CopyOf(*m_queue.Get(0));
+  m_queue.Delete(0);
+  m_working.Add(link);
+  const std::string url = link->GetUrl();
+
+  const TSystem& system = m_settings.System;
+  m_manager.RetriesOnFailed = system.RetriesOnFailed;
+  m_manager.ConnectionTimeout = system.ConnectionTimeout;
+  m_manager.ThreadsPriority = system.ThreadsPriority;
+  TVornPagePtr page = m_manager.NewPage();
+  page->AssignLink(link);
+  StartPage(page, url);
+  m_sync->StartThread(page);
+  return true;
+}
+
+void TVornDownload::StartPage(const TVornPagePtr& page, const std::string& url) {
+  const TAuthorization credentials = m_settings.Passwords.LookupCredentials(url, false);
+  std::weak_ptr<TVornPage> weak = page;
+  page->Analyser().Analyse = [weak](TVornPageAnalyser& analyser, const std::string& raw) {
+    const TVornPagePtr self = weak.lock();
+    const std::string contentType = self && self->Link ? self->Link->ContentType : std::string();
+    TVornContent content(analyser.BaseUrl, analyser.Level - 1);
+    if (content.Analyze(raw, contentType) == TVornAnalysisStatus::easDone) {
+      analyser.Links = content.Links();
+      return content.TakeOutput();
+    }
+    // A page the analyser could not read is kept as fetched, without links.
+    analyser.Links.reset();
+    return raw;
+  };
+
+  if (GetUrlProtocol(url) == upFtp) {
+    FailUnavailableFtp(page);
+    return;
+  }
+  TVornHTTPConnection& http = page->Http();
+  http.UserName = credentials.User;
+  http.Password = credentials.Password;
+  if (m_options != nullptr) {
+    http.UserAgent = m_options->InternetConnection.GetAgentString();
+    const TVornProxyHTTP& proxy = m_options->ProxyHTTP;
+    http.Socks.Version = proxy.Version;
+    http.Socks.Host = proxy.Address;
+    http.Socks.Port = proxy.Port;
+    http.Socks.UserName = proxy.User;
+    http.Socks.Password = proxy.Password;
+  }
+  http.StartTransfer();
+}
+
+// FTP transfers are not built yet: an ftp: link fails the way a transfer that gave up does, on
+// the interface thread after dispatch, so its page leaves the manager and the link is listed in
+// Failed. The FTP transfer replaces this.
+void TVornDownload::FailUnavailableFtp(const TVornPagePtr& page) {
+  PostToInterface([page] {
+    TVornHTTPConnection& http = page->Http();
+    if (http.OnStatus) http.OnStatus(ecsError, kStatusErrorPrefix + std::string(kFtpUnavailable));
+    page->Outcome = kOutcomeFailed;
+    if (http.OnError) http.OnError(kFtpUnavailable);
+  });
+}
+
+}  // namespace tq

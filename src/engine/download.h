@@ -1,0 +1,203 @@
+// TVornDownload: the crawl engine of one project. It owns the project's crawl settings, its eight
+// link lists, the worker manager and the event synchroniser; it starts and stops the crawl,
+// hands queued links to workers on a timer, admits newly found links on a thread of its own,
+// moves finished links to their lists, and writes every list change and fetched document into
+// the project document and the link trees.
+//
+// Thread rules: create, configure, start, stop and destroy it on the interface thread. Its list
+// hooks run on whichever thread changes a list (interface, admission, transfer and analyser
+// threads, the project loader); its events reach their handlers on the interface thread only.
+// The document, the options and the trees are not owned: unset them before destroying them.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/admission.h"
+#include "engine/crawl_settings.h"
+#include "engine/download_document.h"
+#include "engine/download_events.h"
+#include "engine/event_synchronizer.h"
+#include "engine/links.h"
+#include "engine/thread_manager.h"
+#include "engine/tree_updater.h"
+#include "foundation/main_loop.h"
+#include "options/options.h"
+
+namespace tq {
+
+class TVornWorkerThread;
+
+// TVornState values. The controller itself enters only the first three.
+inline constexpr TVornState edsReady = 0;
+inline constexpr TVornState edsDownload = 1;
+inline constexpr TVornState edsCancel = 2;
+inline constexpr TVornState edsLoading = 3;
+inline constexpr TVornState edsSaving = 4;
+
+enum TVornWizardReason : uint8_t { ewrBlankBaseUrl };
+
+// The text of an ftp: link's failure until FTP transfers exist.
+inline constexpr const char* kFtpUnavailable = "FTP transfer is not available";
+
+inline constexpr int kDefaultDispatchIntervalMs = 100;
+
+class TVornDownload {
+ public:
+  using TVornOnWizardNeeded =
+      std::function<void(TVornDownload& sender, TVornWizardReason reason, bool& canceled)>;
+  using TBoolNewValueEvent = std::function<void(TVornDownload& sender, bool value)>;
+  using TProjectNameEvent = std::function<void(TVornDownload& sender, const std::string& name)>;
+
+  TVornDownload();
+  // Stops the crawl and waits for a running admission run, keeping the interface loop running.
+  ~TVornDownload();
+  TVornDownload(const TVornDownload&) = delete;
+  TVornDownload& operator=(const TVornDownload&) = delete;
+
+  TVornState State() const { return m_state.load(); }
+
+  // Starts or resumes the crawl; does nothing unless the state is edsReady. Queues the starting
+  // address when the Queue is empty. An error of a list hook (a document write) reaches the
+  // caller and leaves the state unchanged.
+  void StartDownload();
+  // Cancels every transfer and returns once every worker has handed in its result; the cancelled
+  // links are back in the Queue. Does nothing unless the state is edsDownload.
+  void StopDownload();
+
+  // The dispatch timer's interval. With 0 a tick runs on every loop turn and starts as many
+  // transfers as there are free worker slots; otherwise one per tick.
+  void SetDispatchInterval(int ms);
+  int DispatchInterval() const { return m_dispatchInterval; }
+  // True while an admission run is under way (dispatch pauses meanwhile).
+  bool Filtering() const { return m_filtering; }
+
+  // Crawl settings. Change them between crawls only.
+  TVornCrawlSettings& Settings() { return m_settings; }
+  TGeneral& General() { return m_settings.General; }
+  TSystem& System() { return m_settings.System; }
+  TVornPasswords& Passwords() { return m_settings.Passwords; }
+  TVornLinkTranslation& LinksTranslation() { return m_settings.LinksTranslation; }
+  TVornFileFilters& FilterTextFiles() { return m_settings.FilterTextFiles; }
+  TVornFileFilters& FilterImagesFiles() { return m_settings.FilterImagesFiles; }
+  TVornFileFilters& FilterVideoFiles() { return m_settings.FilterVideoFiles; }
+  TVornFileFilters& FilterAudioFiles() { return m_settings.FilterAudioFiles; }
+  TVornFileFilters& FilterArchiveFiles() { return m_settings.FilterArchiveFiles; }
+  TVornTagsRecognition& TagsRecognition() { return m_settings.TagsRecognition; }
+  TVornDirectoryRules& DirectoryRules() { return m_settings.DirectoryRules; }
+  TVornFileRules& FileRules() { return m_settings.FileRules; }
+  TVornServerRules& ServerRules() { return m_settings.ServerRules; }
+
+  // The link lists.
+  TVornBaseLinks& ReadyLinks() { return m_ready; }
+  TVornBaseLinks& WorkingLinks() { return m_working; }
+  TVornBaseLinks& QueueLinks() { return m_queue; }
+  TVornBaseLinks& FailedLinks() { return m_failed; }
+  TVornBaseLinks& EmailLinks() { return m_email; }
+  TVornBaseLinks& IgnoredLinks() { return m_ignored; }
+  TVornBaseLinks& DeletedLinks() { return m_deleted; }
+  TVornBaseLinks& PendingLinks() { return m_pending; }
+
+  TThreadManager& ThreadManager() { return m_manager; }
+
+  // The project document; setting it installs the load-link and settings hooks on it (and takes
+  // them off the one it replaces). Null: list changes are not stored.
+  IDownloadDocument* VornDocument() const { return m_document.load(); }
+  void SetVornDocument(IDownloadDocument* document);
+  // The application options a crawl dials, identifies and connects by. Set it before starting.
+  TVornOptions* VornOptions() const { return m_options; }
+  void SetVornOptions(TVornOptions* options) { m_options = options; }
+
+  // The link trees kept in step with the lists; any may be null.
+  ITreeUpdater* AllTreeUpdater() const { return m_allTree.load(); }
+  ITreeUpdater* ReadyTreeUpdater() const { return m_readyTree.load(); }
+  ITreeUpdater* QueueTreeUpdater() const { return m_queueTree.load(); }
+  ITreeUpdater* FailedTreeUpdater() const { return m_failedTree.load(); }
+  ITreeUpdater* IgnoredTreeUpdater() const { return m_ignoredTree.load(); }
+  void SetAllTreeUpdater(ITreeUpdater* tree) { m_allTree = tree; }
+  void SetReadyTreeUpdater(ITreeUpdater* tree) { m_readyTree = tree; }
+  void SetQueueTreeUpdater(ITreeUpdater* tree) { m_queueTree = tree; }
+  void SetFailedTreeUpdater(ITreeUpdater* tree) { m_failedTree = tree; }
+  void SetIgnoredTreeUpdater(ITreeUpdater* tree) { m_ignoredTree = tree; }
+
+  // Raised on the caller's thread.
+  TProjectNameEvent OnProjectNameChange;  // General's project name was set
+  TVornOnWizardNeeded OnWizard;           // at start, when the starting address has no server part
+  TBoolNewValueEvent OnBuildAllTree, OnBuildIgnored, OnBuildEmails;  // System's switches set
+
+  // The events delivered on the interface thread: slots of the synchroniser. Set them on the
+  // interface thread.
+  TVornEventHandlers& Handlers() { return m_sync->Handlers(); }
+  TLinksEvent& OnNewQueue() { return Handlers().OnNewQueue; }
+  TLinksEvent& OnDelQueue() { return Handlers().OnDelQueue; }
+  TLinksEvent& OnNewReady() { return Handlers().OnNewReady; }
+  TLinksEvent& OnDelReady() { return Handlers().OnDelReady; }
+  TLinksEvent& OnNewFailed() { return Handlers().OnNewFailed; }
+  TLinksEvent& OnDelFailed() { return Handlers().OnDelFailed; }
+  TLinksEvent& OnNewWorking() { return Handlers().OnNewWorking; }
+  TLinksEvent& OnDelWorking() { return Handlers().OnDelWorking; }
+  TLinksEvent& OnNewIgnored() { return Handlers().OnNewIgnored; }
+  TLinksEvent& OnDelIgnored() { return Handlers().OnDelIgnored; }
+  TLinksEvent& OnNewEmail() { return Handlers().OnNewEmail; }
+  TLinksEvent& OnDelEmail() { return Handlers().OnDelEmail; }
+  TOnStartThreadEvent& OnStartThread() { return Handlers().OnStartThread; }
+  TVornHTTPWork& OnWork() { return Handlers().OnWork; }
+  TVornHTTPError& OnError() { return Handlers().OnError; }
+  TVornFetchEnd& OnFetchEnd() { return Handlers().OnFetchEnd; }
+  TVornFetchBegin& OnFetchStart() { return Handlers().OnFetchStart; }
+  TVornHTTPStatus& OnStatus() { return Handlers().OnStatus; }
+  TVornJobEnd& OnJobReady() { return Handlers().OnJobReady; }
+  TVornOnStateEvent& OnStateChange() { return Handlers().OnStateChange; }
+
+ private:
+  // What the hooks of one list do: its events, STATUS, and trees.
+  struct TListRole {
+    TVornEventKind NewKind;  // 0: no events
+    TVornEventKind DelKind;
+    int Status;  // -1: not stored
+    std::atomic<ITreeUpdater*>* OwnTree;
+    int Image;
+    bool AllTreeAdd;
+    bool AllTreeRemove;
+    bool ByMail;  // stored under the mail address
+  };
+
+  void InstallListHooks(TVornBaseLinks& list, const TListRole& role);
+  void ListAdded(TVornBaseLinks& list, const TListRole& role, const TVornLinkPtr& link);
+  void ListDeleted(TVornBaseLinks& list, const TListRole& role, const TVornLinkPtr& link);
+  void InstallWorkerHooks();
+  bool LoadLink(TVornLinkPtr link, int status);
+
+  void SetState(TVornState state);
+  void Tick();
+  void StartAdmission();
+  bool Dispatch();
+  void StartPage(const TVornPagePtr& page, const std::string& url);
+  void FailUnavailableFtp(const TVornPagePtr& page);
+  // Deletes the worker's entry from WorkingLinks and returns a copy of the worker's link.
+  TVornLinkPtr TakeWorkingLink(const TVornPagePtr& page);
+
+  std::unique_ptr<TVornEventSynchronizer> m_sync;  // first made, last released
+  TVornCrawlSettings m_settings;
+  TVornBaseLinks m_ready, m_working, m_queue, m_failed, m_email, m_ignored, m_deleted;
+  TVornBaseLinks m_pending;
+  TVornAdmission m_admission;
+  TThreadManager m_manager;
+  TVornTimer m_timer;
+
+  std::atomic<TVornState> m_state{edsReady};
+  bool m_filtering = false;
+  bool m_destroying = false;
+  int m_dispatchInterval = kDefaultDispatchIntervalMs;
+  std::shared_ptr<TVornWorkerThread> m_admissionThread;
+
+  std::atomic<IDownloadDocument*> m_document{nullptr};
+  TVornOptions* m_options = nullptr;
+  std::atomic<ITreeUpdater*> m_allTree{nullptr}, m_readyTree{nullptr}, m_queueTree{nullptr},
+      m_failedTree{nullptr}, m_ignoredTree{nullptr};
+};
+
+}  // namespace tq

@@ -1,0 +1,76 @@
+// How the program presents itself on the network: the user-agent identity its HTTP requests
+// send, whether the offline server answers other machines, and the SOCKS proxies of HTTP and FTP
+// transfers.
+//
+// Thread rules: plain values, changed on the interface thread. The crawl engine reads them there
+// when it sets up a transfer; the offline server may read AllowLocalConnectionOnly from its own
+// threads (a single Boolean, read without a lock).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tq {
+
+// Ordinals are stored in the settings file; an ordinal outside the list (a hand-edited file, or
+// an empty list choice stored as 255) is kept as read and gives an empty identity.
+enum TVornAgentIdentifyType : uint8_t {
+  EaitTARNQUILL,
+  EaitOfflineExplorer,
+  EaitWebDownloader,
+  EaitNetscape30,
+  EaitNetscape47,
+  EaitNetscape60,
+  EaitIE30,
+  EaitIE40,
+  Eait50,
+  Eait60,
+  EaitAnonymous,
+  EaitCustom,
+};
+
+inline constexpr int kAgentIdentifyCount = 12;
+
+// The identity string sent as the User-Agent value for a fixed identity, labels included; empty
+// for EaitCustom and for ordinals outside the table.
+std::string_view AgentIdentityString(TVornAgentIdentifyType type);
+// The name the options dialog lists the identity under; empty where it lists none.
+std::string_view AgentIdentityName(TVornAgentIdentifyType type);
+
+class TVornInternetConnection {
+ public:
+  bool UseMSIECookies = true;  // stored and edited only: transfers keep their own cookie store
+  bool AllowLocalConnectionOnly = true;  // the offline server answers 127.0.0.1 only
+  TVornAgentIdentifyType AgentIdentify = Eait50;
+  std::string CustomAgentIdentify;  // sent as typed with EaitCustom
+
+  // The User-Agent value of the current identity.
+  std::string GetAgentString() const;
+};
+
+// Ordinals are stored; svNoSocks means a direct connection.
+enum TSocksVersion : uint8_t { svNoSocks, svSocks4, svSocks4A, svSocks5 };
+
+// A SOCKS proxy. No authentication method is ever requested: a SOCKS 5 proxy is offered only the
+// method without authentication (Password is kept but never sent), a SOCKS 4 or 4A request
+// carries User as its user id.
+class TVornProxy {
+ public:
+  virtual ~TVornProxy() = default;
+
+  TSocksVersion Version = svNoSocks;
+  int32_t Port = 0;
+  std::string Address;
+  std::string User;
+  std::string Password;  // kept in plain text
+};
+
+class TVornProxyHTTP : public TVornProxy {};
+
+class TVornProxyFTP : public TVornProxy {
+ public:
+  bool PasvMode = false;  // FTP data connections are opened by the client
+};
+
+}  // namespace tq

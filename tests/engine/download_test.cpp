@@ -1,0 +1,344 @@
+// Whole crawls against a loopback site: what ends in which list, what the project document is
+// told, how many workers run at once, stopping, and the starting address.
+#include "engine/download.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+
+#include "foundation/errors.h"
+#include "foundation/mem_ini_file.h"
+#include "support/http_test_server.h"
+
+namespace tq::test {
+namespace {
+
+using TEntries = std::map<std::string, std::map<std::string, std::string>>;
+
+// The document as a map of entries, the way the content index keeps them.
+class RecordingDocument : public IDownloadDocument {
+ public:
+  bool Loading = false;
+  TLoadLinkHook LoadLink;
+  TSettingsHook SaveSettings;
+
+  bool IsLoadingFile() const override { return Loading; }
+  void RemoveDocument(std::string_view url) override {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_entries.erase(std::string(url));
+  }
+  void SetDocumentStatus(std::string_view url, int status) override {
+    SetDocumentValue(url, "STATUS", std::to_string(status));
+  }
+  void SetDocumentValue(std::string_view url, std::string_view key,
+                        std::string_view value) override {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_entries[std::string(url)][std::string(key)] = value;
+  }
+  void SetDocumentContent(std::string_view url, std::string_view content) override {
+    if (FailContent) throw EVornError("disk full");
+    SetDocumentValue(url, "CONTENT", content);
+  }
+  bool FailContent = false;
+  void SetDownloadHooks(TLoadLinkHook onLoadLink, TSettingsHook,
+                        TSettingsHook onSaveSettings) override {
+    LoadLink = std::move(onLoadLink);
+    SaveSettings = std::move(onSaveSettings);
+  }
+  TEntries Entries() {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_entries;
+  }
+
+ private:
+  std::mutex m_mutex;
+  TEntries m_entries;
+};
+
+std::vector<std::string> Urls(TVornBaseLinks& list) {
+  std::vector<std::string> urls;
+  for (int i = 0; i < list.Count(); ++i) {
+    const TVornLinkPtr link = list.Get(i);
+    urls.push_back(link->LinkKind() == lkMail ? link->GetMailAddress() : link->GetUrl());
+  }
+  return urls;
+}
+
+TVornLinkPtr MakeLink(const std::string& page, const std::string& text) {
+  auto link = std::make_shared<TVornLink>();
+  link->SetPage(page);
+  link->SetText(text);
+  return link;
+}
+
+TestRoute Html(const std::string& body) {
+  return [body](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n", body));
+  };
+}
+
+class DownloadTest : public ::testing::Test {
+ protected:
+  DownloadTest() {
+    ApplyNewProjectSettings(m_dl.Settings());
+    m_dl.System().RetriesOnFailed = 0;
+    m_dl.SetVornOptions(&m_options);
+    m_dl.SetVornDocument(&m_doc);
+    m_options.InternetDisconnect.OnDisconnect = [this](bool after) { m_ends.push_back(after); };
+    m_options.InternetDisconnect.OnExitProgram = [this](bool after) { m_ends.push_back(!after); };
+    m_dl.OnStateChange() = [this](void*, TVornState state) { m_states.push_back(state); };
+    m_dl.OnStartThread() = [this](const TVornPagePtr&) { m_most = std::max(m_most, ++m_live); };
+    m_dl.OnJobReady() = [this](const TVornPagePtr&, const std::string&, const TVornLinkPtr&) {
+      --m_live;
+    };
+    m_dl.OnError() = [this](const TVornPagePtr&, int32_t, const std::string&, const TVornLinkPtr&) {
+      --m_live;
+    };
+  }
+
+  // Runs a crawl from start to its return to edsReady.
+  void Crawl(const std::string& start) {
+    m_dl.General().BaseUrl = start;
+    m_dl.StartDownload();
+    ASSERT_EQ(m_dl.State(), edsDownload);
+    ASSERT_TRUE(RunUntil([&] { return m_dl.State() == edsReady; }, Millis(20000)));
+  }
+  int RequestsFor(const std::string& target) {
+    const auto requests = m_server.Requests();
+    return static_cast<int>(
+        std::count_if(requests.begin(), requests.end(),
+                      [&](const TestRequest& r) { return r.Target == target; }));
+  }
+
+  HttpTestServer m_server;
+  TVornOptions m_options;
+  RecordingDocument m_doc;
+  std::vector<bool> m_ends;  // Disconnect(true) appends true, ExitProgram(true) false
+  std::vector<TVornState> m_states;
+  int m_live = 0, m_most = 0;
+  TVornDownload m_dl;  // after everything its hooks reach: destroyed first
+};
+
+TEST_F(DownloadTest, CrawlSortsLinksIntoListsStoresThemAndRestartsFromTheStartingPage) {
+  m_server.Route("/index.html", Html("<a href=a.html>a</a><img src=b.gif>"
+                                     "<a href=\"mailto:me@example.test\">m</a>"
+                                     "<a href=missing.html>x</a>"
+                                     "<a href=\"http://elsewhere.test/c.html\">c</a>"));
+  m_server.Route("/a.html", Html("<a href=index.html>back</a>"));
+  m_server.Route("/b.gif", [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: image/gif\r\n", "GIF89a"));
+  });
+  const std::string index = m_server.Url("/index.html"), a = m_server.Url("/a.html"),
+                    gif = m_server.Url("/b.gif"), missing = m_server.Url("/missing.html");
+  const std::string elsewhere = "http://elsewhere.test/c.html";
+  m_options.InternetConnection.AgentIdentify = EaitCustom;
+  m_options.InternetConnection.CustomAgentIdentify = "My Agent/1.0 (x)";
+  Crawl(index);
+  EXPECT_EQ(m_server.Requests().front().Header("user-agent"), "My Agent/1.0 (x)");
+
+  EXPECT_EQ(Urls(m_dl.ReadyLinks()), (std::vector<std::string>{index, a, gif}));
+  EXPECT_EQ(Urls(m_dl.FailedLinks()), std::vector<std::string>{missing});
+  EXPECT_EQ(m_dl.FailedLinks().Get(0)->ErrorText, "HTTP/1.1 404 Not Found");
+  EXPECT_EQ(Urls(m_dl.EmailLinks()), std::vector<std::string>{"me@example.test"});
+  EXPECT_EQ(Urls(m_dl.IgnoredLinks()), std::vector<std::string>{elsewhere});
+  EXPECT_EQ(m_dl.IgnoredLinks().Get(0)->Reason, kReasonBaseServer);
+  EXPECT_EQ(m_dl.QueueLinks().Count() + m_dl.WorkingLinks().Count(), 0);
+  EXPECT_EQ(m_ends, (std::vector<bool>{true, false}));
+
+  // The document holds one entry per listed link, under its list's STATUS; queue entries were
+  // removed as their links left the Queue.
+  const TEntries entries = m_doc.Entries();
+  const std::map<std::string, std::string> statuses = {
+      {index, "0"},    {a, "0"}, {gif, "0"}, {missing, "2"}, {"me@example.test", "4"},
+      {elsewhere, "3"}};
+  ASSERT_EQ(entries.size(), statuses.size());
+  for (const auto& [key, status] : statuses) EXPECT_EQ(entries.at(key).at("STATUS"), status) << key;
+  EXPECT_EQ(entries.at(index).at("CONTENT").rfind("<TARNQUILL DOCUMENT LINKS>", 0), 0u);
+  EXPECT_EQ(entries.at(gif).at("CONTENT"), "GIF89a");
+  EXPECT_EQ(entries.at(gif).at("ContentType"), "image/gif");
+  EXPECT_EQ(entries.at(a).at("LEVEL"), "1");
+  EXPECT_EQ(entries.at(a).at("PAGE"), index);
+  EXPECT_EQ(entries.at(missing).at("ERROR"), "HTTP/1.1 404 Not Found");
+  EXPECT_EQ(entries.at(elsewhere).at("REASON"), kReasonBaseServer);
+
+  // A second start queues the starting page directly and fetches it again; what it links to
+  // is known by now.
+  m_ends.clear();
+  Crawl(index);
+  EXPECT_EQ(Urls(m_dl.ReadyLinks()), (std::vector<std::string>{index, a, gif, index}));
+  EXPECT_EQ(RequestsFor("/index.html"), 2);
+  EXPECT_EQ(RequestsFor("/a.html"), 1);
+  EXPECT_EQ(m_ends, (std::vector<bool>{true, false}));
+}
+
+class DownloadThreadsTest : public DownloadTest, public ::testing::WithParamInterface<int> {};
+
+// Every live page shows in the events between its start and its result, analysis included;
+// the first pages' answers wait until all allowed workers are busy, so the limit is reached.
+TEST_P(DownloadThreadsTest, NeverMorePagesAliveThanThreadsCount) {
+  const int threads = std::max(GetParam(), 1);  // a count of 0 still runs one worker
+  struct Gate {
+    std::mutex mutex;
+    std::condition_variable cv;
+    int waiting = 0;
+    bool open = false;
+  };
+  auto gate = std::make_shared<Gate>();
+  std::string index;
+  for (int i = 0; i < 12; ++i) {
+    const std::string target = "/p" + std::to_string(i) + ".html";
+    index += "<a href=" + target.substr(1) + ">p</a>";
+    m_server.Route(target, [gate, threads](const TestRequest&, TestConnection& c) {
+      {
+        std::unique_lock<std::mutex> lock(gate->mutex);
+        ++gate->waiting;
+        gate->cv.notify_all();
+        gate->cv.wait_for(lock, std::chrono::seconds(10),
+                          [&] { return gate->open || gate->waiting >= threads; });
+        gate->open = true;
+      }
+      c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n", "<p>page</p>"));
+    });
+  }
+  m_server.Route("/index.html", Html(index));
+  m_dl.System().ThreadsCount = static_cast<uint8_t>(GetParam());
+  m_dl.SetDispatchInterval(0);
+  Crawl(m_server.Url("/index.html"));
+  EXPECT_EQ(m_dl.ReadyLinks().Count(), 13);
+  EXPECT_EQ(m_most, threads);
+}
+
+INSTANTIATE_TEST_SUITE_P(Threads, DownloadThreadsTest, ::testing::Values(0, 1, 5));
+
+TEST_F(DownloadTest, StopPutsLinksInProgressBackBehindTheQueueButNotTheStartingLink) {
+  const TestRoute stall = [](const TestRequest&, TestConnection& c) {
+    c.Send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 100000\r\n\r\n<p>");
+    c.WaitForPeerClose();
+  };
+  for (const char* target : {"/start.html", "/s1.html", "/s2.html"}) m_server.Route(target, stall);
+  const std::string start = m_server.Url("/start.html");
+  for (const char* target : {"/start.html", "/s1.html", "/s2.html", "/q1.html", "/q2.html"})
+    m_dl.QueueLinks().Add(MakeLink(start, m_server.Url(target)));
+  m_dl.System().ThreadsCount = 3;
+  m_dl.SetDispatchInterval(0);
+  m_dl.General().BaseUrl = start;
+  m_dl.StartDownload();  // a queue is resumed as it is
+  m_dl.StartDownload();  // busy: nothing changes
+  EXPECT_EQ(m_dl.QueueLinks().Count(), 5);
+  ASSERT_TRUE(RunUntil([&] { return m_server.Requests().size() == 3; }));
+
+  m_dl.StopDownload();
+  EXPECT_EQ(m_dl.ThreadManager().PageCount(), 0);
+  EXPECT_EQ(m_dl.WorkingLinks().Count(), 0);
+  std::vector<std::string> queue = Urls(m_dl.QueueLinks());
+  ASSERT_EQ(queue.size(), 4u);
+  EXPECT_EQ(queue[0], m_server.Url("/q1.html"));
+  EXPECT_EQ(queue[1], m_server.Url("/q2.html"));
+  std::sort(queue.begin() + 2, queue.end());  // in the order their cancellations completed
+  EXPECT_EQ(queue[2], m_server.Url("/s1.html"));
+  EXPECT_EQ(queue[3], m_server.Url("/s2.html"));
+  ASSERT_TRUE(RunUntil([&] { return m_states.size() == 3; }));
+  EXPECT_EQ(m_states, (std::vector<TVornState>{edsDownload, edsCancel, edsReady}));
+  EXPECT_TRUE(m_ends.empty());  // links are left: the downloads are not complete
+}
+
+TEST_F(DownloadTest, RedirectOfTheStartingPageMovesTheStartingAddress) {
+  m_server.Route("/a/old.html", [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("301 Moved", "Location: /b/new.html\r\n", ""));
+  });
+  m_server.Route("/b/new.html", Html("<a href=c.html>c</a>"));
+  m_server.Route("/b/c.html", Html("<p>c</p>"));
+  Crawl(m_server.Url("/a/old.html"));
+  EXPECT_EQ(m_dl.General().BaseUrl, m_server.Url("/b/new.html"));
+  // /b/c.html is below the new starting directory, not the old one.
+  EXPECT_EQ(Urls(m_dl.ReadyLinks()),
+            (std::vector<std::string>{m_server.Url("/a/old.html"), m_server.Url("/b/new.html"),
+                                      m_server.Url("/b/c.html")}));
+  EXPECT_EQ(m_dl.IgnoredLinks().Count(), 0);
+}
+
+TEST_F(DownloadTest, UnusableStartsFailAndStillCompleteTheDownloads) {
+  struct Case {
+    std::string start;
+    bool wizardAsked;
+    std::string error;  // empty: any
+    TSocksVersion proxy = svNoSocks;
+  };
+  const int refused = RefusedPort();
+  const Case cases[] = {
+      {"http://", false, ""},
+      {"", true, ""},
+      {m_server.Url("/gone.html"), false, "HTTP/1.1 404 Not Found"},
+      {"http://127.0.0.1:" + std::to_string(refused) + "/", false, ""},
+      {"ftp://127.0.0.1/file.zip", false, kFtpUnavailable},
+      {m_server.Url("/proxied.html"), false, "", svSocks5},  // a proxy that is not there
+  };
+  bool asked = false;
+  m_dl.OnWizard = [&](TVornDownload&, TVornWizardReason, bool&) { asked = true; };
+  m_options.ProxyHTTP.Address = "127.0.0.1";
+  m_options.ProxyHTTP.Port = refused;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    SCOPED_TRACE(c.start);
+    asked = false;
+    m_ends.clear();
+    m_options.ProxyHTTP.Version = c.proxy;
+    Crawl(c.start);
+    EXPECT_EQ(asked, c.wizardAsked);
+    ASSERT_EQ(m_dl.FailedLinks().Count(), static_cast<int>(i) + 1);
+    if (!c.error.empty()) {
+      EXPECT_EQ(m_dl.FailedLinks().Get(static_cast<int>(i))->ErrorText, c.error);
+    }
+    EXPECT_EQ(m_ends, (std::vector<bool>{true, false}));
+  }
+  EXPECT_EQ(RequestsFor("/proxied.html"), 0);
+  // A wizard that cancels keeps the project as it was.
+  m_dl.OnWizard = [](TVornDownload&, TVornWizardReason, bool& canceled) { canceled = true; };
+  m_dl.General().BaseUrl = "";
+  m_dl.StartDownload();
+  EXPECT_EQ(m_dl.State(), edsReady);
+  EXPECT_EQ(m_dl.QueueLinks().Count(), 0);
+}
+
+TEST_F(DownloadTest, AFailingDocumentWriteDoesNotKeepTheWorkerSlot) {
+  m_server.Route("/p.html", Html("<p>p</p>"));
+  m_doc.FailContent = true;
+  m_dl.System().ThreadsCount = 1;
+  Crawl(m_server.Url("/p.html"));
+  Crawl(m_server.Url("/p.html"));  // needs the one worker slot back
+  EXPECT_EQ(m_dl.ReadyLinks().Count(), 2);
+  EXPECT_EQ(m_dl.ThreadManager().PageCount(), 0);
+}
+
+TEST_F(DownloadTest, LoadedLinksJoinTheirListsWithoutWritesAndRemovalsUseTheStoredKey) {
+  ASSERT_TRUE(m_doc.LoadLink);
+  m_doc.Loading = true;
+  for (int status = 0; status <= 7; ++status) {
+    const std::string text =
+        status == 4 ? "mailto:me@example.test" : "http://h/" + std::to_string(status);
+    EXPECT_TRUE(m_doc.LoadLink(MakeLink("http://h/", text), status));
+  }
+  m_doc.Loading = false;
+  EXPECT_TRUE(m_doc.Entries().empty());
+  for (TVornBaseLinks* list : {&m_dl.ReadyLinks(), &m_dl.QueueLinks(), &m_dl.FailedLinks(),
+                               &m_dl.IgnoredLinks(), &m_dl.EmailLinks(), &m_dl.DeletedLinks()})
+    EXPECT_EQ(list->Count(), 1);
+  EXPECT_EQ(m_dl.WorkingLinks().Count() + m_dl.PendingLinks().Count(), 0);
+
+  m_doc.SetDocumentStatus("me@example.test", 4);
+  m_doc.SetDocumentStatus("http://h/0", 0);
+  m_dl.EmailLinks().Delete(0);
+  m_dl.ReadyLinks().Delete(0);
+  EXPECT_TRUE(m_doc.Entries().empty());
+
+  TVornMemIniFile ini("");
+  m_dl.General().SetProjectName("Site");
+  m_doc.SaveSettings(ini, false);
+  EXPECT_EQ(ini.ReadString("FGeneral", "FProjectName", ""), "Site");
+}
+
+}  // namespace
+}  // namespace tq::test
