@@ -1,0 +1,39 @@
+// Running a crawl from the command line: the settings the options give, the crawl itself on the
+// application's event loop, a progress line on a terminal, and Ctrl-C as a clean stop.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "engine/download.h"
+#include "options/options.h"
+
+namespace tq::cli {
+
+struct TSocksArg {
+  TSocksVersion Version = svNoSocks;
+  std::string Host;
+  int Port = 0;
+};
+
+// What the crawl options set; unset ones leave the project's settings as they are.
+struct TCrawlArgs {
+  std::optional<int> Threads, Level, Retries, Timeout;
+  std::optional<int> Agent;
+  std::optional<std::string> AgentString;
+  TSocksArg Socks;
+  std::optional<std::string> User, Password;
+  int DispatchIntervalMs = kDefaultDispatchIntervalMs;
+};
+
+// "HOST:PORT" (the host may be a bracketed IPv6 address); false when it is not one.
+bool ParseHostPort(const std::string& text, std::string& host, int& port);
+
+void ApplyCrawlArgs(const TCrawlArgs& args, TVornDownload& download, TVornOptions& options);
+
+// Starts (or resumes) the crawl and keeps the event loop running until it is over. The first
+// Ctrl-C stops it cleanly; a second one ends the program at once. True when it ended by itself,
+// false when it was stopped.
+bool RunCrawl(TVornDownload& download);
+
+}  // namespace tq::cli

@@ -1,0 +1,76 @@
+// Printing the link lists as tab-separated lines.
+#include "cli/list_output.h"
+
+#include <string>
+#include <vector>
+
+#include "foundation/errors.h"
+
+namespace tq::cli {
+namespace {
+
+// One field of a line: a server's error text may hold anything.
+std::string Field(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  }
+  return out;
+}
+
+std::string AddressOf(const TVornLink& link, TVornLinkList list) {
+  try {
+    return list == ellEmail ? link.GetMailAddress() : link.GetUrl();
+  } catch (const EVornError&) {
+    return {};  // a link whose address cannot be computed still gets its line
+  }
+}
+
+}  // namespace
+
+std::optional<TVornLinkList> PrintedListNamed(std::string_view name) {
+  for (TVornLinkList list : kPrintedLists) {
+    std::string lower(LinkListRole(list).UserName);
+    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    if (lower == name) return list;
+  }
+  return std::nullopt;
+}
+
+TVornBaseLinks& ListOf(TVornDownload& download, TVornLinkList list) {
+  switch (list) {
+    case ellReady: return download.ReadyLinks();
+    case ellWorking: return download.WorkingLinks();
+    case ellQueue: return download.QueueLinks();
+    case ellFailed: return download.FailedLinks();
+    case ellIgnored: return download.IgnoredLinks();
+    case ellEmail: return download.EmailLinks();
+    case ellDeleted: return download.DeletedLinks();
+    case ellPending: break;
+  }
+  return download.PendingLinks();
+}
+
+void PrintLists(std::ostream& out, TVornDownload& download, std::optional<TVornLinkList> only) {
+  for (TVornLinkList list : kPrintedLists) {
+    if (only && *only != list) continue;
+    TVornBaseLinks& links = ListOf(download, list);
+    std::vector<TVornLinkPtr> held;
+    links.BeginRead();
+    held.reserve(static_cast<size_t>(links.Count()));
+    for (int i = 0; i < links.Count(); ++i) held.push_back(links.Get(i));
+    links.EndRead();
+
+    const std::string_view name = LinkListRole(list).UserName;
+    for (const TVornLinkPtr& link : held) {
+      out << name << '\t' << Field(AddressOf(*link, list)) << '\t' << link->Level << '\t'
+          << Field(link->Page());
+      if (list == ellReady) out << '\t' << link->Size;
+      if (list == ellFailed) out << '\t' << Field(link->ErrorText);
+      if (list == ellIgnored) out << '\t' << Field(link->Reason);
+      out << '\n';
+    }
+  }
+}
+
+}  // namespace tq::cli
