@@ -19,12 +19,19 @@ namespace fs = std::filesystem;
 void Fail(const std::string& message) { std::cerr << "tarnquill-cli: " << message << '\n'; }
 
 // One open project: its document, its controller (released first) and the options it crawls by.
+// A crawl that is neither saved nor templated goes without a document: storing every page in a
+// working folder nobody reads would cost a file per page.
 struct TProject {
   TVornOptions Options;
-  TVornDocument Document;
+  std::unique_ptr<TVornDocument> DocumentStore;
   std::unique_ptr<TVornDownload> Download = std::make_unique<TVornDownload>();
 
-  TProject() { Download->SetVornDocument(&Document); }
+  explicit TProject(bool withDocument = true) {
+    if (!withDocument) return;
+    DocumentStore = std::make_unique<TVornDocument>();
+    Download->SetVornDocument(DocumentStore.get());
+  }
+  TVornDocument& Document() { return *DocumentStore; }
   ~TProject() {
     Download.reset();  // stops a crawl still running before the document goes
   }
@@ -33,9 +40,9 @@ struct TProject {
 
   bool Load(const std::string& file) {
     std::optional<TFileError> error;
-    Document.OnLoadError = [&](TFileError e) { error = e; };
-    const bool loaded = Document.Load(file);
-    Document.OnLoadError = nullptr;
+    Document().OnLoadError = [&](TFileError e) { error = e; };
+    const bool loaded = Document().Load(file);
+    Document().OnLoadError = nullptr;
     if (loaded && !error) return true;
     Fail(error == feInvalidDoc ? file + " is not a project file"
                                : "cannot read the project file " + file);
@@ -43,8 +50,8 @@ struct TProject {
   }
 
   bool Save(const std::string& file) {
-    Document.SetDocName(file);
-    if (Document.Save(false)) return true;
+    Document().SetDocName(file);
+    if (Document().Save(false)) return true;
     Fail("could not save the project file " + file + "; the previous file is unchanged");
     return false;
   }
@@ -58,9 +65,9 @@ struct TProject {
       Fail(file + " is not a template (.etpl) file");
       return false;
     }
-    Document.SetTemplates(&templates);
-    Document.ApplyTemplate(path.filename().string());
-    Document.SetTemplates(nullptr);
+    Document().SetTemplates(&templates);
+    Document().ApplyTemplate(path.filename().string());
+    Document().SetTemplates(nullptr);
     return true;
   }
 
@@ -78,7 +85,7 @@ struct TProject {
 }  // namespace
 
 int CrawlCommand(const std::string& url, const TCrawlArgs& crawl, const TProjectArgs& project) {
-  TProject p;
+  TProject p(!project.ProjectFile.empty() || !project.TemplateFile.empty());
   ApplyNewProjectSettings(p.Download->Settings());
   if (!project.TemplateFile.empty() && !p.ApplyTemplate(project.TemplateFile)) return 1;
   p.Download->General().BaseUrl = url;
@@ -108,15 +115,15 @@ int ListCommand(const TProjectArgs& project) {
 int ShowCommand(const TProjectArgs& project, const std::string& url) {
   TProject p;
   if (!p.Load(project.ProjectFile)) return 1;
-  if (p.Document.GetDocumentValue(url, kIndexStatus).empty()) {
+  if (p.Document().GetDocumentValue(url, kIndexStatus).empty()) {
     Fail(url + " is not in the project");
     return 1;
   }
-  if (p.Document.GetDocumentValue(url, kIndexContent).empty()) {
+  if (p.Document().GetDocumentValue(url, kIndexContent).empty()) {
     Fail("no document is stored for " + url);
     return 1;
   }
-  const std::string page = RenderStoredDocument(p.Document, url);
+  const std::string page = RenderStoredDocument(p.Document(), url);
   std::cout.write(page.data(), static_cast<std::streamsize>(page.size()));
   std::cout.flush();
   return std::cout.good() ? 0 : 1;
@@ -128,8 +135,8 @@ int TemplateCommand(const TProjectArgs& project, const std::string& templateFile
   const fs::path out = fs::absolute(templateFile);
   TVornTemplates templates;
   templates.SetTemplateFolder(out.parent_path().string() + "/");
-  p.Document.SetTemplates(&templates);
-  if (!p.Document.SaveAsTemplate(out.filename().string())) {
+  p.Document().SetTemplates(&templates);
+  if (!p.Document().SaveAsTemplate(out.filename().string())) {
     Fail("could not write the template " + templateFile);
     return 1;
   }

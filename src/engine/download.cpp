@@ -85,6 +85,21 @@ TVornDownload::~TVornDownload() {
     document->SetDownloadHooks(nullptr, nullptr, nullptr);
 }
 
+void TVornDownload::ArmTimer(bool soon) {
+  if (m_dispatchInterval == 0) m_timer.SetInterval(soon ? 0 : kUnpacedIdlePollMs);
+  m_timer.SetEnabled(true);
+}
+
+void TVornDownload::WakeDispatch() {
+  if (m_dispatchInterval != 0 || m_wakePosted.exchange(true)) return;
+  PostToInterface([this, alive = std::weak_ptr<void>(m_alive)] {
+    if (alive.expired()) return;  // the controller is gone; both run on this thread
+    m_wakePosted = false;
+    // An enabled timer at the idle interval means the crawl waits for a worker: look now.
+    if (m_timer.Enabled() && m_timer.Interval() != 0) ArmTimer(true);
+  });
+}
+
 void TVornDownload::SetDispatchInterval(int ms) {
   m_dispatchInterval = ms < 0 ? 0 : ms;
   const bool enabled = m_timer.Enabled();
@@ -212,6 +227,7 @@ void TVornDownload::InstallWorkerHooks() {
     const auto& found = page->Analyser().Links;
     if (found) m_pending.CopyFrom(*found);
     m_sync->FetchEnd(page, found.get(), page->Link);
+    WakeDispatch();
   };
   m_manager.OnSizeCheck = [this](const TVornLinkPtr& link, double) -> std::string {
     if (!link || m_admission.CheckSize(*link) != elvNo) return {};
@@ -249,6 +265,7 @@ void TVornDownload::InstallWorkerHooks() {
     }
     m_sync->JobEnd(page, std::move(content), page->Link);
   };
+  m_manager.OnPageGone = [this] { WakeDispatch(); };
 }
 
 TVornLinkPtr TVornDownload::TakeWorkingLink(const TVornPagePtr& page) {
@@ -287,7 +304,7 @@ void TVornDownload::StartDownload() {
   }
   SetState(edsDownload);
   m_filtering = false;
-  m_timer.SetEnabled(true);
+  ArmTimer(true);
 }
 
 void TVornDownload::StopDownload() {
@@ -310,20 +327,20 @@ void TVornDownload::StopDownload() {
 void TVornDownload::Tick() {
   m_timer.SetEnabled(false);
   if (m_destroying) return;
+  bool progressed = false;
   if (State() == edsDownload && !m_filtering) {
     if (m_pending.Count() > 0) {
       StartAdmission();
     } else if (m_dispatchInterval == 0) {
       // Unpaced: fill every free worker slot in one tick.
-      while (Dispatch()) {
-      }
+      while (Dispatch()) progressed = true;
     } else {
       Dispatch();
     }
   }
   if (m_working.Count() > 0 || m_queue.Count() > 0 || m_filtering) {
     if (m_working.Count() > 0 || State() != edsCancel || m_filtering) {
-      m_timer.SetEnabled(!m_filtering);
+      if (!m_filtering) ArmTimer(progressed);
     } else {
       SetState(edsReady);  // only queued links are left after a cancel
     }
@@ -350,7 +367,7 @@ void TVornDownload::StartAdmission() {
       [this] {
         m_admissionThread.reset();
         m_filtering = false;
-        if (!m_destroying) m_timer.SetEnabled(true);
+        if (!m_destroying) ArmTimer(true);
       });
 }
 

@@ -44,6 +44,9 @@ enum TVornWizardReason : uint8_t { ewrBlankBaseUrl };
 inline constexpr const char* kFtpUnavailable = "FTP transfer is not available";
 
 inline constexpr int kDefaultDispatchIntervalMs = 100;
+// Unpaced crawls look for work this often while waiting for a worker, in case a wake-up came
+// before the worker had left the manager.
+inline constexpr int kUnpacedIdlePollMs = 10;
 
 class TVornDownload {
  public:
@@ -173,6 +176,12 @@ class TVornDownload {
 
   void SetState(TVornState state);
   void Tick();
+  // Enables the dispatch timer. Unpaced, soon runs the next tick on the next loop turn, else
+  // after the idle poll: a tick that could start nothing waits for WakeDispatch instead of
+  // spinning the interface thread.
+  void ArmTimer(bool soon);
+  // Any thread: a worker slot may have come free or links wait for admission.
+  void WakeDispatch();
   void StartAdmission();
   bool Dispatch();
   void StartPage(const TVornPagePtr& page, const std::string& url);
@@ -191,8 +200,10 @@ class TVornDownload {
   std::atomic<TVornState> m_state{edsReady};
   bool m_filtering = false;
   bool m_destroying = false;
-  int m_dispatchInterval = kDefaultDispatchIntervalMs;
+  std::atomic<int> m_dispatchInterval{kDefaultDispatchIntervalMs};
   std::shared_ptr<TVornWorkerThread> m_admissionThread;
+  std::atomic<bool> m_wakePosted{false};
+  std::shared_ptr<int> m_alive = std::make_shared<int>(0);  // expires with the controller
 
   std::atomic<IDownloadDocument*> m_document{nullptr};
   TVornOptions* m_options = nullptr;

@@ -48,6 +48,7 @@ TVornPagePtr TThreadManager::NewPage() {
       std::lock_guard<std::recursive_mutex> lock(ThreadManagerLock());
       if (OnPageError) OnPageError(p, error);
       Remove(p.get());
+      if (OnPageGone) OnPageGone();
     });
   };
   http.OnAuthorization = [this](const std::string& address, std::string& user,
@@ -72,6 +73,7 @@ TVornPagePtr TThreadManager::NewPage() {
       std::lock_guard<std::recursive_mutex> lock(ThreadManagerLock());
       if (OnPageDone) OnPageDone(p, std::move(content));
       Remove(p.get());
+      if (OnPageGone) OnPageGone();
     });
   };
   page->SetPriority(ThreadsPriority);

@@ -49,6 +49,8 @@ class TThreadManager {
   std::function<void(const TVornPagePtr&)> OnAnalysisEnd;
   std::function<std::string(const TVornLinkPtr&, double size)> OnSizeCheck;
   std::function<void(const TVornPagePtr&, std::string content)> OnPageDone;
+  // After a page has left the manager (its slot is free), on the thread that ended it.
+  std::function<void()> OnPageGone;
 
   TVornPagePtr NewPage();
   int PageCount() const { return m_count.load(); }
