@@ -11,7 +11,7 @@ uint64_t TAddressIndex::Hash(std::string_view key) {
 }
 
 void TAddressIndex::PushBack() {
-  m_nodes.emplace_back();
+  m_nodes.push_back({});
 }
 
 void TAddressIndex::PopFront() {
@@ -20,14 +20,14 @@ void TAddressIndex::PopFront() {
 }
 
 void TAddressIndex::Erase(int64_t seq) {
-  m_nodes.erase(m_nodes.begin() + (seq - m_firstSeq));
+  m_nodes.erase(static_cast<size_t>(seq - m_firstSeq));
   // Every node id of a later position drops by one position; the chains keep their order.
   const int64_t limit = seq * 4 + 3;
   auto shift = [limit](int64_t& id) {
     if (id > limit) id -= 4;
   };
-  for (auto& nodes : m_nodes) {
-    for (auto& node : nodes) {
+  for (size_t i = 0; i < m_nodes.size(); ++i) {
+    for (auto& node : m_nodes[i]) {
       shift(node.prev);
       shift(node.next);
     }

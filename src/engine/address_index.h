@@ -14,9 +14,10 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <string_view>
 #include <vector>
+
+#include "engine/ring_buffer.h"
 
 namespace tq {
 
@@ -80,7 +81,7 @@ class TAddressIndex {
 
   TKeyOf m_keyOf;
   const void* m_context;
-  std::deque<std::array<TNode, kChannels>> m_nodes;  // per sequence number, from m_firstSeq on
+  TRingBuffer<std::array<TNode, kChannels>> m_nodes;  // per sequence number, from m_firstSeq on
   int64_t m_firstSeq = 0;
   std::vector<TSlot> m_slots;  // capacity a power of two, at most half used
   size_t m_used = 0;

@@ -152,6 +152,24 @@ TEST(Links, ChangingAListedLinkKeepsTheIndexRight) {
   EXPECT_EQ(list.FindUrl(kFindExact, "http://h/z/p.html"), -1);
 }
 
+// A link added on to a second list without leaving the first belongs to the second; changing it
+// there must not disturb the first list's index, which keeps answering for the old address.
+TEST(Links, ALinkAddedOnToAnotherListLeavesTheFirstIndexIntact) {
+  TVornBaseLinks first;
+  TVornBaseLinks second;
+  auto link = MakeLink("http://h/a/b.html", "p.html");
+  first.Add(Absolute("http://h/0"));
+  first.Add(link);
+  second.Add(link);
+  link->SetPage("http://h/z/b.html");
+  EXPECT_EQ(first.FindUrl(kFindExact, "http://h/a/p.html"), 1);
+  EXPECT_EQ(first.FindUrl(kFindExact, "http://h/z/p.html"), -1);
+  EXPECT_EQ(second.FindUrl(kFindExact, "http://h/z/p.html"), 0);
+  first.Delete(1);
+  EXPECT_EQ(first.FindUrl(kFindQueryLess, "http://h/a/p.html"), -1);
+  EXPECT_EQ(link->Owner(), &second);
+}
+
 TEST(Links, CopyFromAppendsOwnedCopiesAndMayCopyItself) {
   TVornBaseLinks source;
   source.Add(Absolute("http://h/1"));
