@@ -15,11 +15,13 @@ void TAddressIndex::PushBack() {
 }
 
 void TAddressIndex::PopFront() {
+  FlushIfWaiting();
   m_nodes.pop_front();
   ++m_firstSeq;
 }
 
 void TAddressIndex::Erase(int64_t seq) {
+  FlushIfWaiting();
   m_nodes.erase(static_cast<size_t>(seq - m_firstSeq));
   // Every node id of a later position drops by one position; the chains keep their order.
   const int64_t limit = seq * 4 + 3;
@@ -86,7 +88,39 @@ void TAddressIndex::FreeSlot(size_t hole) {
   --m_used;
 }
 
+void TAddressIndex::InsertLater(int64_t seq, unsigned channels,
+                                const std::array<std::string_view, kChannels>& keys,
+                                const std::array<uint64_t, kChannels>& hashes) {
+  m_waiting.push_back({seq, channels, keys, hashes});
+  if (m_waiting.size() >= kBatch) Flush();
+}
+
+void TAddressIndex::Flush() {
+  if (!m_slots.empty()) {
+    // Start every slot load at once, so the batch waits for memory about once instead of once
+    // per key. A growth on the way only wastes the hint.
+    const size_t mask = m_slots.size() - 1;
+    for (const TWaiting& w : m_waiting) {
+      for (int channel = 0; channel < kChannels; ++channel) {
+        if (w.channels & (1u << channel)) __builtin_prefetch(&m_slots[w.hashes[channel] & mask]);
+      }
+    }
+  }
+  for (size_t i = 0; i < m_waiting.size(); ++i) {
+    const TWaiting& w = m_waiting[i];
+    for (int channel = 0; channel < kChannels; ++channel) {
+      if (w.channels & (1u << channel)) Place(w.seq, channel, w.keys[channel], w.hashes[channel]);
+    }
+  }
+  m_waiting.clear();
+}
+
 void TAddressIndex::Insert(int64_t seq, int channel, std::string_view key, uint64_t hash) {
+  FlushIfWaiting();
+  Place(seq, channel, key, hash);
+}
+
+void TAddressIndex::Place(int64_t seq, int channel, std::string_view key, uint64_t hash) {
   const int64_t id = seq * 4 + channel;
   const int family = channel >> 1;
   if (Node(id).prev != kAbsent) Remove(seq, channel, Hash(KeyOfNode(id)));
@@ -132,6 +166,7 @@ void TAddressIndex::Insert(int64_t seq, int channel, std::string_view key, uint6
 }
 
 void TAddressIndex::Remove(int64_t seq, int channel, uint64_t hash) {
+  FlushIfWaiting();
   const int64_t id = seq * 4 + channel;
   TNode& node = Node(id);
   if (node.prev == kAbsent) return;
@@ -158,11 +193,27 @@ void TAddressIndex::Remove(int64_t seq, int channel, uint64_t hash) {
   node.next = -1;
 }
 
+// Every waiting position is newer than every position in the table, so the table answers first.
 int64_t TAddressIndex::First(std::string_view key, int family, int role) const {
-  const size_t i = FindSlot(key, Hash(key));
-  if (i == SIZE_MAX) return -1;
-  for (int64_t id = m_slots[i].head[family]; id >= 0; id = Node(id).next) {
-    if (role < 0 || (id & 1) == role) return id >> 2;
+  const uint64_t hash = Hash(key);
+  const size_t i = FindSlot(key, hash);
+  if (i != SIZE_MAX) {
+    for (int64_t id = m_slots[i].head[family]; id >= 0; id = Node(id).next) {
+      if (role < 0 || (id & 1) == role) return id >> 2;
+    }
+  }
+  return m_waiting.empty() ? -1 : FirstWaiting(key, hash, family, role);
+}
+
+int64_t TAddressIndex::FirstWaiting(std::string_view key, uint64_t hash, int family,
+                                    int role) const {
+  for (const TWaiting& w : m_waiting) {
+    for (int r = 0; r < 2; ++r) {
+      const int channel = family * 2 + r;
+      if ((role < 0 || r == role) && (w.channels & (1u << channel)) && w.hashes[channel] == hash &&
+          w.keys[channel] == key)
+        return w.seq;
+    }
   }
   return -1;
 }

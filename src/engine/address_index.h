@@ -8,8 +8,11 @@
 //
 // Open addressing over hashes; the positions sharing a key are chained through per-position
 // records, so adding at the back and removing the first position are O(1); only erasing a
-// position in the middle renumbers everything behind it (O(n)). Not thread-safe: the list's lock
-// guards it.
+// position in the middle renumbers everything behind it (O(n)). Positions added at the back may
+// wait in a short batch before they enter the table: once the table outgrows the caches, every
+// insert waits for one slot to come from memory, and a batch fetches its slots all at once.
+// Look-ups search the batch too. Not thread-safe: the list's lock guards it; const members only
+// read.
 #pragma once
 
 #include <array>
@@ -38,6 +41,12 @@ class TAddressIndex {
   void Erase(int64_t seq);  // a number in the middle is gone; later ones move down by one
   // Call after the list holds the key; hash is Hash(key).
   void Insert(int64_t seq, int channel, std::string_view key, uint64_t hash);
+  // Inserts the channels set in the mask (bit c for channel c) of the newest sequence number,
+  // perhaps later; hashes[c] is Hash(keys[c]). The key bytes must stay in place until the
+  // position is removed.
+  void InsertLater(int64_t seq, unsigned channels,
+                   const std::array<std::string_view, kChannels>& keys,
+                   const std::array<uint64_t, kChannels>& hashes);
   // No-op when not inserted; call while the list still holds the key; hash is Hash(key).
   void Remove(int64_t seq, int channel, uint64_t hash);
   // Starts loading the slots of these hashes into the cache.
@@ -74,6 +83,20 @@ class TAddressIndex {
   std::string_view KeyOfSlot(const TSlot& slot) const {
     return KeyOfNode(slot.head[0] >= 0 ? slot.head[0] : slot.head[1]);
   }
+  struct TWaiting {
+    int64_t seq;
+    unsigned channels;
+    std::array<std::string_view, kChannels> keys;
+    std::array<uint64_t, kChannels> hashes;
+  };
+  static constexpr size_t kBatch = 8;
+
+  void Flush();  // moves the waiting positions into the table
+  void Place(int64_t seq, int channel, std::string_view key, uint64_t hash);  // Insert, no flush
+  void FlushIfWaiting() {
+    if (!m_waiting.empty()) Flush();
+  }
+  int64_t FirstWaiting(std::string_view key, uint64_t hash, int family, int role) const;
   size_t FindSlot(std::string_view key, uint64_t hash) const;  // SIZE_MAX when absent
   size_t FindSlotOfHead(uint64_t hash, int64_t id) const;      // slot whose chain starts at id
   void FreeSlot(size_t slot);
@@ -85,6 +108,7 @@ class TAddressIndex {
   int64_t m_firstSeq = 0;
   std::vector<TSlot> m_slots;  // capacity a power of two, at most half used
   size_t m_used = 0;
+  std::vector<TWaiting> m_waiting;  // the newest positions, in order, not yet in the table
 };
 
 }  // namespace tq

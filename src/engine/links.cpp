@@ -42,20 +42,28 @@ std::string_view TVornBaseLinks::KeyOf(const void* list, int64_t seq, int channe
   return (channel >> 1) == kQueryLessFamily ? WithoutQuery(key) : key;
 }
 
-void TVornBaseLinks::IndexEntry(TEntry& entry, int64_t seq) {
+void TVornBaseLinks::IndexEntry(TEntry& entry, int64_t seq, bool newest) {
+  std::array<std::string_view, TAddressIndex::kChannels> keys{};
+  unsigned channels = 0;
   for (int role : {kUrlRole, kMailRole}) {
     const std::string_view key = role == kUrlRole ? entry.Url() : entry.Mail();
     if (key.empty()) continue;
     const int exact = kExactFamily * 2 + role;
     const int queryLess = kQueryLessFamily * 2 + role;
     // An address without a query has the same key, and hash, in both families.
-    const std::string_view shortKey = WithoutQuery(key);
+    keys[exact] = key;
+    keys[queryLess] = WithoutQuery(key);
+    channels |= (1u << exact) | (1u << queryLess);
     entry.hashes[exact] = TAddressIndex::Hash(key);
-    entry.hashes[queryLess] =
-        shortKey.size() == key.size() ? entry.hashes[exact] : TAddressIndex::Hash(shortKey);
-    m_index.Insert(seq, exact, key, entry.hashes[exact]);
-    m_index.Insert(seq, queryLess, shortKey, entry.hashes[queryLess]);
+    entry.hashes[queryLess] = keys[queryLess].size() == key.size()
+                                  ? entry.hashes[exact]
+                                  : TAddressIndex::Hash(keys[queryLess]);
+    if (!newest) {
+      m_index.Insert(seq, exact, key, entry.hashes[exact]);
+      m_index.Insert(seq, queryLess, keys[queryLess], entry.hashes[queryLess]);
+    }
   }
+  if (newest && channels != 0) m_index.InsertLater(seq, channels, keys, entry.hashes);
 }
 
 // The index may still need the old keys while it unlinks them, so they are released last.
@@ -87,7 +95,7 @@ int64_t TVornBaseLinks::Append(TVornLinkPtr link) {
   entry.link = std::move(link);
   TEntry& placed = m_items.push_back(std::move(entry));
   m_index.PushBack();
-  IndexEntry(placed, seq);
+  IndexEntry(placed, seq, true);
   m_count.store(static_cast<int>(m_items.size()), std::memory_order_release);
   return seq;
 }
@@ -99,7 +107,7 @@ void TVornBaseLinks::Relink(TVornLink& link) {
   if (url == entry.Url() && mail == entry.Mail()) return;
   UnindexEntry(entry, link.m_seq);
   StoreKeys(entry, url, mail);
-  IndexEntry(entry, link.m_seq);
+  IndexEntry(entry, link.m_seq, false);
 }
 
 int TVornBaseLinks::Add(TVornLinkPtr link) {
@@ -124,7 +132,8 @@ void TVornBaseLinks::Delete(int index) {
     constexpr size_t kAhead = 4;
     if (m_items.size() > kAhead) {
       m_index.Prefetch(m_items[kAhead].hashes);
-      __builtin_prefetch(m_items[kAhead].link.get());
+      const TVornLink* ahead = m_items[kAhead].link.get();
+      __builtin_prefetch(&ahead->m_owner);  // read by Holds, and far from the object's start
     }
     m_items.pop_front();
     m_index.PopFront();

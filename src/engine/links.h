@@ -111,7 +111,8 @@ class TVornBaseLinks {
   static constexpr int kQueryLessFamily = 1;
   static std::string_view KeyOf(const void* list, int64_t seq, int channel);
 
-  void IndexEntry(TEntry& entry, int64_t seq);  // hashes the keys, then indexes them
+  // Hashes the keys, then indexes them; those of the newest position may be indexed later.
+  void IndexEntry(TEntry& entry, int64_t seq, bool newest);
   void UnindexEntry(TEntry& entry, int64_t seq);  // and releases its keys
   void StoreKeys(TEntry& entry, std::string_view url, std::string_view mail);
   int ToIndex(int64_t seq) const { return seq < 0 ? -1 : static_cast<int>(seq - m_firstSeq); }

@@ -228,6 +228,7 @@ TEST(Links, IndexesAgreeWithAScanOverRandomOperations) {
                                           "http://h/b#f",
                                           "mailto:m@h",
                                           "mailto:m@h?s=1",
+                                          "mailto:#t",  // nothing left once the query goes
                                           "javascript:x()",
                                           "p.html",
                                           "/r.html",
