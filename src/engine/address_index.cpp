@@ -35,27 +35,33 @@ void TAddressIndex::Erase(int64_t seq) {
     }
   }
   for (auto& slot : m_slots) {
-    for (auto& head : slot.head) shift(head);
+    for (int family = 0; family < kFamilies; ++family) {
+      int64_t head = Head(slot, family);
+      shift(head);
+      SetHead(slot, family, head);
+    }
   }
 }
 
 size_t TAddressIndex::FindSlot(std::string_view key, uint64_t hash) const {
   if (m_slots.empty()) return SIZE_MAX;
   const size_t mask = m_slots.size() - 1;
-  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+  const uint32_t tag = Tag(hash);
+  for (size_t i = tag & mask;; i = (i + 1) & mask) {
     const TSlot& slot = m_slots[i];
     if (slot.Free()) return SIZE_MAX;
-    if (slot.hash == hash && KeyOfSlot(slot) == key) return i;
+    if (slot.tag == tag && KeyOfSlot(slot) == key) return i;
   }
 }
 
 size_t TAddressIndex::FindSlotOfHead(uint64_t hash, int64_t id) const {
   const size_t mask = m_slots.size() - 1;
   const int family = Family(id);
-  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+  const uint32_t tag = Tag(hash);
+  for (size_t i = tag & mask;; i = (i + 1) & mask) {
     const TSlot& slot = m_slots[i];
     if (slot.Free()) return SIZE_MAX;  // cannot happen while the index is consistent
-    if (slot.hash == hash && slot.head[family] == id) return i;
+    if (slot.tag == tag && Head(slot, family) == id) return i;
   }
 }
 
@@ -66,7 +72,7 @@ void TAddressIndex::Grow() {
   const size_t mask = m_slots.size() - 1;
   for (const TSlot& slot : old) {
     if (slot.Free()) continue;
-    size_t i = slot.hash & mask;
+    size_t i = slot.tag & mask;
     while (!m_slots[i].Free()) i = (i + 1) & mask;
     m_slots[i] = slot;
   }
@@ -76,7 +82,7 @@ void TAddressIndex::Grow() {
 void TAddressIndex::FreeSlot(size_t hole) {
   const size_t mask = m_slots.size() - 1;
   for (size_t j = (hole + 1) & mask; !m_slots[j].Free(); j = (j + 1) & mask) {
-    const size_t home = m_slots[j].hash & mask;
+    const size_t home = m_slots[j].tag & mask;
     // Move j into the hole unless its home lies cyclically in (hole, j].
     const bool stays = hole <= j ? (home > hole && home <= j) : (home > hole || home <= j);
     if (!stays) {
@@ -123,21 +129,21 @@ void TAddressIndex::Insert(int64_t seq, int channel, std::string_view key, uint6
 void TAddressIndex::Place(int64_t seq, int channel, std::string_view key, uint64_t hash) {
   const int64_t id = seq * 4 + channel;
   const int family = channel >> 1;
-  if (Node(id).prev != kAbsent) Remove(seq, channel, Hash(KeyOfNode(id)));
+  if (Node(id).prev != kAbsent) Unlink(seq, channel, Hash(KeyOfNode(id)));
   TNode& node = Node(id);
   size_t found = FindSlot(key, hash);
   if (found == SIZE_MAX) {
     if ((m_used + 1) * 2 > m_slots.size()) Grow();
     const size_t mask = m_slots.size() - 1;
-    found = hash & mask;
+    found = Tag(hash) & mask;
     while (!m_slots[found].Free()) found = (found + 1) & mask;
-    m_slots[found].hash = hash;
+    m_slots[found].tag = Tag(hash);
     ++m_used;
   }
   TSlot& slot = m_slots[found];
-  int64_t& first = slot.head[family];
+  const int64_t first = Head(slot, family);
   if (first < 0) {
-    first = id;
+    SetHead(slot, family, id);
     node.prev = id;  // its own tail
     node.next = -1;
     return;
@@ -153,7 +159,7 @@ void TAddressIndex::Place(int64_t seq, int channel, std::string_view key, uint64
     node.prev = tail;
     node.next = first;
     head.prev = id;
-    first = id;
+    SetHead(slot, family, id);
   } else {  // a re-indexed link inside the chain
     int64_t after = first;
     while (Node(after).next < id) after = Node(after).next;
@@ -167,6 +173,10 @@ void TAddressIndex::Place(int64_t seq, int channel, std::string_view key, uint64
 
 void TAddressIndex::Remove(int64_t seq, int channel, uint64_t hash) {
   FlushIfWaiting();
+  Unlink(seq, channel, hash);
+}
+
+void TAddressIndex::Unlink(int64_t seq, int channel, uint64_t hash) {
   const int64_t id = seq * 4 + channel;
   TNode& node = Node(id);
   if (node.prev == kAbsent) return;
@@ -177,7 +187,7 @@ void TAddressIndex::Remove(int64_t seq, int channel, uint64_t hash) {
     const size_t i = FindSlotOfHead(hash, id);
     if (node.next >= 0) Node(node.next).prev = node.prev;
     if (i != SIZE_MAX) {
-      m_slots[i].head[family] = node.next;
+      SetHead(m_slots[i], family, node.next);
       if (m_slots[i].Free()) FreeSlot(i);
     }
   } else {
@@ -186,7 +196,7 @@ void TAddressIndex::Remove(int64_t seq, int channel, uint64_t hash) {
       Node(node.next).prev = node.prev;
     } else {  // the tail: the head must learn the new tail
       const size_t i = FindSlot(KeyOfNode(id), hash);
-      if (i != SIZE_MAX) Node(m_slots[i].head[family]).prev = node.prev;
+      if (i != SIZE_MAX) Node(Head(m_slots[i], family)).prev = node.prev;
     }
   }
   node.prev = kAbsent;
@@ -198,7 +208,7 @@ int64_t TAddressIndex::First(std::string_view key, int family, int role) const {
   const uint64_t hash = Hash(key);
   const size_t i = FindSlot(key, hash);
   if (i != SIZE_MAX) {
-    for (int64_t id = m_slots[i].head[family]; id >= 0; id = Node(id).next) {
+    for (int64_t id = Head(m_slots[i], family); id >= 0; id = Node(id).next) {
       if (role < 0 || (id & 1) == role) return id >> 2;
     }
   }

@@ -58,6 +58,9 @@ class TAddressIndex {
   // that role; -1 when none.
   int64_t First(std::string_view key, int family, int role = -1) const;
 
+  // Numbers the next position seq instead of 0; only while nothing was ever pushed.
+  void TestOnlyStartAt(int64_t seq) { m_firstSeq = seq; }
+
  private:
   // Node ids are seq * 4 + channel. Records are kept small: at 100 000 links the tables no longer
   // fit the caches, and every byte saved is fewer misses per look-up.
@@ -66,11 +69,34 @@ class TAddressIndex {
     int64_t prev = kAbsent;  // previous node of the chain; the head's prev is the chain's tail
     int64_t next = -1;       // -1 at the tail
   };
+  // A slot fills a quarter of a cache line: the table is the one structure a look-up reaches at
+  // random, and the smaller it is, the more of it stays cached. A head is kept as the low 32 bits
+  // of its node id, which name it while the list holds fewer than 2^30 positions.
   struct TSlot {
-    uint64_t hash = 0;
-    std::array<int64_t, kFamilies> head{-1, -1};  // both -1: free
-    bool Free() const { return head[0] < 0 && head[1] < 0; }
+    uint32_t tag = 0;      // the low 32 bits of the key's hash: home position and first filter
+    uint32_t present = 0;  // bit f: head[f] starts a chain; 0: free
+    std::array<uint32_t, kFamilies> head{};
+    bool Free() const { return present == 0; }
   };
+  static_assert(sizeof(TSlot) == 16);
+
+  static uint32_t Tag(uint64_t hash) { return static_cast<uint32_t>(hash); }
+  // The node id whose low 32 bits are low: live ids lie in [m_firstSeq * 4, that + 2^32).
+  int64_t Widen(uint32_t low) const {
+    const int64_t base = m_firstSeq * 4;
+    return base + static_cast<int64_t>(static_cast<uint32_t>(low - static_cast<uint32_t>(base)));
+  }
+  int64_t Head(const TSlot& slot, int family) const {
+    return (slot.present >> family) & 1 ? Widen(slot.head[family]) : -1;
+  }
+  static void SetHead(TSlot& slot, int family, int64_t id) {
+    if (id < 0) {
+      slot.present &= ~(1u << family);
+    } else {
+      slot.present |= 1u << family;
+      slot.head[family] = static_cast<uint32_t>(id);
+    }
+  }
 
   static int Family(int64_t id) { return static_cast<int>(id & 3) >> 1; }
   TNode& Node(int64_t id) { return m_nodes[static_cast<size_t>((id >> 2) - m_firstSeq)][id & 3]; }
@@ -81,7 +107,7 @@ class TAddressIndex {
     return m_keyOf(m_context, id >> 2, static_cast<int>(id & 3));
   }
   std::string_view KeyOfSlot(const TSlot& slot) const {
-    return KeyOfNode(slot.head[0] >= 0 ? slot.head[0] : slot.head[1]);
+    return KeyOfNode(Head(slot, slot.present & 1 ? 0 : 1));
   }
   struct TWaiting {
     int64_t seq;
@@ -92,7 +118,9 @@ class TAddressIndex {
   static constexpr size_t kBatch = 8;
 
   void Flush();  // moves the waiting positions into the table
-  void Place(int64_t seq, int channel, std::string_view key, uint64_t hash);  // Insert, no flush
+  // Insert and Remove without emptying the batch first.
+  void Place(int64_t seq, int channel, std::string_view key, uint64_t hash);
+  void Unlink(int64_t seq, int channel, uint64_t hash);
   void FlushIfWaiting() {
     if (!m_waiting.empty()) Flush();
   }
