@@ -80,6 +80,13 @@ class TVornBaseLinks {
   TLinksEvent OnAdd;
   TLinksEvent OnDelete;
 
+  // Numbers the first link seq instead of 0, so tests reach numbers a long crawl would; only
+  // while nothing was ever added.
+  void TestOnlyStartAt(int64_t seq) {
+    m_firstSeq = seq;
+    m_index.TestOnlyStartAt(seq);
+  }
+
  protected:
   // Called under the write lock after a link was appended by Add, before OnAdd.
   virtual void Adopted(TVornLink& /*link*/) {}

@@ -218,10 +218,14 @@ TEST(Links, DestroyedListReleasesItsLinksWithoutHooks) {
 }
 
 // Random adds, deletes (front and middle) and address changes, each look-up compared with a
-// plain scan over the list.
-TEST(Links, IndexesAgreeWithAScanOverRandomOperations) {
+// plain scan over the list; the lists start numbering their links where the index's shortened
+// node ids wrap around.
+class LinksNumberedFrom : public ::testing::TestWithParam<int64_t> {};
+
+TEST_P(LinksNumberedFrom, IndexesAgreeWithAScanOverRandomOperations) {
   std::mt19937 rng(7);
   TVornBaseLinks list;
+  list.TestOnlyStartAt(GetParam());
   const std::vector<std::string> texts = {"http://h/a",
                                           "http://h/a?x=1",
                                           "http://h/a?x=2",
@@ -276,6 +280,10 @@ TEST(Links, IndexesAgreeWithAScanOverRandomOperations) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Links, LinksNumberedFrom,
+                         ::testing::Values(int64_t{0}, (int64_t{1} << 30) - 300,
+                                           (int64_t{1} << 31) - 300));
 
 }  // namespace
 }  // namespace tq
