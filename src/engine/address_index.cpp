@@ -11,49 +11,57 @@ uint64_t TAddressIndex::Hash(std::string_view key) {
 }
 
 void TAddressIndex::PushBack() {
-  m_nodes.emplace_back();
+  m_nodes.push_back({});
 }
 
 void TAddressIndex::PopFront() {
+  FlushIfWaiting();
   m_nodes.pop_front();
   ++m_firstSeq;
 }
 
 void TAddressIndex::Erase(int64_t seq) {
-  m_nodes.erase(m_nodes.begin() + (seq - m_firstSeq));
+  FlushIfWaiting();
+  m_nodes.erase(static_cast<size_t>(seq - m_firstSeq));
   // Every node id of a later position drops by one position; the chains keep their order.
   const int64_t limit = seq * 4 + 3;
   auto shift = [limit](int64_t& id) {
     if (id > limit) id -= 4;
   };
-  for (auto& nodes : m_nodes) {
-    for (auto& node : nodes) {
+  for (size_t i = 0; i < m_nodes.size(); ++i) {
+    for (auto& node : m_nodes[i]) {
       shift(node.prev);
       shift(node.next);
     }
   }
   for (auto& slot : m_slots) {
-    for (auto& head : slot.head) shift(head);
+    for (int family = 0; family < kFamilies; ++family) {
+      int64_t head = Head(slot, family);
+      shift(head);
+      SetHead(slot, family, head);
+    }
   }
 }
 
 size_t TAddressIndex::FindSlot(std::string_view key, uint64_t hash) const {
   if (m_slots.empty()) return SIZE_MAX;
   const size_t mask = m_slots.size() - 1;
-  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+  const uint32_t tag = Tag(hash);
+  for (size_t i = tag & mask;; i = (i + 1) & mask) {
     const TSlot& slot = m_slots[i];
     if (slot.Free()) return SIZE_MAX;
-    if (slot.hash == hash && KeyOfSlot(slot) == key) return i;
+    if (slot.tag == tag && KeyOfSlot(slot) == key) return i;
   }
 }
 
 size_t TAddressIndex::FindSlotOfHead(uint64_t hash, int64_t id) const {
   const size_t mask = m_slots.size() - 1;
   const int family = Family(id);
-  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+  const uint32_t tag = Tag(hash);
+  for (size_t i = tag & mask;; i = (i + 1) & mask) {
     const TSlot& slot = m_slots[i];
     if (slot.Free()) return SIZE_MAX;  // cannot happen while the index is consistent
-    if (slot.hash == hash && slot.head[family] == id) return i;
+    if (slot.tag == tag && Head(slot, family) == id) return i;
   }
 }
 
@@ -64,7 +72,7 @@ void TAddressIndex::Grow() {
   const size_t mask = m_slots.size() - 1;
   for (const TSlot& slot : old) {
     if (slot.Free()) continue;
-    size_t i = slot.hash & mask;
+    size_t i = slot.tag & mask;
     while (!m_slots[i].Free()) i = (i + 1) & mask;
     m_slots[i] = slot;
   }
@@ -74,7 +82,7 @@ void TAddressIndex::Grow() {
 void TAddressIndex::FreeSlot(size_t hole) {
   const size_t mask = m_slots.size() - 1;
   for (size_t j = (hole + 1) & mask; !m_slots[j].Free(); j = (j + 1) & mask) {
-    const size_t home = m_slots[j].hash & mask;
+    const size_t home = m_slots[j].tag & mask;
     // Move j into the hole unless its home lies cyclically in (hole, j].
     const bool stays = hole <= j ? (home > hole && home <= j) : (home > hole || home <= j);
     if (!stays) {
@@ -86,24 +94,56 @@ void TAddressIndex::FreeSlot(size_t hole) {
   --m_used;
 }
 
+void TAddressIndex::InsertLater(int64_t seq, unsigned channels,
+                                const std::array<std::string_view, kChannels>& keys,
+                                const std::array<uint64_t, kChannels>& hashes) {
+  m_waiting.push_back({seq, channels, keys, hashes});
+  if (m_waiting.size() >= kBatch) Flush();
+}
+
+void TAddressIndex::Flush() {
+  if (!m_slots.empty()) {
+    // Start every slot load at once, so the batch waits for memory about once instead of once
+    // per key. A growth on the way only wastes the hint.
+    const size_t mask = m_slots.size() - 1;
+    for (const TWaiting& w : m_waiting) {
+      for (int channel = 0; channel < kChannels; ++channel) {
+        if (w.channels & (1u << channel)) __builtin_prefetch(&m_slots[w.hashes[channel] & mask]);
+      }
+    }
+  }
+  for (size_t i = 0; i < m_waiting.size(); ++i) {
+    const TWaiting& w = m_waiting[i];
+    for (int channel = 0; channel < kChannels; ++channel) {
+      if (w.channels & (1u << channel)) Place(w.seq, channel, w.keys[channel], w.hashes[channel]);
+    }
+  }
+  m_waiting.clear();
+}
+
 void TAddressIndex::Insert(int64_t seq, int channel, std::string_view key, uint64_t hash) {
+  FlushIfWaiting();
+  Place(seq, channel, key, hash);
+}
+
+void TAddressIndex::Place(int64_t seq, int channel, std::string_view key, uint64_t hash) {
   const int64_t id = seq * 4 + channel;
   const int family = channel >> 1;
-  if (Node(id).prev != kAbsent) Remove(seq, channel, Hash(KeyOfNode(id)));
+  if (Node(id).prev != kAbsent) Unlink(seq, channel, Hash(KeyOfNode(id)));
   TNode& node = Node(id);
   size_t found = FindSlot(key, hash);
   if (found == SIZE_MAX) {
     if ((m_used + 1) * 2 > m_slots.size()) Grow();
     const size_t mask = m_slots.size() - 1;
-    found = hash & mask;
+    found = Tag(hash) & mask;
     while (!m_slots[found].Free()) found = (found + 1) & mask;
-    m_slots[found].hash = hash;
+    m_slots[found].tag = Tag(hash);
     ++m_used;
   }
   TSlot& slot = m_slots[found];
-  int64_t& first = slot.head[family];
+  const int64_t first = Head(slot, family);
   if (first < 0) {
-    first = id;
+    SetHead(slot, family, id);
     node.prev = id;  // its own tail
     node.next = -1;
     return;
@@ -119,7 +159,7 @@ void TAddressIndex::Insert(int64_t seq, int channel, std::string_view key, uint6
     node.prev = tail;
     node.next = first;
     head.prev = id;
-    first = id;
+    SetHead(slot, family, id);
   } else {  // a re-indexed link inside the chain
     int64_t after = first;
     while (Node(after).next < id) after = Node(after).next;
@@ -132,6 +172,11 @@ void TAddressIndex::Insert(int64_t seq, int channel, std::string_view key, uint6
 }
 
 void TAddressIndex::Remove(int64_t seq, int channel, uint64_t hash) {
+  FlushIfWaiting();
+  Unlink(seq, channel, hash);
+}
+
+void TAddressIndex::Unlink(int64_t seq, int channel, uint64_t hash) {
   const int64_t id = seq * 4 + channel;
   TNode& node = Node(id);
   if (node.prev == kAbsent) return;
@@ -142,7 +187,7 @@ void TAddressIndex::Remove(int64_t seq, int channel, uint64_t hash) {
     const size_t i = FindSlotOfHead(hash, id);
     if (node.next >= 0) Node(node.next).prev = node.prev;
     if (i != SIZE_MAX) {
-      m_slots[i].head[family] = node.next;
+      SetHead(m_slots[i], family, node.next);
       if (m_slots[i].Free()) FreeSlot(i);
     }
   } else {
@@ -151,18 +196,34 @@ void TAddressIndex::Remove(int64_t seq, int channel, uint64_t hash) {
       Node(node.next).prev = node.prev;
     } else {  // the tail: the head must learn the new tail
       const size_t i = FindSlot(KeyOfNode(id), hash);
-      if (i != SIZE_MAX) Node(m_slots[i].head[family]).prev = node.prev;
+      if (i != SIZE_MAX) Node(Head(m_slots[i], family)).prev = node.prev;
     }
   }
   node.prev = kAbsent;
   node.next = -1;
 }
 
+// Every waiting position is newer than every position in the table, so the table answers first.
 int64_t TAddressIndex::First(std::string_view key, int family, int role) const {
-  const size_t i = FindSlot(key, Hash(key));
-  if (i == SIZE_MAX) return -1;
-  for (int64_t id = m_slots[i].head[family]; id >= 0; id = Node(id).next) {
-    if (role < 0 || (id & 1) == role) return id >> 2;
+  const uint64_t hash = Hash(key);
+  const size_t i = FindSlot(key, hash);
+  if (i != SIZE_MAX) {
+    for (int64_t id = Head(m_slots[i], family); id >= 0; id = Node(id).next) {
+      if (role < 0 || (id & 1) == role) return id >> 2;
+    }
+  }
+  return m_waiting.empty() ? -1 : FirstWaiting(key, hash, family, role);
+}
+
+int64_t TAddressIndex::FirstWaiting(std::string_view key, uint64_t hash, int family,
+                                    int role) const {
+  for (const TWaiting& w : m_waiting) {
+    for (int r = 0; r < 2; ++r) {
+      const int channel = family * 2 + r;
+      if ((role < 0 || r == role) && (w.channels & (1u << channel)) && w.hashes[channel] == hash &&
+          w.keys[channel] == key)
+        return w.seq;
+    }
   }
   return -1;
 }

@@ -79,6 +79,14 @@ void TVornLink::SetLinkKind(TLinkKind kind) {
 }
 
 std::string TVornLink::GetUrl() const {
+  return UrlRef();
+}
+
+std::string TVornLink::GetMailAddress() const {
+  return MailRef();
+}
+
+const std::string& TVornLink::UrlRef() const {
   if (!m_urlCache.empty()) return m_urlCache;
   std::string url;
   try {
@@ -105,11 +113,12 @@ std::string TVornLink::GetUrl() const {
   } catch (...) {
     throw EVornError("Invalid link or link deleted");
   }
-  if (!url.empty()) m_urlCache = url;
-  return url;
+  // An empty result is not cached, so readers of a listed link never write.
+  if (!url.empty()) m_urlCache = std::move(url);
+  return m_urlCache;
 }
 
-std::string TVornLink::GetMailAddress() const {
+const std::string& TVornLink::MailRef() const {
   if (!m_mailCache.empty()) return m_mailCache;
   std::string mail;
   try {
@@ -120,8 +129,8 @@ std::string TVornLink::GetMailAddress() const {
   } catch (...) {
     throw EVornError("Invalid link or link deleted");
   }
-  if (!mail.empty()) m_mailCache = mail;
-  return mail;
+  if (!mail.empty()) m_mailCache = std::move(mail);
+  return m_mailCache;
 }
 
 void TVornLink::Assign(const TVornLink& other) {

@@ -96,6 +96,9 @@ class TVornLink {
   friend class TVornBaseLinks;
 
   void CopyFields(const TVornLink& other);
+  // GetUrl and GetMailAddress without the copy, for the owning list; same errors.
+  const std::string& UrlRef() const;
+  const std::string& MailRef() const;
   TVornLink Snapshot() const;  // a copy taken under the owner's read lock
   template <class Change>
   void Modify(Change&& change);  // runs change under the owner's write lock, then re-indexes

@@ -38,55 +38,76 @@ bool TVornBaseLinks::Holds(const TVornLink& link, int64_t seq) const {
 std::string_view TVornBaseLinks::KeyOf(const void* list, int64_t seq, int channel) {
   const auto& self = *static_cast<const TVornBaseLinks*>(list);
   const TEntry& entry = self.m_items[static_cast<size_t>(seq - self.m_firstSeq)];
-  const std::string_view key = (channel & 1) == kMailRole ? entry.mail : entry.url;
+  const std::string_view key = (channel & 1) == kMailRole ? entry.Mail() : entry.Url();
   return (channel >> 1) == kQueryLessFamily ? WithoutQuery(key) : key;
 }
 
-void TVornBaseLinks::IndexEntry(TEntry& entry, int64_t seq) {
+void TVornBaseLinks::IndexEntry(TEntry& entry, int64_t seq, bool newest) {
+  std::array<std::string_view, TAddressIndex::kChannels> keys{};
+  unsigned channels = 0;
   for (int role : {kUrlRole, kMailRole}) {
-    const std::string_view key = role == kUrlRole ? entry.url : entry.mail;
+    const std::string_view key = role == kUrlRole ? entry.Url() : entry.Mail();
     if (key.empty()) continue;
     const int exact = kExactFamily * 2 + role;
     const int queryLess = kQueryLessFamily * 2 + role;
     // An address without a query has the same key, and hash, in both families.
-    const std::string_view shortKey = WithoutQuery(key);
+    keys[exact] = key;
+    keys[queryLess] = WithoutQuery(key);
+    channels |= (1u << exact) | (1u << queryLess);
     entry.hashes[exact] = TAddressIndex::Hash(key);
-    entry.hashes[queryLess] =
-        shortKey.size() == key.size() ? entry.hashes[exact] : TAddressIndex::Hash(shortKey);
-    m_index.Insert(seq, exact, key, entry.hashes[exact]);
-    m_index.Insert(seq, queryLess, shortKey, entry.hashes[queryLess]);
+    entry.hashes[queryLess] = keys[queryLess].size() == key.size()
+                                  ? entry.hashes[exact]
+                                  : TAddressIndex::Hash(keys[queryLess]);
+    if (!newest) {
+      m_index.Insert(seq, exact, key, entry.hashes[exact]);
+      m_index.Insert(seq, queryLess, keys[queryLess], entry.hashes[queryLess]);
+    }
   }
+  if (newest && channels != 0) m_index.InsertLater(seq, channels, keys, entry.hashes);
 }
 
-void TVornBaseLinks::UnindexEntry(const TEntry& entry, int64_t seq) {
+// The index may still need the old keys while it unlinks them, so they are released last.
+void TVornBaseLinks::UnindexEntry(TEntry& entry, int64_t seq) {
   for (int channel = 0; channel < TAddressIndex::kChannels; ++channel)
     m_index.Remove(seq, channel, entry.hashes[channel]);
+  m_keys.Release(entry.keys, size_t{entry.urlSize} + entry.mailSize);
+  entry.keys = {};
+  entry.urlSize = entry.mailSize = 0;
+}
+
+void TVornBaseLinks::StoreKeys(TEntry& entry, std::string_view url, std::string_view mail) {
+  if (url.size() + mail.size() > UINT32_MAX) throw EVornError("Invalid link or link deleted");
+  entry.keys = m_keys.Store(url, mail);
+  entry.urlSize = static_cast<uint32_t>(url.size());
+  entry.mailSize = static_cast<uint32_t>(mail.size());
 }
 
 int64_t TVornBaseLinks::Append(TVornLinkPtr link) {
-  TEntry entry{std::move(link), {}, {}, {}};
-  // Computing the addresses here fills the link's caches before any reader can see the link.
-  entry.url = entry.link->GetUrl();
-  entry.mail = entry.link->GetMailAddress();
+  // Computing the addresses here fills the link's caches before any reader can see the link,
+  // and raises before the list changes.
+  const std::string& url = link->UrlRef();
+  const std::string& mail = link->MailRef();
+  TEntry entry;
+  StoreKeys(entry, url, mail);
   const int64_t seq = m_firstSeq + static_cast<int64_t>(m_items.size());
-  entry.link->m_owner.store(this, std::memory_order_release);
-  entry.link->m_seq = seq;
-  m_items.push_back(std::move(entry));
+  link->m_owner.store(this, std::memory_order_release);
+  link->m_seq = seq;
+  entry.link = std::move(link);
+  TEntry& placed = m_items.push_back(std::move(entry));
   m_index.PushBack();
-  IndexEntry(m_items.back(), seq);
+  IndexEntry(placed, seq, true);
   m_count.store(static_cast<int>(m_items.size()), std::memory_order_release);
   return seq;
 }
 
 void TVornBaseLinks::Relink(TVornLink& link) {
   TEntry& entry = m_items[static_cast<size_t>(link.m_seq - m_firstSeq)];
-  std::string url = link.GetUrl();
-  std::string mail = link.GetMailAddress();
-  if (url == entry.url && mail == entry.mail) return;
+  const std::string& url = link.UrlRef();
+  const std::string& mail = link.MailRef();
+  if (url == entry.Url() && mail == entry.Mail()) return;
   UnindexEntry(entry, link.m_seq);
-  entry.url = std::move(url);
-  entry.mail = std::move(mail);
-  IndexEntry(entry, link.m_seq);
+  StoreKeys(entry, url, mail);
+  IndexEntry(entry, link.m_seq, false);
 }
 
 int TVornBaseLinks::Add(TVornLinkPtr link) {
@@ -106,15 +127,19 @@ void TVornBaseLinks::Delete(int index) {
   UnindexEntry(m_items[static_cast<size_t>(index)], seq);
   TVornLinkPtr link = std::move(m_items[static_cast<size_t>(index)].link);
   if (index == 0) {
-    // Lists are mostly drained from the front: start loading the index slots of the link four
-    // places further on now, so that its own delete does not wait for memory.
+    // Lists are mostly drained from the front: start loading the index slots and the link object
+    // of the link a few places further on now, so that its own delete does not wait for memory.
     constexpr size_t kAhead = 4;
-    if (m_items.size() > kAhead) m_index.Prefetch(m_items[kAhead].hashes);
+    if (m_items.size() > kAhead) {
+      m_index.Prefetch(m_items[kAhead].hashes);
+      const TVornLink* ahead = m_items[kAhead].link.get();
+      __builtin_prefetch(&ahead->m_owner);  // read by Holds, and far from the object's start
+    }
     m_items.pop_front();
     m_index.PopFront();
     ++m_firstSeq;
   } else {
-    m_items.erase(m_items.begin() + index);
+    m_items.erase(static_cast<size_t>(index));
     m_index.Erase(seq);
     for (size_t i = static_cast<size_t>(index); i < m_items.size(); ++i) {
       TVornLink& later = *m_items[i].link;
@@ -142,8 +167,8 @@ void TVornBaseLinks::CopyFrom(TVornBaseLinks& other) {
   {
     TVornReadGuard guard(other.m_lock);
     copies.reserve(other.m_items.size());
-    for (const auto& entry : other.m_items)
-      copies.push_back(std::make_shared<TVornLink>(*entry.link));
+    for (size_t i = 0; i < other.m_items.size(); ++i)
+      copies.push_back(std::make_shared<TVornLink>(*other.m_items[i].link));
   }
   TVornWriteGuard guard(m_lock);
   for (auto& copy : copies) {
@@ -171,7 +196,7 @@ int TVornBaseLinks::IndexOfUrl(TLinkKind kind, std::string_view url) const {
   if (url.empty()) {
     // Empty addresses are not indexed; no caller asks for them in practice.
     for (size_t i = 0; i < m_items.size(); ++i) {
-      if ((mail ? m_items[i].mail : m_items[i].url).empty()) return static_cast<int>(i);
+      if ((mail ? m_items[i].mailSize : m_items[i].urlSize) == 0) return static_cast<int>(i);
     }
     return -1;
   }

@@ -17,14 +17,15 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/address_index.h"
+#include "engine/key_arena.h"
 #include "engine/link.h"
+#include "engine/ring_buffer.h"
 #include "foundation/rw_lock.h"
 
 namespace tq {
@@ -79,6 +80,13 @@ class TVornBaseLinks {
   TLinksEvent OnAdd;
   TLinksEvent OnDelete;
 
+  // Numbers the first link seq instead of 0, so tests reach numbers a long crawl would; only
+  // while nothing was ever added.
+  void TestOnlyStartAt(int64_t seq) {
+    m_firstSeq = seq;
+    m_index.TestOnlyStartAt(seq);
+  }
+
  protected:
   // Called under the write lock after a link was appended by Add, before OnAdd.
   virtual void Adopted(TVornLink& /*link*/) {}
@@ -87,7 +95,7 @@ class TVornBaseLinks {
   template <class Visit>
   void ForEachLocked(Visit&& visit) {
     TVornWriteGuard guard(m_lock);
-    for (auto& entry : m_items) visit(*entry.link);
+    for (size_t i = 0; i < m_items.size(); ++i) visit(*m_items[i].link);
   }
 
  private:
@@ -95,9 +103,12 @@ class TVornBaseLinks {
 
   struct TEntry {
     TVornLinkPtr link;
-    std::string url;  // the keys the link is indexed under
-    std::string mail;
+    TKeyArena::TKey keys;  // the list's copy of the keys the link is indexed under: url, mail
+    uint32_t urlSize = 0;
+    uint32_t mailSize = 0;
     std::array<uint64_t, TAddressIndex::kChannels> hashes{};  // of each channel's key
+    std::string_view Url() const { return {keys.data, urlSize}; }
+    std::string_view Mail() const { return {keys.data + urlSize, mailSize}; }
   };
 
   // Index channels of a position: family (as it stands, without query) * 2 + role.
@@ -107,15 +118,18 @@ class TVornBaseLinks {
   static constexpr int kQueryLessFamily = 1;
   static std::string_view KeyOf(const void* list, int64_t seq, int channel);
 
-  void IndexEntry(TEntry& entry, int64_t seq);  // hashes the keys, then indexes them
-  void UnindexEntry(const TEntry& entry, int64_t seq);
+  // Hashes the keys, then indexes them; those of the newest position may be indexed later.
+  void IndexEntry(TEntry& entry, int64_t seq, bool newest);
+  void UnindexEntry(TEntry& entry, int64_t seq);  // and releases its keys
+  void StoreKeys(TEntry& entry, std::string_view url, std::string_view mail);
   int ToIndex(int64_t seq) const { return seq < 0 ? -1 : static_cast<int>(seq - m_firstSeq); }
   int64_t Append(TVornLinkPtr link);  // under the write lock
   void Relink(TVornLink& link);       // re-index a held link whose address may have changed
   bool Holds(const TVornLink& link, int64_t seq) const;  // link is owned through that entry
 
   mutable TVornRWLock m_lock;
-  std::deque<TEntry> m_items;
+  TRingBuffer<TEntry> m_items;
+  TKeyArena m_keys;
   int64_t m_firstSeq = 0;  // sequence number of m_items.front(); index = seq - m_firstSeq
   std::atomic<int> m_count{0};
   TAddressIndex m_index{&KeyOf, this};  // non-empty addresses and mail addresses

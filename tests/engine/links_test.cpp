@@ -152,6 +152,24 @@ TEST(Links, ChangingAListedLinkKeepsTheIndexRight) {
   EXPECT_EQ(list.FindUrl(kFindExact, "http://h/z/p.html"), -1);
 }
 
+// A link added on to a second list without leaving the first belongs to the second; changing it
+// there must not disturb the first list's index, which keeps answering for the old address.
+TEST(Links, ALinkAddedOnToAnotherListLeavesTheFirstIndexIntact) {
+  TVornBaseLinks first;
+  TVornBaseLinks second;
+  auto link = MakeLink("http://h/a/b.html", "p.html");
+  first.Add(Absolute("http://h/0"));
+  first.Add(link);
+  second.Add(link);
+  link->SetPage("http://h/z/b.html");
+  EXPECT_EQ(first.FindUrl(kFindExact, "http://h/a/p.html"), 1);
+  EXPECT_EQ(first.FindUrl(kFindExact, "http://h/z/p.html"), -1);
+  EXPECT_EQ(second.FindUrl(kFindExact, "http://h/z/p.html"), 0);
+  first.Delete(1);
+  EXPECT_EQ(first.FindUrl(kFindQueryLess, "http://h/a/p.html"), -1);
+  EXPECT_EQ(link->Owner(), &second);
+}
+
 TEST(Links, CopyFromAppendsOwnedCopiesAndMayCopyItself) {
   TVornBaseLinks source;
   source.Add(Absolute("http://h/1"));
@@ -200,16 +218,21 @@ TEST(Links, DestroyedListReleasesItsLinksWithoutHooks) {
 }
 
 // Random adds, deletes (front and middle) and address changes, each look-up compared with a
-// plain scan over the list.
-TEST(Links, IndexesAgreeWithAScanOverRandomOperations) {
+// plain scan over the list; the lists start numbering their links where the index's shortened
+// node ids wrap around.
+class LinksNumberedFrom : public ::testing::TestWithParam<int64_t> {};
+
+TEST_P(LinksNumberedFrom, IndexesAgreeWithAScanOverRandomOperations) {
   std::mt19937 rng(7);
   TVornBaseLinks list;
+  list.TestOnlyStartAt(GetParam());
   const std::vector<std::string> texts = {"http://h/a",
                                           "http://h/a?x=1",
                                           "http://h/a?x=2",
                                           "http://h/b#f",
                                           "mailto:m@h",
                                           "mailto:m@h?s=1",
+                                          "mailto:#t",  // nothing left once the query goes
                                           "javascript:x()",
                                           "p.html",
                                           "/r.html",
@@ -257,6 +280,10 @@ TEST(Links, IndexesAgreeWithAScanOverRandomOperations) {
     }
   }
 }
+
+INSTANTIATE_TEST_SUITE_P(Links, LinksNumberedFrom,
+                         ::testing::Values(int64_t{0}, (int64_t{1} << 30) - 300,
+                                           (int64_t{1} << 31) - 300));
 
 }  // namespace
 }  // namespace tq
