@@ -123,4 +123,14 @@ void TestOnlySetAtomicWriteProbe(void (*probe)()) {
   g_probe.store(probe);
 }
 
+bool WriteFully(int fd, std::string_view data) {
+  while (!data.empty()) {
+    const ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
 }  // namespace tq

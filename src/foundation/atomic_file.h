@@ -13,6 +13,9 @@ enum class TFileReadResult { frOk, frMissing, frError };
 // component of the path is not a folder).
 TFileReadResult ReadWholeFile(const std::string& path, std::string& out);
 
+// Writes all of data to fd, resuming after interrupted and partial writes; false on an error.
+bool WriteFully(int fd, std::string_view data);
+
 // Replaces the file's content with data so that a crash at any moment leaves either the old or
 // the new content: writes a temporary file in the same folder, syncs it, renames it over the
 // path and syncs the folder. A new file gets the usual permissions (0666 less the umask), an

@@ -21,17 +21,6 @@ namespace {
 // project file's own name clash with the files a save writes into the folder.
 constexpr std::string_view kWorkingArchive = "project.~web";
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 std::mt19937 SeededRandom() {
@@ -207,7 +196,7 @@ void TVornDocJobs::StoreContent(const std::string& section, const std::string& c
   if (name.empty()) return;
   const std::string path = m_folder + name;
   const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  const bool written = fd >= 0 && WriteAll(fd, content.data(), content.size());
+  const bool written = fd >= 0 && WriteFully(fd, content);
   if (fd >= 0) ::close(fd);
   if (!written) {
     if (!reuse) ::unlink(path.c_str());

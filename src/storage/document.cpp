@@ -40,17 +40,6 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
 // Replaces target by a copy of source so that the target is either the old file or the
 // complete copy, even across a crash: temporary file beside it, fsync, rename, fsync the folder.
 // A copy that need not survive a crash (the working copy of a file being loaded) skips the syncs.
@@ -74,7 +63,7 @@ bool CopyFileAtomically(int in, const std::string& target, bool durable = true) 
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ok = false;
     if (n <= 0) break;
-    ok = WriteAll(out, block.data(), static_cast<size_t>(n)) && Probe();
+    ok = WriteFully(out, std::string_view(block.data(), static_cast<size_t>(n))) && Probe();
   }
   ok = ok && (!durable || ::fsync(out) == 0);
   ok = (::close(out) == 0) && ok;
