@@ -1,6 +1,7 @@
 // The event queue, its delivery thread and the batch run on the interface thread.
 #include "engine/event_synchronizer.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
@@ -9,6 +10,10 @@
 #include "foundation/synch_list.h"
 
 namespace tq {
+
+namespace {
+constexpr auto kGatherTime = std::chrono::milliseconds(3);
+}  // namespace
 
 std::mutex& EventProducerLock() {
   static std::mutex lock;
@@ -84,6 +89,10 @@ struct TVornEventSynchronizer::Core {
         std::unique_lock<std::mutex> lock(core->Mutex);
         core->Cv.wait(lock, [&] { return core->WakeSignalled; });
         core->WakeSignalled = false;
+        if (core->Terminated) return;
+        // A busy crawl queues an event per kilobyte received; letting them gather briefly
+        // turns thousands of round trips through the interface thread into a few large batches.
+        core->Cv.wait_for(lock, kGatherTime, [&] { return core->Terminated; });
         if (core->Terminated) return;
         core->BatchDone = false;
       }
