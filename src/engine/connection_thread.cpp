@@ -1,8 +1,12 @@
 // Worker threads of the pages and the attempt loop of the transfers.
 #include "engine/connection_thread.h"
 
+#include <sys/resource.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <deque>
 #include <exception>
 #include <thread>
 
@@ -10,13 +14,87 @@
 
 namespace tq {
 
+namespace {
+
+// Worker threads outlive their jobs for a while: a crawl starts two or three jobs per page, and a
+// thread that waits for the next one costs far less than a new thread each time. Every job still
+// gets a thread of its own (an idle one, or a new one when none is idle), so jobs never wait for
+// each other here. Never destroyed: idle threads may still wait on it while the process exits.
+class TWorkerPool {
+ public:
+  static TWorkerPool& Instance() {
+    static auto* pool = new TWorkerPool();
+    return *pool;
+  }
+
+  void Run(std::function<void()> job) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_jobs.push_back(std::move(job));
+    // Every queued job needs an idle thread of its own; a woken thread stays counted as idle
+    // until it has taken its job, so this never counts one thread twice.
+    if (m_idle >= m_jobs.size()) {
+      m_wake.notify_one();
+    } else {
+      std::thread([this] { Loop(); }).detach();
+    }
+  }
+
+ private:
+  static constexpr auto kIdleLifetime = std::chrono::seconds(5);
+
+  void Loop() {
+    const int tid = CurrentThreadTid();
+    errno = 0;
+    const int birthNice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+    const bool knowsNice = errno == 0;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (;;) {
+      if (m_jobs.empty()) {
+        ++m_idle;
+        const bool got = m_wake.wait_for(lock, kIdleLifetime, [this] { return !m_jobs.empty(); });
+        --m_idle;
+        if (!got) return;
+      }
+      std::function<void()> job = std::move(m_jobs.front());
+      m_jobs.pop_front();
+      lock.unlock();
+      job();
+      job = nullptr;
+      // A job starts at the priority its thread was born with; a thread that a job lowered and
+      // that may not be raised again (no right to) is not handed another job.
+      if (!knowsNice || !RestoreNice(tid, birthNice)) return;
+      lock.lock();
+    }
+  }
+
+  static bool RestoreNice(int tid, int nice) {
+    const auto who = static_cast<id_t>(tid);
+    errno = 0;
+    if (getpriority(PRIO_PROCESS, who) == nice && errno == 0) return true;
+    if (setpriority(PRIO_PROCESS, who, nice) != 0) return false;
+    errno = 0;
+    return getpriority(PRIO_PROCESS, who) == nice && errno == 0;
+  }
+
+  std::mutex m_mutex;
+  std::condition_variable m_wake;
+  std::deque<std::function<void()>> m_jobs;
+  std::size_t m_idle = 0;
+};
+
+}  // namespace
+
 std::shared_ptr<TVornWorkerThread> TVornWorkerThread::Start(TThreadPriority priority, Body body,
                                                             std::function<void()> endHandler) {
   std::shared_ptr<TVornWorkerThread> self(new TVornWorkerThread());
   self->m_priority = priority;
-  std::thread([self, body = std::move(body), endHandler = std::move(endHandler)]() mutable {
-    self->m_tid = CurrentThreadTid();
-    ApplyThreadPriority(self->m_tid, self->m_priority);
+  TWorkerPool::Instance().Run([self, body = std::move(body),
+                               endHandler = std::move(endHandler)]() mutable {
+    {
+      std::lock_guard<std::mutex> guard(self->m_mutex);
+      self->m_tid = CurrentThreadTid();
+      ApplyThreadPriority(self->m_tid, self->m_priority);
+    }
     try {
       body(*self);
     } catch (const std::exception& e) {
@@ -24,14 +102,19 @@ std::shared_ptr<TVornWorkerThread> TVornWorkerThread::Start(TThreadPriority prio
     } catch (...) {
       std::fprintf(stderr, "worker thread failed\n");
     }
-    self->m_tid = 0;
+    {
+      // The thread goes on to other jobs: a late SetPriority must no longer reach it.
+      std::lock_guard<std::mutex> guard(self->m_mutex);
+      self->m_tid = 0;
+    }
     body = nullptr;  // what the body captured goes before the end handler runs
     PostToInterface(std::move(endHandler));
-  }).detach();
+  });
   return self;
 }
 
 void TVornWorkerThread::SetPriority(TThreadPriority priority) {
+  std::lock_guard<std::mutex> guard(m_mutex);
   m_priority = priority;
   ApplyThreadPriority(m_tid.load(), priority);
 }

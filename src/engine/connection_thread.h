@@ -1,6 +1,7 @@
 // The worker threads of a page: each runs one procedure once (a transfer's attempts or an
-// analysis), then has its end handler run on the interface thread, and releases itself. Also the
-// attempt loop that both transfers share.
+// analysis), then has its end handler run on the interface thread, and releases itself. The
+// kernel threads under them are kept for later jobs for a few seconds. Also the attempt loop
+// that both transfers share.
 //
 // Start, SetPriority and Terminate may be called from any thread. The thread object stays alive
 // while its thread runs, whoever else drops it.
@@ -21,7 +22,8 @@ class TVornWorkerThread : public std::enable_shared_from_this<TVornWorkerThread>
  public:
   using Body = std::function<void(TVornWorkerThread& thread)>;
 
-  // Runs body on a new thread that starts at tpNormal and takes priority at once; endHandler
+  // Runs body on a thread of its own (an idle worker or a new one) that starts at the priority
+  // it was born with and takes priority at once; endHandler
   // runs on the interface thread after body has returned (or thrown: the error is reported on
   // stderr and the end handler runs all the same).
   static std::shared_ptr<TVornWorkerThread> Start(TThreadPriority priority, Body body,

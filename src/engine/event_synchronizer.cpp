@@ -1,14 +1,20 @@
 // The event queue, its delivery thread and the batch run on the interface thread.
 #include "engine/event_synchronizer.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <exception>
+#include <vector>
 
 #include "foundation/main_loop.h"
 #include "foundation/synch_list.h"
 
 namespace tq {
+
+namespace {
+constexpr auto kGatherTime = std::chrono::milliseconds(3);
+}  // namespace
 
 std::mutex& EventProducerLock() {
   static std::mutex lock;
@@ -53,27 +59,35 @@ struct TVornEventSynchronizer::Core {
     return Terminated;
   }
 
+  // Takes everything queued in one go rather than event by event: producers on the transfer
+  // threads share the list lock, and each take of the first event also moved all the others.
   void RunBatch() {
     for (;;) {
       if (IsTerminated()) return;
-      TVornBaseEvent* event = nullptr;
+      std::vector<TVornBaseEvent*> raw = Queue.TakeAll();
+      if (raw.empty()) return;
+      std::vector<std::unique_ptr<TVornBaseEvent>> taken;
+      taken.reserve(raw.size());
+      int waking = 0;
+      for (TVornBaseEvent* event : raw) {
+        taken.emplace_back(event);
+        if (event->Kind != ekWork) ++waking;
+      }
       {
-        auto guard = Queue.Locked();
-        if (Queue.Count() == 0) return;
-        event = Queue.Items(0);
-        Queue.Delete(0);
-      }
-      std::unique_ptr<TVornBaseEvent> owned(event);
-      if (owned->Kind != ekWork) {
         std::lock_guard<std::mutex> guard(Mutex);
-        --PendingWaking;
+        PendingWaking -= waking;
       }
-      try {
-        owned->Fire();
-      } catch (const std::exception& e) {
-        std::fprintf(stderr, "event handler failed: %s\n", e.what());
-      } catch (...) {
-        std::fprintf(stderr, "event handler failed\n");
+      for (auto& owned : taken) {
+        // A handler may have destroyed the synchroniser: what is left goes undelivered.
+        if (IsTerminated()) return;
+        try {
+          owned->Fire();
+        } catch (const std::exception& e) {
+          std::fprintf(stderr, "event handler failed: %s\n", e.what());
+        } catch (...) {
+          std::fprintf(stderr, "event handler failed\n");
+        }
+        owned.reset();  // released right after delivery, before the next one fires
       }
     }
   }
@@ -84,6 +98,10 @@ struct TVornEventSynchronizer::Core {
         std::unique_lock<std::mutex> lock(core->Mutex);
         core->Cv.wait(lock, [&] { return core->WakeSignalled; });
         core->WakeSignalled = false;
+        if (core->Terminated) return;
+        // A busy crawl queues an event per kilobyte received; letting them gather briefly
+        // turns thousands of round trips through the interface thread into a few large batches.
+        core->Cv.wait_for(lock, kGatherTime, [&] { return core->Terminated; });
         if (core->Terminated) return;
         core->BatchDone = false;
       }

@@ -1,6 +1,7 @@
 // TVornEventSynchronizer: carries engine events from any thread to the interface thread, in the
-// order they were queued, in batches: a delivery thread wakes once per batch and has the
-// interface thread run everything queued. Work (progress) events never wake it by themselves.
+// order they were queued, in batches: a delivery thread wakes once per batch, lets events gather
+// for a few milliseconds and has the interface thread run everything queued. Work (progress)
+// events never wake it by themselves.
 //
 // Producers may run on any thread and hold the process-wide producer lock only while queueing
 // one event. Handlers run on the interface thread, hold no engine lock, and may queue events or

@@ -305,15 +305,21 @@ void TCharsetEncoder::Append(std::u16string_view text, TEscapeContext context,
   std::size_t i = 0;
   while (i < n) {
     if (m_table) {
-      // Runs of characters the code page holds go straight into the output.
-      std::size_t end = i;
-      while (end < n && m_table->Bytes[text[end]] != kUnmapped) ++end;
-      if (end > i) {
-        const std::size_t start = out.size();
-        out.resize(start + (end - i));
-        char* dst = out.data() + start;
-        for (; i < end; ++i) *dst++ = static_cast<char>(m_table->Bytes[text[i]]);
+      // Runs of characters the code page holds go straight into the output, looked up once
+      // each and passed on through a small buffer.
+      const uint16_t* const bytes = m_table->Bytes.data();
+      char buffer[512];
+      std::size_t used = 0;
+      for (; i < n; ++i) {
+        const uint16_t byte = bytes[text[i]];
+        if (byte == kUnmapped) break;
+        buffer[used++] = static_cast<char>(byte);
+        if (used == sizeof buffer) {
+          out.append(buffer, used);
+          used = 0;
+        }
       }
+      out.append(buffer, used);
       if (i == n) break;
     }
     const char16_t u = text[i++];

@@ -41,6 +41,13 @@ class TSynchList {
     std::lock_guard<std::recursive_mutex> guard(SynchListLock());
     m_items.erase(m_items.begin() + CheckedIndex(index));
   }
+  // Empties the list and returns what it held, in order: one lock for a whole hand-over.
+  std::vector<T> TakeAll() {
+    std::vector<T> taken;
+    std::lock_guard<std::recursive_mutex> guard(SynchListLock());
+    taken.swap(m_items);
+    return taken;
+  }
   T Items(int index) const {
     std::lock_guard<std::recursive_mutex> guard(SynchListLock());
     return m_items[CheckedIndex(index)];

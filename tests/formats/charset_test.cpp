@@ -347,5 +347,26 @@ INSTANTIATE_TEST_SUITE_P(Pages, CorpusRoundTrip,
                                                        kNone, 0},
                                            TCorpusPage{kRussian, "ibm866", kMetaCharset, 0}));
 
+// Long runs the code page holds, broken by characters it cannot hold at every distance from the
+// start: the output must be the characters one by one, whatever the length of the run.
+TEST(CharsetEncoder, LongRunsMatchCharacterByCharacterEncoding) {
+  const TCharsetEncoder encoder("windows-1252");
+  for (const std::size_t run : {0u, 1u, 511u, 512u, 513u, 1024u, 1500u}) {
+    SCOPED_TRACE(run);
+    std::u16string text;
+    std::string expected;
+    for (int piece = 0; piece < 3; ++piece) {
+      for (std::size_t i = 0; i < run; ++i) {
+        const char16_t c = i % 7 == 0 ? u'\u00e9' : static_cast<char16_t>(u'a' + i % 26);
+        text += c;
+        expected += encoder.Encode(std::u16string(1, c));
+      }
+      text += u'\u4e2d';  // not in windows-1252
+      expected += "&#20013;";
+    }
+    EXPECT_EQ(encoder.Encode(text), expected);
+  }
+}
+
 }  // namespace
 }  // namespace tq
