@@ -9,6 +9,7 @@
 
 #include "engine/content.h"
 #include "formats/html_rewrite.h"
+#include "support/encode_as.h"
 #include "formats/html_tokenizer.h"
 #include "formats/html_writer.h"
 #include "formats/stored_document.h"
@@ -16,20 +17,7 @@
 namespace tq {
 namespace {
 
-std::string EncodeAs(const std::string& utf8, const char* charset) {
-  const std::u16string text = Utf8ToUtf16(utf8);
-  UErrorCode error = U_ZERO_ERROR;
-  UConverter* converter = ucnv_open(charset, &error);
-  ucnv_setFromUCallBack(converter, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
-  std::string out(text.size() * 4 + 16, '\0');
-  const int32_t n = ucnv_fromUChars(converter, out.data(), static_cast<int32_t>(out.size()),
-                                    reinterpret_cast<const UChar*>(text.data()),
-                                    static_cast<int32_t>(text.size()), &error);
-  ucnv_close(converter);
-  EXPECT_TRUE(U_SUCCESS(error)) << charset << ": " << u_errorName(error);
-  out.resize(U_SUCCESS(error) ? static_cast<std::size_t>(n) : 0);
-  return out;
-}
+using test::EncodeAs;
 
 // What a reader sees, item by item: references resolved, line ends without CR, start tags as
 // name and attribute values (charset declarations left out, as the copy names its own).

@@ -8,26 +8,13 @@
 
 #include "formats/charset.h"
 #include "formats/html_rewrite.h"
+#include "support/encode_as.h"
 #include "formats/html_tokenizer.h"
 
 namespace tq {
 namespace {
 
-// Encodes UTF-8 text into a charset with ICU; fails the test when a character does not fit.
-std::string EncodeAs(const std::string& utf8, const char* charset) {
-  const std::u16string text = Utf8ToUtf16(utf8);
-  UErrorCode error = U_ZERO_ERROR;
-  UConverter* converter = ucnv_open(charset, &error);
-  ucnv_setFromUCallBack(converter, UCNV_FROM_U_CALLBACK_STOP, nullptr, nullptr, nullptr, &error);
-  std::string out(text.size() * 4 + 16, '\0');
-  const int32_t n = ucnv_fromUChars(converter, out.data(), static_cast<int32_t>(out.size()),
-                                    reinterpret_cast<const UChar*>(text.data()),
-                                    static_cast<int32_t>(text.size()), &error);
-  ucnv_close(converter);
-  EXPECT_TRUE(U_SUCCESS(error)) << charset << ": " << u_errorName(error);
-  out.resize(U_SUCCESS(error) ? static_cast<std::size_t>(n) : 0);
-  return out;
-}
+using test::EncodeAs;
 
 const std::string kLongLabel(200, 'a');
 
