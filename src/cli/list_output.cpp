@@ -37,24 +37,10 @@ std::optional<TVornLinkList> PrintedListNamed(std::string_view name) {
   return std::nullopt;
 }
 
-TVornBaseLinks& ListOf(TVornDownload& download, TVornLinkList list) {
-  switch (list) {
-    case ellReady: return download.ReadyLinks();
-    case ellWorking: return download.WorkingLinks();
-    case ellQueue: return download.QueueLinks();
-    case ellFailed: return download.FailedLinks();
-    case ellIgnored: return download.IgnoredLinks();
-    case ellEmail: return download.EmailLinks();
-    case ellDeleted: return download.DeletedLinks();
-    case ellPending: break;
-  }
-  return download.PendingLinks();
-}
-
 void PrintLists(std::ostream& out, TVornDownload& download, std::optional<TVornLinkList> only) {
   for (TVornLinkList list : kPrintedLists) {
     if (only && *only != list) continue;
-    TVornBaseLinks& links = ListOf(download, list);
+    TVornBaseLinks& links = download.Links(list);
     std::vector<TVornLinkPtr> held;
     links.BeginRead();
     held.reserve(static_cast<size_t>(links.Count()));

@@ -18,8 +18,6 @@ inline constexpr TVornLinkList kPrintedLists[] = {ellReady, ellQueue, ellFailed,
 // The list a lower-case --list value names ("ready", "queue", "failed", "ignored", "emails").
 std::optional<TVornLinkList> PrintedListNamed(std::string_view name);
 
-TVornBaseLinks& ListOf(TVornDownload& download, TVornLinkList list);
-
 // Writes every printed list (or only one) of download: the list's name, the address (the mail
 // address for Emails), the level, the page, then the size (Ready), the error text (Failed) or
 // the reason (Ignored). Tabs and line breaks inside a field become spaces.

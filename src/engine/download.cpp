@@ -125,10 +125,14 @@ void TVornDownload::SetVornDocument(IDownloadDocument* document) {
 bool TVornDownload::LoadLink(TVornLinkPtr link, int status) {
   const auto list = LinkListOfStatus(status);
   if (!list || !link) return true;  // a STATUS no list uses: the entry is skipped
+  Links(*list).Add(std::move(link));
+  return true;
+}
+
+TVornBaseLinks& TVornDownload::Links(TVornLinkList list) {
   TVornBaseLinks* const lists[] = {&m_ready,   &m_working, &m_queue,   &m_failed,
                                    &m_ignored, &m_email,   &m_deleted, &m_pending};
-  lists[*list]->Add(std::move(link));
-  return true;
+  return *lists[list];
 }
 
 // --- list hooks ---
@@ -150,13 +154,13 @@ void TVornDownload::ListAdded(TVornBaseLinks& list, const TListRole& role,
     const std::string key = role.ByMail ? link->GetMailAddress() : link->GetUrl();
     document->SetDocumentStatus(key, role.Status);
     if (role.Status != kStatusDeleted) {
-      document->SetDocumentValue(key, "LEVEL", std::to_string(link->Level));
-      document->SetDocumentValue(key, "PAGE", link->Page());
+      document->SetDocumentValue(key, kIndexLevel, std::to_string(link->Level));
+      document->SetDocumentValue(key, kIndexPage, link->Page());
     }
     if (role.Status == kStatusReady)
-      document->SetDocumentValue(key, "SIZE", std::to_string(link->Size));
-    if (role.Status == kStatusFailed) document->SetDocumentValue(key, "ERROR", link->ErrorText);
-    if (role.Status == kStatusIgnored) document->SetDocumentValue(key, "REASON", link->Reason);
+      document->SetDocumentValue(key, kIndexSize, std::to_string(link->Size));
+    if (role.Status == kStatusFailed) document->SetDocumentValue(key, kIndexError, link->ErrorText);
+    if (role.Status == kStatusIgnored) document->SetDocumentValue(key, kIndexReason, link->Reason);
   }
   if (role.OwnTree != nullptr) {
     if (ITreeUpdater* tree = role.OwnTree->load()) tree->AddLink(link, role.Image);
@@ -258,7 +262,7 @@ void TVornDownload::InstallWorkerHooks() {
       if (document != nullptr && outcome >= kOutcomeFetched && outcome <= kOutcomeRedirected) {
         Guarded("storing a document", [&] {
           document->SetDocumentStatus(url, kStatusReady);
-          document->SetDocumentValue(url, "ContentType", copy->ContentType);
+          document->SetDocumentValue(url, kIndexContentType, copy->ContentType);
           document->SetDocumentContent(url, content);
         });
       }

@@ -21,6 +21,7 @@
 #include "engine/download_document.h"
 #include "engine/download_events.h"
 #include "engine/event_synchronizer.h"
+#include "engine/link_lists.h"
 #include "engine/links.h"
 #include "engine/thread_manager.h"
 #include "engine/tree_updater.h"
@@ -103,6 +104,8 @@ class TVornDownload {
   TVornBaseLinks& IgnoredLinks() { return m_ignored; }
   TVornBaseLinks& DeletedLinks() { return m_deleted; }
   TVornBaseLinks& PendingLinks() { return m_pending; }
+  // The list of that role.
+  TVornBaseLinks& Links(TVornLinkList list);
 
   TThreadManager& ThreadManager() { return m_manager; }
 

@@ -13,6 +13,17 @@
 
 namespace tq {
 
+// Key names of the content index, in which every stored link has one section; the store
+// compares them without regard to case ("CONTENT" is "Content").
+inline constexpr std::string_view kIndexStatus = "STATUS";
+inline constexpr std::string_view kIndexPage = "PAGE";
+inline constexpr std::string_view kIndexSize = "SIZE";
+inline constexpr std::string_view kIndexError = "ERROR";
+inline constexpr std::string_view kIndexReason = "REASON";
+inline constexpr std::string_view kIndexLevel = "LEVEL";
+inline constexpr std::string_view kIndexContentType = "ContentType";
+inline constexpr std::string_view kIndexContent = "Content";
+
 class IDownloadDocument {
  public:
   // Reads or writes the crawl settings; templateMode leaves out what a template must not carry.

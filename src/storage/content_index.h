@@ -1,4 +1,4 @@
-// The content index of a project: one section per address met by the crawl, keyed by the link's
+// The content index of a project (its key names are in engine/download_document.h): one section per address met by the crawl, keyed by the link's
 // absolute address (the bare mail address for mail links), holding which list the link is in
 // and what the crawl learnt about it. Here are its key names, the writes made when a link joins
 // a list, rebuilding the links from an index, and rendering a stored document through a reader.
@@ -11,22 +11,13 @@
 #include <string>
 #include <string_view>
 
+#include "engine/download_document.h"
 #include "engine/link.h"
 #include "engine/link_lists.h"
 #include "formats/stored_document.h"
 #include "foundation/ini_file.h"
 
 namespace tq {
-
-// Key names; the store compares them without regard to case ("CONTENT" is "Content").
-inline constexpr std::string_view kIndexStatus = "STATUS";
-inline constexpr std::string_view kIndexPage = "PAGE";
-inline constexpr std::string_view kIndexSize = "SIZE";
-inline constexpr std::string_view kIndexError = "ERROR";
-inline constexpr std::string_view kIndexReason = "REASON";
-inline constexpr std::string_view kIndexLevel = "LEVEL";
-inline constexpr std::string_view kIndexContentType = "ContentType";
-inline constexpr std::string_view kIndexContent = "Content";
 
 // The content type recorded for pages the engine makes up itself and for FTP downloads.
 inline constexpr std::string_view kMadeUpPageContentType = "TEXT/HTML";
