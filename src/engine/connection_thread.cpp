@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstdio>
 #include <deque>
@@ -15,6 +16,12 @@
 namespace tq {
 
 namespace {
+
+// What a pool thread knows of its own nice value, so that a job at the priority the thread
+// already runs at costs no system call, and the pool restores only what a job changed.
+constexpr int kNiceUnknown = INT_MIN;
+thread_local int t_nice = kNiceUnknown;
+thread_local bool t_niceChanged = false;
 
 // Worker threads outlive their jobs for a while: a crawl starts two or three jobs per page, and a
 // thread that waits for the next one costs far less than a new thread each time. Every job still
@@ -28,11 +35,16 @@ class TWorkerPool {
   }
 
   void Run(std::function<void()> job) {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    m_jobs.push_back(std::move(job));
-    // Every queued job needs an idle thread of its own; a woken thread stays counted as idle
-    // until it has taken its job, so this never counts one thread twice.
-    if (m_idle >= m_jobs.size()) {
+    bool wake = false;
+    {
+      std::lock_guard<std::mutex> guard(m_mutex);
+      m_jobs.push_back(std::move(job));
+      // Every queued job needs an idle thread of its own; a woken thread stays counted as idle
+      // until it has taken its job, so this never counts one thread twice.
+      wake = m_idle >= m_jobs.size();
+    }
+    // Woken after the lock is released, so the thread does not wake only to wait for it.
+    if (wake) {
       m_wake.notify_one();
     } else {
       std::thread([this] { Loop(); }).detach();
@@ -47,6 +59,7 @@ class TWorkerPool {
     errno = 0;
     const int birthNice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
     const bool knowsNice = errno == 0;
+    t_nice = knowsNice ? birthNice : kNiceUnknown;
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;) {
       if (m_jobs.empty()) {
@@ -62,7 +75,11 @@ class TWorkerPool {
       job = nullptr;
       // A job starts at the priority its thread was born with; a thread that a job lowered and
       // that may not be raised again (no right to) is not handed another job.
-      if (!knowsNice || !RestoreNice(tid, birthNice)) return;
+      if (t_niceChanged) {
+        if (!knowsNice || !RestoreNice(tid, birthNice)) return;
+        t_nice = birthNice;
+        t_niceChanged = false;
+      }
       lock.lock();
     }
   }
@@ -93,7 +110,10 @@ std::shared_ptr<TVornWorkerThread> TVornWorkerThread::Start(TThreadPriority prio
     {
       std::lock_guard<std::mutex> guard(self->m_mutex);
       self->m_tid = CurrentThreadTid();
-      ApplyThreadPriority(self->m_tid, self->m_priority);
+      if (NiceValueOf(self->m_priority) != t_nice) {
+        ApplyThreadPriority(self->m_tid, self->m_priority);
+        t_niceChanged = true;
+      }
     }
     try {
       body(*self);
@@ -106,6 +126,7 @@ std::shared_ptr<TVornWorkerThread> TVornWorkerThread::Start(TThreadPriority prio
       // The thread goes on to other jobs: a late SetPriority must no longer reach it.
       std::lock_guard<std::mutex> guard(self->m_mutex);
       self->m_tid = 0;
+      if (self->m_niceChangedWhileRunning) t_niceChanged = true;
     }
     body = nullptr;  // what the body captured goes before the end handler runs
     PostToInterface(std::move(endHandler));
@@ -116,7 +137,9 @@ std::shared_ptr<TVornWorkerThread> TVornWorkerThread::Start(TThreadPriority prio
 void TVornWorkerThread::SetPriority(TThreadPriority priority) {
   std::lock_guard<std::mutex> guard(m_mutex);
   m_priority = priority;
+  if (m_tid.load() == 0) return;
   ApplyThreadPriority(m_tid.load(), priority);
+  m_niceChangedWhileRunning = true;
 }
 
 void TVornWorkerThread::Terminate() {

@@ -46,6 +46,7 @@ class TVornWorkerThread : public std::enable_shared_from_this<TVornWorkerThread>
   std::atomic<TThreadPriority> m_priority{tpNormal};
   std::atomic<int> m_tid{0};
   std::atomic<bool> m_terminated{false};
+  bool m_niceChangedWhileRunning = false;  // under m_mutex
   std::mutex m_mutex;
   std::condition_variable m_wake;
 };

@@ -288,6 +288,8 @@ TVornLinkPtr TVornDownload::TakeWorkingLink(const TVornPagePtr& page) {
 
 void TVornDownload::SetState(TVornState state) {
   if (m_state.exchange(state) == state) return;
+  // A finished crawl keeps no connections open to its servers.
+  if (state == edsReady) CloseIdleHttpConnections();
   m_sync->State(state);
 }
 

@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "engine/page.h"
 #include "foundation/ansi.h"
@@ -23,6 +24,61 @@ void InitCurlOnce() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
+
+// Library handles outlive their transfers: a handle keeps its open connections, so the next
+// transfer to the same server skips the connect, and a crawl does not pay a handle's set-up
+// (and its wake-up socket pair) once per page. A handle serves one transfer at a time and
+// carries nothing of it into the next: options are reset and its cookies erased on return.
+class TClientPool {
+ public:
+  static TClientPool& Instance() {
+    static auto* pool = new TClientPool();  // never destroyed: transfers may end during exit
+    return *pool;
+  }
+
+  CURL* Acquire() {
+    CURL* curl = nullptr;
+    {
+      std::lock_guard<std::mutex> guard(m_mutex);
+      if (!m_idle.empty()) {
+        curl = m_idle.back();
+        m_idle.pop_back();
+      }
+    }
+    if (!curl) curl = curl_easy_init();
+    // The transfer's own cookie store: on from the start, empty, kept across attempts.
+    if (curl) curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
+    return curl;
+  }
+
+  void Release(CURL* curl) {
+    if (!curl) return;
+    curl_easy_setopt(curl, CURLOPT_COOKIELIST, "ALL");
+    curl_easy_reset(curl);
+    {
+      std::lock_guard<std::mutex> guard(m_mutex);
+      if (m_idle.size() < kMaxIdle) {
+        m_idle.push_back(curl);
+        return;
+      }
+    }
+    curl_easy_cleanup(curl);
+  }
+
+  void CloseIdle() {
+    std::vector<CURL*> idle;
+    {
+      std::lock_guard<std::mutex> guard(m_mutex);
+      idle.swap(m_idle);
+    }
+    for (CURL* curl : idle) curl_easy_cleanup(curl);
+  }
+
+ private:
+  static constexpr std::size_t kMaxIdle = 16;
+  std::mutex m_mutex;
+  std::vector<CURL*> m_idle;
+};
 
 std::string TrimLineEnd(std::string line) {
   while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
@@ -180,16 +236,11 @@ struct TVornHTTPConnection::Attempt {
   }
 };
 
-TVornHTTPConnection::TVornHTTPConnection(TVornPage& page) : m_page(page) {
-  InitCurlOnce();
-  m_curl = curl_easy_init();
-  // The transfer's own cookie store: on from the start, empty, kept across attempts.
-  curl_easy_setopt(static_cast<CURL*>(m_curl), CURLOPT_COOKIEFILE, "");
-}
+TVornHTTPConnection::TVornHTTPConnection(TVornPage& page) : m_page(page) { InitCurlOnce(); }
 
-TVornHTTPConnection::~TVornHTTPConnection() {
-  curl_easy_cleanup(static_cast<CURL*>(m_curl));
-}
+TVornHTTPConnection::~TVornHTTPConnection() = default;
+
+void CloseIdleHttpConnections() { TClientPool::Instance().CloseIdle(); }
 
 void TVornHTTPConnection::SetPriority(TThreadPriority priority) {
   m_priority = priority;
@@ -222,6 +273,7 @@ void TVornHTTPConnection::StartTransfer() {
   m_thread = TVornWorkerThread::Start(
       m_priority,
       [this, keep](TVornWorkerThread& thread) {
+        m_curl = TClientPool::Instance().Acquire();
         TVornAttemptLoop loop;
         loop.Retries = Retries;
         loop.RetryPauseMs = TestOnlyRetryPauseMs;
@@ -230,6 +282,8 @@ void TVornHTTPConnection::StartTransfer() {
         const bool ok = loop.Run(
             thread, [&](std::string& attemptError) { return RunAttempt(thread, attemptError); },
             [&] { return m_cancelled.load() || m_refused.load() || m_redirected.load(); }, error);
+        TClientPool::Instance().Release(static_cast<CURL*>(m_curl));
+        m_curl = nullptr;
         m_failed = !ok;
         m_errorText = error;
       },
@@ -246,6 +300,10 @@ void TVornHTTPConnection::CancelTransfer() {
 bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& error) {
   ++m_attempts;
   CURL* curl = static_cast<CURL*>(m_curl);
+  if (!curl) {
+    error = "Out of memory";
+    return false;
+  }
   m_content.clear();
   Attempt a;
   a.Self = this;
@@ -261,7 +319,6 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 1024L);
   curl_easy_setopt(curl, CURLOPT_UPLOAD_BUFFERSIZE, 32768L);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);

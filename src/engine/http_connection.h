@@ -38,6 +38,9 @@ std::string MakeRefusalPage(double announcedSize, const std::string& address);
 std::string MakeRedirectPage(const std::string& target);
 // The address made safe to stand inside HTML text or a double-quoted attribute.
 std::string EscapeAddressForHtml(const std::string& address);
+// Transfers hand their library client back when they end, and the next transfer to the same
+// server reuses its open connection; this closes the clients no transfer holds.
+void CloseIdleHttpConnections();
 
 class TVornHTTPConnection {
  public:
@@ -85,7 +88,7 @@ class TVornHTTPConnection {
   void EndHandler();
 
   TVornPage& m_page;
-  void* m_curl = nullptr;
+  void* m_curl = nullptr;  // the library client, held only while the transfer's thread runs
   std::string m_content;
   std::string m_contentType;
   std::atomic<bool> m_busy{false};

@@ -4,6 +4,7 @@
 #include "formats/charset.h"
 
 #include <unicode/ucnv.h>
+#include <unicode/ustring.h>
 
 #include <array>
 #include <map>
@@ -160,6 +161,20 @@ bool Decode(UConverter* converter, std::string_view bytes, std::u16string& out) 
   return false;
 }
 
+// UTF-8 through ICU's string function, which reads the same as its converter (a malformed
+// sequence becomes one U+FFFD per maximal part) without the converter's per-call set-up.
+bool DecodeUtf8(std::string_view bytes, std::u16string& out) {
+  out.assign(bytes.size(), u'\0');  // never more units than bytes
+  UErrorCode error = U_ZERO_ERROR;
+  int32_t length = 0;
+  u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
+                       &length, bytes.data(), static_cast<int32_t>(bytes.size()), 0xFFFD,
+                       nullptr, &error);
+  if (U_FAILURE(error)) return false;
+  out.resize(static_cast<std::size_t>(length));
+  return true;
+}
+
 }  // namespace
 
 std::u16string DecodeBytes(std::string_view bytes, std::string_view charset) {
@@ -167,6 +182,7 @@ std::u16string DecodeBytes(std::string_view bytes, std::string_view charset) {
   std::string name = NormalizeCharsetName(charset);
   if (name.empty()) name = kDefaultCharset;
   std::u16string text;
+  if (name == "UTF-8" && DecodeUtf8(bytes, text)) return text;
   if (TConverterPtr converter = OpenConverter(name);
       converter && Decode(converter.get(), bytes, text))
     return text;

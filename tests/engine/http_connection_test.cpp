@@ -3,6 +3,7 @@
 #include "engine/http_connection.h"
 
 #include <gtest/gtest.h>
+#include <sys/socket.h>
 
 #include <atomic>
 #include <thread>
@@ -226,6 +227,35 @@ TEST_F(HttpTransferTest, CredentialsAgentAndCookiesGoWithTheRequests) {
   m_manager.RetriesOnFailed = 1;
   r = Fetch(m_server.Url("/cookie"));
   EXPECT_EQ(r.Content, "known");
+}
+
+// Transfers to one server go over the connection an earlier transfer left open, and carry
+// nothing else of it: its cookies stay behind. A kept connection the server has closed
+// meanwhile costs a new connection, not a failure.
+TEST_F(HttpTransferTest, LaterTransfersReuseTheConnectionButNotTheCookies) {
+  m_server.KeepConnectionsOpen();
+  m_server.Route("/login", [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Set-Cookie: sid=42; Path=/\r\n", "in", true));
+  });
+  m_server.Route("/whoami", [](const TestRequest& q, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "", "cookie=" + q.Header("cookie"), true));
+  });
+  m_server.Route("/bye", [](const TestRequest&, TestConnection& c) {
+    // Announces nothing, then closes: the client still holds the connection as open.
+    c.Send(HttpTestServer::Answer("200 OK", "", "bye", true));
+    ::shutdown(c.Fd(), SHUT_RDWR);
+  });
+  EXPECT_EQ(Fetch(m_server.Url("/login")).Content, "in");
+  EXPECT_EQ(Fetch(m_server.Url("/whoami")).Content, "cookie=");
+  EXPECT_EQ(Fetch(m_server.Url("/bye")).Content, "bye");
+  const PageRecord after = Fetch(m_server.Url("/whoami"));
+  EXPECT_FALSE(after.Errored) << after.Error;
+  EXPECT_EQ(after.Content, "cookie=");
+  const auto requests = m_server.Requests();
+  ASSERT_EQ(requests.size(), 4u);
+  EXPECT_EQ(requests[1].Connection, requests[0].Connection);
+  EXPECT_EQ(requests[2].Connection, requests[0].Connection);
+  EXPECT_NE(requests[3].Connection, requests[0].Connection);
 }
 
 TEST_F(HttpTransferTest, StalledBodyFailsWithReadTimeout) {

@@ -335,24 +335,60 @@ INSTANTIATE_TEST_SUITE_P(Pages, CorpusRoundTrip,
                                            TCorpusPage{kRussian, "ibm866", kMetaCharset, 0}));
 
 // Long runs the code page holds, broken by characters it cannot hold at every distance from the
-// start: the output must be the characters one by one, whatever the length of the run.
+// start: the output must be the characters one by one, whatever the length of the run. ASCII,
+// letters only the code page holds, NUL and lone surrogates are mixed in, and UTF-8 output too.
 TEST(CharsetEncoder, LongRunsMatchCharacterByCharacterEncoding) {
-  const TCharsetEncoder encoder("windows-1252");
-  for (const std::size_t run : {0u, 1u, 511u, 512u, 513u, 1024u, 1500u}) {
-    SCOPED_TRACE(run);
-    std::u16string text;
-    std::string expected;
-    for (int piece = 0; piece < 3; ++piece) {
-      for (std::size_t i = 0; i < run; ++i) {
-        const char16_t c = i % 7 == 0 ? u'\u00e9' : static_cast<char16_t>(u'a' + i % 26);
-        text += c;
-        expected += encoder.Encode(std::u16string(1, c));
+  for (const char* charset : {"windows-1252", "windows-1258", "KOI8-R", "UTF-8"}) {
+    const TCharsetEncoder encoder(charset);
+    for (const std::size_t run : {0u, 1u, 7u, 8u, 9u, 511u, 512u, 513u, 1024u, 1500u}) {
+      SCOPED_TRACE(std::string(charset) + " " + std::to_string(run));
+      std::u16string text;
+      std::string expected;
+      for (int piece = 0; piece < 3; ++piece) {
+        for (std::size_t i = 0; i < run; ++i) {
+          const char16_t c = i % 7 == 0    ? u'\u00e9'
+                             : i % 11 == 0 ? u'\u0416'
+                             : i % 97 == 0 ? (i % 2 ? u'\0' : u'\xD800')
+                                           : static_cast<char16_t>(u'a' + i % 26);
+          text += c;
+          expected += encoder.Encode(std::u16string(1, c));
+        }
+        text += u'\u4e2d';  // in none of the code pages
+        expected += encoder.Encode(u"\u4e2d");
       }
-      text += u'\u4e2d';  // not in windows-1252
-      expected += "&#20013;";
+      EXPECT_EQ(encoder.Encode(text), expected);
     }
-    EXPECT_EQ(encoder.Encode(text), expected);
   }
+}
+
+// UTF-8 is decoded without a converter: it must read every byte sequence, broken ones included,
+// exactly as ICU's UTF-8 converter does.
+TEST(CharsetDecoding, Utf8ReadsAsTheConverterDoes) {
+  const std::string pieces[] = {"a",  "<",  "\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",
+                                "\x80", "\xBF", "\xC0", "\xC2", "\xE0\x80", "\xED\xA0\x80",
+                                "\xF4\x90", "\xF5", "\xFF", std::string(1, '\0')};
+  UErrorCode error = U_ZERO_ERROR;
+  UConverter* converter = ucnv_open("UTF-8", &error);
+  ASSERT_TRUE(U_SUCCESS(error));
+  uint32_t seed = 7;
+  for (int round = 0; round < 3000; ++round) {
+    std::string bytes;
+    const int count = round % 40;
+    for (int i = 0; i < count; ++i) {
+      seed = seed * 1103515245 + 12345;
+      bytes += pieces[(seed >> 16) % std::size(pieces)];
+    }
+    std::u16string expected(bytes.size() + 1, u'\0');
+    error = U_ZERO_ERROR;
+    ucnv_reset(converter);
+    const int32_t n = ucnv_toUChars(converter, reinterpret_cast<UChar*>(expected.data()),
+                                    static_cast<int32_t>(expected.size()), bytes.data(),
+                                    static_cast<int32_t>(bytes.size()), &error);
+    ASSERT_TRUE(U_SUCCESS(error));
+    expected.resize(static_cast<std::size_t>(n));
+    ASSERT_EQ(DecodeBytes(bytes, "UTF-8"), expected) << round;
+  }
+  ucnv_close(converter);
 }
 
 }  // namespace

@@ -77,9 +77,10 @@ std::vector<TestRequest> HttpTestServer::Requests() const {
 }
 
 std::string HttpTestServer::Answer(const std::string& status, const std::string& headers,
-                                   const std::string& body) {
-  return "HTTP/1.1 " + status + "\r\n" + headers +
-         "Content-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+                                   const std::string& body, bool keepOpen) {
+  return "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " +
+         std::to_string(body.size()) + (keepOpen ? "" : "\r\nConnection: close") + "\r\n\r\n" +
+         body;
 }
 
 void HttpTestServer::AcceptLoop() {
@@ -91,11 +92,25 @@ void HttpTestServer::AcceptLoop() {
     }
     std::lock_guard<std::mutex> guard(m_mutex);
     m_fds.push_back(fd);
-    m_threads.emplace_back([this, fd] { Serve(fd); });
+    m_threads.emplace_back([this, fd, connection = ++m_accepted] { Serve(fd, connection); });
   }
 }
 
-void HttpTestServer::Serve(int fd) {
+void HttpTestServer::Serve(int fd, int connection) {
+  bool first = true;
+  while (ServeOne(fd, connection, first) && m_keepOpen && !m_stopping) first = false;
+  ::shutdown(fd, SHUT_WR);
+  TestConnection(fd, m_stopping).WaitForPeerClose();
+  std::lock_guard<std::mutex> guard(m_mutex);
+  for (auto& f : m_fds) {
+    if (f == fd) f = -1;
+  }
+  ::close(fd);
+}
+
+// One request and its answer; false when no further request came on a kept connection. The
+// first request of a connection is answered even when incomplete.
+bool HttpTestServer::ServeOne(int fd, int connection, bool first) {
   std::string head;
   char buffer[1024];
   while (head.find("\r\n\r\n") == std::string::npos && !m_stopping) {
@@ -103,7 +118,9 @@ void HttpTestServer::Serve(int fd) {
     if (n <= 0) break;
     head.append(buffer, static_cast<size_t>(n));
   }
+  if (!first && head.find("\r\n\r\n") == std::string::npos) return false;
   TestRequest request;
+  request.Connection = connection;
   size_t pos = head.find("\r\n");
   if (pos != std::string::npos) {
     const std::string line = head.substr(0, pos);
@@ -131,19 +148,13 @@ void HttpTestServer::Serve(int fd) {
     auto it = m_routes.find(request.Target);
     if (it != m_routes.end()) route = it->second;
   }
-  TestConnection connection(fd, m_stopping);
+  TestConnection answer(fd, m_stopping);
   if (route) {
-    route(request, connection);
+    route(request, answer);
   } else {
-    connection.Send(Answer("404 Not Found", "", "no such page"));
+    answer.Send(Answer("404 Not Found", "", "no such page"));
   }
-  ::shutdown(fd, SHUT_WR);
-  connection.WaitForPeerClose();
-  std::lock_guard<std::mutex> guard(m_mutex);
-  for (auto& f : m_fds) {
-    if (f == fd) f = -1;
-  }
-  ::close(fd);
+  return true;
 }
 
 int RefusedPort() {

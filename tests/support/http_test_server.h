@@ -16,6 +16,7 @@ namespace tq::test {
 struct TestRequest {
   std::string Method, Target;
   std::map<std::string, std::string> Headers;  // names lower-cased
+  int Connection = 0;                          // which connection it came on, counted from 1
   std::string Header(const std::string& lowerName) const {
     auto it = Headers.find(lowerName);
     return it == Headers.end() ? std::string() : it->second;
@@ -47,21 +48,28 @@ class HttpTestServer {
 
   // Register before the first request.
   void Route(const std::string& target, TestRoute route);
+  // Before the first request: a connection reads the next request after a route has answered,
+  // until the peer closes it (or a route shuts its socket down).
+  void KeepConnectionsOpen() { m_keepOpen = true; }
   int Port() const { return m_port; }
   std::string Url(const std::string& target) const;
   std::vector<TestRequest> Requests() const;
 
-  // "HTTP/1.1 <status>" with the given headers and body, Content-Length added.
+  // "HTTP/1.1 <status>" with the given headers and body, Content-Length added, and
+  // "Connection: close" unless keepOpen.
   static std::string Answer(const std::string& status, const std::string& headers,
-                            const std::string& body);
+                            const std::string& body, bool keepOpen = false);
 
  private:
   void AcceptLoop();
-  void Serve(int fd);
+  void Serve(int fd, int connection);
+  bool ServeOne(int fd, int connection, bool first);
 
   int m_listen = -1;
   int m_port = 0;
   std::atomic<bool> m_stopping{false};
+  bool m_keepOpen = false;
+  int m_accepted = 0;
   std::map<std::string, TestRoute> m_routes;
   mutable std::mutex m_mutex;
   std::vector<TestRequest> m_requests;
