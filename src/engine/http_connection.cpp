@@ -28,7 +28,9 @@ void InitCurlOnce() {
 // Library handles outlive their transfers: a handle keeps its open connections, so the next
 // transfer to the same server skips the connect, and a crawl does not pay a handle's set-up
 // (and its wake-up socket pair) once per page. A handle serves one transfer at a time and
-// carries nothing of it into the next: options are reset and its cookies erased on return.
+// carries nothing of it into the next: every attempt sets all the options it relies on, and the
+// cookies are erased on return. (No curl_easy_reset: it leaks the library's list of cookie
+// files, and the cookie store must stay on.)
 class TClientPool {
  public:
   static TClientPool& Instance() {
@@ -45,16 +47,17 @@ class TClientPool {
         m_idle.pop_back();
       }
     }
-    if (!curl) curl = curl_easy_init();
-    // The transfer's own cookie store: on from the start, empty, kept across attempts.
-    if (curl) curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
+    if (!curl) {
+      curl = curl_easy_init();
+      // The transfer's own cookie store: on from the start, empty, kept across attempts.
+      if (curl) curl_easy_setopt(curl, CURLOPT_COOKIEFILE, "");
+    }
     return curl;
   }
 
   void Release(CURL* curl) {
     if (!curl) return;
     curl_easy_setopt(curl, CURLOPT_COOKIELIST, "ALL");
-    curl_easy_reset(curl);
     {
       std::lock_guard<std::mutex> guard(m_mutex);
       if (m_idle.size() < kMaxIdle) {
@@ -109,6 +112,7 @@ struct TVornHTTPConnection::Attempt {
   TVornWorkerThread* Thread = nullptr;
   CURL* Curl = nullptr;
   std::string Host;
+  std::string TransferringText;  // reported for every block of the body
   std::string StatusLine;
   std::string Location;
   std::string ContentType;
@@ -163,6 +167,8 @@ struct TVornHTTPConnection::Attempt {
     Self->m_contentType = ContentType;
     Received = 0;
     Expected = ContentLength;
+    // Room for the announced body at once, within reason: the announcement is the server's word.
+    Self->m_content.reserve(static_cast<std::size_t>(std::min(ContentLength, 16.0 * 1024 * 1024)));
     return true;
   }
 
@@ -201,7 +207,7 @@ struct TVornHTTPConnection::Attempt {
     a->LastActivity = Clock::now();
     a->Self->m_content.append(data, length);
     a->Received += static_cast<double>(length);
-    a->Report(ecsTransferring, kStatusTransferringPrefix + a->Host);
+    a->Report(ecsTransferring, a->TransferringText);
     if (a->Self->OnWork) {
       const auto elapsed =
           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - a->Start).count();
@@ -310,6 +316,7 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
   a.Thread = &thread;
   a.Curl = curl;
   a.Host = HostOf(m_address);
+  a.TransferringText = kStatusTransferringPrefix + a.Host;
   a.Start = a.LastActivity = Clock::now();
   a.Report(ecsResolving, StatusTextResolving(a.Host));
 
@@ -325,8 +332,8 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
   curl_easy_setopt(curl, CURLOPT_USERAGENT, UserAgent.c_str());
   curl_slist* headers = curl_slist_append(nullptr, "Accept: text/html, */*");
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
+  curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
   if (!UserName.empty()) {
-    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
     curl_easy_setopt(curl, CURLOPT_USERNAME, UserName.c_str());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, Password.c_str());
   } else {

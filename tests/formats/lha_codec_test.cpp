@@ -35,6 +35,16 @@ TEST(Crc16, MatchesTheCheckValueAndContinuesAcrossPieces) {
   EXPECT_EQ(Crc16(""), 0);
   const std::string data = RandomBytes(1000, 1);
   EXPECT_EQ(Crc16Update(Crc16Update(0, data.data(), 333), data.data() + 333, 667), Crc16(data));
+  // Against the definition, bit by bit, for every length around the eight-byte steps.
+  for (size_t length = 0; length <= 40; ++length) {
+    uint16_t expected = 0x1234;
+    for (size_t i = 0; i < length; ++i) {
+      expected ^= static_cast<unsigned char>(data[i]);
+      for (int bit = 0; bit < 8; ++bit)
+        expected = (expected & 1) ? (expected >> 1) ^ 0xA001 : expected >> 1;
+    }
+    EXPECT_EQ(Crc16Update(0x1234, data.data(), length), expected) << length;
+  }
 }
 
 struct TRoundTrip {
