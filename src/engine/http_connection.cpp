@@ -279,7 +279,10 @@ void TVornHTTPConnection::StartTransfer() {
   m_thread = TVornWorkerThread::Start(
       m_priority,
       [this, keep](TVornWorkerThread& thread) {
-        m_curl = TClientPool::Instance().Acquire();
+        // The client goes back to the pool when the attempts end, however they end.
+        std::unique_ptr<CURL, void (*)(CURL*)> client(
+            TClientPool::Instance().Acquire(), [](CURL* c) { TClientPool::Instance().Release(c); });
+        m_curl = client.get();
         TVornAttemptLoop loop;
         loop.Retries = Retries;
         loop.RetryPauseMs = TestOnlyRetryPauseMs;
@@ -288,7 +291,6 @@ void TVornHTTPConnection::StartTransfer() {
         const bool ok = loop.Run(
             thread, [&](std::string& attemptError) { return RunAttempt(thread, attemptError); },
             [&] { return m_cancelled.load() || m_refused.load() || m_redirected.load(); }, error);
-        TClientPool::Instance().Release(static_cast<CURL*>(m_curl));
         m_curl = nullptr;
         m_failed = !ok;
         m_errorText = error;
