@@ -1,6 +1,7 @@
 // In-memory settings store over a list of sections, each owning the list of its lines.
 #include "foundation/mem_ini_file.h"
 
+#include "foundation/ansi.h"
 #include "foundation/atomic_file.h"
 #include "foundation/ini_syntax.h"
 
@@ -22,7 +23,27 @@ TVornMemIniFile::TVornMemIniFile(std::string fileName) : TVornCustomIniFile(std:
 TVornMemIniFile::~TVornMemIniFile() = default;
 
 void TVornMemIniFile::Clear() {
-  m_sections.Clear();
+  m_byName.clear();
+  m_sections.clear();
+}
+
+THashedStringList* TVornMemIniFile::AddSection(std::string name) {
+  std::string folded = AnsiUpperCase(name);
+  m_sections.push_back(
+      {std::move(name), std::move(folded), std::make_unique<THashedStringList>(), m_nextOrder++});
+  const auto added = std::prev(m_sections.end());
+  m_byName.emplace(added->Folded, added);
+  return added->Lines.get();
+}
+
+TVornMemIniFile::TSectionList::iterator TVornMemIniFile::FindSectionAt(
+    std::string_view name) const {
+  auto found = m_sections.end();
+  auto [first, last] = m_byName.equal_range(AnsiUpperCase(IniName(name)));
+  for (auto it = first; it != last; ++it) {
+    if (found == m_sections.end() || it->second->Order > found->Order) found = it->second;
+  }
+  return found;
 }
 
 void TVornMemIniFile::SetText(std::string_view text) {
@@ -33,13 +54,10 @@ void TVornMemIniFile::SetText(std::string_view text) {
     switch (ClassifyIniLine(line, stored)) {
       case TIniLineKind::ilkIgnored:
         break;
-      case TIniLineKind::ilkSection: {
+      case TIniLineKind::ilkSection:
         // A name met twice makes a second section; lookups then find the later one.
-        auto lines = std::make_unique<THashedStringList>(m_sections.CaseSensitive());
-        current = lines.get();
-        m_sections.Add(stored, std::move(lines));
+        current = AddSection(stored);
         break;
-      }
       case TIniLineKind::ilkEntry:
         if (current != nullptr) current->Add(stored);
         break;
@@ -49,11 +67,11 @@ void TVornMemIniFile::SetText(std::string_view text) {
 
 std::string TVornMemIniFile::GetText() const {
   std::string text;
-  for (int i = 0; i < m_sections.Count(); ++i) {
+  for (const TSection& section : m_sections) {
     text += '[';
-    text += m_sections.Strings(i);
+    text += section.Name;
     text += "]\r\n";
-    const auto* lines = static_cast<const THashedStringList*>(m_sections.Objects(i));
+    const THashedStringList* lines = section.Lines.get();
     for (int j = 0; j < lines->Count(); ++j) {
       text += lines->Strings(j);
       text += "\r\n";
@@ -64,8 +82,8 @@ std::string TVornMemIniFile::GetText() const {
 }
 
 THashedStringList* TVornMemIniFile::FindSection(std::string_view name) const {
-  const int i = m_sections.IndexOf(IniName(name));
-  return i < 0 ? nullptr : static_cast<THashedStringList*>(m_sections.Objects(i));
+  const auto it = FindSectionAt(name);
+  return it == m_sections.end() ? nullptr : it->Lines.get();
 }
 
 std::string TVornMemIniFile::ReadString(std::string_view section, std::string_view key,
@@ -79,11 +97,7 @@ std::string TVornMemIniFile::ReadString(std::string_view section, std::string_vi
 void TVornMemIniFile::WriteString(std::string_view section, std::string_view key,
                                   std::string_view value) {
   auto* lines = FindSection(section);
-  if (lines == nullptr) {
-    auto fresh = std::make_unique<THashedStringList>(m_sections.CaseSensitive());
-    lines = fresh.get();
-    m_sections.Add(IniName(section), std::move(fresh));
-  }
+  if (lines == nullptr) lines = AddSection(IniName(section));
   const std::string name = IniName(key);
   std::string line = name + '=' + IniValue(value);
   const int j = lines->IndexOfName(name);
@@ -104,8 +118,8 @@ void TVornMemIniFile::ReadSection(std::string_view section, std::vector<std::str
 
 void TVornMemIniFile::ReadSections(std::vector<std::string>& names) const {
   names.clear();
-  names.reserve(static_cast<size_t>(m_sections.Count()));
-  for (int i = 0; i < m_sections.Count(); ++i) names.push_back(m_sections.Strings(i));
+  names.reserve(m_sections.size());
+  for (const TSection& section : m_sections) names.push_back(section.Name);
 }
 
 void TVornMemIniFile::ReadSectionValues(std::string_view section,
@@ -117,8 +131,16 @@ void TVornMemIniFile::ReadSectionValues(std::string_view section,
 }
 
 void TVornMemIniFile::EraseSection(std::string_view section) {
-  const int i = m_sections.IndexOf(IniName(section));
-  if (i >= 0) m_sections.Delete(i);
+  const auto found = FindSectionAt(section);
+  if (found == m_sections.end()) return;
+  auto [first, last] = m_byName.equal_range(found->Folded);
+  for (auto it = first; it != last; ++it) {
+    if (it->second == found) {
+      m_byName.erase(it);
+      break;
+    }
+  }
+  m_sections.erase(found);
 }
 
 void TVornMemIniFile::DeleteKey(std::string_view section, std::string_view key) {

@@ -6,6 +6,13 @@
 // of thousands of sections can be written and read alternately at constant cost per call.
 #pragma once
 
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
 #include "foundation/hashed_string_list.h"
 #include "foundation/ini_file.h"
 
@@ -36,9 +43,23 @@ class TVornMemIniFile : public TVornCustomIniFile {
   void Clear();
 
  private:
+  struct TSection {
+    std::string Name;
+    std::string Folded;  // the name as lookups compare it; the index points into it
+    std::unique_ptr<THashedStringList> Lines;
+    uint64_t Order = 0;  // higher for a later section: a name met twice answers with the later
+  };
+  using TSectionList = std::list<TSection>;
+
+  THashedStringList* AddSection(std::string name);
+  TSectionList::iterator FindSectionAt(std::string_view name) const;
   THashedStringList* FindSection(std::string_view name) const;
 
-  THashedStringList m_sections;
+  // Sections in file order, and found by their folded name without counting positions, so that
+  // erasing one from the middle of a large store costs the same as erasing the last.
+  mutable TSectionList m_sections;
+  std::unordered_multimap<std::string_view, TSectionList::iterator> m_byName;
+  uint64_t m_nextOrder = 0;
 };
 
 }  // namespace tq

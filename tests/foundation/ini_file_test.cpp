@@ -330,6 +330,14 @@ TEST(IniFormsAgree, MemoryFormWritesBackWhatItParsed) {
   TVornMemIniFile ini("unused.ini");
   ini.SetText("junk\r\n[A]\r\n x = 1 \r\n; note\r\n\r\n[a]\nx=2\nloose\n");
   EXPECT_EQ(ini.GetText(), "[A]\r\nx=1\r\n\r\n[a]\r\nx=2\r\nloose\r\n\r\n");
+  // A name met twice: the later section answers and is the one erased, then the earlier one.
+  EXPECT_EQ(ini.ReadString("A", "x", ""), "2");
+  ini.EraseSection("A");
+  EXPECT_EQ(ini.ReadString("a", "x", ""), "1");
+  ini.WriteString("b", "y", "3");
+  EXPECT_EQ(ini.GetText(), "[A]\r\nx=1\r\n\r\n[b]\r\ny=3\r\n\r\n");
+  ini.EraseSection("a");
+  EXPECT_FALSE(ini.SectionExists("A"));
 }
 
 TEST(IniDirect, CutsLongValuesOnReadingOnly) {
