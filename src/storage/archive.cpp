@@ -9,12 +9,16 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
+#include <exception>
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <thread>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "formats/crc16.h"
 #include "formats/lha_codec.h"
@@ -176,6 +180,39 @@ std::string TempNameOf(const std::string& fileName) {
 
 // The new archive being written beside the old one. Until Commit succeeds the destructor
 // removes it, so a failed rewrite leaves only the old archive behind.
+// A member ready to be written: its header and its body, compressed when that is smaller.
+struct TPackedMember {
+  std::string header;
+  std::string body;
+};
+
+TPackedMember PackMember(const std::string& name, std::string_view data, uint32_t timeStamp,
+                         uint8_t attributes) {
+  if (data.size() > UINT32_MAX) {
+    throw EArchiveError("Member " + name + " is too large for an archive member");
+  }
+  TLhaHeader header;
+  header.name = name;
+  header.originalSize = static_cast<uint32_t>(data.size());
+  header.timeStamp = timeStamp;
+  header.attributes = attributes;
+  header.crc = Crc16(data);
+  TPackedMember member;
+  header.method = std::string(kLhaStored);
+  if (Lh1Encode(data, member.body, data.size())) {
+    header.method = std::string(kLhaLh1);
+  } else {
+    member.body.assign(data);
+  }
+  header.packedSize = static_cast<uint32_t>(member.body.size());
+  try {
+    member.header = EncodeLhaHeader(header);
+  } catch (const ELhaError& e) {
+    throw EArchiveError(std::string("Cannot add member: ") + e.what());
+  }
+  return member;
+}
+
 class TArchiveWriter {
  public:
   TArchiveWriter(std::string target, mode_t mode)
@@ -205,33 +242,9 @@ class TArchiveWriter {
     }
   }
 
-  void WriteMember(const std::string& name, std::string_view data, uint32_t timeStamp,
-                   uint8_t attributes) {
-    if (data.size() > UINT32_MAX) {
-      throw EArchiveError("Member " + name + " is too large for an archive member");
-    }
-    TLhaHeader header;
-    header.name = name;
-    header.originalSize = static_cast<uint32_t>(data.size());
-    header.timeStamp = timeStamp;
-    header.attributes = attributes;
-    header.crc = Crc16(data);
-    std::string packed;
-    std::string_view body = data;
-    header.method = std::string(kLhaStored);
-    if (Lh1Encode(data, packed, data.size())) {
-      header.method = std::string(kLhaLh1);
-      body = packed;
-    }
-    header.packedSize = static_cast<uint32_t>(body.size());
-    std::string bytes;
-    try {
-      bytes = EncodeLhaHeader(header);
-    } catch (const ELhaError& e) {
-      throw EArchiveError(std::string("Cannot add member: ") + e.what());
-    }
-    Write(bytes.data(), bytes.size());
-    Write(body.data(), body.size());
+  void WriteMember(const TPackedMember& member) {
+    Write(member.header.data(), member.header.size());
+    Write(member.body.data(), member.body.size());
   }
 
   void Copy(const TArchiveReader& from, uint64_t offset, uint64_t size) {
@@ -299,6 +312,43 @@ std::optional<TSourceFile> ReadSourceFile(const std::string& path) {
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
+}
+
+// One member of a batch: what to pack, then what packing gave.
+struct TPackJob {
+  const std::string* name = nullptr;
+  bool fromFile = false;
+  std::string owned;      // the source file's content, when it came from a file
+  std::string_view data;  // the caller's data otherwise
+  std::string_view Data() const { return fromFile ? std::string_view(owned) : data; }
+  uint32_t timeStamp = 0;
+  uint8_t attributes = 0;
+  TPackedMember packed;
+  std::exception_ptr error;
+};
+
+// Compression is nearly the whole cost of a save, and members are packed independently: a batch
+// is packed on every core, then written in its order, so the file is the same as packing one
+// member after the other.
+void PackBatch(std::vector<TPackJob>& jobs) {
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i; (i = next.fetch_add(1)) < jobs.size();) {
+      TPackJob& job = jobs[i];
+      try {
+        job.packed = PackMember(*job.name, job.Data(), job.timeStamp, job.attributes);
+      } catch (...) {
+        job.error = std::current_exception();
+      }
+    }
+  };
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const size_t helpers = std::min({cores, jobs.size(), size_t{8}}) - (jobs.empty() ? 0 : 1);
+  std::vector<std::thread> threads;
+  threads.reserve(helpers);
+  for (size_t t = 0; t < helpers; ++t) threads.emplace_back(work);
+  work();
+  for (auto& thread : threads) thread.join();
 }
 
 }  // namespace
@@ -425,20 +475,52 @@ void TVornArchive::Rewrite(const std::vector<TNewMember>& added,
   }
 
   TArchiveWriter writer(m_fileName, old ? old->Mode() : mode_t{0644});
+  // Members go in batches, bounded in count and in bytes held at once.
+  constexpr size_t kBatchMembers = 64;
+  constexpr size_t kBatchBytes = size_t{32} << 20;
+  std::vector<TPackJob> batch;
+  std::vector<const TNewMember*> sources;
+  size_t batchBytes = 0;
+  auto flush = [&] {
+    PackBatch(batch);
+    for (size_t k = 0; k < batch.size(); ++k) {
+      if (batch[k].error) std::rethrow_exception(batch[k].error);
+      writer.WriteMember(batch[k].packed);
+      if (!sources[k]->path.empty() && onFileAdded) onFileAdded(sources[k]->path);
+      dropped.insert(sources[k]->name);
+    }
+    batch.clear();
+    sources.clear();
+    batchBytes = 0;
+  };
   for (size_t i = 0; i < added.size(); ++i) {
     const TNewMember& member = added[i];
     const auto it = winner.find(member.name);
     if (it == winner.end() || it->second != i) continue;
+    TPackJob job;
+    job.name = &member.name;
     if (member.path.empty()) {
-      writer.WriteMember(member.name, member.data, 0, 0);
+      job.data = member.data;
     } else {
-      const std::optional<TSourceFile> file = ReadSourceFile(member.path);
+      std::optional<TSourceFile> file;
+      try {
+        file = ReadSourceFile(member.path);
+      } catch (...) {
+        flush();  // what came before is written and reported, as if one by one
+        throw;
+      }
       if (!file) continue;  // removed since it was looked at: as good as missing
-      writer.WriteMember(member.name, file->data, file->timeStamp, file->attributes);
-      if (onFileAdded) onFileAdded(member.path);
+      job.fromFile = true;
+      job.owned = std::move(file->data);
+      job.timeStamp = file->timeStamp;
+      job.attributes = file->attributes;
     }
-    dropped.insert(member.name);
+    batchBytes += job.Data().size();
+    batch.push_back(std::move(job));
+    sources.push_back(&member);
+    if (batch.size() >= kBatchMembers || batchBytes >= kBatchBytes) flush();
   }
+  flush();
   for (const TEntry& entry : entries) {
     if (dropped.count(AnsiUpperCase(entry.header.name)) == 0) {
       writer.Copy(*old, entry.offset, entry.End() - entry.offset);

@@ -75,6 +75,26 @@ TEST_P(ArchiveOnFreshAndExisting, AddFilesSkipsMissingOnesAndReportsEachAdded) {
   EXPECT_EQ(m_archive.ExtractToStream("tmp2.~tmp"), ReadFile(m_folder / "tmp2.~tmp"));
 }
 
+// Members are packed several at a time: however many there are, they come out in list order,
+// each reported once after it was added, each reading back as it was.
+TEST_P(ArchiveOnFreshAndExisting, ManyFilesKeepTheirOrderAndContent) {
+  std::vector<std::string> paths, added, names;
+  for (int i = 0; i < 150; ++i) {
+    const std::string name = "t" + std::to_string(i) + ".~tmp";
+    paths.push_back(m_folder / name);
+    if (i % 37 == 5) continue;  // never written: skipped
+    WriteFile(paths.back(), i % 10 == 0 ? Noise(3000, i) : i == 7 ? "" : Html(500 + i * 40, i));
+    added.push_back(paths.back());
+    names.push_back(TVornArchive::MemberName(name));
+  }
+  std::vector<std::string> reported;
+  m_archive.AddFiles(paths, [&](const std::string& path) { reported.push_back(path); });
+  EXPECT_EQ(reported, added);
+  EXPECT_EQ(m_archive.List(), With(names));
+  for (const std::string& path : added)
+    ASSERT_EQ(m_archive.ExtractToStream(path), ReadFile(path)) << path;
+}
+
 TEST_P(ArchiveOnFreshAndExisting, SameNameInAnyCaseReplacesTheMember) {
   m_archive.AddStream("SETTINGS.DAT", "first");
   WriteFile(m_folder / "settings.dat", "second");
