@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <utility>
@@ -178,8 +179,6 @@ std::string TempNameOf(const std::string& fileName) {
   return std::filesystem::path(fileName).replace_extension(".$$$").string();
 }
 
-// The new archive being written beside the old one. Until Commit succeeds the destructor
-// removes it, so a failed rewrite leaves only the old archive behind.
 // A member ready to be written: its header and its body, compressed when that is smaller.
 struct TPackedMember {
   std::string header;
@@ -213,6 +212,8 @@ TPackedMember PackMember(const std::string& name, std::string_view data, uint32_
   return member;
 }
 
+// The new archive being written beside the old one. Until Commit succeeds the destructor
+// removes it, so a failed rewrite leaves only the old archive behind.
 class TArchiveWriter {
  public:
   TArchiveWriter(std::string target, mode_t mode)
@@ -317,6 +318,7 @@ bool FileExists(const std::string& path) {
 // One member of a batch: what to pack, then what packing gave.
 struct TPackJob {
   const std::string* name = nullptr;
+  const std::string* path = nullptr;  // the source file, or empty for data
   bool fromFile = false;
   std::string owned;      // the source file's content, when it came from a file
   std::string_view data;  // the caller's data otherwise
@@ -346,7 +348,11 @@ void PackBatch(std::vector<TPackJob>& jobs) {
   const size_t helpers = std::min({cores, jobs.size(), size_t{8}}) - (jobs.empty() ? 0 : 1);
   std::vector<std::thread> threads;
   threads.reserve(helpers);
-  for (size_t t = 0; t < helpers; ++t) threads.emplace_back(work);
+  try {
+    for (size_t t = 0; t < helpers; ++t) threads.emplace_back(work);
+  } catch (const std::system_error&) {
+    // No more threads to be had: the ones running, and this one, do the batch.
+  }
   work();
   for (auto& thread : threads) thread.join();
 }
@@ -479,18 +485,16 @@ void TVornArchive::Rewrite(const std::vector<TNewMember>& added,
   constexpr size_t kBatchMembers = 64;
   constexpr size_t kBatchBytes = size_t{32} << 20;
   std::vector<TPackJob> batch;
-  std::vector<const TNewMember*> sources;
   size_t batchBytes = 0;
   auto flush = [&] {
     PackBatch(batch);
-    for (size_t k = 0; k < batch.size(); ++k) {
-      if (batch[k].error) std::rethrow_exception(batch[k].error);
-      writer.WriteMember(batch[k].packed);
-      if (!sources[k]->path.empty() && onFileAdded) onFileAdded(sources[k]->path);
-      dropped.insert(sources[k]->name);
+    for (const TPackJob& job : batch) {
+      if (job.error) std::rethrow_exception(job.error);
+      writer.WriteMember(job.packed);
+      if (!job.path->empty() && onFileAdded) onFileAdded(*job.path);
+      dropped.insert(*job.name);
     }
     batch.clear();
-    sources.clear();
     batchBytes = 0;
   };
   for (size_t i = 0; i < added.size(); ++i) {
@@ -499,6 +503,7 @@ void TVornArchive::Rewrite(const std::vector<TNewMember>& added,
     if (it == winner.end() || it->second != i) continue;
     TPackJob job;
     job.name = &member.name;
+    job.path = &member.path;
     if (member.path.empty()) {
       job.data = member.data;
     } else {
@@ -517,7 +522,6 @@ void TVornArchive::Rewrite(const std::vector<TNewMember>& added,
     }
     batchBytes += job.Data().size();
     batch.push_back(std::move(job));
-    sources.push_back(&member);
     if (batch.size() >= kBatchMembers || batchBytes >= kBatchBytes) flush();
   }
   flush();
