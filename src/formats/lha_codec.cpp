@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <vector>
 
 namespace tq {
@@ -219,6 +221,24 @@ class TBitReader {
   uint64_t m_pos = 0;
 };
 
+// How many bytes a and b share from their start, at most limit: eight bytes a step.
+int CommonLength(const char* a, const char* b, int limit) {
+  int len = 0;
+  while (len + 8 <= limit) {
+    uint64_t x, y;
+    std::memcpy(&x, a + len, 8);
+    std::memcpy(&y, b + len, 8);
+    if (x != y) {
+      const uint64_t diff = x ^ y;  // the first differing byte is the lowest one on little-endian
+      return len + (std::endian::native == std::endian::little ? std::countr_zero(diff)
+                                                                 : std::countl_zero(diff)) / 8;
+    }
+    len += 8;
+  }
+  while (len < limit && a[len] == b[len]) ++len;
+  return len;
+}
+
 // Hash chains over the last kWindow positions; a chain entry older than the window ends the walk.
 class TMatchFinder {
  public:
@@ -241,8 +261,7 @@ class TMatchFinder {
     for (int chain = kMaxChain; cand >= 0 && pos - cand <= kMaxDistance && chain > 0; --chain) {
       const char* old = m_in.data() + cand;
       if (old[best.length] == cur[best.length] && old[0] == cur[0]) {
-        int len = 0;
-        while (len < maxLength && old[len] == cur[len]) ++len;
+        const int len = CommonLength(old, cur, maxLength);
         if (len > best.length) {
           best.length = len;
           best.distance = static_cast<int>(pos - cand);
