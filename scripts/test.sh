@@ -16,5 +16,5 @@ if [ "${TQ_SKIP_SANITIZE:-0}" != 1 ]; then
     "$root/scripts/build.sh" -DCMAKE_BUILD_TYPE=Debug -DTQ_SANITIZE=thread -DTQ_BUILD_BENCH=OFF
   # A race report makes the test program exit non-zero.
   TSAN_OPTIONS=halt_on_error=0:exitcode=66 \
-    ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" -R '^(foundation|engine)$'
+    ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" -R '^(foundation|engine)/'
 fi

@@ -15,6 +15,7 @@
 #include <QTimer>
 
 #include "cli/list_output.h"
+#include "cli/text_escape.h"
 
 namespace tq::cli {
 namespace {
@@ -67,12 +68,12 @@ int TerminalWidth() {
 class TProgressLine {
  public:
   explicit TProgressLine(TVornDownload& download) : m_download(download) {
-    m_download.OnStatus() = [this](const TVornPagePtr&, TVornConnectionStatus, const std::string& text,
-                                   const TVornLinkPtr& link) {
-      m_current = text;
+    m_download.OnStatus() = [this](const TVornPagePtr&, TVornConnectionStatus,
+                                   const std::string& text, const TVornLinkPtr& link) {
+      m_current = EscapeControls(text);
       if (link) {
         try {
-          m_current = link->GetUrl() + "  " + text;
+          m_current = EscapeControls(link->GetUrl() + "  " + text);
         } catch (const std::exception&) {
         }
       }
@@ -93,10 +94,10 @@ class TProgressLine {
   void Draw() {
     std::string line = "Ready " + std::to_string(m_download.ReadyLinks().Count()) +
                        "  In Progress " + std::to_string(m_download.WorkingLinks().Count()) +
-                       "  Queue " + std::to_string(m_download.QueueLinks().Count()) +
-                       "  Failed " + std::to_string(m_download.FailedLinks().Count()) +
-                       "  Ignored " + std::to_string(m_download.IgnoredLinks().Count()) +
-                       "  Emails " + std::to_string(m_download.EmailLinks().Count());
+                       "  Queue " + std::to_string(m_download.QueueLinks().Count()) + "  Failed " +
+                       std::to_string(m_download.FailedLinks().Count()) + "  Ignored " +
+                       std::to_string(m_download.IgnoredLinks().Count()) + "  Emails " +
+                       std::to_string(m_download.EmailLinks().Count());
     if (!m_current.empty()) line += "  " + m_current;
     const size_t width = static_cast<size_t>(TerminalWidth() - 1);
     if (line.size() > width) line.resize(width);
@@ -110,6 +111,47 @@ class TProgressLine {
 };
 
 }  // namespace
+
+void TCrawlOptions::AddTo(CLI::App& command) {
+  command.add_option("--threads", Args.Threads, "Transfers at once (1-99)")
+      ->check(CLI::Range(1, 99));
+  command.add_option("--level", Args.Level, "Deepest link level followed")
+      ->check(CLI::Range(0, 1000000));
+  command.add_option("--retries", Args.Retries, "Extra attempts after a failed one (0-255)")
+      ->check(CLI::Range(0, 255));
+  command.add_option("--timeout", Args.Timeout, "Read time-out in seconds (0: none)")
+      ->check(CLI::Range(0, 86400));
+  auto* agent = command.add_option("--agent", Args.Agent, "Browser identity number (0-11)")
+                    ->check(CLI::Range(0, 11));
+  command.add_option("--agent-string", Args.AgentString, "User-Agent text sent as typed")
+      ->excludes(agent);
+  auto* s4 = command.add_option("--socks4", Socks4, "SOCKS 4 proxy HOST:PORT");
+  auto* s4a = command.add_option("--socks4a", Socks4A, "SOCKS 4A proxy HOST:PORT");
+  auto* s5 = command.add_option("--socks5", Socks5, "SOCKS 5 proxy HOST:PORT");
+  s4->excludes(s4a)->excludes(s5);
+  s4a->excludes(s5);
+  command.add_option("--user", Args.User, "User name of the default login");
+  command.add_option("--password", Args.Password, "Password of the default login");
+  command
+      .add_option("--dispatch-interval", Args.DispatchIntervalMs,
+                  "Milliseconds between dispatches (0: as fast as workers are free)")
+      ->check(CLI::Range(0, 60000));
+}
+
+bool TCrawlOptions::Resolve() {
+  const std::pair<const std::string*, TSocksVersion> choices[] = {
+      {&Socks4, svSocks4}, {&Socks4A, svSocks4A}, {&Socks5, svSocks5}};
+  for (const auto& [text, version] : choices) {
+    if (text->empty()) continue;
+    if (!ParseHostPort(*text, Args.Socks.Host, Args.Socks.Port)) {
+      std::fprintf(stderr, "tarnquill-cli: a SOCKS proxy is given as HOST:PORT, not \"%s\"\n",
+                   text->c_str());
+      return false;
+    }
+    Args.Socks.Version = version;
+  }
+  return true;
+}
 
 bool ParseHostPort(const std::string& text, std::string& host, int& port) {
   const size_t colon = text.rfind(':');

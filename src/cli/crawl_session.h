@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include <CLI/CLI.hpp>
+
 #include "engine/download.h"
 #include "options/options.h"
 
@@ -24,6 +26,17 @@ struct TCrawlArgs {
   TSocksArg Socks;
   std::optional<std::string> User, Password;
   int DispatchIntervalMs = kDefaultDispatchIntervalMs;
+};
+
+// The crawl options of the crawl and resume commands: added to a command line, then resolved
+// into Args once parsed.
+struct TCrawlOptions {
+  TCrawlArgs Args;
+  std::string Socks4, Socks4A, Socks5;  // HOST:PORT as typed
+
+  void AddTo(CLI::App& command);
+  // Fills in the parsed text options; false (with a message) when one is malformed.
+  bool Resolve();
 };
 
 // "HOST:PORT" (the host may be a bracketed IPv6 address); false when it is not one.

@@ -4,18 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "cli/text_escape.h"
 #include "foundation/errors.h"
 
 namespace tq::cli {
 namespace {
 
-// One field of a line: a server's error text may hold anything.
+// One field of a line: a server's error text and a page's addresses may hold anything.
 std::string Field(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
-  }
-  return out;
+  return EscapeControls(text);
 }
 
 std::string AddressOf(const TVornLink& link, TVornLinkList list) {

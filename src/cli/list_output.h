@@ -20,7 +20,8 @@ std::optional<TVornLinkList> PrintedListNamed(std::string_view name);
 
 // Writes every printed list (or only one) of download: the list's name, the address (the mail
 // address for Emails), the level, the page, then the size (Ready), the error text (Failed) or
-// the reason (Ignored). Tabs and line breaks inside a field become spaces.
+// the reason (Ignored). Control bytes inside a field are written as visible escapes
+// (EscapeControls), so every link stays one line.
 void PrintLists(std::ostream& out, TVornDownload& download,
                 std::optional<TVornLinkList> only = std::nullopt);
 

@@ -1,14 +1,13 @@
-// Crawling into, resuming, listing and reading project files from the command line.
-#include "cli/project_commands.h"
-
+// The commands that crawl into, resume, list, read and template project files.
 #include <filesystem>
 #include <iostream>
 #include <memory>
 
+#include "cli/command.h"
+#include "cli/crawl_session.h"
 #include "cli/list_output.h"
+#include "cli/project.h"
 #include "engine/crawl_settings.h"
-#include "engine/download.h"
-#include "storage/document.h"
 #include "storage/templates.h"
 
 namespace tq::cli {
@@ -16,105 +15,63 @@ namespace {
 
 namespace fs = std::filesystem;
 
-void Fail(const std::string& message) { std::cerr << "tarnquill-cli: " << message << '\n'; }
-
-// One open project: its document, its controller (released first) and the options it crawls by.
-// A crawl that is neither saved nor templated goes without a document: storing every page in a
-// working folder nobody reads would cost a file per page.
-struct TProject {
-  TVornOptions Options;
-  std::unique_ptr<TVornDocument> DocumentStore;
-  std::unique_ptr<TVornDownload> Download = std::make_unique<TVornDownload>();
-
-  explicit TProject(bool withDocument = true) {
-    if (!withDocument) return;
-    DocumentStore = std::make_unique<TVornDocument>();
-    Download->SetVornDocument(DocumentStore.get());
-  }
-  TVornDocument& Document() { return *DocumentStore; }
-  ~TProject() {
-    Download.reset();  // stops a crawl still running before the document goes
-  }
-  TProject(const TProject&) = delete;
-  TProject& operator=(const TProject&) = delete;
-
-  bool Load(const std::string& file) {
-    std::optional<TFileError> error;
-    Document().OnLoadError = [&](TFileError e) { error = e; };
-    const bool loaded = Document().Load(file);
-    Document().OnLoadError = nullptr;
-    if (loaded && !error) return true;
-    Fail(error == feInvalidDoc ? file + " is not a project file"
-                               : "cannot read the project file " + file);
-    return false;
-  }
-
-  bool Save(const std::string& file) {
-    Document().SetDocName(file);
-    if (Document().Save(false)) return true;
-    Fail("could not save the project file " + file + "; the previous file is unchanged");
-    return false;
-  }
-
-  // Reads the crawl settings of a template file (name and starting address stay).
-  bool ApplyTemplate(const std::string& file) {
-    const fs::path path = fs::absolute(file);
-    TVornTemplates templates;
-    templates.SetTemplateFolder(path.parent_path().string() + "/");
-    if (templates.IndexOf(path.filename().string()) < 0) {
-      Fail(file + " is not a template (.etpl) file");
-      return false;
-    }
-    Document().SetTemplates(&templates);
-    Document().ApplyTemplate(path.filename().string());
-    Document().SetTemplates(nullptr);
-    return true;
-  }
-
-  int PrintAndFinish(const TProjectArgs& project) {
-    PrintLists(std::cout, *Download, project.OnlyList);
-    std::cout.flush();
-    if (!std::cout.good()) {
-      Fail("could not write the lists");
-      return 1;
-    }
-    return 0;
-  }
+// What the project commands share on their command lines.
+struct TProjectArgs {
+  std::string ProjectFile;   // the .web file; empty: the crawl is not saved
+  std::string TemplateFile;  // applied before a new crawl; empty: none
+  std::string ListName;      // --list; empty: every list
+  std::optional<TVornLinkList> OnlyList;
 };
 
-}  // namespace
+void AddListOption(CLI::App& command, TProjectArgs& args) {
+  command.add_option("--list", args.ListName, "Print only this list")
+      ->check(CLI::IsMember({"ready", "queue", "failed", "ignored", "emails"}));
+}
 
-int CrawlCommand(const std::string& url, const TCrawlArgs& crawl, const TProjectArgs& project) {
-  TProject p(!project.ProjectFile.empty() || !project.TemplateFile.empty());
+int PrintAndFinish(TProject& p, const TProjectArgs& args) {
+  PrintLists(std::cout, *p.Download, args.OnlyList);
+  std::cout.flush();
+  if (!std::cout.good()) {
+    Fail("could not write the lists");
+    return 1;
+  }
+  return 0;
+}
+
+// A new project from url crawled to its end (or to Ctrl-C), printed, and saved when asked.
+int CrawlCommand(const std::string& url, const TCrawlArgs& crawl, const TProjectArgs& args) {
+  TProject p(!args.ProjectFile.empty() || !args.TemplateFile.empty());
   ApplyNewProjectSettings(p.Download->Settings());
-  if (!project.TemplateFile.empty() && !p.ApplyTemplate(project.TemplateFile)) return 1;
+  if (!args.TemplateFile.empty() && !p.ApplyTemplate(args.TemplateFile)) return 1;
   p.Download->General().BaseUrl = url;
   ApplyCrawlArgs(crawl, *p.Download, p.Options);
   RunCrawl(*p.Download);
-  const int printed = p.PrintAndFinish(project);
-  if (!project.ProjectFile.empty() && !p.Save(project.ProjectFile)) return 1;
+  const int printed = PrintAndFinish(p, args);
+  if (!args.ProjectFile.empty() && !p.Save(args.ProjectFile)) return 1;
   return printed;
 }
 
-int ResumeCommand(const TCrawlArgs& crawl, const TProjectArgs& project) {
+// Loads a project, continues its Queue, saves it and prints its lists.
+int ResumeCommand(const TCrawlArgs& crawl, const TProjectArgs& args) {
   TProject p;
-  if (!p.Load(project.ProjectFile)) return 1;
+  if (!p.Load(args.ProjectFile)) return 1;
   ApplyCrawlArgs(crawl, *p.Download, p.Options);
   RunCrawl(*p.Download);
-  const int printed = p.PrintAndFinish(project);
-  if (!p.Save(project.ProjectFile)) return 1;
+  const int printed = PrintAndFinish(p, args);
+  if (!p.Save(args.ProjectFile)) return 1;
   return printed;
 }
 
-int ListCommand(const TProjectArgs& project) {
+int ListCommand(const TProjectArgs& args) {
   TProject p;
-  if (!p.Load(project.ProjectFile)) return 1;
-  return p.PrintAndFinish(project);
+  if (!p.Load(args.ProjectFile)) return 1;
+  return PrintAndFinish(p, args);
 }
 
-int ShowCommand(const TProjectArgs& project, const std::string& url) {
+// Writes the document stored under url with its links at their online addresses.
+int ShowCommand(const TProjectArgs& args, const std::string& url) {
   TProject p;
-  if (!p.Load(project.ProjectFile)) return 1;
+  if (!p.Load(args.ProjectFile)) return 1;
   if (p.Document().GetDocumentValue(url, kIndexStatus).empty()) {
     Fail(url + " is not in the project");
     return 1;
@@ -129,9 +86,10 @@ int ShowCommand(const TProjectArgs& project, const std::string& url) {
   return std::cout.good() ? 0 : 1;
 }
 
-int TemplateCommand(const TProjectArgs& project, const std::string& templateFile) {
+// Writes the project's settings as a template file.
+int TemplateCommand(const TProjectArgs& args, const std::string& templateFile) {
   TProject p;
-  if (!p.Load(project.ProjectFile)) return 1;
+  if (!p.Load(args.ProjectFile)) return 1;
   const fs::path out = fs::absolute(templateFile);
   TVornTemplates templates;
   templates.SetTemplateFolder(out.parent_path().string() + "/");
@@ -143,4 +101,70 @@ int TemplateCommand(const TProjectArgs& project, const std::string& templateFile
   return 0;
 }
 
+// The state one command's options are parsed into, owned by its runner.
+struct TCommandState {
+  TProjectArgs Project;
+  TCrawlOptions Crawl;
+  std::string Url, TemplateOut;
+
+  // Turns the parsed text options into their values; false (with a message) when one is wrong.
+  bool Finish() {
+    if (!Project.ListName.empty()) Project.OnlyList = PrintedListNamed(Project.ListName);
+    return Crawl.Resolve();
+  }
+};
+
+const bool kCrawl = RegisterCommand(
+    10, "crawl", "Crawl a site and print its link lists", [](CLI::App& command) -> TCommandRunner {
+      auto s = std::make_shared<TCommandState>();
+      command.add_option("URL", s->Url, "Starting address")->required();
+      command.add_option("-o,--output", s->Project.ProjectFile,
+                         "Save the project to this .web file");
+      command
+          .add_option("--template", s->Project.TemplateFile, "Apply this template before the crawl")
+          ->check(CLI::ExistingFile);
+      AddListOption(command, s->Project);
+      s->Crawl.AddTo(command);
+      return [s] {
+        return s->Finish() ? CrawlCommand(s->Url, s->Crawl.Args, s->Project) : kBadArguments;
+      };
+    });
+
+const bool kResume = RegisterCommand(
+    20, "resume", "Continue a saved crawl, save it and print its lists",
+    [](CLI::App& command) -> TCommandRunner {
+      auto s = std::make_shared<TCommandState>();
+      command.add_option("FILE", s->Project.ProjectFile, "Project file")->required();
+      AddListOption(command, s->Project);
+      s->Crawl.AddTo(command);
+      return [s] { return s->Finish() ? ResumeCommand(s->Crawl.Args, s->Project) : kBadArguments; };
+    });
+
+const bool kList = RegisterCommand(
+    30, "list", "Print the link lists of a project file", [](CLI::App& command) -> TCommandRunner {
+      auto s = std::make_shared<TCommandState>();
+      command.add_option("FILE", s->Project.ProjectFile, "Project file")->required();
+      AddListOption(command, s->Project);
+      return [s] { return s->Finish() ? ListCommand(s->Project) : kBadArguments; };
+    });
+
+const bool kShow = RegisterCommand(
+    40, "show", "Write a stored document with its online links",
+    [](CLI::App& command) -> TCommandRunner {
+      auto s = std::make_shared<TCommandState>();
+      command.add_option("FILE", s->Project.ProjectFile, "Project file")->required();
+      command.add_option("URL", s->Url, "Address of the document")->required();
+      return [s] { return ShowCommand(s->Project, s->Url); };
+    });
+
+const bool kTemplate = RegisterCommand(
+    50, "template", "Write a project's settings as a template",
+    [](CLI::App& command) -> TCommandRunner {
+      auto s = std::make_shared<TCommandState>();
+      command.add_option("FILE", s->Project.ProjectFile, "Project file")->required();
+      command.add_option("OUT", s->TemplateOut, "Template file to write (.etpl)")->required();
+      return [s] { return TemplateCommand(s->Project, s->TemplateOut); };
+    });
+
+}  // namespace
 }  // namespace tq::cli
