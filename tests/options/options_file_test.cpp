@@ -19,38 +19,109 @@ using test::WriteFile;
 
 // Every key of the file at a value other than its default, as the options write it.
 std::string GoldenFile() {
-  const char* lines[] = {
-      "[FInternetConnection]", "FUseMSIECookies=0", "FAllowLocalConnectionOnly=0",
-      "FAgentIdentify=11", "FCustomAgentIdentify=My Agent/1.0 (x)", "",
-      "[FInternetDialUP]", "FEnabled=1", "FConnection=Work line", "FUsername=dialer",
-      "FPassword=p=ss;word", "FRetryBroken=7", "FInterval=30", "",
-      "[FAutoSaved]", "Count=0", "",
-      "[FInternetDisconnect]", "FDisconnectWhenDownloadsComplete=1", "FDisconnectAt=1",
-      "FDisconnectAtTime=2024-05-01 23:30:00.000", "FExitWhenDownloadsComplete=1", "FExitAt=1",
-      "FExitAtTime=1899-12-30 06:05:00.000", "FSaveDownloadsBeforeExit=1", "FShutDownOnExit=1",
-      "",
-      "[FProxyFTP]", "FPasvMode=1", "FVersion=2", "FPort=2121", "FAddress=ftp-proxy.example",
-      "FUser=fu", "FPassword=fp", "",
-      "[FProxyHTTP]", "FVersion=3", "FPort=9050", "FAddress=127.0.0.1", "FUser=hu",
-      "FPassword=hp", "",
-      "[FExtBrowsers]", "Count_=2", "0FCaption=Chromium", "0FEnabled=1",
-      "0FFile=/usr/bin/chromium", "0FHotKey=16450", "0FWindowStyle=1", "1FCaption=Text browser",
-      "1FEnabled=0", "1FFile=/opt/text browser/lynx", "1FHotKey=0", "1FWindowStyle=3", "",
-      "[FExtEditors]", "Count_=1", "0FCaption=Editor", "0FEnabled=1", "0FFile=/usr/bin/ed",
-      "0FHotKey=1", "0FWindowStyle=2", "",
-      "[FExtViewers]", "Count_=0", "",
-      "[FVornTroubleShooter]", "nocard=0", "other=1", "",
-      "[FDirectories]", "FDownDirectory=/srv/sites", "FDiskSpaceLimit=-1", "",
-      "[FIntegration]", "FMonitorClipboard=1", "FClipboardUsage=1",
-      "FClipboardFilter=zip;tar.gz", "FWhenAddSelTemplate=1", "FWhenAddStartDownload=0",
-      "FIntegrateIE=0", "",
-      "[FConfirmation]", "FClosingDoc=0", "FClosingApp=0", "FQuittingWizard=0",
-      "FDeletingFiles=0", "FHaggingConnection=0", "FBaseUrlChanged=0", "",
-      "[FHTMLCompiler]", "FFileName=/usr/bin/tarnquill-hhc", "FFullSearch=1", "",
-      "[Recent]", "Count=2", "File0=/p/a.web", "File1=/p/b.web", "",
-  };
-  std::string text;
-  for (const char* line : lines) text += std::string(line) + "\r\n";
+  std::string text = R"([FInternetConnection]
+FUseMSIECookies=0
+FAllowLocalConnectionOnly=0
+FAgentIdentify=11
+FCustomAgentIdentify=My Agent/1.0 (x)
+
+[FInternetDialUP]
+FEnabled=1
+FConnection=Work line
+FUsername=dialer
+FPassword=p=ss;word
+FRetryBroken=7
+FInterval=30
+
+[FAutoSaved]
+Count=0
+
+[FInternetDisconnect]
+FDisconnectWhenDownloadsComplete=1
+FDisconnectAt=1
+FDisconnectAtTime=2024-05-01 23:30:00.000
+FExitWhenDownloadsComplete=1
+FExitAt=1
+FExitAtTime=1899-12-30 06:05:00.000
+FSaveDownloadsBeforeExit=1
+FShutDownOnExit=1
+
+[FProxyFTP]
+FPasvMode=1
+FVersion=2
+FPort=2121
+FAddress=ftp-proxy.example
+FUser=fu
+FPassword=fp
+
+[FProxyHTTP]
+FVersion=3
+FPort=9050
+FAddress=127.0.0.1
+FUser=hu
+FPassword=hp
+
+[FExtBrowsers]
+Count_=2
+0FCaption=Chromium
+0FEnabled=1
+0FFile=/usr/bin/chromium
+0FHotKey=16450
+0FWindowStyle=1
+1FCaption=Text browser
+1FEnabled=0
+1FFile=/opt/text browser/lynx
+1FHotKey=0
+1FWindowStyle=3
+
+[FExtEditors]
+Count_=1
+0FCaption=Editor
+0FEnabled=1
+0FFile=/usr/bin/ed
+0FHotKey=1
+0FWindowStyle=2
+
+[FExtViewers]
+Count_=0
+
+[FVornTroubleShooter]
+nocard=0
+other=1
+
+[FDirectories]
+FDownDirectory=/srv/sites
+FDiskSpaceLimit=-1
+
+[FIntegration]
+FMonitorClipboard=1
+FClipboardUsage=1
+FClipboardFilter=zip;tar.gz
+FWhenAddSelTemplate=1
+FWhenAddStartDownload=0
+FIntegrateIE=0
+
+[FConfirmation]
+FClosingDoc=0
+FClosingApp=0
+FQuittingWizard=0
+FDeletingFiles=0
+FHaggingConnection=0
+FBaseUrlChanged=0
+
+[FHTMLCompiler]
+FFileName=/usr/bin/tarnquill-hhc
+FFullSearch=1
+
+[Recent]
+Count=2
+File0=/p/a.web
+File1=/p/b.web
+
+)";
+  for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', at + 2)) {
+    text.insert(at, 1, '\r');
+  }
   return text;
 }
 
@@ -91,12 +162,12 @@ TEST_F(OptionsFile, MissingFileGivesTheDefaultsAndIsCreatedByTheFirstSave) {
   EXPECT_EQ(o.Directories.DiskSpaceLimit, 5000);
   EXPECT_EQ(o.Directories.DownDirectory, (m_dir.Path() / "Documents").string());
   EXPECT_EQ(o.Integration.ClipboardFilter, "zip;arj;rar;mp3;mpeg;mpg");
-  for (bool on : {o.Integration.IntegrateIE, o.Integration.WhenAddStartDownload,
-                  o.InternetConnection.UseMSIECookies,
-                  o.InternetConnection.AllowLocalConnectionOnly, o.Confirmation.ClosingDoc,
-                  o.Confirmation.ClosingApp, o.Confirmation.QuittingWizard,
-                  o.Confirmation.DeletingFiles, o.Confirmation.HaggingConnection,
-                  o.Confirmation.BaseUrlChanged}) {
+  for (bool on :
+       {o.Integration.IntegrateIE, o.Integration.WhenAddStartDownload,
+        o.InternetConnection.UseMSIECookies, o.InternetConnection.AllowLocalConnectionOnly,
+        o.Confirmation.ClosingDoc, o.Confirmation.ClosingApp, o.Confirmation.QuittingWizard,
+        o.Confirmation.DeletingFiles, o.Confirmation.HaggingConnection,
+        o.Confirmation.BaseUrlChanged}) {
     EXPECT_TRUE(on);
   }
   EXPECT_EQ(o.ExtBrowsers.Count(), 0);
@@ -121,8 +192,7 @@ TEST_F(OptionsFile, ValuesAreReadByTheirKindsRules) {
       {"FInternetDialUP", "FEnabled", "yes", [](auto& o) { return o.InternetDialUp.Enabled; }, 0},
       {"FInternetDialUP", "FEnabled", "0x1", [](auto& o) { return o.InternetDialUp.Enabled; }, 1},
       {"FIntegration", "FIntegrateIE", "2", [](auto& o) { return o.Integration.IntegrateIE; }, 0},
-      {"FIntegration", "FIntegrateIE", "yes", [](auto& o) { return o.Integration.IntegrateIE; },
-       1},
+      {"FIntegration", "FIntegrateIE", "yes", [](auto& o) { return o.Integration.IntegrateIE; }, 1},
       {"FHTMLCompiler", "FFullSearch", "2", [](auto& o) { return o.HTMLCompiler.FullSearch; }, 1},
       {"FVornTroubleShooter", "nocard", "2",
        [](auto& o) { return o.TroubleShooter.Topics.at(0).Show; }, 1},
@@ -146,8 +216,8 @@ TEST_F(OptionsFile, ValuesAreReadByTheirKindsRules) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.section) + "." + c.key + "=" + c.value);
-    WriteFile(m_file, "[" + std::string(c.section) + "]\r\nCount_=1\r\n" + c.key + "=" +
-                          c.value + "\r\n");
+    WriteFile(m_file,
+              "[" + std::string(c.section) + "]\r\nCount_=1\r\n" + c.key + "=" + c.value + "\r\n");
     TVornOptions options(m_file);
     options.LoadOptions();
     EXPECT_EQ(c.read(options), c.expected);
@@ -224,8 +294,9 @@ TEST_F(OptionsFile, DamagedFileLoadsWhatIsReadableAndKeepsItsBytesUntilAChange) 
 }
 
 TEST_F(OptionsFile, AutoSavedProjectsAreReopenedOnceInOrder) {
-  WriteFile(m_file,
-            "[FAutoSaved]\r\nCount=3\r\nFile0=/p/one.web\r\nFile1=/p/bad.web\r\nFile2=/p/two.web\r\n");
+  WriteFile(
+      m_file,
+      "[FAutoSaved]\r\nCount=3\r\nFile0=/p/one.web\r\nFile1=/p/bad.web\r\nFile2=/p/two.web\r\n");
   std::vector<std::string> opened;
   m_options.OnDocNeedToOpen = [&](const std::string& file) {
     opened.push_back(file);
