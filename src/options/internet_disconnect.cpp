@@ -1,29 +1,9 @@
 // How the disconnect and exit options and the auto-saved projects are stored.
 #include "options/internet_disconnect.h"
 
-#include <stdexcept>
-
 #include "options/ini_values.h"
 
 namespace tq {
-
-TAutoSavedDoc& TAutoSavedDocs::Add() {
-  m_items.push_back(std::make_unique<TAutoSavedDoc>());
-  return *m_items.back();
-}
-
-TAutoSavedDoc& TAutoSavedDocs::Items(int index) {
-  return *m_items.at(static_cast<size_t>(index));
-}
-
-const TAutoSavedDoc& TAutoSavedDocs::Items(int index) const {
-  return *m_items.at(static_cast<size_t>(index));
-}
-
-void TAutoSavedDocs::Delete(int index) {
-  if (index < 0 || index >= Count()) throw std::out_of_range("TAutoSavedDocs::Delete");
-  m_items.erase(m_items.begin() + index);
-}
 
 void TAutoSavedDocs::LoadFromIni(const TVornCustomIniFile& ini, std::string_view section) {
   Clear();

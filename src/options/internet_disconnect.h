@@ -9,13 +9,12 @@
 #pragma once
 
 #include <functional>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "foundation/date_time.h"
 #include "foundation/ini_file.h"
+#include "foundation/owned_list.h"
 
 namespace tq {
 
@@ -25,23 +24,11 @@ struct TAutoSavedDoc {
 
 // An ordered list of project files. Persisted as "Count" and "File0", "File1", ...; the section
 // is written anew whole.
-class TAutoSavedDocs {
+class TAutoSavedDocs : public TOwnedList<TAutoSavedDoc> {
  public:
-  // A new entry with an empty file name; the reference stays valid until it is deleted.
-  TAutoSavedDoc& Add();
-  // Index out of range throws std::out_of_range.
-  TAutoSavedDoc& Items(int index);
-  const TAutoSavedDoc& Items(int index) const;
-  int Count() const { return static_cast<int>(m_items.size()); }
-  void Delete(int index);
-  void Clear() { m_items.clear(); }
-
   // Empties the list first.
   void LoadFromIni(const TVornCustomIniFile& ini, std::string_view section);
   void SaveToIni(TVornCustomIniFile& ini, std::string_view section) const;
-
- private:
-  std::vector<std::unique_ptr<TAutoSavedDoc>> m_items;
 };
 
 class TVornInternetDisconnect {

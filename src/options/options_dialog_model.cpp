@@ -122,8 +122,8 @@ bool TakeTime(const std::string& box, TDateTime& target, const char* message) {
 
 TOptionsDialogModel::TOptionsDialogModel(TVornOptions& options, std::vector<std::string> phonebook)
     : Phonebook(std::move(phonebook)), Browsers(options.ExtBrowsers), m_options(options) {
-  m_editors.AppendCopies(options.ExtEditors);
-  m_viewers.AppendCopies(options.ExtViewers);
+  m_editors.Assign(options.ExtEditors);
+  m_viewers.Assign(options.ExtViewers);
 
   const TVornInternetConnection& c = options.InternetConnection;
   UseMSIECookies = c.UseMSIECookies;
@@ -227,10 +227,8 @@ bool TOptionsDialogModel::TakeOver(TFocus& focus) {
   m_options.ProxyFTP.PasvMode = PasvMode;
 
   Browsers.WriteBack(m_options.ExtBrowsers);
-  m_options.ExtEditors.Clear();
-  m_options.ExtEditors.AppendCopies(m_editors);
-  m_options.ExtViewers.Clear();
-  m_options.ExtViewers.AppendCopies(m_viewers);
+  m_options.ExtEditors.Assign(m_editors);
+  m_options.ExtViewers.Assign(m_viewers);
 
   m_options.Directories.DownDirectory = DownDirectory;
   m_options.Directories.DiskSpaceLimit = DiskSpaceLimit;

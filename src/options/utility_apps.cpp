@@ -1,8 +1,6 @@
 // External application lists, their storage and launching.
 #include "options/utility_apps.h"
 
-#include <stdexcept>
-
 #include "foundation/ansi.h"
 #include "foundation/errors.h"
 #include "options/ini_values.h"
@@ -10,24 +8,6 @@
 #include "platform/process.h"
 
 namespace tq {
-
-TVornUtilityApp& TVornUtilityApps::Add() {
-  m_items.push_back(std::make_unique<TVornUtilityApp>());
-  return *m_items.back();
-}
-
-TVornUtilityApp& TVornUtilityApps::Items(int index) {
-  return *m_items.at(static_cast<size_t>(index));
-}
-
-const TVornUtilityApp& TVornUtilityApps::Items(int index) const {
-  return *m_items.at(static_cast<size_t>(index));
-}
-
-void TVornUtilityApps::Delete(int index) {
-  if (index < 0 || index >= Count()) throw std::out_of_range("TVornUtilityApps::Delete");
-  m_items.erase(m_items.begin() + index);
-}
 
 void TVornUtilityApps::AppendCopies(const TVornUtilityApps& other) {
   // Counted first, so appending a list to itself copies each application once.

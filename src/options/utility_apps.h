@@ -6,12 +6,11 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "foundation/ini_file.h"
+#include "foundation/owned_list.h"
 
 namespace tq {
 
@@ -26,29 +25,22 @@ struct TVornUtilityApp {
 // An ordered list of applications. Persisted in a section of its own as "Count_" and, for the
 // application at index i, the keys iFCaption, iFEnabled, iFFile, iFHotKey (low 16 bits) and
 // iFWindowStyle (low 8 bits); the section is written anew whole.
-class TVornUtilityApps {
+class TVornUtilityApps : public TOwnedList<TVornUtilityApp> {
  public:
-  // A new application with empty texts, zero codes and Enabled false; the reference stays valid
-  // until it is deleted.
-  TVornUtilityApp& Add();
-  // Index out of range throws std::out_of_range.
-  TVornUtilityApp& Items(int index);
-  const TVornUtilityApp& Items(int index) const;
-  int Count() const { return static_cast<int>(m_items.size()); }
-  void Delete(int index);
-  void Clear() { m_items.clear(); }
-
   // Appends a copy of every application of other, in order.
   void AppendCopies(const TVornUtilityApps& other);
+  // Becomes a copy of other.
+  void Assign(const TVornUtilityApps& other) {
+    if (&other == this) return;
+    Clear();
+    AppendCopies(other);
+  }
   // The first application whose caption equals caption, letter case ignored; -1 when none.
   int IndexOfCaption(std::string_view caption) const;
 
   // Empties the list first.
   void LoadFromIni(const TVornCustomIniFile& ini, std::string_view section);
   void SaveToIni(TVornCustomIniFile& ini, std::string_view section) const;
-
- private:
-  std::vector<std::unique_ptr<TVornUtilityApp>> m_items;
 };
 
 // Starts programFile with address as its one argument (so an address with blanks arrives whole),

@@ -4,7 +4,7 @@
 namespace tq {
 
 TUtilityAppsEditor::TUtilityAppsEditor(const TVornUtilityApps& apps) {
-  m_apps.AppendCopies(apps);
+  m_apps.Assign(apps);
 }
 
 TVornUtilityApp* TUtilityAppsEditor::SelectedApp() {
@@ -62,8 +62,7 @@ void TUtilityAppsEditor::ChooseFile(const std::string& path) {
 }
 
 void TUtilityAppsEditor::WriteBack(TVornUtilityApps& target) const {
-  target.Clear();
-  target.AppendCopies(m_apps);
+  target.Assign(m_apps);
 }
 
 }  // namespace tq
