@@ -3,8 +3,8 @@
 // writes one document at a time, so an export of any size keeps one page in memory.
 //
 // Threads: the export thread fills and reads the list while an export runs; the interface thread
-// reads it between exports and inside the export's event handlers (the list does not change
-// during the save phase). References to files stay valid until Clear.
+// reads it between exports and inside the save phase's event handlers (the list does not change
+// once the index is built). References to files stay valid until Clear.
 #pragma once
 
 #include <deque>
