@@ -11,13 +11,6 @@
 
 namespace {
 
-std::string_view NextPart(std::string_view& rest) {
-  const size_t p = rest.find('\n');
-  std::string_view part = rest.substr(0, p);
-  rest = p == std::string_view::npos ? std::string_view() : rest.substr(p + 1);
-  return part;
-}
-
 std::vector<std::string> Components(std::string_view path) {
   std::vector<std::string> parts;
   size_t start = 0;
