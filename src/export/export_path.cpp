@@ -143,9 +143,8 @@ std::string AppendPageId(std::string_view name, std::string_view pageId, bool is
 
 std::string MakeExportPath(std::string_view url, int pageNumber, std::string_view contentType) {
   std::vector<std::string> folders;
-  folders.emplace_back(GetUrlProtocol(url) == upHttps ? "https"
-                       : GetUrlProtocol(url) == upFtp ? "ftp"
-                                                      : "http");
+  const TUrlProtocol protocol = GetUrlProtocol(url);
+  folders.emplace_back(protocol == upHttps ? "https" : protocol == upFtp ? "ftp" : "http");
   const std::string server = ExtractUrlServer(url);
   if (!server.empty()) {
     const size_t scheme = server.find("://");

@@ -9,6 +9,10 @@ std::string ExportWriteErrorText(const std::string& path) {
   return "Unable to write \"" + path + "\". Press OK if you want to continue or Cancel to abort";
 }
 
+std::string ExportRetryText(const std::string& file) {
+  return "Unable to write \"" + file + "\". Press OK to retry.";
+}
+
 bool TVornStorageBase::SaveEach(IVornDeployHost& host, const std::string& where,
                                 const TWriteFile& write) {
   const TVornDepFiles& files = host.Files();

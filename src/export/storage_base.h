@@ -16,6 +16,7 @@
 namespace tq {
 
 inline constexpr std::string_view kExportWriteErrorTitle = "Write error";
+inline constexpr std::string_view kExportRetryTitle = "Write Error";
 
 // What a destination needs from the running export; called on the export thread.
 class IVornDeployHost {
@@ -58,5 +59,7 @@ class TVornStorageBase {
 
 // The text of the dialog that asks whether to go on after path could not be written.
 std::string ExportWriteErrorText(const std::string& path);
+// The text of the dialog that offers to try writing the whole file (a ZIP, an e-book) again.
+std::string ExportRetryText(const std::string& file);
 
 }  // namespace tq

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "export/folder_writer.h"
-#include "export/storage_folder.h"
 #include "foundation/atomic_file.h"
 #include "foundation/errors.h"
 #include "platform/process.h"
@@ -49,18 +48,17 @@ std::string OneLine(std::string text) {
 }  // namespace
 
 void TVornStorageEbook::Save(IVornDeployHost& host) {
-  m_workingFolder.clear();
   if (CompilerPath.empty()) {
     host.Ask(std::string(kNoCompilerText), mdiError, mbOk, "Missing Compiler");
     return;
   }
-  m_workingFolder = MakeWorkingFolder(CacheFolder);
-  if (m_workingFolder.empty()) {
+  const std::string working = MakeWorkingFolder(CacheFolder);
+  if (working.empty()) {
     host.Ask(ExportWriteErrorText(CacheFolder), mdiError, mbOk,
              std::string(kExportWriteErrorTitle));
     return;
   }
-  const std::string where = m_workingFolder + "/";
+  const std::string where = working + "/";
 
   std::vector<std::string> lines = {"[OPTIONS]", "Compatibility=1.1 or later",
                                     "TITLE=" + OneLine(Title)};
@@ -112,7 +110,7 @@ void TVornStorageEbook::Save(IVornDeployHost& host) {
     }
   }
   host.CustomAction("Deleting Temporary Files", -1);
-  DeleteFolderTree(m_workingFolder);
+  DeleteFolderTree(working);
 }
 
 }  // namespace tq

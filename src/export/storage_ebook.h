@@ -24,12 +24,6 @@ class TVornStorageEbook : public TVornStorageBase {
   std::string CacheFolder;
 
   void Save(IVornDeployHost& host) override;
-
-  // The working folder of the last Save (deleted by then).
-  const std::string& WorkingFolder() const { return m_workingFolder; }
-
- private:
-  std::string m_workingFolder;
 };
 
 }  // namespace tq

@@ -6,10 +6,6 @@
 
 namespace tq {
 
-std::string ExportRetryText(const std::string& file) {
-  return "Unable to write \"" + file + "\". Press OK to retry.";
-}
-
 void TVornStorageFolder::Save(IVornDeployHost& host) {
   const std::string where = Folder.empty() || Folder.back() == '/' ? Folder : Folder + "/";
   TVornFolderWriter writer(where);

@@ -25,8 +25,4 @@ class TVornStorageZip : public TVornStorageBase {
   void Save(IVornDeployHost& host) override;
 };
 
-// The text of the dialog that offers to retry writing file.
-std::string ExportRetryText(const std::string& file);
-inline constexpr std::string_view kExportRetryTitle = "Write Error";
-
 }  // namespace tq
