@@ -23,8 +23,7 @@ constexpr std::string_view kCompileErrorText =
 constexpr uint16_t kHidden = 0;
 
 // "temp<n>.~chm" in cacheFolder, made; empty when no such folder can be made.
-std::string MakeWorkingFolder(std::string cacheFolder) {
-  if (cacheFolder.empty()) cacheFolder = GetSpecialFolder(sfInternetCache);
+std::string MakeWorkingFolder(const std::string& cacheFolder) {
   if (cacheFolder.empty()) return {};
   ::mkdir(cacheFolder.c_str(), 0700);  // the user's cache folder need not exist yet
   std::mt19937 random = SeededRandom();
@@ -52,10 +51,10 @@ void TVornStorageEbook::Save(IVornDeployHost& host) {
     host.Ask(std::string(kNoCompilerText), mdiError, mbOk, "Missing Compiler");
     return;
   }
-  const std::string working = MakeWorkingFolder(CacheFolder);
+  const std::string cache = CacheFolder.empty() ? GetSpecialFolder(sfInternetCache) : CacheFolder;
+  const std::string working = MakeWorkingFolder(cache);
   if (working.empty()) {
-    host.Ask(ExportWriteErrorText(CacheFolder), mdiError, mbOk,
-             std::string(kExportWriteErrorTitle));
+    host.Ask(ExportWriteErrorText(cache), mdiError, mbOk, std::string(kExportWriteErrorTitle));
     return;
   }
   const std::string where = working + "/";
