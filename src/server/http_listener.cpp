@@ -481,7 +481,7 @@ bool THttpListener::Start(const std::string& address, int port) {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
   addr.sin_port = htons(static_cast<uint16_t>(port));
-  if (port <= 0 || port > 65535 || ::inet_pton(AF_INET, address.c_str(), &addr.sin_addr) != 1)
+  if (port < 0 || port > 65535 || ::inet_pton(AF_INET, address.c_str(), &addr.sin_addr) != 1)
     return false;
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
@@ -494,10 +494,12 @@ bool THttpListener::Start(const std::string& address, int port) {
     ::close(fd);
     return false;
   }
+  socklen_t length = sizeof addr;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
   auto impl = std::make_unique<Impl>(m_handler, m_limits, fd);
   if (!impl->Ready()) return false;
   m_impl = std::move(impl);
-  m_port = port;
+  m_port = ntohs(addr.sin_port);
   return true;
 }
 

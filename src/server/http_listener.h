@@ -50,9 +50,9 @@ class THttpListener {
   THttpListener(const THttpListener&) = delete;
   THttpListener& operator=(const THttpListener&) = delete;
 
-  // Binds address:port (IPv4, "0.0.0.0" for every interface) and starts serving. False, with
-  // nothing started, when the port cannot be bound (in use, privileged) or the listener already
-  // runs.
+  // Binds address:port (IPv4, "0.0.0.0" for every interface; port 0 lets the system choose) and
+  // starts serving. False, with nothing started, when the port cannot be bound (in use,
+  // privileged) or the listener already runs.
   bool Start(const std::string& address, int port);
   // Closes the listening socket and every connection; answers not yet written are dropped.
   void Stop();

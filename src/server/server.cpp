@@ -86,6 +86,10 @@ std::string RequestedAddress(std::string_view requestLine) {
   // named http), and cutting at its first occurrence would serve the wrong address.
   const std::size_t version = AnsiUpperCase(requestLine).rfind("HTTP/");
   std::string_view line = requestLine.substr(0, version);
+  // The blank before the version goes too: NormalizeBlanks keeps a text of one character, so the
+  // target "/" would otherwise ask for the address " ".
+  if (version != std::string_view::npos && !line.empty() && line.back() == ' ')
+    line.remove_suffix(1);
   bool quoted = false;
   std::size_t blank = 0;
   for (; blank < line.size(); ++blank) {
