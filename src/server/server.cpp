@@ -13,7 +13,7 @@
 #include "foundation/ansi.h"
 #include "foundation/url.h"
 #include "server/offline_page.h"
-#include "storage/content_index.h"
+#include "storage/document.h"
 
 namespace tq {
 namespace {
@@ -138,6 +138,7 @@ void TVornServer::SetActive(bool active) {
 void TVornServer::SetVornDownload(TVornDownload* download) {
   std::unique_lock hold(m_sourceLock);
   m_download = download;
+  m_cache.Clear();  // another project's document counts its changes from its own start
 }
 
 std::string TVornServer::ServerPrefix() const {
@@ -194,12 +195,20 @@ THttpResponse TVornServer::Answer(const THttpRequest& request) {
   TVornBaseLinks& ready = download->ReadyLinks();
   if (!ready.Contains(kFindExact, address))
     return {std::string(kOwnPageType), NotAvailableOfflinePage(address)};
-  auto* reader = dynamic_cast<TStoredDocumentReader*>(download->VornDocument());
-  if (reader == nullptr) return {};
-  std::string contentType = reader->GetDocumentValue(address, kIndexContentType);
-  std::string content = reader->GetDocumentContent(address);
+  auto* document = dynamic_cast<TVornDocument*>(download->VornDocument());
+  if (document == nullptr) return {};
+  const uint64_t changes = document->ChangeCount();
+  std::shared_ptr<const TCachedDocument> stored = m_cache.Find(address, changes);
+  if (!stored) {
+    auto read = std::make_shared<TCachedDocument>();
+    read->ContentType = document->GetDocumentValue(address, kIndexContentType);
+    read->Content = document->GetDocumentContent(address);
+    m_cache.Keep(address, changes, read);
+    stored = std::move(read);
+  }
+  const std::string& contentType = stored->ContentType;
   if (AnsiUpperCase(contentType).find("TEXT/HTML") == std::string::npos)
-    return {std::move(contentType), std::move(content)};
+    return {contentType, stored->Content};
 
   TLinkMapping mapping;
   const TVornLinkTranslation& translation = download->LinksTranslation();
@@ -212,7 +221,7 @@ THttpResponse TVornServer::Answer(const THttpRequest& request) {
       return how == EltOffline ? prefix + link : link;
     };
   }
-  return {StoredPageType(contentType), RenderStoredDocument(contentType, content, mapping)};
+  return {StoredPageType(contentType), RenderStoredDocument(contentType, stored->Content, mapping)};
 }
 
 }  // namespace tq

@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 
+#include "server/document_cache.h"
 #include "server/http_listener.h"
 
 namespace tq {
@@ -27,6 +28,9 @@ namespace tq {
 class TVornDownload;
 
 enum TVornServerError : uint8_t { eseNoSource, eseNoAdapter, eseNoPortAvailable };
+
+// What the server keeps of recently served documents while the project does not change.
+inline constexpr std::size_t kDocumentCacheBytes = 32 << 20;
 
 // The range the first free port is looked for in.
 inline constexpr int kFirstServerPort = 80;
@@ -84,6 +88,7 @@ class TVornServer {
   std::atomic<int> m_port{kFirstServerPort};
   int m_firstPort = kFirstServerPort;
   int m_lastPort = kLastServerPort;
+  TDocumentCache m_cache{kDocumentCacheBytes};
   THttpListener m_listener;
 };
 
