@@ -5,8 +5,8 @@
 #
 # Builds (once, kept under $BENCH_WORK/server-N) a project of the shared synthetic site crawled by
 # tarnquill-cli, serves it with `tarnquill-cli serve`, and measures with wrk (5 connections, one
-# thread, $SECS seconds each) a stored page of about 20 KB and an image: first through the
-# offline server, then the same bytes as files from disk through nginx, in the same run. Then
+# thread, $SECS seconds each, $ROUNDS rounds) a stored page of about 20 KB and an image, through
+# the offline server and, in turns with it, the same bytes as files from disk through nginx. Then
 # bench/server/abuse.py sends malformed requests and holds idle connections (skip it with
 # ABUSE=0; ABUSE_REQUESTS sets how many). TQ_CLI picks the binary (a sanitizer build's, say).
 # Needs Debian's wrk, nginx-light and python3; the shared bench folder ($PEER_BENCH) for the site.
@@ -17,7 +17,8 @@ peers=${PEER_BENCH:-$root/../shared/bench}
 [[ -d $peers ]] || peers=$root/../../shared/bench
 source "$peers/common.sh"
 N=${1:-20000}
-SECS=${SECS:-10}
+SECS=${SECS:-5}
+ROUNDS=${ROUNDS:-3}
 cli=${TQ_CLI:-$root/build/src/tarnquill-cli}
 work=$BENCH_WORK/server-$N
 serve_port=${SERVE_PORT:-18090}
@@ -69,14 +70,20 @@ nginx -p "$work/nginx" -e "$work/nginx/error.log" -c "$work/nginx/nginx.conf"
 for _ in $(seq 50); do [[ -s $work/nginx/nginx.pid ]] && break; sleep 0.1; done
 
 rate() { wrk -t1 -c5 -d"${SECS}s" "$1" | awk '/^Requests\/sec/ {print $2}'; }
+median() { printf '%s\n' "$@" | sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 echo "load before: $(uptime | sed 's/.*load average: //')"
-echo "| document | bytes | offline server req/s | nginx req/s | ratio |"
+echo "| document | bytes | offline server req/s | nginx req/s | ratio of medians |"
 echo "|---|---|---|---|---|"
 for doc in "page.html $page" "image.png $image"; do
   read -r file path <<<"$doc"
-  ours=$(rate "${prefix}http://127.0.0.1:$BENCH_PORT/$path")
-  theirs=$(rate "http://127.0.0.1:$nginx_port/$file")
-  echo "| $path | $(stat -c %s "$work/nginx/root/$file") | $ours | $theirs | $(awk -v a="$ours" -v b="$theirs" 'BEGIN {printf "%.2f", a / b}') |"
+  ours=() theirs=()
+  for _ in $(seq "$ROUNDS"); do  # interleaved, so a change in machine load hits both alike
+    ours+=("$(rate "${prefix}http://127.0.0.1:$BENCH_PORT/$path")")
+    theirs+=("$(rate "http://127.0.0.1:$nginx_port/$file")")
+  done
+  a=$(median "${ours[@]}") b=$(median "${theirs[@]}")
+  echo "| $path | $(stat -c %s "$work/nginx/root/$file") | $a (${ours[*]}) | $b (${theirs[*]}) |" \
+    "$(awk -v a="$a" -v b="$b" 'BEGIN {printf "%.2f", a / b}') |"
 done
 echo "load after: $(uptime | sed 's/.*load average: //')"
 

@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <vector>
@@ -75,9 +76,9 @@ std::string Answer(int status, std::string_view contentType, std::string_view ex
   return bytes;
 }
 
-std::string ErrorAnswer(int status, std::string_view extraFields = {}) {
+std::string ErrorAnswer(int status) {
   const std::string body = std::to_string(status) + " " + std::string(HttpReason(status)) + "\n";
-  return Answer(status, "text/plain", extraFields, body, true, false);
+  return Answer(status, "text/plain", {}, body, true, false);
 }
 
 }  // namespace
@@ -94,25 +95,17 @@ class THttpListener::Impl {
         m_spare(::open("/dev/null", O_RDONLY | O_CLOEXEC)) {
     Watch(m_listen, kListenId, EPOLLIN);
     Watch(m_wake, kWakeId, EPOLLIN);
-    for (int i = 0; i < std::max(1, m_limits.HandlerThreads); ++i)
-      m_workers.emplace_back([this] { WorkerLoop(); });
-    m_loop = std::thread([this] { EventLoop(); });
+    try {
+      for (int i = 0; i < std::max(1, m_limits.HandlerThreads); ++i)
+        m_workers.emplace_back([this] { WorkerLoop(); });
+      m_loop = std::thread([this] { EventLoop(); });
+    } catch (...) {  // out of threads: what did start must end before the members go
+      Shutdown();
+      throw;
+    }
   }
 
-  ~Impl() {
-    {
-      std::lock_guard lock(m_jobLock);
-      m_stopping = true;
-    }
-    m_jobReady.notify_all();
-    Wake();
-    m_loop.join();
-    for (auto& worker : m_workers) worker.join();
-    for (auto& [id, conn] : m_conns) ::close(conn.Fd);
-    for (int fd : {m_listen, m_epoll, m_wake, m_spare}) {
-      if (fd >= 0) ::close(fd);
-    }
-  }
+  ~Impl() { Shutdown(); }
 
   bool Ready() const { return m_epoll >= 0 && m_wake >= 0; }
 
@@ -146,6 +139,21 @@ class THttpListener::Impl {
     std::string Bytes;
     bool KeepAlive;
   };
+
+  void Shutdown() {
+    {
+      std::lock_guard lock(m_jobLock);
+      m_stopping = true;
+    }
+    m_jobReady.notify_all();
+    Wake();
+    if (m_loop.joinable()) m_loop.join();
+    for (auto& worker : m_workers) worker.join();
+    for (auto& [id, conn] : m_conns) ::close(conn.Fd);
+    for (int fd : {m_listen, m_epoll, m_wake, m_spare}) {
+      if (fd >= 0) ::close(fd);
+    }
+  }
 
   void Watch(int fd, uint64_t id, uint32_t events) {
     epoll_event ev{};
@@ -496,7 +504,12 @@ bool THttpListener::Start(const std::string& address, int port) {
   }
   socklen_t length = sizeof addr;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length);
-  auto impl = std::make_unique<Impl>(m_handler, m_limits, fd);
+  std::unique_ptr<Impl> impl;
+  try {
+    impl = std::make_unique<Impl>(m_handler, m_limits, fd);  // owns fd from here on
+  } catch (const std::system_error&) {
+    return false;
+  }
   if (!impl->Ready()) return false;
   m_impl = std::move(impl);
   m_port = ntohs(addr.sin_port);

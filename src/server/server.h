@@ -68,7 +68,8 @@ class TVornServer {
   void SetPortRange(int first, int last);
 
   // Starts the listener on the first port from first to last that it can bind, skipping ports
-  // that browsers refuse to load; returns that port, or -1 when there is none.
+  // that browsers refuse to load; returns that port, or -1 when there is none (or the server is
+  // already active).
   int FindFreePort(int first, int last);
 
   // Whether some network interface is up, loopback included.

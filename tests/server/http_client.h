@@ -3,12 +3,11 @@
 #pragma once
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <map>
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -17,27 +16,25 @@
 namespace tq::test {
 
 struct HttpReply {
-  int Status = 0;                             // 0: no complete answer
-  std::map<std::string, std::string> Fields;  // names lower-cased
+  int Status = 0;    // 0: no complete answer
+  std::string Head;  // status line and fields, field names lower-cased
   std::string Body;
-  std::string Field(const std::string& name) const {
-    auto it = Fields.find(name);
-    return it == Fields.end() ? std::string() : it->second;
+  std::string Field(const std::string& name) const {  // name lower-cased
+    const size_t at = Head.find("\r\n" + name + ": ");
+    if (at == std::string::npos) return {};
+    const size_t start = at + name.size() + 4;
+    return Head.substr(start, Head.find("\r\n", start) - start);
   }
 };
 
 class HttpClient {
  public:
-  // Connects to to:port from the address from (any port); Connected() tells whether it worked.
+  // Connects to to:port from the address from; Connected() tells whether that worked.
   explicit HttpClient(int port, const std::string& from = "127.0.0.1",
-                      const std::string& to = "127.0.0.1") {
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
+                      const std::string& to = "127.0.0.1")
+      : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+    sockaddr_in local{AF_INET, 0, {}, {}}, remote{AF_INET, htons(port), {}, {}};
     ::inet_pton(AF_INET, from.c_str(), &local.sin_addr);
-    sockaddr_in remote{};
-    remote.sin_family = AF_INET;
-    remote.sin_port = htons(static_cast<uint16_t>(port));
     ::inet_pton(AF_INET, to.c_str(), &remote.sin_addr);
     if (::bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
         ::connect(m_fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
@@ -45,78 +42,62 @@ class HttpClient {
       m_fd = -1;
     }
   }
-  ~HttpClient() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
+  ~HttpClient() { ::close(m_fd); }
   HttpClient(const HttpClient&) = delete;
   HttpClient& operator=(const HttpClient&) = delete;
 
   bool Connected() const { return m_fd >= 0; }
-
   bool Send(std::string_view bytes) {
-    while (!bytes.empty()) {
-      const ssize_t n = ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-      if (n <= 0) return false;
-      bytes.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
+    return m_fd >= 0 &&
+           ::send(m_fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
   }
   void ShutdownWrite() { ::shutdown(m_fd, SHUT_WR); }
 
-  // Reads one answer (by its Content-Length; answers to HEAD when headOnly).
+  // Reads one answer by its Content-Length (none for an answer to HEAD).
   HttpReply Read(bool headOnly = false) {
     HttpReply reply;
     size_t end;
     while ((end = m_in.find("\r\n\r\n")) == std::string::npos) {
-      if (!Fill()) return reply;
+      if (Fill() <= 0) return reply;
     }
-    const std::string head = m_in.substr(0, end);
+    reply.Head = m_in.substr(0, end + 2);
+    for (size_t at = reply.Head.find("\r\n"); at + 2 < reply.Head.size();) {
+      const size_t next = reply.Head.find("\r\n", at + 2);
+      const size_t colon = std::min(reply.Head.find(':', at), next);
+      for (size_t i = at + 2; i < colon; ++i) reply.Head[i] = AnsiLowerChar(reply.Head[i]);
+      at = next;
+    }
     m_in.erase(0, end + 4);
-    size_t lineEnd = head.find("\r\n");
-    const std::string status = head.substr(0, lineEnd);
-    if (status.size() < 12 || status.rfind("HTTP/1.1 ", 0) != 0) return reply;
-    while (lineEnd != std::string::npos) {
-      const size_t start = lineEnd + 2;
-      lineEnd = head.find("\r\n", start);
-      const std::string line = head.substr(start, lineEnd - start);
-      const size_t colon = line.find(':');
-      if (colon != std::string::npos)
-        reply.Fields[AnsiLowerCase(line.substr(0, colon))] = line.substr(colon + 2);
-    }
-    const size_t length = headOnly ? 0 : std::stoul(reply.Field("content-length"));
+    const size_t length = headOnly ? 0 : std::stoul("0" + reply.Field("content-length"));
     while (m_in.size() < length) {
-      if (!Fill()) return reply;
+      if (Fill() <= 0) return reply;
     }
     reply.Body = m_in.substr(0, length);
     m_in.erase(0, length);
-    reply.Status = std::stoi(status.substr(9, 3));
+    if (reply.Head.rfind("HTTP/1.1 ", 0) == 0) reply.Status = std::stoi(reply.Head.substr(9, 3));
     return reply;
   }
 
-  // True when the server closes the connection within the wait (unread answer bytes are
-  // dropped); false when it is still open then.
+  // True when the server closes the connection within the wait (unread bytes are dropped).
   bool ClosedByServer(int waitMs = 5000) {
-    for (;;) {
-      pollfd p{m_fd, POLLIN, 0};
-      if (m_fd < 0) return true;
-      if (::poll(&p, 1, waitMs) <= 0) return false;
-      char buffer[65536];
-      if (::recv(m_fd, buffer, sizeof buffer, 0) <= 0) return true;
-    }
+    int got;
+    while ((got = Fill(waitMs)) > 0) m_in.clear();
+    return got == 0;
   }
 
  private:
-  bool Fill(int waitMs = 10000) {
+  // Bytes received: > 0; the connection ended: 0; nothing within the wait: -1.
+  int Fill(int waitMs = 10000) {
     pollfd p{m_fd, POLLIN, 0};
-    if (m_fd < 0 || ::poll(&p, 1, waitMs) <= 0) return false;
+    if (m_fd < 0) return 0;
+    if (::poll(&p, 1, waitMs) <= 0) return -1;
     char buffer[65536];
     const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
-    if (n <= 0) return false;
-    m_in.append(buffer, static_cast<size_t>(n));
-    return true;
+    if (n > 0) m_in.append(buffer, static_cast<size_t>(n));
+    return n > 0 ? 1 : 0;
   }
 
-  int m_fd = -1;
+  int m_fd;
   std::string m_in;
 };
 
@@ -124,7 +105,7 @@ class HttpClient {
 inline HttpReply Fetch(int port, const std::string& request, const std::string& from = "127.0.0.1",
                        const std::string& to = "127.0.0.1") {
   HttpClient client(port, from, to);
-  if (!client.Connected() || !client.Send(request)) return {};
+  if (!client.Send(request)) return {};
   return client.Read(request.rfind("HEAD ", 0) == 0);
 }
 
