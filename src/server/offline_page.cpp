@@ -3,6 +3,7 @@
 
 #include <array>
 
+#include "engine/http_connection.h"
 #include "foundation/ansi.h"
 
 namespace tq {
@@ -54,33 +55,6 @@ constexpr std::array<std::string_view, 6> kTail = {
     R"(</html>)",
 };
 
-std::string EscapeHtml(std::string_view text) {
-  std::string escaped;
-  escaped.reserve(text.size());
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        escaped += "&amp;";
-        break;
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      case '"':
-        escaped += "&quot;";
-        break;
-      case '\'':
-        escaped += "&#39;";
-        break;
-      default:
-        escaped += c;
-    }
-  }
-  return escaped;
-}
-
 bool IsOnlineAddress(std::string_view address) {
   return AnsiStartsText("http://", address) || AnsiStartsText("https://", address) ||
          AnsiStartsText("ftp://", address);
@@ -89,7 +63,7 @@ bool IsOnlineAddress(std::string_view address) {
 }  // namespace
 
 std::string NotAvailableOfflinePage(std::string_view address) {
-  const std::string text = EscapeHtml(address);
+  const std::string text = EscapeAddressForHtml(std::string(address));
   const std::string link = IsOnlineAddress(address) ? text : std::string();
   std::string page;
   for (std::string_view line : kHead) {

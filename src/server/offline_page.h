@@ -12,9 +12,9 @@ inline constexpr std::string_view kAccessDeniedPage =
     "local access permited !</div></body></html>";
 
 // The page for an address that was not fetched: it names the address and links to it online.
-// Lines end with CR LF. The address is escaped for HTML, and the link is left empty unless the
-// address is an http, https or ftp one, so a made-up address cannot put markup or a script link
-// into a page the browser trusts as the server's own.
+// Lines end with CR LF. Quotes and angle brackets of the address are escaped, and the link is
+// left empty unless the address is an http, https or ftp one, so a made-up address cannot put
+// markup or a script link into a page the browser trusts as the server's own.
 std::string NotAvailableOfflinePage(std::string_view address);
 
 }  // namespace tq
