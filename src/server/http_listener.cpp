@@ -360,8 +360,8 @@ class THttpListener::Impl {
       if (conn.Busy || conn.CloseAfter || conn.Discard > 0 || conn.In.empty()) break;
       if (!TakeRequest(id, conn)) break;
     }
-    if (conn.PeerDone && !conn.Busy && conn.Out.empty() && (conn.Lingering || conn.In.empty()))
-      return Close(id);
+    // Nothing more will come, and what did come has been answered or can never be completed.
+    if (conn.PeerDone && !conn.Busy && conn.Out.empty()) return Close(id);
     if (conn.In.empty() && conn.In.capacity() > kKeptCapacity) std::string().swap(conn.In);
     UpdateInterest(id, conn);
   }
