@@ -96,21 +96,40 @@ void TCrawlOptions::AddTo(CLI::App& command) {
       .add_option("--dispatch-interval", Args.DispatchIntervalMs,
                   "Milliseconds between dispatches (0: as fast as workers are free)")
       ->check(CLI::Range(0, 60000));
+  auto* f4 = command.add_option("--ftp-socks4", FtpSocks4, "SOCKS 4 proxy for FTP, HOST:PORT");
+  auto* f4a = command.add_option("--ftp-socks4a", FtpSocks4A, "SOCKS 4A proxy for FTP, HOST:PORT");
+  auto* f5 = command.add_option("--ftp-socks5", FtpSocks5, "SOCKS 5 proxy for FTP, HOST:PORT");
+  f4->excludes(f4a)->excludes(f5);
+  f4a->excludes(f5);
+  command.add_flag("--ftp-passive", Args.FtpPassive,
+                   "FTP data connections opened by this side (passive mode)");
 }
 
-bool TCrawlOptions::Resolve() {
+namespace {
+
+// The one of the three proxy options given (they exclude each other) into arg; false (with a
+// message) when it is not HOST:PORT.
+bool ResolveSocks(const std::string& socks4, const std::string& socks4a, const std::string& socks5,
+                  TSocksArg& arg) {
   const std::pair<const std::string*, TSocksVersion> choices[] = {
-      {&Socks4, svSocks4}, {&Socks4A, svSocks4A}, {&Socks5, svSocks5}};
+      {&socks4, svSocks4}, {&socks4a, svSocks4A}, {&socks5, svSocks5}};
   for (const auto& [text, version] : choices) {
     if (text->empty()) continue;
-    if (!ParseHostPort(*text, Args.Socks.Host, Args.Socks.Port)) {
+    if (!ParseHostPort(*text, arg.Host, arg.Port)) {
       std::fprintf(stderr, "tarnquill-cli: a SOCKS proxy is given as HOST:PORT, not \"%s\"\n",
                    text->c_str());
       return false;
     }
-    Args.Socks.Version = version;
+    arg.Version = version;
   }
   return true;
+}
+
+}  // namespace
+
+bool TCrawlOptions::Resolve() {
+  return ResolveSocks(Socks4, Socks4A, Socks5, Args.Socks) &&
+         ResolveSocks(FtpSocks4, FtpSocks4A, FtpSocks5, Args.FtpSocks);
 }
 
 bool ParseHostPort(const std::string& text, std::string& host, int& port) {
@@ -153,6 +172,12 @@ void ApplyCrawlArgs(const TCrawlArgs& args, TVornDownload& download, TVornOption
     passwords.DefaultLogin.Enabled = true;
     passwords.NewPassAction = eaUseDefault;
   }
+  if (args.FtpSocks.Version != svNoSocks) {
+    options.ProxyFTP.Version = args.FtpSocks.Version;
+    options.ProxyFTP.Address = args.FtpSocks.Host;
+    options.ProxyFTP.Port = args.FtpSocks.Port;
+  }
+  if (args.FtpPassive) options.ProxyFTP.PasvMode = true;
   download.SetDispatchInterval(args.DispatchIntervalMs);
   download.SetVornOptions(&options);
 }

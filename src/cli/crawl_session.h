@@ -25,6 +25,8 @@ struct TCrawlArgs {
   std::optional<std::string> AgentString;
   TSocksArg Socks;
   std::optional<std::string> User, Password;
+  TSocksArg FtpSocks;
+  bool FtpPassive = false;  // set: passive; unset: the saved options decide
   int DispatchIntervalMs = kDefaultDispatchIntervalMs;
 };
 
@@ -33,6 +35,7 @@ struct TCrawlArgs {
 struct TCrawlOptions {
   TCrawlArgs Args;
   std::string Socks4, Socks4A, Socks5;  // HOST:PORT as typed
+  std::string FtpSocks4, FtpSocks4A, FtpSocks5;
 
   void AddTo(CLI::App& command);
   // Fills in the parsed text options; false (with a message) when one is malformed.

@@ -9,6 +9,7 @@
 
 #include "engine/connection_thread.h"
 #include "engine/content.h"
+#include "engine/ftp_connection.h"
 #include "engine/link_lists.h"
 #include "foundation/url.h"
 
@@ -417,7 +418,19 @@ void TVornDownload::StartPage(const TVornPagePtr& page, const std::string& url) 
   };
 
   if (GetUrlProtocol(url) == upFtp) {
-    FailUnavailableFtp(page);
+    TVornFTPConnection& ftp = page->Ftp();
+    ftp.UserName = credentials.User;
+    ftp.Password = credentials.Password;
+    if (m_options != nullptr) {
+      const TVornProxyFTP& proxy = m_options->ProxyFTP;
+      ftp.Socks.Version = proxy.Version;
+      ftp.Socks.Host = proxy.Address;
+      ftp.Socks.Port = proxy.Port;
+      ftp.Socks.UserName = proxy.User;
+      ftp.Socks.Password = proxy.Password;
+      ftp.Passive = proxy.PasvMode;
+    }
+    ftp.StartTransfer();
     return;
   }
   TVornHTTPConnection& http = page->Http();
@@ -433,18 +446,6 @@ void TVornDownload::StartPage(const TVornPagePtr& page, const std::string& url) 
     http.Socks.Password = proxy.Password;
   }
   http.StartTransfer();
-}
-
-// FTP transfers are not built yet: an ftp: link fails the way a transfer that gave up does, on
-// the interface thread after dispatch, so its page leaves the manager and the link is listed in
-// Failed. The FTP transfer replaces this.
-void TVornDownload::FailUnavailableFtp(const TVornPagePtr& page) {
-  PostToInterface([page] {
-    TVornHTTPConnection& http = page->Http();
-    if (http.OnStatus) http.OnStatus(ecsError, kStatusErrorPrefix + std::string(kFtpUnavailable));
-    page->Outcome = kOutcomeFailed;
-    if (http.OnError) http.OnError(kFtpUnavailable);
-  });
 }
 
 }  // namespace tq

@@ -41,9 +41,6 @@ inline constexpr TVornState edsSaving = 4;
 
 enum TVornWizardReason : uint8_t { ewrBlankBaseUrl };
 
-// The text of an ftp: link's failure until FTP transfers exist.
-inline constexpr const char* kFtpUnavailable = "FTP transfer is not available";
-
 inline constexpr int kDefaultDispatchIntervalMs = 100;
 // Unpaced crawls look for work this often while waiting for a worker, in case a wake-up came
 // before the worker had left the manager.
@@ -188,7 +185,6 @@ class TVornDownload {
   void StartAdmission();
   bool Dispatch();
   void StartPage(const TVornPagePtr& page, const std::string& url);
-  void FailUnavailableFtp(const TVornPagePtr& page);
   // Deletes the worker's entry from WorkingLinks and returns a copy of the worker's link.
   TVornLinkPtr TakeWorkingLink(const TVornPagePtr& page);
 

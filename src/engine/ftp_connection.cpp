@@ -1,0 +1,412 @@
+// One FTP retrieval on libcurl: the attempts on the connection thread, the library's callbacks
+// (server replies, data, progress), and the end handler on the interface thread.
+#include "engine/ftp_connection.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <mutex>
+#include <new>
+
+#include "engine/page.h"
+#include "foundation/url.h"
+
+namespace tq {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The content type of every document fetched over FTP, whatever the file holds.
+constexpr const char* kFtpContentTypeText = "Binary FTP";
+// The project file describes sizes in 32 bits: no file may grow past this.
+constexpr int64_t kMaxFileBytes = INT32_MAX;
+
+void InitCurlOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// The path as the library's address parser takes it: bytes it would refuse or read as the start
+// of a query or fragment are escaped, escapes already in the address stay as they are.
+std::string EscapeForUrl(const std::string& path) {
+  static const char* const kHex = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(path.size());
+  for (unsigned char c : path) {
+    if (c <= 0x20 || c >= 0x7F ||
+        std::string_view("\"#<>?\\^`{|}").find(static_cast<char>(c)) != std::string_view::npos) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+bool HasLineBreak(const std::string& text) {
+  return text.find_first_of("\r\n") != std::string::npos;
+}
+
+// "150 Opening BINARY mode data connection for a.zip (1234 bytes)": the size some servers give
+// when the data connection opens, for those that do not answer SIZE.
+int64_t SizeInReply(const std::string& reply) {
+  const size_t bytes = reply.rfind(" bytes)");
+  if (bytes == std::string::npos) return -1;
+  const size_t open = reply.rfind('(', bytes);
+  if (open == std::string::npos || open + 1 == bytes) return -1;
+  int64_t size = 0;
+  for (size_t i = open + 1; i < bytes; ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(reply[i]))) return -1;
+    size = std::min<int64_t>(size * 10 + (reply[i] - '0'), INT64_MAX / 10);
+  }
+  return size;
+}
+
+std::string SocksUrl(const TVornSocksSettings& socks) {
+  if (socks.Version == svNoSocks) return {};
+  const char* scheme = socks.Version == svSocks4    ? "socks4://"
+                       : socks.Version == svSocks4A ? "socks4a://"
+                                                    : "socks5h://";
+  return scheme + socks.Host + ":" + std::to_string(socks.Port);
+}
+
+}  // namespace
+
+std::string FtpRetrievalPath(const std::string& address) {
+  return ExtractUrlDir(address) + ExtractUrlFileName(address);
+}
+
+struct TVornFTPConnection::Attempt {
+  TVornFTPConnection* Self = nullptr;
+  TVornWorkerThread* Thread = nullptr;
+  CURL* Curl = nullptr;
+  std::string Host;              // as written in the address, with any port
+  std::string TransferringText;  // reported for every block of data
+  int LastCode = 0;              // of the server's last complete reply
+  std::string LastReply;
+  bool SizeChecked = false;
+  bool Connecting = false;
+  bool TimedOut = false;
+  int64_t Expected = 0;
+  Clock::time_point Start;
+  Clock::time_point LastActivity;
+
+  void Report(TVornConnectionStatus status, const std::string& text) const {
+    if (Self->OnStatus) Self->OnStatus(status, text);
+  }
+  bool Stopping() const { return Self->m_cancelled.load() || Thread->Terminated(); }
+
+  // The size is known once the data connection opens (from SIZE, or from the opening reply);
+  // false refuses the file before any of it is read.
+  bool SizeAnnounced(int64_t announced) {
+    SizeChecked = true;
+    const int64_t size = std::max<int64_t>(announced, 0);
+    TVornPage& page = Self->m_page;
+    if (page.Link) page.Link->Size = static_cast<int32_t>(std::min(size, kMaxFileBytes));
+    std::string reason;
+    if (Self->OnSizeCheck) reason = Self->OnSizeCheck(page.Link, static_cast<double>(size));
+    if (!reason.empty() || size > kMaxFileBytes) {
+      Self->m_refused = true;
+      Self->m_refusalPage = MakeRefusalPage(static_cast<double>(size), Self->m_address);
+      if (page.Link) page.Link->Size = static_cast<int32_t>(Self->m_refusalPage.size());
+      page.Outcome = kOutcomeRefused;
+      return false;
+    }
+    Expected = size;
+    // The whole file at once: growing by doubling would hold up to twice its size meanwhile.
+    // The size is the server's word, but memory reserved and never written costs no pages.
+    try {
+      Self->m_content.reserve(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+      // It grows as the data comes instead.
+    }
+    return true;
+  }
+
+  // Every reply line of the control connection passes here.
+  static size_t OnReply(char* data, size_t size, size_t count, void* user) {
+    auto* a = static_cast<Attempt*>(user);
+    const size_t length = size * count;
+    a->LastActivity = Clock::now();
+    std::string line(data, length);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+    const bool final = line.size() >= 4 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+                       std::isdigit(static_cast<unsigned char>(line[1])) &&
+                       std::isdigit(static_cast<unsigned char>(line[2])) && line[3] == ' ';
+    if (!final) return length;  // a line of a multi-line reply
+    const int code = std::atoi(line.substr(0, 3).c_str());
+    // The answer to the QUIT that closes every attempt, failed ones too, says nothing of it.
+    if (code == 221) return length;
+    a->LastCode = code;
+    a->LastReply = line;
+    if ((a->LastCode == 150 || a->LastCode == 125) && !a->SizeChecked) {
+      curl_off_t announced = -1;
+      curl_easy_getinfo(a->Curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+      if (announced < 0) announced = SizeInReply(line);
+      if (!a->SizeAnnounced(announced)) return 0;
+    }
+    return length;
+  }
+
+  static size_t OnData(char* data, size_t size, size_t count, void* user) {
+    auto* a = static_cast<Attempt*>(user);
+    const size_t length = size * count;
+    TVornFTPConnection* self = a->Self;
+    if (a->Stopping() || self->m_refused) return 0;
+    // Data without an opening reply seen: the size is not known, so the check sees 0.
+    if (!a->SizeChecked && !a->SizeAnnounced(0)) return 0;
+    a->LastActivity = Clock::now();
+    if (static_cast<int64_t>(self->m_content.size() + length) > kMaxFileBytes) {
+      std::string().swap(self->m_content);
+      a->SizeAnnounced(kMaxFileBytes + 1);
+      return 0;
+    }
+    self->m_content.append(data, length);
+    a->Report(ecsTransferring, a->TransferringText);
+    if (self->OnWork) {
+      const auto elapsed =
+          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - a->Start).count();
+      self->OnWork(wmRead,
+                   TVornConnectionInfo::Make(static_cast<double>(a->Expected),
+                                             static_cast<double>(self->m_content.size()), elapsed));
+    }
+    return length;
+  }
+
+  // Called often, also while nothing arrives: where cancelling and the read time-out act.
+  static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* a = static_cast<Attempt*>(user);
+    if (a->Stopping()) return 1;
+    const int timeout = a->Self->ReadTimeoutSeconds;
+    if (timeout > 0 && Clock::now() - a->LastActivity > std::chrono::seconds(timeout)) {
+      a->TimedOut = true;
+      return 1;
+    }
+    return 0;
+  }
+
+  static curl_socket_t OnOpenSocket(void* user, curlsocktype, struct curl_sockaddr* address) {
+    auto* a = static_cast<Attempt*>(user);
+    // The data connection opens a socket of its own; the status speaks of the server's.
+    if (!a->Connecting) a->Report(ecsConnecting, StatusTextConnecting(a->Host));
+    a->Connecting = true;
+    return socket(address->family, address->socktype, address->protocol);
+  }
+
+  static int OnConnected(void* user, char*, char*, int, int) {
+    auto* a = static_cast<Attempt*>(user);
+    a->LastActivity = Clock::now();
+    a->Report(ecsConnected, kStatusConnected);
+    return CURL_PREREQFUNC_OK;
+  }
+};
+
+TVornFTPConnection::TVornFTPConnection(TVornPage& page) : m_page(page) {
+  InitCurlOnce();
+}
+
+TVornFTPConnection::~TVornFTPConnection() = default;
+
+void TVornFTPConnection::SetPriority(TThreadPriority priority) {
+  m_priority = priority;
+  std::lock_guard<std::mutex> guard(m_threadMutex);
+  if (m_thread) m_thread->SetPriority(priority);
+}
+
+void TVornFTPConnection::StartTransfer() {
+  m_cancelled = false;
+  m_refused = false;
+  m_address = m_page.Link ? m_page.Link->GetUrl() : m_page.Url;
+  std::lock_guard<std::mutex> guard(m_threadMutex);
+  if (m_thread) return;
+  m_busy = true;
+  std::shared_ptr<TVornPage> keep = m_page.weak_from_this().lock();
+  m_thread = TVornWorkerThread::Start(
+      m_priority,
+      [this, keep](TVornWorkerThread& thread) {
+        // Every attempt connects afresh and leaves nothing open, so the handle is the
+        // transfer's own and goes with it.
+        std::unique_ptr<CURL, void (*)(CURL*)> client(curl_easy_init(), curl_easy_cleanup);
+        m_curl = client.get();
+        TVornAttemptLoop loop;
+        loop.Retries = Retries;
+        loop.RetryPauseMs = TestOnlyRetryPauseMs;
+        loop.Report = OnStatus;
+        std::string error;
+        const bool ok = loop.Run(
+            thread, [&](std::string& attemptError) { return RunAttempt(thread, attemptError); },
+            [&] { return m_cancelled.load() || m_refused.load(); }, error);
+        m_curl = nullptr;
+        m_failed = !ok;
+        m_errorText = error;
+      },
+      [this, keep] { EndHandler(); });
+}
+
+void TVornFTPConnection::CancelTransfer() {
+  if (!m_busy) return;
+  m_cancelled = true;
+  std::lock_guard<std::mutex> guard(m_threadMutex);
+  if (m_thread) m_thread->Terminate();
+}
+
+bool TVornFTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& error) {
+  ++m_attempts;
+  CURL* curl = static_cast<CURL*>(m_curl);
+  if (!curl) {
+    error = "Out of memory";
+    return false;
+  }
+  m_content.clear();
+  const std::string server = ExtractUrlServer(m_address);
+  Attempt a;
+  a.Self = this;
+  a.Thread = &thread;
+  a.Curl = curl;
+  a.Host = server.substr(std::min<size_t>(server.size(), 6));  // after "ftp://"
+  a.TransferringText = kStatusTransferringPrefix + a.Host;
+  a.Start = a.LastActivity = Clock::now();
+  a.Report(ecsResolving, StatusTextResolving(a.Host));
+  // The login lines are commands of their own on the control connection.
+  if (HasLineBreak(UserName) || HasLineBreak(Password)) {
+    error = "Invalid user name or password";
+    return false;
+  }
+
+  // The library lists a folder for a path that ends in "/" (or is empty) instead of retrieving
+  // it. A folder is asked for by its own name, as a file, so the server's refusal is the error
+  // and no listing is ever made.
+  std::string file = FtpRetrievalPath(m_address);
+  while (!file.empty() && file.back() == '/') file.pop_back();
+  if (file.empty()) file = ".";
+  const std::string url = server + "/" + EscapeForUrl(file);
+
+  char errorBuffer[CURL_ERROR_SIZE] = {};
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+  // The path goes to the server as written, relative to the login folder, in one RETR.
+  curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
+  curl_easy_setopt(curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+  curl_easy_setopt(curl, CURLOPT_DIRLISTONLY, 0L);
+  curl_easy_setopt(curl, CURLOPT_UPLOAD, 0L);
+  curl_easy_setopt(curl, CURLOPT_TRANSFERTEXT, 0L);
+  curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE, curl_off_t{0});
+  // Credentials come from the project, never from the address.
+  curl_easy_setopt(curl, CURLOPT_DISALLOW_USERNAME_IN_URL, 1L);
+  curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
+  curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 1024L);
+  curl_easy_setopt(curl, CURLOPT_UPLOAD_BUFFERSIZE, 32768L);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+  // Passive: the client connects to the server for the data; active: "-" offers the address
+  // the control connection uses.
+  curl_easy_setopt(curl, CURLOPT_FTPPORT, Passive ? nullptr : "-");
+  curl_easy_setopt(curl, CURLOPT_USERNAME, UserName.empty() ? nullptr : UserName.c_str());
+  curl_easy_setopt(curl, CURLOPT_PASSWORD, UserName.empty() ? nullptr : Password.c_str());
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
+                   ReadTimeoutSeconds > 0 ? ReadTimeoutSeconds * 1000L : 0L);
+  const std::string proxy = SocksUrl(Socks);
+  // SOCKS 4 carries the user name as its user id; SOCKS 5 is offered no authentication.
+  const std::string proxyUser =
+      Socks.Version == svSocks4 || Socks.Version == svSocks4A ? Socks.UserName.substr(0, 255) : "";
+  curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
+  curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxyUser.empty() ? nullptr : proxyUser.c_str());
+  curl_easy_setopt(curl, CURLOPT_SOCKS5_AUTH, static_cast<long>(CURLAUTH_NONE));
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Attempt::OnReply);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &a);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Attempt::OnData);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &a);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Attempt::OnProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &a);
+  curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &Attempt::OnOpenSocket);
+  curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &a);
+  curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &Attempt::OnConnected);
+  curl_easy_setopt(curl, CURLOPT_PREREQDATA, &a);
+
+  const CURLcode rc = curl_easy_perform(curl);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+
+  bool ok = false;
+  if (m_refused) {
+    ok = true;  // the data was stopped on purpose
+  } else if (m_cancelled || thread.Terminated()) {
+    error = "Cancelled";
+  } else if (a.TimedOut) {
+    error = "Read Timeout";
+  } else if (rc != CURLE_OK) {
+    // A refused anonymous login: the next attempt logs in with what the project knows.
+    if (a.LastCode == 530 && UserName.empty()) {
+      a.Report(ecsAuthorizing, kStatusAuthorizing);
+      std::string user, password;
+      if (OnAuthorization && OnAuthorization(m_address, user, password)) {
+        UserName = user;
+        Password = password;
+      }
+    }
+    // The server's own words where it refused something; the library's for everything else.
+    // In active mode the library notes a harmless address-printing failure as its first error,
+    // which would hide the real one.
+    const std::string libraryText = errorBuffer;
+    if (a.LastCode >= 400) {
+      error = a.LastReply;
+    } else if (!libraryText.empty() && libraryText.rfind("sa_addr inet_ntop()", 0) != 0) {
+      error = libraryText;
+    } else {
+      error = curl_easy_strerror(rc);
+    }
+  } else {
+    a.Report(ecsTransferComplete, kStatusTransferComplete);
+    ok = true;
+  }
+  a.Report(ecsDisconnecting, kStatusDisconnecting);
+  a.Report(ecsDisconnected, kStatusDisconnected);
+  return ok;
+}
+
+void TVornFTPConnection::EndHandler() {
+  {
+    std::lock_guard<std::mutex> guard(m_threadMutex);
+    m_thread.reset();
+  }
+  m_busy = false;
+  TVornPage& page = m_page;
+  if (m_failed && !m_cancelled) {
+    if (OnStatus) OnStatus(ecsError, kStatusErrorPrefix + m_errorText);
+    page.Outcome = kOutcomeFailed;
+    if (OnError) OnError(m_errorText);
+    return;
+  }
+  if (m_cancelled) {
+    page.Outcome = kOutcomeCancelled;
+    if (OnDone) OnDone(std::move(m_content));
+    return;
+  }
+  // No analysis follows, whatever the file holds; the analyser only learns where it was.
+  page.Analyser().BaseUrl = m_address;
+  if (m_refused) {
+    if (page.Link) {
+      page.Link->ContentType = "TEXT/HTML";
+      page.Link->Size = static_cast<int32_t>(m_refusalPage.size());
+    }
+    if (OnDone) OnDone(std::move(m_refusalPage));
+    return;
+  }
+  if (page.Link) {
+    page.Link->ContentType = kFtpContentTypeText;
+    page.Link->Size = static_cast<int32_t>(m_content.size());
+  }
+  page.Outcome = kOutcomeFetched;
+  if (OnDone) OnDone(std::move(m_content));
+}
+
+}  // namespace tq
