@@ -27,8 +27,8 @@ constexpr std::array<TFindList, 4> kFindLists = {{
     {ellIgnored, 3},
 }};
 
-// Rows travel to the interface thread in batches of this many (and whenever the gauge moves),
-// so a walk over many matches is not one hand-over per row.
+// Rows travel to the interface thread in batches of at most this many, sent when the gauge moves
+// and after each list, so a walk over many matches is not one hand-over per row.
 constexpr std::size_t kRowBatch = 256;
 
 bool Contains(std::string_view address, std::string_view keyword, bool caseSensitive) {
@@ -126,8 +126,8 @@ void TVornFindFiles::Walk(TSearchThread& thread, const std::string& keyword, boo
       if (row) batch.push_back(std::move(*row));
       if (batch.size() >= kRowBatch) sendRows();
     }
+    sendRows();  // the next list's lock may keep the walk waiting
   }
-  sendRows();
 }
 
 }  // namespace tq

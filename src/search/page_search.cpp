@@ -1,18 +1,39 @@
 // Keyword comparison by simple case folding, and the search of one page's runs.
 #include "search/page_search.h"
 
+#include <algorithm>
+#include <array>
+#include <memory>
+
 #include <unicode/uchar.h>
 #include <unicode/utf8.h>
-
-#include <algorithm>
 
 #include "foundation/ansi.h"
 
 namespace tq {
 namespace {
 
-char32_t Fold(UChar32 c) {
+// Simple case folding of every BMP character, looked up once: the search folds every character
+// of every text run it reads. 0 marks the few whose folding ICU must give.
+const std::array<char16_t, 0x10000>& BmpFolding() {
+  static const auto table = [] {
+    auto folding = std::make_unique<std::array<char16_t, 0x10000>>();
+    for (UChar32 c = 0; c < 0x10000; ++c) {
+      const UChar32 folded = u_foldCase(c, U_FOLD_CASE_DEFAULT);
+      (*folding)[static_cast<std::size_t>(c)] =
+          folded < 0x10000 ? static_cast<char16_t>(folded) : 0;
+    }
+    return folding;
+  }();
+  return *table;
+}
+
+inline char32_t Fold(UChar32 c, const std::array<char16_t, 0x10000>& bmp) {
+  if (c < 0) return U'\uFFFD';  // a malformed sequence
   if (c < 0x80) return static_cast<char32_t>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  if (c < 0x10000) {
+    if (const char16_t folded = bmp[static_cast<std::size_t>(c)]; folded != 0) return folded;
+  }
   return static_cast<char32_t>(u_foldCase(c, U_FOLD_CASE_DEFAULT));
 }
 
@@ -23,25 +44,6 @@ bool IsAscii(std::string_view text) {
   return true;
 }
 
-// Folds text into folded, noting where each character starts in text (and where text ends).
-void FoldText(std::string_view text, std::u32string& folded, std::vector<std::size_t>* offsets) {
-  // Sized once for the worst case (a character per byte) and written through pointers: this
-  // runs over every byte of text a search reads.
-  folded.resize(text.size());
-  if (offsets != nullptr) offsets->resize(text.size() + 1);
-  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-  const auto length = static_cast<int32_t>(text.size());  // pages stay below 2 GiB
-  std::size_t n = 0;
-  for (int32_t i = 0; i < length; ++n) {
-    if (offsets != nullptr) (*offsets)[n] = static_cast<std::size_t>(i);
-    UChar32 c;
-    U8_NEXT(bytes, i, length, c);
-    folded[n] = c < 0 ? U'\uFFFD' : Fold(c);
-  }
-  folded.resize(n);
-  if (offsets != nullptr) (*offsets)[n] = text.size();
-}
-
 }  // namespace
 
 bool IsHtmlContentType(std::string_view contentType) {
@@ -49,12 +51,18 @@ bool IsHtmlContentType(std::string_view contentType) {
 }
 
 TFoldedKeyword::TFoldedKeyword(std::string_view keyword) {
-  FoldText(keyword, m_keyword, nullptr);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(keyword.data());
+  const auto length = static_cast<int32_t>(keyword.size());
+  for (int32_t i = 0; i < length;) {
+    UChar32 c;
+    U8_NEXT(bytes, i, length, c);
+    m_keyword += Fold(c, BmpFolding());
+  }
   m_ascii = std::all_of(m_keyword.begin(), m_keyword.end(), [](char32_t c) { return c < 0x80; });
   if (m_ascii) m_asciiKeyword.assign(m_keyword.begin(), m_keyword.end());
 }
 
-std::optional<TFoldedKeyword::TMatch> TFoldedKeyword::FindIn(std::string_view text) {
+std::optional<TFoldedKeyword::TMatch> TFoldedKeyword::FindIn(std::string_view text) const {
   // A keyword needs at least as many bytes as characters, and every character of a run at most
   // four bytes: most runs too short for the keyword end here unfolded.
   if (m_keyword.empty() || text.size() < m_keyword.size()) return std::nullopt;
@@ -68,11 +76,28 @@ std::optional<TFoldedKeyword::TMatch> TFoldedKeyword::FindIn(std::string_view te
     if (found == text.end()) return std::nullopt;
     return TMatch{static_cast<std::size_t>(found - text.begin()), m_asciiKeyword.size()};
   }
-  FoldText(text, m_text, &m_offsets);
-  const auto found = std::search(m_text.begin(), m_text.end(), m_keyword.begin(), m_keyword.end());
-  if (found == m_text.end()) return std::nullopt;
-  const auto first = static_cast<std::size_t>(found - m_text.begin());
-  return TMatch{m_offsets[first], m_offsets[first + m_keyword.size()] - m_offsets[first]};
+  // Character by character from each place whose first character folds like the keyword's:
+  // keywords are short, so a failed comparison costs a few characters at most.
+  const auto& bmp = BmpFolding();
+  const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+  const auto length = static_cast<int32_t>(text.size());  // pages stay below 2 GiB
+  for (int32_t i = 0; i < length;) {
+    const int32_t start = i;
+    UChar32 c;
+    U8_NEXT(bytes, i, length, c);
+    if (Fold(c, bmp) != m_keyword[0]) continue;
+    int32_t end = i;
+    std::size_t matched = 1;
+    while (matched < m_keyword.size() && end < length) {
+      U8_NEXT(bytes, end, length, c);
+      if (Fold(c, bmp) != m_keyword[matched]) break;
+      ++matched;
+    }
+    if (matched == m_keyword.size()) {
+      return TMatch{static_cast<std::size_t>(start), static_cast<std::size_t>(end - start)};
+    }
+  }
+  return std::nullopt;
 }
 
 std::optional<TPageMatch> TPageSearcher::Search(std::string_view storedContent) {
@@ -81,7 +106,7 @@ std::optional<TPageMatch> TPageSearcher::Search(std::string_view storedContent) 
   // Without reported titles there is none to wait for once the keyword is found.
   m_titleKnown = !Reader.ProcessTitle;
   if (m_keyword.Empty()) return std::nullopt;
-  Reader.Read(DecodeStoredPage(StoredPageBody(storedContent)), *this);
+  Reader.Read(DecodeStoredPage(StoredPageBody(storedContent), m_page), *this);
   if (m_match) m_match->Title = m_title;
   return std::move(m_match);
 }

@@ -1,14 +1,13 @@
 // Looking for a keyword in the text of one stored page: the comparison under Unicode simple case
 // folding, and the search of a page's text runs that yields its title and the found text.
 //
-// Objects here keep reusable buffers: one search at a time per object; no shared state.
+// A TPageSearcher runs one search at a time; nothing is shared between objects.
 #pragma once
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "search/page_text.h"
 
@@ -34,14 +33,12 @@ class TFoldedKeyword {
     std::size_t Offset = 0;
     std::size_t Length = 0;
   };
-  std::optional<TMatch> FindIn(std::string_view text);
+  std::optional<TMatch> FindIn(std::string_view text) const;
 
  private:
   std::u32string m_keyword;
-  bool m_ascii = false;                // every folded character of the keyword is ASCII
-  std::string m_asciiKeyword;          // then the folded keyword as bytes
-  std::u32string m_text;               // the folded text of the last FindIn
-  std::vector<std::size_t> m_offsets;  // byte offset of each of its characters, and the end
+  bool m_ascii = false;        // every folded character of the keyword is ASCII
+  std::string m_asciiKeyword;  // then the folded keyword as bytes
 };
 
 struct TPageMatch {
@@ -67,6 +64,7 @@ class TPageSearcher : private TPageTextVisitor {
   bool OnTitle(std::string_view title) override;
 
   TFoldedKeyword m_keyword;
+  std::string m_page;  // the decoded page, kept for the next
   std::optional<TPageMatch> m_match;
   std::string m_title;
   bool m_titleKnown = false;

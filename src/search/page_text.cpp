@@ -1,16 +1,23 @@
 // Stored page text through libxml2's HTML parser in SAX mode.
 #include "search/page_text.h"
 
-#include <libxml/HTMLparser.h>
-#include <libxml/parser.h>
-#include <libxml/parserInternals.h>
-
+#include <array>
+#include <cstdint>
 #include <cstring>
 #include <limits>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <stdexcept>
 
+#include <libxml/HTMLparser.h>
+#include <libxml/parser.h>
+#include <libxml/parserInternals.h>
+#include <unicode/ucnv.h>
+#include <unicode/utf16.h>
+
+#include "formats/charset.h"
 #include "formats/html_rewrite.h"
 #include "formats/html_tokenizer.h"
 #include "formats/stored_document.h"
@@ -144,6 +151,59 @@ class TSaxRun {
   bool m_stopped = false;
 };
 
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+
+// What each byte of a single-byte charset decodes to, as UTF-8. Stored copies are single-byte
+// pages: a table lookup per byte decodes them several times faster than going through UTF-16.
+struct TSingleByteTable {
+  std::array<std::array<char, 3>, 256> Utf8{};  // every byte decodes to a BMP character
+  std::array<uint8_t, 256> Length{};
+  bool AsciiSame = false;  // bytes 1 to 0x7F decode to the same ASCII characters
+};
+
+std::shared_ptr<const TSingleByteTable> BuildSingleByteTable(const std::string& charset) {
+  UErrorCode error = U_ZERO_ERROR;
+  UConverter* converter = ucnv_open(charset.c_str(), &error);
+  if (U_FAILURE(error)) return nullptr;
+  auto table = std::make_shared<TSingleByteTable>();
+  bool singleByte = ucnv_getType(converter) == UCNV_SBCS;
+  for (int b = 0; b < 256 && singleByte; ++b) {
+    // The converter's own answer for the byte alone, substitutes included; NUL reads as U+FFFD.
+    const char byte = static_cast<char>(b);
+    UChar unit[2];
+    error = U_ZERO_ERROR;
+    ucnv_reset(converter);
+    const int32_t units = ucnv_toUChars(converter, unit, 2, &byte, 1, &error);
+    std::string_view utf8 = kReplacement;
+    std::string encoded;
+    if (b != 0 && U_SUCCESS(error) && units == 1 && !U16_IS_SURROGATE(unit[0])) {
+      encoded = Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(unit), 1));
+      utf8 = encoded;
+    } else if (b != 0 && (U_FAILURE(error) || units != 1)) {
+      singleByte = false;  // not a charset of one character per byte after all
+    }
+    std::memcpy(table->Utf8[static_cast<std::size_t>(b)].data(), utf8.data(), utf8.size());
+    table->Length[static_cast<std::size_t>(b)] = static_cast<uint8_t>(utf8.size());
+  }
+  ucnv_close(converter);
+  table->AsciiSame = true;
+  for (int b = 1; b < 0x80; ++b) {
+    if (table->Length[b] != 1 || table->Utf8[b][0] != static_cast<char>(b))
+      table->AsciiSame = false;
+  }
+  return singleByte ? table : nullptr;
+}
+
+// The table of a charset (canonical name), built once; null for charsets of more bytes.
+std::shared_ptr<const TSingleByteTable> SingleByteTable(const std::string& charset) {
+  static std::mutex lock;
+  static std::map<std::string, std::shared_ptr<const TSingleByteTable>, std::less<>> tables;
+  std::lock_guard guard(lock);
+  const auto known = tables.find(charset);
+  if (known != tables.end()) return known->second;
+  return tables[charset] = BuildSingleByteTable(charset);
+}
+
 }  // namespace
 
 std::string_view StoredPageBody(std::string_view content) {
@@ -171,20 +231,44 @@ std::string_view StoredPageBody(std::string_view content) {
   return bodyStart == std::string_view::npos ? content : content.substr(bodyStart);
 }
 
-std::string DecodeStoredPage(std::string_view page) {
-  std::string utf8 = Utf16ToUtf8(DecodeHtml(page, {}).Text);
-  // The parser takes NUL for the end of its input in places; U+FFFD reads on.
-  if (utf8.find('\0') == std::string::npos) return utf8;
-  std::string out;
-  out.reserve(utf8.size() + 16);
-  for (char c : utf8) {
-    if (c == '\0') {
-      out += "\xEF\xBF\xBD";
-    } else {
-      out += c;
-    }
+std::string_view DecodeStoredPage(std::string_view page, std::string& buffer) {
+  const std::string_view bom = page.substr(0, 3);
+  const bool hasBom =
+      bom == "\xEF\xBB\xBF" || bom.substr(0, 2) == "\xFF\xFE" || bom.substr(0, 2) == "\xFE\xFF";
+  std::string charset = hasBom ? std::string() : FindMetaCharset(page);
+  if (!hasBom && charset.empty()) charset = NormalizeCharsetName(kDefaultCharset);
+  const auto table = hasBom ? nullptr : SingleByteTable(charset);
+  if (!table) {
+    buffer = Utf16ToUtf8(hasBom ? DecodeHtml(page, {}).Text : DecodeBytes(page, charset));
+    // The parser takes NUL for the end of its input in places; U+FFFD reads on.
+    for (std::size_t at = buffer.find('\0'); at != std::string::npos; at = buffer.find('\0', at))
+      buffer.replace(at, 1, kReplacement);
+    return buffer;
   }
-  return out;
+  // The buffer only grows, so pages after the first are written without clearing it first.
+  if (buffer.size() < page.size() * 3) buffer.resize(page.size() * 3);
+  char* out = buffer.data();
+  const char* in = page.data();
+  const char* end = in + page.size();
+  while (in < end) {
+    // Runs of ASCII other than NUL read as themselves in every web charset of one byte.
+    if (table->AsciiSame) {
+      while (end - in >= 8) {
+        uint64_t word;
+        std::memcpy(&word, in, 8);
+        const bool hasZero = ((word - 0x0101010101010101u) & ~word & 0x8080808080808080u) != 0;
+        if ((word & 0x8080808080808080u) != 0 || hasZero) break;
+        std::memcpy(out, in, 8);
+        in += 8;
+        out += 8;
+      }
+      if (in == end) break;
+    }
+    const auto byte = static_cast<unsigned char>(*in++);
+    std::memcpy(out, table->Utf8[byte].data(), 3);
+    out += table->Length[byte];
+  }
+  return {buffer.data(), static_cast<std::size_t>(out - buffer.data())};
 }
 
 void TPageTextReader::Read(std::string_view utf8, TPageTextVisitor& visitor) const {

@@ -16,11 +16,11 @@ namespace tq {
 // it; all of the content when it has no such line.
 std::string_view StoredPageBody(std::string_view content);
 
-// The page as UTF-8: decoded by its byte-order mark or its META declaration, else as
-// windows-1252, which reads stored copies right whether they declare their code page or not.
-// Undecodable sequences and NUL characters become U+FFFD. Throws std::length_error for a page
-// of 1 GiB or more.
-std::string DecodeStoredPage(std::string_view page);
+// The page as UTF-8, written into buffer (which a caller keeps from page to page: it only
+// grows): decoded by its byte-order mark or its META declaration, else as windows-1252, which
+// reads stored copies right whether they declare their code page or not. Undecodable sequences
+// and NUL characters become U+FFFD. Throws std::length_error for a page of 1 GiB or more.
+std::string_view DecodeStoredPage(std::string_view page, std::string& buffer);
 
 // What the reader reports. Each answer says whether to read on.
 class TPageTextVisitor {

@@ -48,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view content = eol == std::string_view::npos ? "" : input.substr(eol + 1);
 
   TCheckingVisitor visitor;
-  tq::TPageTextReader().Read(tq::DecodeStoredPage(tq::StoredPageBody(content)), visitor);
+  std::string buffer;
+  tq::TPageTextReader().Read(tq::DecodeStoredPage(tq::StoredPageBody(content), buffer), visitor);
 
   tq::TPageSearcher searcher(keyword);
   const auto match = searcher.Search(content);
