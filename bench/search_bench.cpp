@@ -16,6 +16,7 @@
 
 #include <QCoreApplication>
 
+#include "engine/download.h"
 #include "formats/charset.h"
 #include "formats/html_tokenizer.h"
 #include "formats/stored_document.h"

@@ -5,6 +5,7 @@
 #include "cli/command.h"
 #include "cli/project.h"
 #include "cli/text_escape.h"
+#include "foundation/main_loop.h"
 #include "search/find_files.h"
 
 namespace tq::cli {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "engine/download.h"
 #include "foundation/errors.h"
 #include "search/page_search.h"
 #include "search/search_thread.h"

@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "engine/download.h"
 #include "storage/content_index.h"
 
 namespace tq {
 
 class TSearchThread;
+class TVornDownload;
 
 inline constexpr std::string_view kNoTitle = "no title";
 
@@ -29,10 +29,10 @@ enum TSearchLinkColor : uint8_t { slcBlue, slcBtnShadow };
 
 // One result row.
 struct TSearchListBoxItem {
-  std::string Title;       // the page title, or "no title"
-  std::string Url;         // the page's address as its link holds it
-  std::string Text;        // the run holding the keyword, from its first occurrence to the end
-  std::size_t MarkLength;  // bytes at the start of Text that the keyword matched
+  std::string Title;           // the page title, or "no title"
+  std::string Url;             // the page's address as its link holds it
+  std::string Text;            // the run holding the keyword, from its first occurrence to the end
+  std::size_t MarkLength = 0;  // bytes at the start of Text that the keyword matched
   TSearchLinkColor LinkColor = slcBlue;
 };
 

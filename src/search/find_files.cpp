@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "engine/download.h"
 #include "foundation/ansi.h"
 #include "foundation/errors.h"
 #include "search/search_thread.h"

@@ -15,11 +15,10 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/download.h"
-
 namespace tq {
 
 class TSearchThread;
+class TVornDownload;
 
 // One result row: the texts it shows, copied from the link when the row was made.
 struct TFindFileItem {

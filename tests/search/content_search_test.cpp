@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/download.h"
 #include "formats/stored_document.h"
 #include "storage/document.h"
 

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/download.h"
+
 namespace tq {
 namespace {
 
