@@ -20,6 +20,11 @@ class ContentSearch : public ::testing::Test {
     m_search.SetDocument(&m_doc);
     m_search.OnSearchBegin = [this](TVornContentSearch&) { m_events.push_back("begin"); };
     m_search.OnSearchEnd = [this](TVornContentSearch&) { m_events.push_back("end"); };
+    m_search.OnSearchProgress = [this](TVornContentSearch&, int percent, const std::string& page,
+                                       bool& cancel) {
+      m_events.push_back(std::to_string(percent) + " " + page.substr(page.rfind('/') + 1));
+      if (m_onProgress) m_onProgress(m_calls++, cancel);
+    };
   }
 
   // A fetched document in the Ready list, stored as the crawl stores it.
@@ -33,14 +38,6 @@ class ContentSearch : public ::testing::Test {
     m_doc.SetDocumentValue(url, kIndexContentType, contentType);
     TStoredDocumentWriter writer;
     m_doc.SetDocumentContent(url, contentType == "text/html" ? writer.Build(url, body) : body);
-  }
-
-  void LogProgress(std::function<void(int call, bool& cancel)> also = {}) {
-    m_search.OnSearchProgress = [this, also](TVornContentSearch&, int percent,
-                                             const std::string& page, bool& cancel) {
-      m_events.push_back(std::to_string(percent) + " " + page.substr(page.rfind('/') + 1));
-      if (also) also(m_calls++, cancel);
-    };
   }
 
   void Search(const std::string& keyword) {
@@ -59,17 +56,20 @@ class ContentSearch : public ::testing::Test {
   using Strings = std::vector<std::string>;
   TVornDocument m_doc;
   TVornDownload m_download;
-  TVornContentSearch m_search;
   Strings m_events;
+  std::function<void(int call, bool& cancel)> m_onProgress;  // after each progress event
   int m_calls = 0;
+  TVornContentSearch m_search;  // first to go: its handlers use the members above
 };
 
 TEST_F(ContentSearch, ListsMatchingPagesInReadyOrderWithProgress) {
+  Search("offline");  // no pages: no progress, no rows
+  EXPECT_EQ(m_events, (Strings{"begin", "end"}));
+  m_events.clear();
   AddPage("a.html", "<title>Home</title><p>Browse offline</p>");
   AddPage("b.html", "<p>No title but OFFLINE too, and offline again</p>");
   AddPage("c.html", "<title>Other</title><p>nothing here</p>");
   AddPage("d.html", "<title>Offline help</title><p>x</p>");
-  LogProgress();
   Search("offline");
   EXPECT_EQ(m_events, (Strings{"begin", "0 a.html", "25 b.html", "50 c.html", "75 d.html", "end"}));
   EXPECT_EQ(Rows(), (Strings{"Home|offline|http://h.test/a.html",
@@ -77,17 +77,10 @@ TEST_F(ContentSearch, ListsMatchingPagesInReadyOrderWithProgress) {
                              "Offline help|Offline help|http://h.test/d.html"}));
 }
 
-TEST_F(ContentSearch, EmptyProjectRaisesBeginAndEndOnly) {
-  LogProgress();
-  Search("offline");
-  EXPECT_EQ(m_events, (Strings{"begin", "end"}));
-  EXPECT_TRUE(m_search.Items().empty());
-}
-
 TEST_F(ContentSearch, CancelStopsAfterTheCurrentPageAndKeepsTheRows) {
   AddPage("i.gif", "GIF89a offline", "image/gif");  // not a page: neither reported nor searched
   for (const char* name : {"a.html", "b.html", "c.html", "d.html"}) AddPage(name, "<p>offline");
-  LogProgress([](int call, bool& cancel) { cancel = call == 1; });
+  m_onProgress = [](int call, bool& cancel) { cancel = call == 1; };
   Search("offline");
   EXPECT_EQ(m_events, (Strings{"begin", "20 a.html", "40 b.html", "end"}));
   EXPECT_EQ(m_search.Items().size(), 2u);
@@ -98,9 +91,9 @@ TEST_F(ContentSearch, CancelStopsAfterTheCurrentPageAndKeepsTheRows) {
 TEST_F(ContentSearch, StartingAgainEndsTheRunningSearch) {
   AddPage("a.html", "<p>alpha beta");
   AddPage("b.html", "<p>beta");
-  LogProgress([this](int call, bool&) {
+  m_onProgress = [this](int call, bool&) {
     if (call == 0) m_search.StartSearch("beta");
-  });
+  };
   Search("alpha");
   EXPECT_EQ(m_events,
             (Strings{"begin", "0 a.html", "end", "begin", "0 a.html", "50 b.html", "end"}));
@@ -110,9 +103,9 @@ TEST_F(ContentSearch, StartingAgainEndsTheRunningSearch) {
 
 TEST_F(ContentSearch, SearchesPagesThatJoinTheReadyListMeanwhile) {
   AddPage("a.html", "<p>nothing");
-  LogProgress([this](int call, bool&) {
+  m_onProgress = [this](int call, bool&) {
     if (call == 0) AddPage("late.html", "<p>offline late");
-  });
+  };
   Search("offline");
   EXPECT_EQ(m_events, (Strings{"begin", "0 a.html", "50 late.html", "end"}));
   EXPECT_EQ(Rows(), (Strings{"no title|offline late|http://h.test/late.html"}));
