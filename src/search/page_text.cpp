@@ -117,8 +117,20 @@ class TSaxRun {
   void Flush() {
     if (m_run.empty()) return;
     if (m_inTitle) m_title += m_run;
-    if (!m_stopped && !m_visitor.OnText(m_run)) Stop();
+    // The parser reads server-side blocks ("<% ... %>") as text; to the search they are markup,
+    // so they give no text and cut the run as a tag would.
+    std::string_view rest = m_run;
+    for (std::size_t open; (open = rest.find("<%")) != std::string_view::npos;) {
+      Report(rest.substr(0, open));
+      const std::size_t close = rest.find("%>", open + 2);
+      rest = close == std::string_view::npos ? std::string_view() : rest.substr(close + 2);
+    }
+    Report(rest);
     m_run.clear();
+  }
+
+  void Report(std::string_view run) {
+    if (!run.empty() && !m_stopped && !m_visitor.OnText(run)) Stop();
   }
 
   void EndTitle() {

@@ -42,9 +42,9 @@ class TPageTextReader {
   bool ProcessText = true;
 
   // Parses a UTF-8 page (see DecodeStoredPage) and reports its runs and title in document order
-  // until the visitor says stop. Scripts, style blocks, comments, processing instructions and
-  // the doctype give no text. Malformed markup is read as browsers roughly would; nothing raises
-  // but std::bad_alloc.
+  // until the visitor says stop. Scripts, style blocks, comments, processing instructions,
+  // server-side blocks ("<% %>") and the doctype give no text. Malformed markup is read as browsers
+  // roughly would; nothing raises but std::bad_alloc.
   void Read(std::string_view utf8, TPageTextVisitor& visitor) const;
 };
 

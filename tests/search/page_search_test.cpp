@@ -41,6 +41,7 @@ TEST(PageSearch, FindsTheFirstRunHoldingTheKeyword) {
       {"offline", "<script>var offline = 1;</script><p>x</p>", "-"},
       {"offline", "<style>.offline { color: red }</style>", "-"},
       {"offline", "<!-- offline --><p>x</p>", "-"},
+      {"offline", "<p>a<% offline %>b<?php offline ?>c", "-"},
       {"offline",
        "<img alt=\"offline\" src=\"\xA4\xA4"
        "0\xA4\xA4\">",
