@@ -41,7 +41,7 @@ struct TFindArgs {
 };
 
 const bool kFind = RegisterCommand(
-    70, "find", "Print the links whose address holds a keyword",
+    110, "find", "Print the links whose address holds a keyword",
     [](CLI::App& command) -> TCommandRunner {
       auto s = std::make_shared<TFindArgs>();
       command.add_option("FILE", s->ProjectFile, "Project file")->required();

@@ -42,7 +42,7 @@ struct TSearchArgs {
 };
 
 const bool kSearch = RegisterCommand(
-    60, "search", "Print the stored pages whose text holds a keyword",
+    100, "search", "Print the stored pages whose text holds a keyword",
     [](CLI::App& command) -> TCommandRunner {
       auto s = std::make_shared<TSearchArgs>();
       command.add_option("FILE", s->ProjectFile, "Project file")->required();
