@@ -5,10 +5,8 @@
 #include <curl/curl.h>
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <climits>
-#include <cstdlib>
 #include <mutex>
 #include <new>
 
@@ -54,21 +52,6 @@ bool HasLineBreak(const std::string& text) {
   return text.find_first_of("\r\n") != std::string::npos;
 }
 
-// "150 Opening BINARY mode data connection for a.zip (1234 bytes)": the size some servers give
-// when the data connection opens, for those that do not answer SIZE.
-int64_t SizeInReply(const std::string& reply) {
-  const size_t bytes = reply.rfind(" bytes)");
-  if (bytes == std::string::npos) return -1;
-  const size_t open = reply.rfind('(', bytes);
-  if (open == std::string::npos || open + 1 == bytes) return -1;
-  int64_t size = 0;
-  for (size_t i = open + 1; i < bytes; ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(reply[i]))) return -1;
-    size = std::min<int64_t>(size * 10 + (reply[i] - '0'), INT64_MAX / 10);
-  }
-  return size;
-}
-
 std::string SocksUrl(const TVornSocksSettings& socks) {
   if (socks.Version == svNoSocks) return {};
   const char* scheme = socks.Version == svSocks4    ? "socks4://"
@@ -79,8 +62,32 @@ std::string SocksUrl(const TVornSocksSettings& socks) {
 
 }  // namespace
 
-std::string FtpRetrievalPath(const std::string& address) {
-  return ExtractUrlDir(address) + ExtractUrlFileName(address);
+std::string FtpRequestUrl(const std::string& address) {
+  std::string path = ExtractUrlDir(address) + ExtractUrlFileName(address);
+  while (!path.empty() && path.back() == '/') path.pop_back();
+  if (path.empty()) path = ".";
+  return ExtractUrlServer(address) + "/" + EscapeForUrl(path);
+}
+
+int FtpReplyCode(std::string_view line) {
+  const auto digit = [&](size_t i) { return line[i] >= '0' && line[i] <= '9'; };
+  if (line.size() < 4 || !digit(0) || !digit(1) || !digit(2) || line[3] != ' ') return 0;
+  return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+}
+
+// Some servers do not answer SIZE but name the size when the data connection opens:
+// "150 Opening BINARY mode data connection for a.zip (1234 bytes)".
+int64_t FtpReplySize(std::string_view reply) {
+  const size_t bytes = reply.rfind(" bytes)");
+  if (bytes == std::string_view::npos) return -1;
+  const size_t open = reply.rfind('(', bytes);
+  if (open == std::string_view::npos || open + 1 == bytes) return -1;
+  int64_t size = 0;
+  for (size_t i = open + 1; i < bytes; ++i) {
+    if (reply[i] < '0' || reply[i] > '9') return -1;
+    if (size < INT64_MAX / 10) size = size * 10 + (reply[i] - '0');  // beyond: too big anyway
+  }
+  return size;
 }
 
 struct TVornFTPConnection::Attempt {
@@ -137,11 +144,8 @@ struct TVornFTPConnection::Attempt {
     a->LastActivity = Clock::now();
     std::string line(data, length);
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-    const bool final = line.size() >= 4 && std::isdigit(static_cast<unsigned char>(line[0])) &&
-                       std::isdigit(static_cast<unsigned char>(line[1])) &&
-                       std::isdigit(static_cast<unsigned char>(line[2])) && line[3] == ' ';
-    if (!final) return length;  // a line of a multi-line reply
-    const int code = std::atoi(line.substr(0, 3).c_str());
+    const int code = FtpReplyCode(line);
+    if (code == 0) return length;  // a line of a multi-line reply
     // The answer to the QUIT that closes every attempt, failed ones too, says nothing of it.
     if (code == 221) return length;
     a->LastCode = code;
@@ -149,7 +153,7 @@ struct TVornFTPConnection::Attempt {
     if ((a->LastCode == 150 || a->LastCode == 125) && !a->SizeChecked) {
       curl_off_t announced = -1;
       curl_easy_getinfo(a->Curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
-      if (announced < 0) announced = SizeInReply(line);
+      if (announced < 0) announced = FtpReplySize(line);
       if (!a->SizeAnnounced(announced)) return 0;
     }
     return length;
@@ -280,13 +284,7 @@ bool TVornFTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& erro
     return false;
   }
 
-  // The library lists a folder for a path that ends in "/" (or is empty) instead of retrieving
-  // it. A folder is asked for by its own name, as a file, so the server's refusal is the error
-  // and no listing is ever made.
-  std::string file = FtpRetrievalPath(m_address);
-  while (!file.empty() && file.back() == '/') file.pop_back();
-  if (file.empty()) file = ".";
-  const std::string url = server + "/" + EscapeForUrl(file);
+  const std::string url = FtpRequestUrl(m_address);
 
   char errorBuffer[CURL_ERROR_SIZE] = {};
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());

@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 
 #include "engine/connection_status.h"
 #include "engine/connection_thread.h"
@@ -25,10 +26,17 @@ namespace tq {
 
 class TVornPage;
 
-// What the server is asked to retrieve for an ftp: address: its path after the server, relative
-// to the login folder, without query or fragment. A folder address ends in "/"; an empty result
-// is the login folder itself.
-std::string FtpRetrievalPath(const std::string& address);
+// The address the network library is given for an ftp: address: the server as written (any
+// port kept) and the path after it, relative to the login folder, without query or fragment, with
+// the bytes an address may not hold escaped. A folder (a path ending in "/", or none) is named
+// without the "/", or as "." for the login folder: the library would list it otherwise.
+std::string FtpRequestUrl(const std::string& address);
+
+// The code of a final reply line of the control connection ("226 Transfer complete."), or 0 for
+// any other line (one of a multi-line reply, or garbage).
+int FtpReplyCode(std::string_view line);
+// The size an opening reply gives ("150 ... (1234 bytes)"), or -1 when it gives none.
+int64_t FtpReplySize(std::string_view reply);
 
 class TVornFTPConnection {
  public:
