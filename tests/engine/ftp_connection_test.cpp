@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <atomic>
 
+#include "engine/download.h"
 #include "engine/transfer_fixture.h"
+#include "support/fake_dialog_service.h"
 #include "support/loopback_peer.h"
 
 namespace tq::test {
@@ -230,6 +232,45 @@ TEST_F(FtpTransferTest, CancellingMidTransferEndsItAsCancelled) {
   EXPECT_EQ(page->Outcome, kOutcomeCancelled);
   EXPECT_LT(r.Content.size(), static_cast<size_t>(size));
   EXPECT_EQ(page->Ftp().Attempts(), 1);
+}
+
+TEST(FtpCrawl, ARefusedAnonymousLoginPromptsAndTheFileIsStoredUnanalysed) {
+  if (!FtpTestServer::Available()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+  FtpTestServer server({"alice", "s3cret"});
+  ASSERT_TRUE(server.Running());
+  const std::string page = "<a href=\"next.html\">next</a>";
+  server.Put("pub/page.html", page);
+  server.Put("pub/next.html", page);
+  auto dialogs = std::make_shared<TFakeDialogService>();
+  dialogs->loginAnswers.push_back({true, "alice", "s3cret"});
+  SetDialogService(dialogs);
+  {
+    TVornDownload dl;
+    dl.SetDispatchInterval(0);
+    dl.ThreadManager().TestOnlyRetryPauseMs = 5;
+    dl.System().RetriesOnFailed = 1;
+    dl.Passwords().NewPassAction = eaPrompt;
+    const std::string url = server.Url("pub/page.html");
+    dl.General().BaseUrl = url;
+    std::string stored;
+    dl.OnJobReady() = [&](const TVornPagePtr&, const std::string& content, const TVornLinkPtr&) {
+      stored = content;
+    };
+    dl.StartDownload();
+    // The document's event may come after the crawl is over.
+    ASSERT_TRUE(RunUntil([&] { return dl.State() == edsReady && !stored.empty(); }, Millis(20000)));
+    ASSERT_EQ(dl.ReadyLinks().Count(), 1);
+    EXPECT_EQ(dl.ReadyLinks().Get(0)->GetUrl(), url);
+    EXPECT_EQ(dl.ReadyLinks().Get(0)->ContentType, "Binary FTP");
+    EXPECT_EQ(stored, page);
+    // Not analysed: the link on it was never found.
+    EXPECT_EQ(dl.QueueLinks().Count() + dl.IgnoredLinks().Count() + dl.FailedLinks().Count(), 0);
+    const auto asked = dialogs->Questions();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].kind, "login");
+    EXPECT_EQ(asked[0].text, server.Url("").substr(0, server.Url("").size() - 1));
+  }
+  SetDialogService(nullptr);
 }
 
 }  // namespace
