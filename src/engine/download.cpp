@@ -22,6 +22,10 @@ TVornLinkPtr CopyOf(const TVornLink& link) {
   return copy;
 }
 
+TVornSocksSettings SocksOf(const TVornProxy& proxy) {
+  return {proxy.Version, proxy.Address, proxy.Port, proxy.User, proxy.Password};
+}
+
 // A page's result must reach its list even when a document write fails, or the page would never
 // leave the worker manager and the crawl would wait for it forever.
 template <class Fn>
@@ -422,13 +426,8 @@ void TVornDownload::StartPage(const TVornPagePtr& page, const std::string& url) 
     ftp.UserName = credentials.User;
     ftp.Password = credentials.Password;
     if (m_options != nullptr) {
-      const TVornProxyFTP& proxy = m_options->ProxyFTP;
-      ftp.Socks.Version = proxy.Version;
-      ftp.Socks.Host = proxy.Address;
-      ftp.Socks.Port = proxy.Port;
-      ftp.Socks.UserName = proxy.User;
-      ftp.Socks.Password = proxy.Password;
-      ftp.Passive = proxy.PasvMode;
+      ftp.Socks = SocksOf(m_options->ProxyFTP);
+      ftp.Passive = m_options->ProxyFTP.PasvMode;
     }
     ftp.StartTransfer();
     return;
@@ -438,12 +437,7 @@ void TVornDownload::StartPage(const TVornPagePtr& page, const std::string& url) 
   http.Password = credentials.Password;
   if (m_options != nullptr) {
     http.UserAgent = m_options->InternetConnection.GetAgentString();
-    const TVornProxyHTTP& proxy = m_options->ProxyHTTP;
-    http.Socks.Version = proxy.Version;
-    http.Socks.Host = proxy.Address;
-    http.Socks.Port = proxy.Port;
-    http.Socks.UserName = proxy.User;
-    http.Socks.Password = proxy.Password;
+    http.Socks = SocksOf(m_options->ProxyHTTP);
   }
   http.StartTransfer();
 }
