@@ -196,13 +196,17 @@ void TVornLinkListModel::Sort() {
   for (int row = 0; row < count; ++row) slots[static_cast<size_t>(row)] = m_order.SlotAt(row);
 
   const bool bySize = m_kind == llReady && m_sortColumn == 1;
+  // Keys of case-folded texts: the user's locale orders them, and the order ignores case even
+  // where the collator's own case switch does not reach its sort keys (the C locale).
   QCollator collator;
   collator.setCaseSensitivity(Qt::CaseInsensitive);
   std::vector<QCollatorSortKey> keys;
   if (!bySize) {
     keys.reserve(static_cast<size_t>(count));
-    for (int slot : slots)
-      keys.push_back(collator.sortKey(m_rows[size_t(slot)].Texts[size_t(m_sortColumn)]));
+    for (int slot : slots) {
+      const QString& text = m_rows[size_t(slot)].Texts[size_t(m_sortColumn)];
+      keys.push_back(collator.sortKey(text.toCaseFolded()));
+    }
   }
   std::vector<int> order(static_cast<size_t>(count));
   std::iota(order.begin(), order.end(), 0);
