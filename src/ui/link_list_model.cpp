@@ -49,45 +49,38 @@ const TLinkListLook& LinkListLook(TLinkListKind kind) {
 TVornLinkListModel::TVornLinkListModel(TLinkListKind kind, QObject* parent)
     : QAbstractTableModel(parent), m_kind(kind), m_look(LinkListLook(kind)) {}
 
-void TVornLinkListModel::NewLink(TVornBaseLinks* sender, const TVornLinkPtr& link) {
+void TVornLinkListModel::NewLink(TVornBaseLinks*, const TVornLinkPtr& link) {
   if (!link || m_slots.count(link.get()) != 0) return;
   TRow row;
   row.Link = link;
-  {
-    // Other threads may still change a listed link; its list's lock keeps the read whole.
-    if (sender != nullptr) sender->BeginRead();
-    try {
-      const QString level = QString::number(link->Level);
-      const QString page = ToQ(link->Page());
-      auto& t = row.Texts;
-      switch (m_kind) {
-        case llReady:
-          t = {ToQ(link->GetUrl()), ToQ(FormatFileSize(link->Size)), level, page};
-          row.Size = link->Size;
-          break;
-        case llWorking:
-          t[0] = ToQ(link->GetUrl());
-          t[6] = level;
-          break;
-        case llQueue:
-          t = {ToQ(link->GetUrl()), level, page};
-          break;
-        case llFailed:
-          t = {ToQ(link->GetUrl()), ToQ(link->ErrorText), level, page};
-          break;
-        case llIgnored:
-          t = {ToQ(link->GetUrl()), ToQ(link->Reason), level, page};
-          break;
-        case llEmails:
-          t = {ToQ(link->GetMailAddress()), level, page};
-          row.Image = -1;
-          break;
-      }
-    } catch (...) {
-      if (sender != nullptr) sender->EndRead();
-      throw;
-    }
-    if (sender != nullptr) sender->EndRead();
+  // A link's fields are written before it joins its list, and its address is worked out then:
+  // reading them takes no list lock, which would keep this thread waiting behind a busy list's
+  // writers (a project being loaded adds thousands of links in a row).
+  const QString level = QString::number(link->Level);
+  const QString page = ToQ(link->Page());
+  auto& t = row.Texts;
+  switch (m_kind) {
+    case llReady:
+      t = {ToQ(link->GetUrl()), ToQ(FormatFileSize(link->Size)), level, page};
+      row.Size = link->Size;
+      break;
+    case llWorking:
+      t[0] = ToQ(link->GetUrl());
+      t[6] = level;
+      break;
+    case llQueue:
+      t = {ToQ(link->GetUrl()), level, page};
+      break;
+    case llFailed:
+      t = {ToQ(link->GetUrl()), ToQ(link->ErrorText), level, page};
+      break;
+    case llIgnored:
+      t = {ToQ(link->GetUrl()), ToQ(link->Reason), level, page};
+      break;
+    case llEmails:
+      t = {ToQ(link->GetMailAddress()), level, page};
+      row.Image = -1;
+      break;
   }
   const int at = m_order.Count();
   beginInsertRows({}, at, at);

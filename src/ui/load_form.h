@@ -21,6 +21,7 @@ class TLoadForm : public QDialog {
   void ShowModal();
   void SetProgress(int percent);
   int Progress() const;
+  QProgressBar* Gauge() const { return m_gauge; }
   // Shows text through the program's message dialog (titled by the kind of failure), then closes.
   void ShowError(TFileError error, const std::string& text);
   // Closes with cancel; errors while closing are ignored.

@@ -14,8 +14,11 @@ namespace tq {
 
 void TWWWDocForm::WireEngine() {
   m_engine->OnStateChange() = [this](void*, TVornState state) { StateChanged(state); };
+  // Loading a project file names the project on the loader's thread: the caption follows on
+  // this one (and not at all once the window is gone).
   m_engine->OnProjectNameChange = [this](TVornDownload&, const std::string& name) {
-    SetCaption(ToQ(name));
+    QMetaObject::invokeMethod(
+        this, [this, caption = ToQ(name)] { SetCaption(caption); }, Qt::QueuedConnection);
   };
   m_engine->OnBuildAllTree = [this](TVornDownload&, bool value) { ApplyBuildAllTree(value); };
   m_engine->OnBuildIgnored = [this](TVornDownload&, bool value) {
@@ -110,7 +113,11 @@ void TWWWDocForm::WireDocument() {
   doc.OnLoadProgress = [this](const std::string& info, int percent) {
     m_state.Set(&TWWWState::InfoText,
                 ToQ(info) + QLatin1Char(' ') + QString::number(percent) + QLatin1Char('%'));
-    if (m_loadForm != nullptr) m_loadForm->SetProgress(percent);
+    if (m_loadForm != nullptr) {
+      m_loadForm->SetProgress(percent);
+      // Reports may come in a burst without the loop turning in between: draw each one now.
+      m_loadForm->repaint();
+    }
   };
   doc.OnLoadError = [this](TFileError error) {
     m_loadFailed = true;

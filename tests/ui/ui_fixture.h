@@ -1,0 +1,87 @@
+// What the desktop tests share: a main window with its settings in a scratch folder, the scripted
+// dialog service, project files written straight into the archive format, and widget look-ups.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <QApplication>
+#include <QTabBar>
+
+#include "engine/link_lists.h"
+#include "storage/archive.h"
+#include "support/fake_dialog_service.h"
+#include "ui/link_lists_pane.h"
+#include "ui/main_window.h"
+#include "ui/project_window.h"
+
+namespace tq::test {
+
+class MainWindowFixture : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int counter = 0;
+    m_dir = std::filesystem::temp_directory_path() /
+            ("tq_ui_" + std::to_string(::getpid()) + "_" + std::to_string(++counter));
+    std::filesystem::create_directories(m_dir / "Templates");
+    m_dialogs = std::make_shared<TFakeDialogService>();
+    SetDialogService(m_dialogs);
+  }
+  void TearDown() override {
+    m_window.reset();
+    SetDialogService(nullptr);
+    std::error_code ignored;
+    std::filesystem::remove_all(m_dir, ignored);
+  }
+
+  TMainForm& Window() {
+    if (!m_window) {
+      m_window =
+          std::make_unique<TMainForm>(TMainFormSetup{Path("config.dat"), Path("Templates") + "/"});
+    }
+    return *m_window;
+  }
+  std::string Path(const std::string& name) const { return (m_dir / name).string(); }
+
+  // A project file whose Ready list holds pages pages under http://h.org/.
+  std::string WriteProject(const std::string& name, int pages) const {
+    std::string index;
+    for (int i = 0; i < pages; ++i) {
+      index += "[http://h.org/d" + std::to_string(i % 50) + "/p" + std::to_string(i) +
+               ".html]\r\nSTATUS=" + std::to_string(kStatusReady) +
+               "\r\nLEVEL=1\r\nPAGE=http://h.org/\r\nSIZE=100\r\n";
+    }
+    const std::string file = Path(name);
+    TVornArchive archive(file);
+    archive.AddStream("settings.dat", "[FGeneral]\r\nFProjectName=" + name + "\r\n");
+    archive.AddStream("index.dat", index);
+    return file;
+  }
+
+  // The texts of the messages shown so far.
+  std::vector<std::string> Messages() const {
+    std::vector<std::string> texts;
+    for (const auto& asked : m_dialogs->Questions()) {
+      if (asked.kind == "message") texts.push_back(asked.text);
+    }
+    return texts;
+  }
+
+  bool Enabled(const char* command) { return Window().Action(command)->isEnabled(); }
+
+  std::filesystem::path m_dir;
+  std::shared_ptr<TFakeDialogService> m_dialogs;
+  std::unique_ptr<TMainForm> m_window;
+};
+
+inline void ShowList(TWWWDocForm& project, const char* tab) {
+  QTabBar* tabs = project.Lists().Tabs();
+  for (int i = 0; i < tabs->count(); ++i) {
+    if (tabs->tabText(i) == QLatin1String(tab)) tabs->setCurrentIndex(i);
+  }
+}
+
+}  // namespace tq::test
