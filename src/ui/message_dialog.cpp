@@ -60,6 +60,30 @@ QStyle::StandardPixmap PixmapOf(TMsgDlgIcon icon) {
   }
 }
 
+// A word wider than the wrapping width (a long path or address) would make the window wider than
+// the screen and push its buttons off it: such words may break anywhere.
+QString BreakLongWords(const QString& text, const QFontMetrics& metrics, int width) {
+  QString result;
+  result.reserve(text.size());
+  qsizetype start = 0;
+  while (start < text.size()) {
+    qsizetype end = start;
+    while (end < text.size() && !text.at(end).isSpace()) ++end;
+    const QString word = text.mid(start, end - start);
+    if (metrics.horizontalAdvance(word) > width) {
+      for (QChar c : word) {
+        result += c;
+        result += QChar(0x200B);  // zero-width space: a break opportunity
+      }
+    } else {
+      result += word;
+    }
+    if (end < text.size()) result += text.at(end);
+    start = end + 1;
+  }
+  return result;
+}
+
 }  // namespace
 
 TMessageDlgForm::TMessageDlgForm(const std::string& text, TMsgDlgIcon icon, unsigned buttons,
@@ -83,9 +107,9 @@ TMessageDlgForm::TMessageDlgForm(const std::string& text, TMsgDlgIcon icon, unsi
   const int buttonHeight = MulDiv(16, charHeight, 8);
   const int buttonSpacing = MulDiv(8, averageWidth, 4);
 
-  const QString message = ToQ(text);
   QScreen* screen = QGuiApplication::primaryScreen();
   const int wrapWidth = screen != nullptr ? screen->geometry().width() / 2 : 640;
+  const QString message = BreakLongWords(ToQ(text), metrics, wrapWidth);
   QRect textRect = metrics.boundingRect(QRect(0, 0, wrapWidth, 0),
                                         Qt::TextWordWrap | Qt::TextExpandTabs, message);
   if (message.isEmpty()) textRect = QRect(0, 0, 0, 0);
