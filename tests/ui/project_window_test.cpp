@@ -71,10 +71,9 @@ QToolButton* ToolbarButton(TMainForm& window, const char* caption) {
 }
 
 TEST_F(ProjectWindowTest, ACrawlFillsListsAndTreesAndALinkOpensOffline) {
-  m_server.Route("/index.html",
-                 Page("<a href=a.html>a</a><a href=dir/b.html>b</a><img src=img.png>"
-                      "<a href=mailto:me@h.org>me</a><a href=missing.html>x</a>"
-                      "<a href=file.zip>zip</a>"));
+  m_server.Route("/index.html", Page("<a href=a.html>a</a><a href=dir/b.html>b</a><img src=img.png>"
+                                     "<a href=mailto:me@h.org>me</a><a href=missing.html>x</a>"
+                                     "<a href=file.zip>zip</a>"));
   m_server.Route("/a.html", Page("<a href=index.html>home</a>"));
   m_server.Route("/dir/b.html", Page("<p>b</p>"));
   m_server.Route("/img.png", Page("PNG", "image/png"));
@@ -195,7 +194,7 @@ TEST_F(ProjectWindowTest, ListMenusMoveLinksAndTabsFollowTheSwitches) {
   ASSERT_TRUE(RunUntil([&] { return lists.Model(llQueue).rowCount() == 1; }));
 
   QMenu* menu = lists.BuildMenu(llQueue);
-  ASSERT_EQ(menu->actions().size(), 4);  // a separator first
+  ASSERT_EQ(menu->actions().size(), 4);           // a separator first
   EXPECT_FALSE(menu->actions()[3]->isEnabled());  // nothing selected
   lists.View(llQueue)->setCurrentIndex(lists.Model(llQueue).index(0, 0));
   menu = lists.BuildMenu(llQueue);
