@@ -26,13 +26,6 @@ const char* const kProjectCommands[] = {
     "ViewStatus", "DownloadResume", "DownloadPause",   "ToolsExport", "ExportArchive",
 };
 
-TestRoute Stall() {
-  return [](const TestRequest&, TestConnection& c) {
-    c.Send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 100000\r\n\r\n<p>");
-    c.WaitForPeerClose();
-  };
-}
-
 using MainWindowTest = MainWindowFixture;
 
 TEST_F(MainWindowTest, CommandStateFollowsTheActiveTabAndGoesWithTheLastProject) {

@@ -30,13 +30,6 @@ TestRoute Page(const std::string& body, const char* type = "text/html") {
   };
 }
 
-TestRoute Stall() {
-  return [](const TestRequest&, TestConnection& c) {
-    c.Send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 100000\r\n\r\n<p>");
-    c.WaitForPeerClose();
-  };
-}
-
 class ProjectWindowTest : public MainWindowFixture {
  protected:
   void SetUp() override {

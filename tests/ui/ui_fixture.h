@@ -14,6 +14,7 @@
 #include "engine/link_lists.h"
 #include "storage/archive.h"
 #include "support/fake_dialog_service.h"
+#include "support/http_test_server.h"
 #include "ui/link_lists_pane.h"
 #include "ui/main_window.h"
 #include "ui/project_window.h"
@@ -76,6 +77,14 @@ class MainWindowFixture : public ::testing::Test {
   std::shared_ptr<TFakeDialogService> m_dialogs;
   std::unique_ptr<TMainForm> m_window;
 };
+
+// A page that starts and never ends: its crawl stays busy until it is stopped.
+inline TestRoute Stall() {
+  return [](const TestRequest&, TestConnection& c) {
+    c.Send("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: 100000\r\n\r\n<p>");
+    c.WaitForPeerClose();
+  };
+}
 
 inline void ShowList(TWWWDocForm& project, const char* tab) {
   QTabBar* tabs = project.Lists().Tabs();
