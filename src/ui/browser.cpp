@@ -37,6 +37,10 @@ class TPlainBrowser : public TProjectBrowser {
   void FindInPage() override {}
   QString Address() const override { return m_address; }
   QString Title() const override { return {}; }
+  void TestOnlyRunScript(const QString&,
+                         std::function<void(const QVariant& result)> done) override {
+    done(QVariant());
+  }
 
  private:
   QLabel* m_label = nullptr;

@@ -9,6 +9,7 @@
 #include <functional>
 
 #include <QString>
+#include <QVariant>
 #include <QWidget>
 
 namespace tq {
@@ -30,6 +31,10 @@ class TProjectBrowser : public QWidget {
   virtual QString Address() const = 0;
   // The shown page's title (document.title); empty when none.
   virtual QString Title() const = 0;
+  // Runs a script in the shown page and hands its result over later; a browser without scripts
+  // hands over an empty result at once.
+  virtual void TestOnlyRunScript(const QString& script,
+                                 std::function<void(const QVariant& result)> done) = 0;
 
  Q_SIGNALS:
   void StatusTextChange(const QString& text);

@@ -76,6 +76,11 @@ class TWebBrowser : public TProjectBrowser {
   }
   QString Address() const override { return m_view->url().toString(); }
   QString Title() const override { return m_view->title(); }
+  void TestOnlyRunScript(const QString& script,
+                         std::function<void(const QVariant& result)> done) override {
+    m_view->page()->runJavaScript(
+        script, [done = std::move(done)](const QVariant& result) { done(result); });
+  }
 
  private:
   QWebEngineProfile* m_profile = nullptr;
