@@ -34,9 +34,8 @@ QIcon StateImage(int state) {
 }  // namespace
 
 TMainForm::TMainForm(const TMainFormSetup& setup)
-    : m_options(setup.ConfigFile), m_documents([this] {
-        return new TWWWDocForm(*this, &m_options.Options(), &m_templates, this);
-      }) {
+    : m_options(setup.ConfigFile.empty() ? ProgramSettingsFile("config.dat") : setup.ConfigFile),
+      m_documents([this] { return new TWWWDocForm(*this, &m_options, &m_templates, this); }) {
   setWindowTitle(QStringLiteral("Tarnquill"));
   resize(1100, 780);
   m_tabs = new QTabWidget(this);
@@ -48,7 +47,7 @@ TMainForm::TMainForm(const TMainFormSetup& setup)
   BuildStatusBar();
   WireCommands();
 
-  m_documents.ConfirmClose = [this] { return m_options.ConfirmCloseDocument(); };
+  m_documents.ConfirmClose = [this] { return m_options.Confirmation.ConfirmCloseDocument(); };
   m_documents.OnNewDoc = [this](TWWWDocForm*) { SyncActiveTab(); };
   m_documents.OnCloseDoc = [this](TWWWDocForm*) { SyncActiveTab(); };
   m_documents.OnUndock = [this](TWWWDocForm* window) {
@@ -62,11 +61,8 @@ TMainForm::TMainForm(const TMainFormSetup& setup)
 
   m_templates.SetTemplateFolder(setup.TemplatesFolder.empty() ? ProgramDataFolder("Templates")
                                                               : setup.TemplatesFolder);
-  m_options.OnLoadMRU = [this](TVornCustomIniFile& ini) {
-    m_recent.Load(ini);
-    RebuildRecentMenu();
-  };
-  m_options.OnSaveMRU = [this](TVornCustomIniFile& ini) { m_recent.Save(ini); };
+  WireOptions();
+  m_options.OnFindBrowsers = setup.FindBrowsers;
   m_options.LoadOptions();
 }
 
@@ -144,6 +140,58 @@ void TMainForm::WireCommands() {
           [this](bool on) { SetTextLabels(on); });
   connect(m_actions.at("ViewStatusBar"), &QAction::toggled, this,
           [this](bool on) { statusBar()->setVisible(on); });
+}
+
+void TMainForm::WireOptions() {
+  m_options.OnLoadMRU = [this](const TVornCustomIniFile& ini) {
+    m_recent.LoadFromIni(ini);
+    RebuildRecentMenu();
+  };
+  m_options.OnSaveMRU = [this](TVornCustomIniFile& ini) { m_recent.SaveToIni(ini); };
+  m_options.OnDocCount = [this](int& count) { count = m_documents.Count(); };
+  m_options.OnDocInfoNeeded = [this](int index, void*& download) {
+    download = index >= 0 && index < m_documents.Count() ? m_documents.Items(index) : nullptr;
+  };
+  m_options.OnDocNeedToClose = [this](void* document) {
+    const int index = m_documents.IndexOf(static_cast<TWWWDocForm*>(document));
+    if (index < 0) return;
+    m_tabs->setCurrentWidget(m_documents.Items(index));
+    SyncActiveTab();
+    m_actions.at("FileClose")->trigger();
+  };
+  m_options.OnDocNeedToOpen = [this](const std::string& fileName) { OpenRecent(fileName); };
+  m_options.OnAskIfDownloads = [this](bool& inProgress) {
+    for (int i = 0; i < m_documents.Count(); ++i)
+      inProgress = inProgress || m_documents.Items(i)->Engine().State() != edsReady;
+  };
+  m_options.OnStopDownloads = [this] { m_actions.at("DownloadPauseAll")->trigger(); };
+  m_options.OnAutoSave = [this](TAutoSavedDocs& saved) {
+    for (int i = 0; i < m_tabs->count(); ++i) {
+      TVornDocument& document = static_cast<TWWWDocForm*>(m_tabs->widget(i))->Document();
+      document.Save(true);
+      saved.Add().FileName = document.DocName();
+    }
+  };
+  m_options.OnShutDown = [this] {
+    m_shutDown = true;
+    close();
+  };
+  m_options.IntegrationOnClipboardLink = [this](const std::string& link, bool useTemplate,
+                                                bool startDownload) {
+    NewProjectFromAddress({{link, link}, false, false, false, startDownload, useTemplate});
+  };
+  m_options.IntegrationOnIELinks = [this](const std::vector<std::string>& lines, bool useTemplate,
+                                          bool startDownload) {
+    NewProjectFromAddress({lines, false, false, false, startDownload, useTemplate});
+  };
+  m_options.OnIntegrationOpenFile = [this](const std::string& fileName) {
+    const int open = m_documents.IndexOfFile(fileName);
+    if (open >= 0) {
+      m_tabs->setCurrentWidget(m_documents.Items(open));
+    } else {
+      OpenRecent(fileName, false);
+    }
+  };
 }
 
 void TMainForm::EditCommand(int command) {
@@ -263,7 +311,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
       return;
     }
   }
-  if (!m_options.ConfirmQuit()) {
+  if (!m_options.Confirmation.ConfirmQuit()) {
     event->ignore();
     return;
   }

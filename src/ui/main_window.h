@@ -4,17 +4,20 @@
 // may close. Interface thread only.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QMainWindow>
 
+#include "options/options.h"
+#include "options/recent_projects.h"
+#include "platform/installed_browsers.h"
 #include "storage/templates.h"
 #include "ui/documents.h"
-#include "ui/main_options.h"
 #include "ui/project_host.h"
-#include "ui/recent_projects.h"
 
 class QAction;
 class QLabel;
@@ -28,8 +31,10 @@ class QToolBar;
 namespace tq {
 
 struct TMainFormSetup {
-  std::string ConfigFile;       // empty: "config.dat" beside the program
+  std::string ConfigFile;       // empty: the program's "config.dat" (ProgramSettingsFile)
   std::string TemplatesFolder;  // empty: "Templates" beside the program
+  // Where a new installation's first list of browsers comes from; empty: none.
+  std::function<std::vector<TInstalledBrowser>()> FindBrowsers = FindInstalledBrowsers;
 };
 
 class TMainForm : public QMainWindow, public IProjectHost {
@@ -39,7 +44,7 @@ class TMainForm : public QMainWindow, public IProjectHost {
   ~TMainForm() override;
 
   TDocuments& Documents() { return m_documents; }
-  TMainOptions& Options() { return m_options; }
+  TVornOptions& Options() { return m_options; }
   TVornTemplates& Templates() { return m_templates; }
   TRecentProjects& Recent() { return m_recent; }
   // A command by its name ("FileSave", "DownloadPause", ...); null for an unknown name.
@@ -91,8 +96,9 @@ class TMainForm : public QMainWindow, public IProjectHost {
   void CloseAllProjects();
   void SetTextLabels(bool on);
   void EditCommand(int command);
+  void WireOptions();
 
-  TMainOptions m_options;
+  TVornOptions m_options;
   TVornTemplates m_templates;
   TDocuments m_documents;
   TRecentProjects m_recent;

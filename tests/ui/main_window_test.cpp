@@ -12,7 +12,6 @@
 #include <QTimer>
 
 #include "foundation/main_loop.h"
-#include "foundation/mem_ini_file.h"
 #include "support/http_test_server.h"
 #include "ui/load_form.h"
 #include "ui_fixture.h"
@@ -56,7 +55,8 @@ TEST_F(MainWindowTest, CommandStateFollowsTheActiveTabAndGoesWithTheLastProject)
   EXPECT_EQ(window.LastBalloon().toStdString(),
             "Download completed\nTarnquill has finished downloading project \"Untitled\"");
 
-  window.Options().ClosingDoc = false;  // the crawl changed the project: close it unsaved
+  window.Options().Confirmation.ClosingDoc =
+      false;  // the crawl changed the project: close it unsaved
   window.Action("FileClose")->trigger();
   EXPECT_EQ(window.Documents().ActiveDoc(), idle);
   window.Action("FileClose")->trigger();
@@ -67,27 +67,6 @@ TEST_F(MainWindowTest, CommandStateFollowsTheActiveTabAndGoesWithTheLastProject)
   EXPECT_TRUE(window.StatusPanel(0)->text().isEmpty());
   EXPECT_TRUE(window.StatusPanel(1)->text().isEmpty());
   EXPECT_TRUE(window.Recent().Items().empty());  // untitled projects never enter the list
-}
-
-TEST(RecentProjects, KeepsTenNewestFirstAndReadsWhatItWrites) {
-  TRecentProjects recent;
-  for (int i = 0; i < 11; ++i) recent.Add("/p/" + std::to_string(i) + ".web");
-  recent.Add("/p/5.web");  // listed already: keeps its place
-  ASSERT_EQ(recent.Items().size(), 10u);
-  EXPECT_EQ(recent.Items().front(), "/p/10.web");
-  EXPECT_EQ(recent.Items().back(), "/p/1.web");
-
-  TVornMemIniFile ini("");
-  ini.WriteInteger("Recent", "Count", 3);
-  ini.WriteString("Recent", "File0", "/a.web");
-  ini.WriteString("Recent", "File2", "/c.web");
-  ini.WriteString("Recent", "File7", "/stale.web");
-  recent.Load(ini);
-  EXPECT_EQ(recent.Items(), (std::vector<std::string>{"/a.web", "/c.web"}));
-  recent.Save(ini);
-  EXPECT_EQ(ini.ReadInteger("Recent", "Count", 0), 2);
-  EXPECT_EQ(ini.ReadString("Recent", "File1", ""), "/c.web");
-  EXPECT_EQ(ini.ReadString("Recent", "File7", ""), "");
 }
 
 TEST_F(MainWindowTest, ProjectFilesOpenOnceAndPassThroughTheRecentList) {
@@ -183,7 +162,7 @@ TEST_F(MainWindowTest, CloseQueryAndUnsavedChanges) {
   window.Action("FileClose")->trigger();
   EXPECT_EQ(window.Tabs()->count(), 1);
   EXPECT_EQ(m_dialogs->Questions().back().kind, "save");
-  window.Options().ClosingDoc = false;
+  window.Options().Confirmation.ClosingDoc = false;
   const size_t asked = m_dialogs->Questions().size();
   window.Action("FileClose")->trigger();
   EXPECT_EQ(window.Tabs()->count(), 0);

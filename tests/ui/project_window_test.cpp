@@ -34,7 +34,7 @@ class ProjectWindowTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
-    Window().Options().ClosingDoc = false;
+    Window().Options().Confirmation.ClosingDoc = false;
   }
 
   // A project for url with every list built, crawling without retries.

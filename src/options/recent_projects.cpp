@@ -1,12 +1,11 @@
-#include "ui/recent_projects.h"
+// The recent projects list.
+#include "options/recent_projects.h"
 
 #include <algorithm>
 
+#include "options/ini_values.h"
+
 namespace tq {
-namespace {
-constexpr const char* kSection = "Recent";
-constexpr int kMaxScanned = 1 << 16;
-}  // namespace
 
 void TRecentProjects::Add(const std::string& path) {
   if (std::find(m_items.begin(), m_items.end(), path) != m_items.end()) return;
@@ -18,21 +17,21 @@ void TRecentProjects::Remove(const std::string& path) {
   std::erase(m_items, path);
 }
 
-void TRecentProjects::Load(const TVornCustomIniFile& ini) {
+void TRecentProjects::LoadFromIni(const TVornCustomIniFile& ini) {
   m_items.clear();
-  // A damaged count must not make a start-up read keys for minutes: the list holds ten at most.
-  const int count = std::min(ini.ReadInteger(kSection, "Count", 0), kMaxScanned);
+  const int count = ReadListCount(ini, kSection, "Count");
   for (int i = 0; i < count && m_items.size() < kMaxCount; ++i) {
     std::string path = ini.ReadString(kSection, "File" + std::to_string(i), "");
     if (!path.empty()) m_items.push_back(std::move(path));
   }
 }
 
-void TRecentProjects::Save(TVornCustomIniFile& ini) const {
-  if (ini.SectionExists(kSection)) ini.EraseSection(kSection);
+void TRecentProjects::SaveToIni(TVornCustomIniFile& ini) const {
+  EraseListSection(ini, kSection);
   ini.WriteInteger(kSection, "Count", static_cast<int>(m_items.size()));
-  for (size_t i = 0; i < m_items.size(); ++i)
+  for (size_t i = 0; i < m_items.size(); ++i) {
     ini.WriteString(kSection, "File" + std::to_string(i), m_items[i]);
+  }
 }
 
 }  // namespace tq
