@@ -96,6 +96,28 @@ TEST_F(MainWindowTest, ProjectFilesOpenOnceAndPassThroughTheRecentList) {
   EXPECT_EQ(config.ReadString("Recent", "File0", ""), file);
 }
 
+TEST_F(MainWindowTest, ProjectsSavedByAScheduledExitReopenAtStart) {
+  const std::string first = WriteProject("first.web", 3);
+  const std::string second = WriteProject("second.web", 3);
+  {
+    TVornIniFile config(Path("config.dat"));
+    config.WriteInteger("FAutoSaved", "Count", 2);
+    config.WriteString("FAutoSaved", "File0", first);
+    config.WriteString("FAutoSaved", "File1", second);
+  }
+  TMainForm& window = Window();
+  ASSERT_EQ(window.Documents().Count(), 2);
+  EXPECT_EQ(window.Documents().Items(0)->Document().DocName(), first);
+  EXPECT_EQ(window.Documents().Items(1)->Document().DocName(), second);
+  EXPECT_EQ(window.Tabs()->count(), 2);
+  bool busy = false;
+  window.Options().OnAskIfDownloads(busy);
+  EXPECT_FALSE(busy);
+  int count = 0;
+  window.Options().OnDocCount(count);
+  EXPECT_EQ(count, 2);
+}
+
 TEST_F(MainWindowTest, AProjectFileThatCannotBeLoadedLeavesNoTab) {
   const std::string damaged = Path("damaged.web");
   std::ofstream(damaged) << "not an archive at all";
