@@ -24,10 +24,10 @@
 #include "foundation/ansi.h"
 #include "foundation/url.h"
 #include "platform/dialog_service.h"
+#include "server/server.h"
 #include "ui/browser.h"
 #include "ui/link_images.h"
 #include "ui/link_lists_pane.h"
-#include "ui/project_server.h"
 #include "ui/qt_text.h"
 
 namespace tq {
@@ -72,7 +72,6 @@ TWWWDocForm::TWWWDocForm(IProjectHost& host, TVornOptions* options, TVornTemplat
   WireBrowser();
   WireEngine();
   WireDocument();
-  m_server = std::make_unique<TProjectServer>(*m_engine);
   StartServer();
 }
 

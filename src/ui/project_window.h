@@ -34,7 +34,7 @@ namespace tq {
 class TLinkListsPane;
 class TLoadForm;
 class TProjectBrowser;
-class TProjectServer;
+class TVornServer;
 
 class TWWWDocForm : public QWidget {
  public:
@@ -60,6 +60,7 @@ class TWWWDocForm : public QWidget {
   QToolButton* SearchButton() const { return m_searchButton; }
   TLinkListsPane& Lists() { return *m_lists; }
   TProjectBrowser& Browser() { return *m_browser; }
+  TVornServer& Server() { return *m_server; }
   QComboBox* AddressBar() const { return m_address; }
   QPushButton* GoButton() const { return m_go; }
   QPushButton* DownloadButton() const { return m_download; }
@@ -114,7 +115,7 @@ class TWWWDocForm : public QWidget {
   std::unique_ptr<TVornTreeUpdater> m_allUpdater;
   std::unique_ptr<TVornTreeUpdater> m_readyUpdater;
   std::unique_ptr<TVornDownload> m_engine;
-  std::unique_ptr<TProjectServer> m_server;
+  std::unique_ptr<TVornServer> m_server;
   TVornLinkTree* m_allTree = nullptr;
   TVornLinkTree* m_readyTree = nullptr;
 

@@ -4,9 +4,9 @@
 #include <QComboBox>
 
 #include "platform/dialog_service.h"
+#include "server/server.h"
 #include "ui/link_lists_pane.h"
 #include "ui/load_form.h"
-#include "ui/project_server.h"
 #include "ui/project_window.h"
 #include "ui/qt_text.h"
 
@@ -30,11 +30,31 @@ void TWWWDocForm::WireEngine() {
 }
 
 void TWWWDocForm::StartServer() {
-  m_server->OnError = [](const std::string& title, const std::string& text) {
+  m_server = std::make_unique<TVornServer>();
+  m_server->SetVornDownload(m_engine.get());
+  m_server->OnError = [](TVornServer&, TVornServerError error) {
+    std::string title;
+    std::string text;
+    switch (error) {
+      case eseNoAdapter:
+        title = "No network adapter";
+        text =
+            "There is no default Network Adapter on this computer !\n\r"
+            "Want to launch the tutorial to help you install the Microsoft Loopback Adapter ?";
+        break;
+      case eseNoPortAvailable:
+        title = "No port available";
+        text =
+            "You are running out of this system resources !\n\r"
+            "There is no port available to start the internal server. ";
+        break;
+      case eseNoSource:
+        return;
+    }
     // The question has no consequence here: a reader of the message decides what to do.
     DialogService().ShowMessageDlg(text, mdiWarning, mbYes | mbNo, title, 0);
   };
-  m_server->Start();
+  m_server->SetActive(true);
 }
 
 bool TWWWDocForm::ProjectIdle() const {

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "foundation/main_loop.h"
+#include "server/server.h"
 #include "support/http_test_server.h"
 #include "ui/browser.h"
 #include "ui_fixture.h"
@@ -24,33 +25,12 @@
 namespace tq::test {
 namespace {
 
-TestRoute Page(const std::string& body, const char* type = "text/html") {
-  return [body, type](const TestRequest&, TestConnection& c) {
-    c.Send(HttpTestServer::Answer("200 OK", std::string("Content-Type: ") + type + "\r\n", body));
-  };
-}
-
 class ProjectWindowTest : public MainWindowFixture {
  protected:
   void SetUp() override {
     MainWindowFixture::SetUp();
     Window().Options().Confirmation.ClosingDoc = false;
   }
-
-  // A project for url with every list built, crawling without retries.
-  TWWWDocForm* Crawl(const std::string& url, int threads = 5) {
-    Window().NewProjectFromAddress({{url, "site"}, true, true, true, false, true});
-    TWWWDocForm* project = Window().Documents().ActiveDoc();
-    project->Engine().System().RetriesOnFailed = 0;
-    project->Engine().System().ThreadsCount = static_cast<uint8_t>(threads);
-    Window().Action("DownloadResume")->trigger();
-    return project;
-  }
-  bool CrawlEnded() {
-    return Window().LastBalloon().startsWith(QLatin1String("Download completed"));
-  }
-
-  HttpTestServer m_server;
 };
 
 QToolButton* ToolbarButton(TMainForm& window, const char* caption) {
@@ -172,6 +152,22 @@ TEST_F(ProjectWindowTest, DownloadButtonChecksTheAddressFirst) {
   ASSERT_EQ(window.Documents().Count(), 3);
   EXPECT_EQ(window.Documents().Items(2)->Engine().General().ProjectName(), "noname.web");
   window.Action("DownloadPauseAll")->trigger();
+}
+
+TEST_F(ProjectWindowTest, AServerThatCannotStartIsReportedAndLeavesTheWindowUsable) {
+  TestOnlySetAdapterProbe([] { return false; });
+  TWWWDocForm* project = Window().NewBlankProject();
+  TestOnlySetAdapterProbe(nullptr);
+  EXPECT_FALSE(project->Server().Active());
+  EXPECT_EQ(Messages(), std::vector<std::string>{
+                            "There is no default Network Adapter on this computer !\n\rWant to "
+                            "launch the tutorial to help you install the Microsoft Loopback "
+                            "Adapter ?"});
+  // Windows opened later serve, each on a port of its own.
+  TWWWDocForm* second = Window().NewBlankProject();
+  ASSERT_TRUE(second->Server().Active());
+  EXPECT_TRUE(Window().NewBlankProject()->Server().Active());
+  EXPECT_NE(Window().Documents().ActiveDoc()->ServerPrefix(), second->ServerPrefix());
 }
 
 TEST_F(ProjectWindowTest, ListMenusMoveLinksAndTabsFollowTheSwitches) {

@@ -73,10 +73,31 @@ class MainWindowFixture : public ::testing::Test {
 
   bool Enabled(const char* command) { return Window().Action(command)->isEnabled(); }
 
+  // A project for url with every list built, crawling without retries.
+  TWWWDocForm* Crawl(const std::string& url, int threads = 5) {
+    Window().NewProjectFromAddress({{url, "site"}, true, true, true, false, true});
+    TWWWDocForm* project = Window().Documents().ActiveDoc();
+    project->Engine().System().RetriesOnFailed = 0;
+    project->Engine().System().ThreadsCount = static_cast<uint8_t>(threads);
+    Window().Action("DownloadResume")->trigger();
+    return project;
+  }
+  bool CrawlEnded() {
+    return Window().LastBalloon().startsWith(QLatin1String("Download completed"));
+  }
+
   std::filesystem::path m_dir;
   std::shared_ptr<TFakeDialogService> m_dialogs;
   std::unique_ptr<TMainForm> m_window;
+  HttpTestServer m_server;
 };
+
+// A route answering with body as a document of the given type.
+inline TestRoute Page(const std::string& body, const char* type = "text/html") {
+  return [body, type](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", std::string("Content-Type: ") + type + "\r\n", body));
+  };
+}
 
 // A page that starts and never ends: its crawl stays busy until it is stopped.
 inline TestRoute Stall() {
