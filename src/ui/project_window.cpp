@@ -271,6 +271,16 @@ std::string TWWWDocForm::ServerPrefix() const {
   return m_server->ServerPrefix();
 }
 
+bool TWWWDocForm::IsOfflineAddress(const std::string& text) const {
+  const std::string prefix = ServerPrefix();
+  if (text.find(prefix) != std::string::npos) return true;
+  // On port 80 the browser shows its addresses without the port.
+  constexpr std::string_view kDefaultPort = ":80/";
+  if (!prefix.ends_with(kDefaultPort)) return false;
+  const std::string shown = prefix.substr(0, prefix.size() - kDefaultPort.size()) + "/";
+  return text.find(shown) != std::string::npos;
+}
+
 void TWWWDocForm::OpenLink(const std::string& url, bool offline) {
   try {
     Navigate(ToQ(offline ? ServerPrefix() + url : url));
@@ -282,7 +292,7 @@ void TWWWDocForm::DownloadClick() {
   const std::string typed = FromQ(m_address->currentText());
   if (m_engine->State() != edsReady) {
     // A busy project does not change its address: the typed one becomes a project of its own.
-    if (typed.find(ServerPrefix()) == std::string::npos)
+    if (!IsOfflineAddress(typed))
       m_host.NewProjectFromAddress({{typed, "noname.web"}, false, false, false, true, true});
     return;
   }

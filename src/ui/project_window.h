@@ -82,6 +82,8 @@ class TWWWDocForm : public QWidget {
   void ShowFind();
   // The address prefix that turns an online address into its offline one.
   std::string ServerPrefix() const;
+  // The text holds an offline address of this window's server, as built or as a browser shows it.
+  bool IsOfflineAddress(const std::string& text) const;
   // Presses "&Download" of the address bar.
   void DownloadClick();
 
