@@ -142,6 +142,13 @@ INSTANTIATE_TEST_SUITE_P(
             "",
             "<meta http-equiv=refresh content=\"0; url=x.html\"><meta name=charset content=utf-8>"},
         TCopyCase{"\xEF\xBB\xBF<p>\xC3\xA9", "", "<p>\xE9"},
+        // A reference is written only where it will be read: title and markup templates are
+        // decoded, xmp and scripts of other types never are.
+        TCopyCase{"<title>\xC5\xBC</title><script type=text/x-template>\xC5\xBC</script>"
+                  "<xmp>\xC5\xBC\xC3\xA9</xmp><script type=text/x-shader>\xC5\xBC</script>",
+                  "text/html; charset=utf-8",
+                  "<title>&#380;</title><script type=text/x-template>&#380;</script>"
+                  "<xmp>?\xE9</xmp><script type=text/x-shader>?</script>"},
         TCopyCase{std::string("<p>a\0b", 6), "", "<p>a&#0;b"}));
 
 // --- Round trip over a corpus ---
