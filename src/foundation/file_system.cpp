@@ -32,9 +32,14 @@ bool TFd::Close() {
   return rc == 0;
 }
 
-bool WriteFully(int fd, std::string_view data) {
+namespace {
+
+// The one write loop: at the descriptor's position, or at *offset (advanced) when given.
+bool WriteLoop(int fd, std::string_view data, uint64_t* offset) {
   while (!data.empty()) {
-    const ssize_t n = ::write(fd, data.data(), data.size());
+    const ssize_t n = offset == nullptr
+                          ? ::write(fd, data.data(), data.size())
+                          : ::pwrite(fd, data.data(), data.size(), static_cast<off_t>(*offset));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
     if (n == 0) {
@@ -42,8 +47,15 @@ bool WriteFully(int fd, std::string_view data) {
       return false;
     }
     data.remove_prefix(static_cast<size_t>(n));
+    if (offset != nullptr) *offset += static_cast<uint64_t>(n);
   }
   return true;
+}
+
+}  // namespace
+
+bool WriteFully(int fd, std::string_view data) {
+  return WriteLoop(fd, data, nullptr);
 }
 
 bool ReadFully(int fd, std::string& out) {
@@ -76,17 +88,7 @@ class TPosixFile : public TWritableFile {
   }
 
   bool WriteAt(uint64_t offset, std::string_view data) override {
-    while (!data.empty()) {
-      const ssize_t n = ::pwrite(m_fd.Get(), data.data(), data.size(), static_cast<off_t>(offset));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) {
-        if (n == 0) errno = ENOSPC;
-        return false;
-      }
-      data.remove_prefix(static_cast<size_t>(n));
-      offset += static_cast<uint64_t>(n);
-    }
-    return true;
+    return WriteLoop(m_fd.Get(), data, &offset);
   }
 
   bool Truncate(uint64_t size) override {

@@ -65,16 +65,9 @@ std::optional<TOpenSource> OpenSource(const std::string& path) {
 }
 
 std::string ReadWhole(const TOpenSource& source, const std::string& path) {
-  std::string data(static_cast<size_t>(source.size), '\0');
-  size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::read(source.fd.Get(), data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw EArchiveError("Cannot read file " + path);
-    if (n == 0) break;
-    done += static_cast<size_t>(n);
-  }
-  data.resize(done);  // the file shrank since fstat: what is there is the member
+  std::string data;
+  data.reserve(static_cast<size_t>(source.size));
+  if (!ReadFully(source.fd.Get(), data)) throw EArchiveError("Cannot read file " + path);
   return data;
 }
 
@@ -141,10 +134,6 @@ TVornArchive::TMember::TMember(std::shared_ptr<const TArchiveReader> reader, con
 TVornArchive::TMember::~TMember() = default;
 TVornArchive::TMember::TMember(TMember&&) noexcept = default;
 TVornArchive::TMember& TVornArchive::TMember::operator=(TMember&&) noexcept = default;
-
-uint64_t TVornArchive::TMember::OriginalSize() const {
-  return m_entry->header.originalSize;
-}
 
 std::string TVornArchive::TMember::Extract(uint64_t maxSize) const {
   return archive_detail::ReadMember(*m_reader, *m_entry, maxSize);

@@ -62,7 +62,6 @@ class TVornArchive {
     ~TMember();
     TMember(TMember&&) noexcept;
     TMember& operator=(TMember&&) noexcept;
-    uint64_t OriginalSize() const;
     // The decompressed bytes; throws EArchiveError when the data is damaged, does not match its
     // CRC, or would be larger than maxSize.
     std::string Extract(uint64_t maxSize = kMaxMemberSize) const;

@@ -200,6 +200,16 @@ TEST(ContentIndexLoad, SectionsAreExactAndARepeatedOneLoadsOnce) {
   EXPECT_EQ(links[0].Level, 0);
   EXPECT_EQ(links[1].Url, "http://h.org/b.html");
 
+  // Erased sections leave their slots until compacted; the rest keeps its order and lookups.
+  for (int i = 0; i < 3000; ++i) WriteQueueEntry(index, std::to_string(i), 1, "p");
+  for (int i = 0; i < 3000; i += 3) index.EraseSection(std::to_string(i));
+  const std::string before = index.GetText();
+  index.Compact();
+  EXPECT_EQ(index.SlotCount(), 2000u + 4u);
+  EXPECT_TRUE(index.GetText() == before);
+  EXPECT_EQ(index.ReadString("2999", kIndexPage, ""), "p");
+  EXPECT_EQ(index.ReadString("2998", kIndexPage, ""), "p");
+
   index.SetText("[http://h.org/a.html]\r\nSTATUS=1\r\n[http://h.org/b.html]\r\nSTATUS=1\r\n");
   int calls = 0;
   EXPECT_EQ(LoadLinksFromIndex(index, [&](TVornLinkPtr, int) { return ++calls < 1; }), 1u);
