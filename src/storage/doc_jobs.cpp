@@ -79,6 +79,7 @@ void TVornDocJobs::Queue(TVornDocJob job) {
     if (m_stop) return;
     ++m_pendingByHash[SectionHash(job.Section)];
     m_jobs.push_back(std::move(job));
+    m_changeCount.fetch_add(1, std::memory_order_release);
   }
   m_wake.notify_one();
 }
@@ -355,6 +356,7 @@ void TVornDocJobs::Adopt(const std::string& archiveCopy, std::unique_ptr<TVornIn
   ClearLoose();
   m_archive = std::make_unique<TVornArchive>(working, m_fileSystem, false);
   m_index = std::move(index);
+  m_changeCount.fetch_add(1, std::memory_order_release);
 }
 
 void TVornDocJobs::HandOverLinks(const TIndexLinkHandler& onLink) {

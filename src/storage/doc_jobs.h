@@ -11,6 +11,7 @@
 // document lock, then queue lock.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -66,6 +67,9 @@ class TVornDocJobs {
 
   // Appends a job; the worker runs it soon.
   void Queue(TVornDocJob job);
+  // Grows with every job queued and every adoption, each counted once it can be seen: a read made
+  // after taking the count sees every change the count includes.
+  uint64_t ChangeCount() const { return m_changeCount.load(std::memory_order_acquire); }
   // Runs every job queued so far before returning.
   void Flush();
 
@@ -128,6 +132,7 @@ class TVornDocJobs {
   std::deque<TVornDocJob> m_jobs;  // a job run ahead by a read stays as djTaken
   std::unordered_map<size_t, uint32_t> m_pendingByHash;  // queued jobs per section hash
   bool m_stop = false;
+  std::atomic<uint64_t> m_changeCount{0};
 
   std::thread m_worker;
 };
