@@ -306,6 +306,7 @@ void TVornDocJobs::DropOversizeLoose() {
       }
     }
     name.clear();
+    m_changeCount.fetch_add(1, std::memory_order_release);
   }
 }
 

@@ -67,8 +67,8 @@ class TVornDocJobs {
 
   // Appends a job; the worker runs it soon.
   void Queue(TVornDocJob job);
-  // Grows with every job queued and every adoption, each counted once it can be seen: a read made
-  // after taking the count sees every change the count includes.
+  // Grows with every job queued, every adoption and every content a save drops, each counted once
+  // it can be seen: a read made after taking the count sees every change the count includes.
   uint64_t ChangeCount() const { return m_changeCount.load(std::memory_order_acquire); }
   // Runs every job queued so far before returning.
   void Flush();
