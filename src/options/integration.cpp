@@ -2,6 +2,8 @@
 // browser entries.
 #include "options/integration.h"
 
+#include <algorithm>
+
 #include "foundation/ansi.h"
 #include "foundation/url.h"
 #include "options/ini_values.h"
@@ -13,12 +15,17 @@ namespace {
 
 constexpr int kClipboardPollMs = 1000;
 
-bool HoldsInternetAddress(std::string_view text) {
+// The internet address in a copied text: from its first "http://", "https://" or "ftp://" (any
+// letter case) to the first blank or line break; empty when the text holds none.
+std::string_view AddressIn(std::string_view text) {
   const std::string upper = AnsiUpperCase(text);
+  size_t start = std::string::npos;
   for (const char* scheme : {"HTTP://", "HTTPS://", "FTP://"}) {
-    if (upper.find(scheme) != std::string::npos) return true;
+    start = std::min(start, upper.find(scheme));
   }
-  return false;
+  if (start == std::string::npos) return {};
+  const std::string_view address = text.substr(start);
+  return address.substr(0, address.find_first_of(" \t\r\n"));
 }
 
 std::string FolderOf(const std::string& program) {
@@ -86,9 +93,12 @@ void TVornIntegration::PollClipboard() {
     const IClipboard& clipboard = Clipboard();
     if (!clipboard.HasText()) return;
     std::string text = clipboard.Text();
-    if (!HoldsInternetAddress(text) || text == m_lastAddress) return;
+    const std::string_view address = AddressIn(text);
+    if (address.empty() || text == m_lastAddress) return;
+    // The extension is the address's own: in a sentence around the address, the words before it
+    // would be taken for its server and those after it for part of its file name.
+    const std::string ext = ExtractUrlFileExt(address);
     m_lastAddress = text;
-    const std::string ext = ExtractUrlFileExt(text);
     const bool listed = !ext.empty() && ClipboardFilter.find(ext) != std::string::npos;
     const bool accepted = (ClipboardUsage == ecbfAcceptOnly && listed) ||
                           (ClipboardUsage == ecbfDoNotAccept && !listed);

@@ -62,18 +62,17 @@ THandOverDecode DecodeHandOver(std::string_view bytes, std::vector<std::string>&
   uint32_t count = 0;
   if (magic < kMagic.size() || !GetU32(bytes, at, count)) return THandOverDecode::hdIncomplete;
   if (count > kMaxHandOverLines) return THandOverDecode::hdMalformed;
+  std::vector<std::string> found;
   for (uint32_t i = 0; i < count; ++i) {
     uint32_t length = 0;
     if (!GetU32(bytes, at, length)) return THandOverDecode::hdIncomplete;
     if (length > kMaxHandOverBytes) return THandOverDecode::hdMalformed;
     if (bytes.size() - at < length) return THandOverDecode::hdIncomplete;
-    lines.emplace_back(bytes.substr(at, length));
+    found.emplace_back(bytes.substr(at, length));
     at += length;
   }
-  if (at != bytes.size()) {
-    lines.clear();
-    return THandOverDecode::hdMalformed;
-  }
+  if (at != bytes.size()) return THandOverDecode::hdMalformed;
+  lines = std::move(found);
   return THandOverDecode::hdComplete;
 }
 
