@@ -1,6 +1,7 @@
 // Freedesktop desktop entries and MIME packages for a file type.
 #include "platform/desktop_file_type.h"
 
+#include <cctype>
 #include <cerrno>
 #include <filesystem>
 

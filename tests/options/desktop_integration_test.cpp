@@ -97,32 +97,6 @@ TEST(HandOver, OpenFileLinesOpenTheRestVerbatimAndAnythingElseIsAnAddress) {
   EXPECT_NO_THROW(integration.ExecuteMacro({"OpenFile=/broken.web"}));
 }
 
-TEST(FileType, CheckValuesFillsDefaultsAndNamesWhatIsMissing) {
-  TFileType type;
-  EXPECT_THROW(
-      try { type.CheckValues(); } catch (const EFileTypeError& e) {
-        EXPECT_STREQ(e.what(), "TFileType.FileExtension has not been set");
-        throw;
-      },
-      EFileTypeError);
-  type.SetFileExtension("web");
-  EXPECT_EQ(type.FileExtension(), ".web");
-  EXPECT_THROW(
-      try { type.CheckValues(); } catch (const EFileTypeError& e) {
-        EXPECT_STREQ(e.what(), "TFileType.OpenWith has not been set");
-        throw;
-      },
-      EFileTypeError);
-  type.OpenWith = "/opt/tq/tarnquill.bin";
-  type.UseDDE = true;
-  type.CheckValues();
-  EXPECT_EQ(type.FileTypeName, "web File");
-  EXPECT_EQ(type.MenuCaption, "&Open");
-  EXPECT_EQ(type.DDECommand, "[Open(%1)]");
-  EXPECT_EQ(type.DDEApplication, "tarnquill");
-  EXPECT_EQ(type.DDETopic, "Server");
-}
-
 std::string Output(const std::string& program, const QStringList& arguments) {
   QProcess process;
   process.start(QString::fromStdString(program), arguments);
