@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev libcurl4-openssl-dev libssl-dev libicu-dev libxml2-dev libzip-dev
   libcpp-httplib-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   lhasa microsocks python3 python3-pyftpdlib openssl ca-certificates xdg-utils
+  zlib1g-dev fp-utils libchm-bin unzip chromium
   shared-mime-info desktop-file-utils libfile-mimeinfo-perl python3-gi gir1.2-glib-2.0
   dbus-daemon python3-dbus
 )
