@@ -149,7 +149,7 @@ TEST_F(HttpTransferTest, SizeRefusalStopsBeforeTheBodyAndStoresTheRefusalPage) {
   std::vector<double> checked;
   m_manager.OnSizeCheck = [&](const TVornLinkPtr&, double size) {
     checked.push_back(size);
-    return std::string("too large");
+    return TVornSizeVerdict{false, -1, "too large"};
   };
   PageRecord r = Fetch(m_server.Url("/large"));
   EXPECT_FALSE(r.Errored) << r.Error;
@@ -172,7 +172,7 @@ TEST_F(HttpTransferTest, NoAnnouncedSizeIsCheckedAsZero) {
   std::vector<double> checked;
   m_manager.OnSizeCheck = [&](const TVornLinkPtr&, double size) {
     checked.push_back(size);
-    return size < 10 ? std::string("below the minimum") : std::string();
+    return TVornSizeVerdict{size >= 10, -1, "below the minimum"};
   };
   PageRecord r = Fetch(m_server.Url("/nolength"));
   EXPECT_EQ(checked, std::vector<double>{0});
