@@ -104,18 +104,34 @@ class TWorkerPool {
   std::size_t m_idle = 0;
 };
 
-std::atomic<int> g_failStarts{0};
+// Starts still to let through, then starts to fail (TestOnlyFailStarts).
+std::mutex g_failMutex;
+int g_skipStarts = 0;
+int g_failStarts = 0;
+
+bool StartFails() {
+  std::lock_guard<std::mutex> guard(g_failMutex);
+  if (g_failStarts == 0) return false;
+  if (g_skipStarts > 0) {
+    --g_skipStarts;
+    return false;
+  }
+  --g_failStarts;
+  return true;
+}
 
 }  // namespace
 
-void TVornWorkerThread::TestOnlyFailStarts(int count) { g_failStarts = count; }
+void TVornWorkerThread::TestOnlyFailStarts(int count, int skip) {
+  std::lock_guard<std::mutex> guard(g_failMutex);
+  g_failStarts = count;
+  g_skipStarts = skip;
+}
 
 std::shared_ptr<TVornWorkerThread> TVornWorkerThread::Start(TThreadPriority priority, Body body,
                                                             std::function<void()> endHandler) {
-  for (int left = g_failStarts.load(); left > 0;) {
-    if (g_failStarts.compare_exchange_weak(left, left - 1)) {
-      throw std::system_error(EAGAIN, std::generic_category(), "Cannot start a thread");
-    }
+  if (StartFails()) {
+    throw std::system_error(EAGAIN, std::generic_category(), "Cannot start a thread");
   }
   std::shared_ptr<TVornWorkerThread> self(new TVornWorkerThread());
   self->m_priority = priority;

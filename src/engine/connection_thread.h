@@ -28,8 +28,9 @@ class TVornWorkerThread : public std::enable_shared_from_this<TVornWorkerThread>
   // std::system_error, and runs nothing, when no thread can be had.
   static std::shared_ptr<TVornWorkerThread> Start(TThreadPriority priority, Body body,
                                                   std::function<void()> endHandler);
-  // Makes the next count calls of Start fail as when the system has no thread to give.
-  static void TestOnlyFailStarts(int count);
+  // Makes count calls of Start, after the next skip ones, fail as when the system has no thread
+  // to give.
+  static void TestOnlyFailStarts(int count, int skip = 0);
 
   // What body threw, empty when it returned; read it in the end handler.
   const std::string& Error() const { return m_error; }

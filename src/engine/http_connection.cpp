@@ -311,11 +311,13 @@ void TVornHTTPConnection::SetPriority(TThreadPriority priority) {
 
 void TVornHTTPConnection::Redirect(const std::string& location) {
   const std::string clean = CleanRedirectTarget(location);
-  if (OnRedirect) OnRedirect(clean);
+  // A local file is never a link of the crawl, as a file: link on a page is not.
+  const bool local = AnsiStartsText("file:", clean);
+  if (OnRedirect && !local) OnRedirect(clean);
   TVornLink target;
   target.SetPage(m_address);
   target.SetText(clean);
-  m_content = MakeRedirectPage(target.GetUrl());
+  m_content = MakeRedirectPage(local ? clean : target.GetUrl());
   m_page.Outcome = kOutcomeRedirected;
   m_redirected = true;
   if (m_page.Link) m_page.Link->SetSizeAndType(static_cast<int64_t>(m_content.size()), "TEXT/HTML");

@@ -1,5 +1,10 @@
 // The crawl command end to end: the sample site served on loopback, the CLI as a real process.
+#include <unistd.h>
+
 #include "cli/cli_run.h"
+#include "engine/crawl_settings.h"
+#include "foundation/ini_file.h"
+#include "support/loopback_peer.h"
 
 namespace tq {
 namespace {
@@ -61,6 +66,88 @@ TEST(CrawlCommandArguments, BadArgumentsGiveAMessageAndExitCode2) {
     EXPECT_FALSE(run.Err.empty()) << ::testing::PrintToString(args);
     EXPECT_TRUE(run.Out.empty()) << ::testing::PrintToString(args);
   }
+}
+
+// What a server sends reaches the terminal only as visible escapes: a status line that would set
+// the window title and clear the screen, an address that would change the colour.
+TEST(CrawlCommandHostile, ServerTextIsPrintedAsVisibleEscapes) {
+  HttpTestServer server;
+  server.Route("/index.html", [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n",
+                                  "<a href=\"red\x1b[31m.html\">r</a><a href=gone.html>g</a>"));
+  });
+  server.Route("/gone.html", [](const TestRequest&, TestConnection& c) {
+    c.Send("HTTP/1.1 404 \x1b]0;owned\x07\x1b[2J\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+  });
+  const CliRun run = RunCli(
+      {"crawl", server.Url("/index.html"), "--dispatch-interval", "0", "--retries", "0"});
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  for (const char c : run.Out) {
+    const auto byte = static_cast<unsigned char>(c);
+    EXPECT_TRUE((byte >= 0x20 && byte != 0x7F) || c == '\t' || c == '\n') << int(byte);
+  }
+  EXPECT_TRUE(run.Has("Failed\t" + server.Url("/gone.html") + "\t1\t" + server.Url("/index.html") +
+                      "\tHTTP/1.1 404 \\x1B]0;owned\\x07\\x1B[2J"))
+      << run.Out;
+  EXPECT_NE(run.Out.find(server.Url("/red\\x1B[31m.html")), std::string::npos) << run.Out;
+}
+
+// --user and --password are the login of the starting address's server: sent there with the
+// first request, never to another server the rules admit, never to a proxy as its user id.
+TEST(CrawlCommandLogin, TheLoginGoesToTheStartingServerAlone) {
+  HttpTestServer start, other;
+  start.Route("/index.html", [&](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n",
+                                  "<a href=\"" + other.Url("/page.html") + "\">o</a>"));
+  });
+  other.Route("/page.html", [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n", "<p>o</p>"));
+  });
+  // A template that lets the crawl onto other servers.
+  const fs::path etpl = fs::temp_directory_path() / ("tq-login-" + std::to_string(::getpid()) +
+                                                     ".etpl");
+  {
+    TVornCrawlSettings settings;
+    ApplyNewProjectSettings(settings);
+    settings.FilterTextFiles.FileLocation = fflAySite;
+    settings.DirectoryRules.DirectoryRules = edrAll;
+    TVornIniFile ini(etpl.string());
+    settings.SaveToIni(ini, true);
+  }
+  const std::string alice = "Basic YWxpY2U6c2VjcmV0";  // alice:secret
+  const std::vector<std::string> crawl = {"crawl", start.Url("/index.html"), "--template",
+                                          etpl.string(), "--dispatch-interval", "0",
+                                          "--user", "alice"};
+  struct Case {
+    const char* how;
+    std::vector<std::string> args, environment;
+  };
+  const Case cases[] = {
+      {"--password", {"--password", "secret"}, {}},
+      {"TARNQUILL_PASSWORD", {}, {"TARNQUILL_PASSWORD=secret"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.how);
+    start.ClearRequests();
+    other.ClearRequests();
+    std::vector<std::string> args = crawl;
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const CliRun run = RunCli(args, c.environment);
+    ASSERT_EQ(run.ExitCode, 0) << run.Err;
+    ASSERT_EQ(start.Requests().size(), 1u);
+    EXPECT_EQ(start.Requests()[0].Header("authorization"), alice);
+    ASSERT_EQ(other.Requests().size(), 1u) << run.Out;
+    EXPECT_EQ(other.Requests()[0].Header("authorization"), "");
+  }
+
+  test::SocksResponder proxy;
+  std::vector<std::string> args = crawl;
+  args.insert(args.end(), {"--password", "secret", "--socks4",
+                           "127.0.0.1:" + std::to_string(proxy.Port())});
+  ASSERT_EQ(RunCli(args).ExitCode, 0);
+  ASSERT_FALSE(proxy.UserIds().empty());
+  for (const std::string& id : proxy.UserIds()) EXPECT_EQ(id, "");
+  fs::remove(etpl);
 }
 
 TEST(CrawlCommandInterrupt, CtrlCStopsCleanlyAndStillPrints) {

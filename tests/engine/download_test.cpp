@@ -9,118 +9,14 @@
 #include <map>
 #include <mutex>
 
-#include "foundation/errors.h"
+#include "engine/crawl_fixture.h"
+#include "engine/http_connection.h"
 #include "foundation/mem_ini_file.h"
-#include "support/http_test_server.h"
 
 namespace tq::test {
 namespace {
 
-using TEntries = std::map<std::string, std::map<std::string, std::string>>;
-
-// The document as a map of entries, the way the content index keeps them.
-class RecordingDocument : public IDownloadDocument {
- public:
-  bool Loading = false;
-  TLoadLinkHook LoadLink;
-  TSettingsHook SaveSettings;
-
-  bool IsLoadingFile() const override { return Loading; }
-  void RemoveDocument(std::string_view url) override {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    m_entries.erase(std::string(url));
-  }
-  void SetDocumentStatus(std::string_view url, int status) override {
-    SetDocumentValue(url, "STATUS", std::to_string(status));
-  }
-  void SetDocumentValue(std::string_view url, std::string_view key,
-                        std::string_view value) override {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    m_entries[std::string(url)][std::string(key)] = value;
-  }
-  void SetDocumentContent(std::string_view url, std::string_view content) override {
-    if (FailContent) throw EVornError("disk full");
-    SetDocumentValue(url, "CONTENT", content);
-  }
-  bool FailContent = false;
-  void SetDownloadHooks(TLoadLinkHook onLoadLink, TSettingsHook,
-                        TSettingsHook onSaveSettings) override {
-    LoadLink = std::move(onLoadLink);
-    SaveSettings = std::move(onSaveSettings);
-  }
-  TEntries Entries() {
-    std::lock_guard<std::mutex> guard(m_mutex);
-    return m_entries;
-  }
-
- private:
-  std::mutex m_mutex;
-  TEntries m_entries;
-};
-
-std::vector<std::string> Urls(TVornBaseLinks& list) {
-  std::vector<std::string> urls;
-  for (int i = 0; i < list.Count(); ++i) {
-    const TVornLinkPtr link = list.Get(i);
-    urls.push_back(link->LinkKind() == lkMail ? link->GetMailAddress() : link->GetUrl());
-  }
-  return urls;
-}
-
-TVornLinkPtr MakeLink(const std::string& page, const std::string& text) {
-  auto link = std::make_shared<TVornLink>();
-  link->SetPage(page);
-  link->SetText(text);
-  return link;
-}
-
-TestRoute Html(const std::string& body) {
-  return [body](const TestRequest&, TestConnection& c) {
-    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n", body));
-  };
-}
-
-class DownloadTest : public ::testing::Test {
- protected:
-  DownloadTest() {
-    ApplyNewProjectSettings(m_dl.Settings());
-    m_dl.System().RetriesOnFailed = 0;
-    m_dl.SetVornOptions(&m_options);
-    m_dl.SetVornDocument(&m_doc);
-    m_options.InternetDisconnect.OnDisconnect = [this](bool after) { m_ends.push_back(after); };
-    m_options.InternetDisconnect.OnExitProgram = [this](bool after) { m_ends.push_back(!after); };
-    m_dl.OnStateChange() = [this](void*, TVornState state) { m_states.push_back(state); };
-    m_dl.OnStartThread() = [this](const TVornPagePtr&) { m_most = std::max(m_most, ++m_live); };
-    m_dl.OnJobReady() = [this](const TVornPagePtr&, const std::string&, const TVornLinkPtr&) {
-      --m_live;
-    };
-    m_dl.OnError() = [this](const TVornPagePtr&, int32_t, const std::string&, const TVornLinkPtr&) {
-      --m_live;
-    };
-  }
-
-  // Runs a crawl from start to its return to edsReady.
-  void Crawl(const std::string& start) {
-    m_dl.General().BaseUrl = start;
-    m_dl.StartDownload();
-    ASSERT_EQ(m_dl.State(), edsDownload);
-    ASSERT_TRUE(RunUntil([&] { return m_dl.State() == edsReady; }, Millis(20000)));
-  }
-  int RequestsFor(const std::string& target) {
-    const auto requests = m_server.Requests();
-    return static_cast<int>(
-        std::count_if(requests.begin(), requests.end(),
-                      [&](const TestRequest& r) { return r.Target == target; }));
-  }
-
-  HttpTestServer m_server;
-  TVornOptions m_options;
-  RecordingDocument m_doc;
-  std::vector<bool> m_ends;  // Disconnect(true) appends true, ExitProgram(true) false
-  std::vector<TVornState> m_states;
-  int m_live = 0, m_most = 0;
-  TVornDownload m_dl;  // after everything its hooks reach: destroyed first
-};
+class DownloadTest : public CrawlFixture {};
 
 TEST_F(DownloadTest, CrawlSortsLinksIntoListsStoresThemAndRestartsFromTheStartingPage) {
   m_server.Route("/index.html", Html("<a href=a.html>a</a><img src=b.gif>"
@@ -311,6 +207,69 @@ TEST_F(DownloadTest, AFailingDocumentWriteDoesNotKeepTheWorkerSlot) {
   Crawl(m_server.Url("/p.html"));  // needs the one worker slot back
   EXPECT_EQ(m_dl.ReadyLinks().Count(), 2);
   EXPECT_EQ(m_dl.ThreadManager().PageCount(), 0);
+}
+
+// A file refused by its size, announced or found while it arrives, is listed in Ignored with
+// the size reason (in no list when the Ignored list is off), and the document keeps the refusal
+// page in its place.
+TEST_F(DownloadTest, ASizeRefusedFileEndsInIgnoredWithTheRefusalPageStored) {
+  const std::string body(40 << 10, 'x');
+  m_server.Route("/index.html", Html("<a href=announced.bin>a</a><a href=unannounced.bin>u</a>"));
+  m_server.Route("/announced.bin", [&](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "", body));
+  });
+  m_server.Route("/unannounced.bin", [&](const TestRequest&, TestConnection& c) {
+    c.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body);
+  });
+  TVornFileFilters& archives = m_dl.FilterArchiveFiles();
+  archives.Download = true;
+  archives.FileExtensions.Add().Value = "bin";
+  archives.FileSizeUsage = ffsSelected;
+  archives.FileMaxSize = {20, true};
+  m_dl.SetDispatchInterval(0);
+  const std::vector<std::string> refused = {m_server.Url("/announced.bin"),
+                                            m_server.Url("/unannounced.bin")};
+  for (const bool listed : {false, true}) {
+    SCOPED_TRACE(listed ? "Ignored list on" : "Ignored list off");
+    m_dl.System().SetBuildIgnored(listed);
+    Crawl(m_server.Url("/index.html"));
+    std::vector<std::string> ignored = Urls(m_dl.IgnoredLinks());
+    std::sort(ignored.begin(), ignored.end());
+    EXPECT_EQ(ignored, listed ? refused : std::vector<std::string>{});
+    for (int i = 0; i < m_dl.IgnoredLinks().Count(); ++i)
+      EXPECT_EQ(m_dl.IgnoredLinks().Get(i)->Reason, kReasonSize);
+    for (const std::string& url : refused) {
+      EXPECT_EQ(m_dl.ReadyLinks().FindUrl(kFindExact, url), -1) << url;
+      const auto entry = m_doc.Entries().at(url);
+      EXPECT_EQ(entry.at("STATUS"), "0") << url;
+      EXPECT_EQ(entry.at("CONTENT").rfind("<HTML><TITLE>Page Ignored</TITLE>", 0), 0u) << url;
+    }
+    EXPECT_EQ(m_doc.Entries().at(refused[0]).at("CONTENT"), MakeRefusalPage(40 << 10, refused[0]));
+  }
+}
+
+// Ctrl-C right after a page has ended: the links found on it were still waiting for admission.
+// The page is Ready and will never be analysed again, so they must reach the Queue before the
+// crawl is over, or a saved and resumed project would never see them.
+TEST_F(DownloadTest, LinksFoundBeforeAStopAreAdmittedBeforeTheCrawlEnds) {
+  m_server.Route("/index.html", Html("<a href=a.html>a</a><a href=b.html>b</a>"));
+  bool stopped = false;
+  // No tick comes between the page's end and the stop: the next one is far away.
+  m_dl.OnStartThread() = [&](const TVornPagePtr&) { m_dl.SetDispatchInterval(60000); };
+  m_dl.OnJobReady() = [&](const TVornPagePtr&, const std::string&, const TVornLinkPtr&) {
+    if (stopped) return;
+    stopped = true;
+    EXPECT_EQ(m_dl.PendingLinks().Count(), 2);
+    m_dl.StopDownload();
+    m_dl.SetDispatchInterval(10);
+  };
+  m_dl.General().BaseUrl = m_server.Url("/index.html");
+  m_dl.StartDownload();
+  ASSERT_TRUE(RunUntil([&] { return stopped && m_dl.State() == edsReady; }));
+  EXPECT_EQ(m_dl.PendingLinks().Count(), 0);
+  EXPECT_EQ(Urls(m_dl.QueueLinks()),
+            (std::vector<std::string>{m_server.Url("/a.html"), m_server.Url("/b.html")}));
+  EXPECT_EQ(m_doc.Entries().at(m_server.Url("/a.html")).at("STATUS"), "1");
 }
 
 TEST_F(DownloadTest, LoadedLinksJoinTheirListsWithoutWritesAndRemovalsUseTheStoredKey) {

@@ -6,10 +6,13 @@
 #include <sys/socket.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <thread>
 
+#include "engine/passwords.h"
 #include "engine/transfer_fixture.h"
 #include "foundation/format.h"
+#include "support/fake_dialog_service.h"
 
 namespace tq::test {
 namespace {
@@ -298,6 +301,79 @@ TEST_F(HttpTransferTest, CancelAllEndsFiveStalledTransfersAsCancelled) {
     EXPECT_EQ(p->Http().Attempts(), 1);
     EXPECT_FALSE(Record(p).Errored);
   }
+}
+
+// An error inside one of the library's callbacks must not unwind through the library: it fails
+// the attempt with its text, like any other, and the library client stays fit for the next one.
+TEST_F(HttpTransferTest, ErrorsInsideTheLibraryCallbacksFailTheAttemptWithTheirText) {
+  const std::string body(5000, 'p');
+  m_server.Route("/page", [&](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/plain\r\n", body));
+  });
+  m_server.Route("/moved", [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("301 Moved", "Location: /page\r\n", ""));
+  });
+  m_server.Route("/secret", [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("401 Unauthorized", "WWW-Authenticate: Basic realm=\"r\"\r\n",
+                                  ""));
+  });
+  // The login prompt as the controller runs it: on the interface thread, its error rethrown to
+  // the transfer that asked.
+  TVornPasswords passwords;
+  auto dialogs = std::make_shared<TFakeDialogService>();
+  dialogs->whileLoginOpen = [] { throw std::runtime_error("the prompt broke"); };
+  SetDialogService(dialogs);
+  const auto fail = [](const char* text) {
+    return [text](auto&&...) { throw std::runtime_error(text); };
+  };
+  struct Case {
+    const char* hook;
+    const char* target;
+    std::function<void()> arm;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"redirect", "/moved",
+       [&] { m_manager.OnPageRedirect = fail("redirect hook failed"); }, "redirect hook failed"},
+      {"size check", "/page",
+       [&] {
+         m_manager.OnSizeCheck = [](const TVornLinkPtr&, double) -> TVornSizeVerdict {
+           throw std::runtime_error("size check failed");
+         };
+       },
+       "size check failed"},
+      {"progress", "/page", [&] { m_manager.OnPageWork = fail("work hook failed"); },
+       "work hook failed"},
+      {"login prompt", "/secret",
+       [&] {
+         m_manager.Credentials = [&](const std::string& address, std::string& user,
+                                     std::string& password) {
+           const TAuthorization found = passwords.LookupCredentials(address, true);
+           user = found.User;
+           password = found.Password;
+           return true;
+         };
+       },
+       "the prompt broke"},
+  };
+  const auto redirect = m_manager.OnPageRedirect;
+  const auto work = m_manager.OnPageWork;
+  m_manager.RetriesOnFailed = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.hook);
+    c.arm();
+    const PageRecord r = Fetch(m_server.Url(c.target));
+    EXPECT_TRUE(r.Errored);
+    EXPECT_EQ(r.Error, c.error);
+    EXPECT_EQ(m_last->Outcome, kOutcomeFailed);
+    EXPECT_EQ(m_last->Http().Attempts(), 2);
+    m_manager.OnPageRedirect = redirect;
+    m_manager.OnPageWork = work;
+    m_manager.OnSizeCheck = nullptr;
+    m_manager.Credentials = nullptr;
+    EXPECT_EQ(Fetch(m_server.Url("/page")).Content, body);
+  }
+  SetDialogService(nullptr);
 }
 
 TEST(HttpPagesTest, AddressesFromTheWebCannotInjectMarkup) {

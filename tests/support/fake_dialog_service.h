@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -25,6 +26,8 @@ class TFakeDialogService : public IDialogService {
   std::deque<TLoginAnswer> loginAnswers;
   std::deque<std::string> folderAnswers;
   std::deque<std::string> saveAnswers;
+  // Runs while the login prompt is open, before it answers: a modal dialog's own loop.
+  std::function<void()> whileLoginOpen;
 
   std::vector<Asked> Questions() const {
     std::lock_guard lock(m_mutex);
@@ -36,6 +39,7 @@ class TFakeDialogService : public IDialogService {
     return Take(messageAnswers, "message", text, int(mrCancel));
   }
   TLoginAnswer PromptLogin(const TLoginRequest& request) override {
+    if (whileLoginOpen) whileLoginOpen();
     return Take(loginAnswers, "login", request.Caption, TLoginAnswer{});
   }
   std::string BrowseForFolder(const std::string& title, int) override {
