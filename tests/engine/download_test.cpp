@@ -5,18 +5,125 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
 
-#include "engine/crawl_fixture.h"
 #include "engine/http_connection.h"
+#include "formats/stored_document.h"
+#include "foundation/errors.h"
 #include "foundation/mem_ini_file.h"
+#include "support/http_test_server.h"
 
 namespace tq::test {
 namespace {
 
-class DownloadTest : public CrawlFixture {};
+using TEntries = std::map<std::string, std::map<std::string, std::string>>;
+
+// The document as a map of entries, the way the content index keeps them.
+class RecordingDocument : public IDownloadDocument {
+ public:
+  bool Loading = false;
+  TLoadLinkHook LoadLink;
+  TSettingsHook SaveSettings;
+
+  bool IsLoadingFile() const override { return Loading; }
+  void RemoveDocument(std::string_view url) override {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_entries.erase(std::string(url));
+  }
+  void SetDocumentStatus(std::string_view url, int status) override {
+    SetDocumentValue(url, "STATUS", std::to_string(status));
+  }
+  void SetDocumentValue(std::string_view url, std::string_view key,
+                        std::string_view value) override {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_entries[std::string(url)][std::string(key)] = value;
+  }
+  void SetDocumentContent(std::string_view url, std::string_view content) override {
+    if (FailContent) throw EVornError("disk full");
+    SetDocumentValue(url, "CONTENT", content);
+  }
+  bool FailContent = false;
+  void SetDownloadHooks(TLoadLinkHook onLoadLink, TSettingsHook,
+                        TSettingsHook onSaveSettings) override {
+    LoadLink = std::move(onLoadLink);
+    SaveSettings = std::move(onSaveSettings);
+  }
+  TEntries Entries() {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return m_entries;
+  }
+
+ private:
+  std::mutex m_mutex;
+  TEntries m_entries;
+};
+
+std::vector<std::string> Urls(TVornBaseLinks& list) {
+  std::vector<std::string> urls;
+  for (int i = 0; i < list.Count(); ++i) {
+    const TVornLinkPtr link = list.Get(i);
+    urls.push_back(link->LinkKind() == lkMail ? link->GetMailAddress() : link->GetUrl());
+  }
+  return urls;
+}
+
+TVornLinkPtr MakeLink(const std::string& page, const std::string& text) {
+  auto link = std::make_shared<TVornLink>();
+  link->SetPage(page);
+  link->SetText(text);
+  return link;
+}
+
+TestRoute Html(const std::string& body) {
+  return [body](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n", body));
+  };
+}
+
+class DownloadTest : public ::testing::Test {
+ protected:
+  DownloadTest() {
+    ApplyNewProjectSettings(m_dl.Settings());
+    m_dl.System().RetriesOnFailed = 0;
+    m_dl.SetVornOptions(&m_options);
+    m_dl.SetVornDocument(&m_doc);
+    m_options.InternetDisconnect.OnDisconnect = [this](bool after) { m_ends.push_back(after); };
+    m_options.InternetDisconnect.OnExitProgram = [this](bool after) { m_ends.push_back(!after); };
+    m_dl.OnStateChange() = [this](void*, TVornState state) { m_states.push_back(state); };
+    m_dl.OnStartThread() = [this](const TVornPagePtr&) { m_most = std::max(m_most, ++m_live); };
+    m_dl.OnJobReady() = [this](const TVornPagePtr&, const std::string&, const TVornLinkPtr&) {
+      --m_live;
+    };
+    m_dl.OnError() = [this](const TVornPagePtr&, int32_t, const std::string&, const TVornLinkPtr&) {
+      --m_live;
+    };
+  }
+
+  // Runs a crawl from start to its return to edsReady.
+  void Crawl(const std::string& start) {
+    m_dl.General().BaseUrl = start;
+    m_dl.StartDownload();
+    ASSERT_EQ(m_dl.State(), edsDownload);
+    ASSERT_TRUE(RunUntil([&] { return m_dl.State() == edsReady; }, Millis(20000)));
+  }
+  int RequestsFor(const std::string& target) {
+    const auto requests = m_server.Requests();
+    return static_cast<int>(
+        std::count_if(requests.begin(), requests.end(),
+                      [&](const TestRequest& r) { return r.Target == target; }));
+  }
+
+  HttpTestServer m_server;
+  TVornOptions m_options;
+  RecordingDocument m_doc;
+  std::vector<bool> m_ends;  // Disconnect(true) appends true, ExitProgram(true) false
+  std::vector<TVornState> m_states;
+  int m_live = 0, m_most = 0;
+  TVornDownload m_dl;  // after everything its hooks reach: destroyed first
+};
 
 TEST_F(DownloadTest, CrawlSortsLinksIntoListsStoresThemAndRestartsFromTheStartingPage) {
   m_server.Route("/index.html", Html("<a href=a.html>a</a><img src=b.gif>"
@@ -209,64 +316,82 @@ TEST_F(DownloadTest, AFailingDocumentWriteDoesNotKeepTheWorkerSlot) {
   EXPECT_EQ(m_dl.ThreadManager().PageCount(), 0);
 }
 
-// A file refused by its size, announced or found while it arrives, is listed in Ignored with
-// the size reason (in no list when the Ignored list is off), and the document keeps the refusal
-// page in its place.
-TEST_F(DownloadTest, ASizeRefusedFileEndsInIgnoredWithTheRefusalPageStored) {
-  const std::string body(40 << 10, 'x');
-  m_server.Route("/index.html", Html("<a href=announced.bin>a</a><a href=unannounced.bin>u</a>"));
-  m_server.Route("/announced.bin", [&](const TestRequest&, TestConnection& c) {
-    c.Send(HttpTestServer::Answer("200 OK", "", body));
+// A hostile server's answers, each the start of a crawl: where they end and that they lead to no
+// other request. A file over its filter's size bound, announced or reached while it arrives (an
+// endless body too), is listed in Ignored with the size reason, or nowhere with that list off,
+// and the document keeps the refusal page in its place.
+TEST_F(DownloadTest, HostileAnswersEndInTheirListsAndLeadNowhereElse) {
+  std::atomic<int> hungUp{0};
+  const auto raw = [this](const std::string& target, const std::string& bytes) {
+    m_server.Route(target, [bytes](const TestRequest&, TestConnection& c) { c.Send(bytes); });
+  };
+  const std::string body(40960, 'b'), empty = "Content-Length: 0\r\n\r\n";
+  raw("/announced.bin", "HTTP/1.1 200 OK\r\nContent-Length: 40960\r\n\r\n" + body);
+  raw("/unannounced.bin", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body);
+  m_server.Route("/endless.bin", [&](const TestRequest&, TestConnection& c) {
+    c.Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+    while (c.Send("1000\r\n" + std::string(4096, 'z') + "\r\n")) {
+    }
+    ++hungUp;  // what it wrote before it noticed sat in the sockets' buffers, not in the crawl
   });
-  m_server.Route("/unannounced.bin", [&](const TestRequest&, TestConnection& c) {
-    c.Send("HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body);
-  });
+  raw("/crlf.html", "HTTP/1.1 302 Found\r\nLocation: /n\x1b[31m.html\r<http://evil.test/>\r\n" + empty);
+  raw("/escapes.html", "HTTP/1.1 404 \x1b]0;owned\x07\x1b[2J\r\n" + empty);
+  raw("/to-file.html", "HTTP/1.1 301 Moved\r\nLocation: file:///etc/passwd\r\n" + empty);
+  raw("/to-ftp.html", "HTTP/1.1 301 Moved\r\nLocation: ftp://127.0.0.1:1/x.html\r\n" + empty);
+  raw("/to-script.html", "HTTP/1.1 301 Moved\r\nLocation: javascript:x()\r\n" + empty);
   TVornFileFilters& archives = m_dl.FilterArchiveFiles();
   archives.Download = true;
   archives.FileExtensions.Add().Value = "bin";
   archives.FileSizeUsage = ffsSelected;
   archives.FileMaxSize = {20, true};
   m_dl.SetDispatchInterval(0);
-  const std::vector<std::string> refused = {m_server.Url("/announced.bin"),
-                                            m_server.Url("/unannounced.bin")};
+  const std::pair<const char*, TVornLinkList> rows[] = {
+      {"/announced.bin", ellIgnored}, {"/unannounced.bin", ellIgnored},
+      {"/endless.bin", ellIgnored},   {"/crlf.html", ellReady},
+      {"/escapes.html", ellFailed},   {"/to-file.html", ellReady},
+      {"/to-ftp.html", ellReady},     {"/to-script.html", ellReady},
+  };
   for (const bool listed : {false, true}) {
-    SCOPED_TRACE(listed ? "Ignored list on" : "Ignored list off");
     m_dl.System().SetBuildIgnored(listed);
-    Crawl(m_server.Url("/index.html"));
-    std::vector<std::string> ignored = Urls(m_dl.IgnoredLinks());
-    std::sort(ignored.begin(), ignored.end());
-    EXPECT_EQ(ignored, listed ? refused : std::vector<std::string>{});
-    for (int i = 0; i < m_dl.IgnoredLinks().Count(); ++i)
-      EXPECT_EQ(m_dl.IgnoredLinks().Get(i)->Reason, kReasonSize);
-    for (const std::string& url : refused) {
-      EXPECT_EQ(m_dl.ReadyLinks().FindUrl(kFindExact, url), -1) << url;
-      const auto entry = m_doc.Entries().at(url);
-      EXPECT_EQ(entry.at("STATUS"), "0") << url;
-      EXPECT_EQ(entry.at("CONTENT").rfind("<HTML><TITLE>Page Ignored</TITLE>", 0), 0u) << url;
+    for (const auto& [target, list] : rows) {
+      SCOPED_TRACE(std::string(target) + (listed ? "" : ", Ignored list off"));
+      const std::string url = m_server.Url(target);
+      m_server.ClearRequests();
+      Crawl(url);
+      EXPECT_EQ(m_dl.Links(list).FindUrl(kFindExact, url) >= 0, list != ellIgnored || listed);
+      EXPECT_EQ(m_server.Requests().size(), 1u);
+      if (list != ellIgnored) continue;
+      EXPECT_EQ(m_dl.ReadyLinks().FindUrl(kFindExact, url), -1);
+      EXPECT_EQ(m_doc.Entries().at(url).at("STATUS"), "0");
+      EXPECT_EQ(m_doc.Entries().at(url).at("CONTENT").rfind("<HTML><TITLE>Page Ignored", 0), 0u);
     }
-    EXPECT_EQ(m_doc.Entries().at(refused[0]).at("CONTENT"), MakeRefusalPage(40 << 10, refused[0]));
+    EXPECT_EQ(m_dl.IgnoredLinks().Count(), listed ? 4 : 0);  // with the odd redirect target
   }
+  EXPECT_EQ(hungUp, 2);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(m_dl.IgnoredLinks().Get(i)->Reason, kReasonSize);
+  const std::string announced = m_server.Url("/announced.bin");
+  EXPECT_EQ(m_doc.Entries().at(announced).at("CONTENT"), MakeRefusalPage(40960, announced));
+  // The redirect target lost its line break: the stored header holds one link line.
+  EXPECT_EQ(ParseStoredDocument(m_doc.Entries().at(m_server.Url("/crlf.html")).at("CONTENT")).Links,
+            std::vector<std::string>{m_server.Url("/n\x1b[31m.html%3Chttp://evil.test/%3E")});
+  EXPECT_EQ(m_dl.FailedLinks().Get(0)->ErrorText, "HTTP/1.1 404 \x1b]0;owned\x07\x1b[2J");
+  EXPECT_GE(m_dl.FailedLinks().FindUrl(kFindExact, "ftp://127.0.0.1:1/x.html"), 0);
 }
 
-// Ctrl-C right after a page has ended: the links found on it were still waiting for admission.
-// The page is Ready and will never be analysed again, so they must reach the Queue before the
-// crawl is over, or a saved and resumed project would never see them.
+// Ctrl-C right after a page has ended, before the links found on it were admitted: the page is
+// Ready and will never be analysed again, so they must reach the Queue before the crawl ends.
 TEST_F(DownloadTest, LinksFoundBeforeAStopAreAdmittedBeforeTheCrawlEnds) {
   m_server.Route("/index.html", Html("<a href=a.html>a</a><a href=b.html>b</a>"));
-  bool stopped = false;
   // No tick comes between the page's end and the stop: the next one is far away.
   m_dl.OnStartThread() = [&](const TVornPagePtr&) { m_dl.SetDispatchInterval(60000); };
   m_dl.OnJobReady() = [&](const TVornPagePtr&, const std::string&, const TVornLinkPtr&) {
-    if (stopped) return;
-    stopped = true;
     EXPECT_EQ(m_dl.PendingLinks().Count(), 2);
     m_dl.StopDownload();
     m_dl.SetDispatchInterval(10);
   };
   m_dl.General().BaseUrl = m_server.Url("/index.html");
   m_dl.StartDownload();
-  ASSERT_TRUE(RunUntil([&] { return stopped && m_dl.State() == edsReady; }));
-  EXPECT_EQ(m_dl.PendingLinks().Count(), 0);
+  ASSERT_TRUE(RunUntil([&] { return m_dl.State() == edsReady; }));
   EXPECT_EQ(Urls(m_dl.QueueLinks()),
             (std::vector<std::string>{m_server.Url("/a.html"), m_server.Url("/b.html")}));
   EXPECT_EQ(m_doc.Entries().at(m_server.Url("/a.html")).at("STATUS"), "1");
