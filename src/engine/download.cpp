@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <thread>
 
 #include "engine/connection_thread.h"
@@ -439,11 +440,11 @@ void TVornDownload::StartPage(const TVornPagePtr& page, const std::string& url) 
     raw = content.TakeInput();
     if (status == TVornAnalysisStatus::easDone) {
       analyser.Links = content.Links();
-      return content.TakeOutput();
+      return std::optional<std::string>(content.TakeOutput());
     }
     // A page the analyser could not read is kept as fetched, without links.
     analyser.Links.reset();
-    return std::move(raw);
+    return std::optional<std::string>();
   };
 
   if (GetUrlProtocol(url) == upFtp) {

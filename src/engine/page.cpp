@@ -12,8 +12,7 @@ void TVornPageAnalyser::Start(std::shared_ptr<void> keepAlive, std::string raw) 
   // Shared by the thread and its end handler; the document moves between them, never copied.
   struct TWork {
     std::string Raw;
-    std::string Result;
-    bool Analysed = false;
+    std::optional<std::string> Result;
   };
   auto work = std::make_shared<TWork>();
   work->Raw = std::move(raw);
@@ -24,10 +23,7 @@ void TVornPageAnalyser::Start(std::shared_ptr<void> keepAlive, std::string raw) 
           m_priority,
           [this, keepAlive, work](TVornWorkerThread&) {
             if (OnAnalysisStart) OnAnalysisStart();
-            if (Analyse) {
-              work->Result = Analyse(*this, work->Raw);
-              work->Analysed = true;
-            }
+            if (Analyse) work->Result = Analyse(*this, work->Raw);
             if (OnAnalysisEnd) OnAnalysisEnd();
           },
           [this, keepAlive, work] {
@@ -42,9 +38,9 @@ void TVornPageAnalyser::Start(std::shared_ptr<void> keepAlive, std::string raw) 
             // A failed analysis keeps the page as fetched, without links, like a page the
             // analyser cannot read.
             if (failed) Links.reset();
-            const bool useResult = work->Analysed && !cancelled && !failed;
+            const bool useResult = work->Result && !cancelled && !failed;
             if (OnFinished)
-              OnFinished(cancelled, useResult ? std::move(work->Result) : std::move(work->Raw));
+              OnFinished(cancelled, useResult ? std::move(*work->Result) : std::move(work->Raw));
           });
       m_busy = true;
       return;

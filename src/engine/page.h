@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "engine/connection_status.h"
@@ -31,11 +32,12 @@ inline constexpr uint8_t kOutcomeFailed = 5;  // after the last retry
 
 // Runs the analysis of a fetched HTML document on a content thread of its own. Analyse turns the
 // raw bytes into the stored document (serialised with every other analysis in the process by the
-// analyser's own lock) and may look at Cancelled to give up early; it may move raw away while it
-// works but leaves it holding the raw bytes. By default the document is the raw bytes unchanged.
+// analyser's own lock), or gives nothing to keep them as they are; it may look at Cancelled to
+// give up early, and may move raw away while it works but leaves it holding the raw bytes.
 class TVornPageAnalyser {
  public:
-  using AnalyseHook = std::function<std::string(TVornPageAnalyser& analyser, std::string& raw)>;
+  using AnalyseHook =
+      std::function<std::optional<std::string>(TVornPageAnalyser& analyser, std::string& raw)>;
   AnalyseHook Analyse;
   std::function<void()> OnAnalysisStart;  // on the content thread, before the analysis
   std::function<void()> OnAnalysisEnd;    // on the content thread, after it
