@@ -4,8 +4,8 @@
 #include <sys/resource.h>
 
 #include <cerrno>
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <deque>
 #include <system_error>
 #include <thread>

@@ -234,8 +234,7 @@ struct TVornHTTPConnection::Attempt {
       const auto elapsed =
           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
       Self->OnWork(wmRead, TVornConnectionInfo::Make(static_cast<double>(Expected),
-                                                     static_cast<double>(content.size()),
-                                                     elapsed));
+                                                     static_cast<double>(content.size()), elapsed));
     }
     return length;
   }

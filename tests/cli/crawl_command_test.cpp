@@ -77,10 +77,11 @@ TEST(CrawlCommandHostile, ServerTextIsPrintedAsVisibleEscapes) {
                                   "<a href=\"red\x1b[31m.html\">r</a><a href=gone.html>g</a>"));
   });
   server.Route("/gone.html", [](const TestRequest&, TestConnection& c) {
-    c.Send("HTTP/1.1 404 \x1b]0;owned\x07\x1b[2J\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    c.Send(
+        "HTTP/1.1 404 \x1b]0;owned\x07\x1b[2J\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
   });
-  const CliRun run = RunCli(
-      {"crawl", server.Url("/index.html"), "--dispatch-interval", "0", "--retries", "0"});
+  const CliRun run =
+      RunCli({"crawl", server.Url("/index.html"), "--dispatch-interval", "0", "--retries", "0"});
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
   for (const char c : run.Out) EXPECT_TRUE(c >= 0x20 || c < 0 || c == '\t' || c == '\n') << +c;
   EXPECT_NE(run.Out.find("\tHTTP/1.1 404 \\x1B]0;owned\\x07\\x1B[2J\n"), std::string::npos);
@@ -105,8 +106,9 @@ TEST(CrawlCommandLogin, TheLoginGoesToTheStartingServerAlone) {
     TVornIniFile ini(etpl.string());
     settings.SaveToIni(ini, true);
   }
-  const std::vector<std::string> crawl = {"crawl", start.Url("/index.html"), "--template",
-                                          etpl.string(), "--retries", "0", "--user", "alice"};
+  const std::vector<std::string> crawl = {
+      "crawl", start.Url("/index.html"), "--template", etpl.string(), "--retries", "0", "--user",
+      "alice"};
   test::SocksResponder proxy;
   const std::string socks = "127.0.0.1:" + std::to_string(proxy.Port());
   using TArgs = std::vector<std::string>;

@@ -334,7 +334,8 @@ TEST_F(DownloadTest, HostileAnswersEndInTheirListsAndLeadNowhereElse) {
     }
     ++hungUp;  // what it wrote before it noticed sat in the sockets' buffers, not in the crawl
   });
-  raw("/crlf.html", "HTTP/1.1 302 Found\r\nLocation: /n\x1b[31m.html\r<http://evil.test/>\r\n" + empty);
+  raw("/crlf.html",
+      "HTTP/1.1 302 Found\r\nLocation: /n\x1b[31m.html\r<http://evil.test/>\r\n" + empty);
   raw("/escapes.html", "HTTP/1.1 404 \x1b]0;owned\x07\x1b[2J\r\n" + empty);
   raw("/to-file.html", "HTTP/1.1 301 Moved\r\nLocation: file:///etc/passwd\r\n" + empty);
   raw("/to-ftp.html", "HTTP/1.1 301 Moved\r\nLocation: ftp://127.0.0.1:1/x.html\r\n" + empty);

@@ -331,7 +331,8 @@ TEST_F(HttpTransferTest, ErrorsInsideTheLibraryCallbacksFailTheAttemptWithTheirT
       {"/moved", "redirect failed", [&] { m_manager.OnPageRedirect = thrower("redirect failed"); }},
       {"/page", "work failed", [&] { m_manager.OnPageWork = thrower("work failed"); }},
       {"/page", "size check failed", [&] { m_manager.OnSizeCheck = thrower("size check failed"); }},
-      {"/secret", "prompt failed", [&] {
+      {"/secret", "prompt failed",
+       [&] {
          m_manager.Credentials = [&](const std::string& address, std::string&, std::string&) {
            return !passwords.LookupCredentials(address, true).User.empty();
          };

@@ -32,7 +32,9 @@ struct TCrawl {
     dl->SetVornOptions(&options);
     dl->General().BaseUrl = start;
   }
-  bool Ended() const { return RunUntil([&] { return dl->State() == edsReady; }, Millis(20000)); }
+  bool Ended() const {
+    return RunUntil([&] { return dl->State() == edsReady; }, Millis(20000));
+  }
   bool Has(TVornLinkList list, const std::string& url) const {
     return dl->Links(list).FindUrl(kFindExact, url) >= 0;
   }
@@ -44,8 +46,9 @@ constexpr int kStalled = 5;
 
 using TAct = std::function<void()>;
 using TInstall = std::function<void(TVornEventHandlers&, TAct)>;
+using TTrigger = std::pair<const char*, TInstall>;
 #define TQ_ON(slot) \
-  {#slot, [](TVornEventHandlers& h, TAct act) { h.slot = [act](auto&&...) { act(); }; }}
+  TTrigger(#slot, [](TVornEventHandlers& h, TAct act) { h.slot = [act](auto&&...) { act(); }; })
 
 // Every kind of event arrives while five pages stall: one more page ends at once and leads to a
 // failing page, a loading one, a mail address and a foreign server. The stop comes from a handler
@@ -62,15 +65,16 @@ TEST(ReentrancyTest, HandlersAndTasksStopOrDestroyACrawlWithFivePagesInFlight) {
     });
   }
   site.Route("/index.html", Page("text/html", index + "<a href=late.html>l</a>"));
-  site.Route("/late.html", Page("text/html", "<a href=missing.html>m</a><a href=ok.html>o</a>"
-                                             "<a href=\"mailto:me@example.test\">e</a>"
-                                             "<a href=\"http://elsewhere.test/x.html\">x</a>"));
+  site.Route("/late.html", Page("text/html",
+                                "<a href=missing.html>m</a><a href=ok.html>o</a>"
+                                "<a href=\"mailto:me@example.test\">e</a>"
+                                "<a href=\"http://elsewhere.test/x.html\">x</a>"));
   site.Route("/ok.html", Page("text/html", "<p>ok</p>"));
-  const std::pair<const char*, TInstall> triggers[] = {
-      TQ_ON(OnNewQueue),    TQ_ON(OnDelQueue),   TQ_ON(OnNewWorking), TQ_ON(OnNewReady),
-      TQ_ON(OnNewFailed),   TQ_ON(OnNewIgnored), TQ_ON(OnNewEmail),   TQ_ON(OnStartThread),
-      TQ_ON(OnStatus),      TQ_ON(OnWork),       TQ_ON(OnFetchStart), TQ_ON(OnFetchEnd),
-      TQ_ON(OnError),       TQ_ON(OnJobReady),   {"task", nullptr},
+  const TTrigger triggers[] = {
+      TQ_ON(OnNewQueue),  TQ_ON(OnDelQueue),   TQ_ON(OnNewWorking),       TQ_ON(OnNewReady),
+      TQ_ON(OnNewFailed), TQ_ON(OnNewIgnored), TQ_ON(OnNewEmail),         TQ_ON(OnStartThread),
+      TQ_ON(OnStatus),    TQ_ON(OnWork),       TQ_ON(OnFetchStart),       TQ_ON(OnFetchEnd),
+      TQ_ON(OnError),     TQ_ON(OnJobReady),   TTrigger("task", nullptr),
   };
   for (const auto& [trigger, install] : triggers) {
     for (const bool destroy : {false, true}) {
@@ -152,8 +156,8 @@ TEST(ReentrancyTest, AStepWithoutAThreadFailsAloneAndTheCrawlGoesOn) {
     int skip;  // thread starts that succeed first
     int ready, failed;
   };
-  for (const Case& k : {Case{"transfer", 0, 0, 1}, Case{"analysis", 1, 1, 0},
-                        Case{"admission", 2, 2, 0}}) {
+  for (const Case& k :
+       {Case{"transfer", 0, 0, 1}, Case{"analysis", 1, 1, 0}, Case{"admission", 2, 2, 0}}) {
     SCOPED_TRACE(k.step);
     TCrawl c(site.Url("/index.html"));
     TVornWorkerThread::TestOnlyFailStarts(1, k.skip);
