@@ -7,9 +7,6 @@
 #include <stdexcept>
 #include <thread>
 
-#include <QEventLoop>
-#include <QTimer>
-
 namespace tq {
 namespace {
 
@@ -46,26 +43,6 @@ TEST(MainLoop, CallRethrowsToTheCallerAndPostSwallows) {
   EXPECT_TRUE(caught);
   // Inline on the interface thread, the error also reaches the caller.
   EXPECT_THROW(CallInInterface([] { throw std::runtime_error("inline"); }), std::runtime_error);
-}
-
-// A task that runs a loop of its own (a modal dialog's) while another waits behind it sees that
-// one run inside its loop.
-TEST(MainLoop, ANestedLoopRunsTheTasksQueuedBehindItsTask) {
-  bool behindRan = false, sawBehind = false;
-  PostToInterface([&] {
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-      if (behindRan) loop.quit();
-    });
-    poll.start(1);
-    QTimer::singleShot(10000, &loop, &QEventLoop::quit);
-    loop.exec();
-    sawBehind = behindRan;
-  });
-  PostToInterface([&] { behindRan = true; });
-  ASSERT_TRUE(RunUntil([&] { return behindRan; }, Millis(20000)));
-  EXPECT_TRUE(sawBehind);
 }
 
 TEST(MainLoop, TimerTicksUntilDisabled) {
