@@ -244,17 +244,17 @@ void TVornAdmission::FinalAdd(const TVornLinkPtr& link, const std::string& url,
   }
 }
 
-TVornLinkValidation TVornAdmission::CheckSize(TVornLink& link) const {
+TVornLinkValidation TVornAdmission::CheckSize(TVornLink& link, int64_t* maxBytes) const {
+  if (maxBytes != nullptr) *maxBytes = -1;
   for (const TVornFileFilters* filter : m_filters) {
     if (!ClaimsLink(*filter, link)) continue;
-    if (!SizeOutOfBounds(*filter, link.Size)) return elvOk;
-    // The link sits in In Progress while its transfer asks; Reason is written under that lock.
-    if (TVornBaseLinks* owner = link.Owner()) {
-      TVornWriteGuard guard(owner->Lock());
-      link.Reason = kReasonSize;
-    } else {
-      link.Reason = kReasonSize;
+    if (maxBytes != nullptr && filter->FileSizeUsage == ffsSelected &&
+        filter->FileMaxSize.Enabled) {
+      *maxBytes = int64_t{filter->FileMaxSize.Size} * 1024;
     }
+    if (!SizeOutOfBounds(*filter, link.Size)) return elvOk;
+    // The link sits in In Progress while its transfer asks, so Reason is written under that lock.
+    link.SetReason(std::string(kReasonSize));
     return elvNo;
   }
   return elvOk;

@@ -88,7 +88,8 @@ class TVornAdmission {
 
   // The size bound of the first filter (Archive, Audio, Images, Text, Video) that claims the
   // link; any size passes when none does. Sets Reason under the link's list lock on refusal.
-  TVornLinkValidation CheckSize(TVornLink& link) const;
+  // maxBytes, when given, receives that filter's maximum in bytes, or -1 when it sets none.
+  TVornLinkValidation CheckSize(TVornLink& link, int64_t* maxBytes = nullptr) const;
 
  private:
   bool IsNewLink(const std::string& url) const;

@@ -45,6 +45,12 @@ class TVornContent : public TVornHTMLElements {
   // easFailed with ErrorText() set; an error raised by OnAnalysisEnd reaches the caller. The input
   // is kept so that SetBaseUrl can analyse it again.
   TVornAnalysisStatus Analyze(std::string_view bytes, std::string_view contentType);
+  // The same for bytes the analyser takes over instead of copying; TakeInput hands them back.
+  TVornAnalysisStatus AnalyzeOwned(std::string bytes, std::string_view contentType) {
+    m_input = std::move(bytes);
+    return Analyze(m_input, contentType);
+  }
+  std::string TakeInput() { return std::move(m_input); }
 
   // Changes the page address; a page already analysed is analysed again against it.
   void SetBaseUrl(std::string pageUrl);

@@ -28,7 +28,7 @@ struct TDecodedHtml {
 std::string FindMetaCharset(std::string_view bytes);
 
 // Decodes a page as a browser would pick its charset; undecodable sequences become U+FFFD. Throws
-// only std::length_error, for a page of 1 GiB or more.
+// only EVornError, for a page of 1 GiB or more.
 TDecodedHtml DecodeHtml(std::string_view bytes, std::string_view contentType);
 
 // Decodes the page, calls onStartTag (when set) for every start tag so it may read and edit the
