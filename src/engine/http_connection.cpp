@@ -242,11 +242,15 @@ struct TVornHTTPConnection::Attempt {
   }
 };
 
-TVornHTTPConnection::TVornHTTPConnection(TVornPage& page) : m_page(page) { InitCurlOnce(); }
+TVornHTTPConnection::TVornHTTPConnection(TVornPage& page) : m_page(page) {
+  InitCurlOnce();
+}
 
 TVornHTTPConnection::~TVornHTTPConnection() = default;
 
-void CloseIdleHttpConnections() { TClientPool::Instance().CloseIdle(); }
+void CloseIdleHttpConnections() {
+  TClientPool::Instance().CloseIdle();
+}
 
 void TVornHTTPConnection::SetPriority(TThreadPriority priority) {
   m_priority = priority;
@@ -435,7 +439,7 @@ void TVornHTTPConnection::EndHandler() {
     return;
   }
   page.Outcome = kOutcomeFetched;
-  if (AnsiUpperCase(m_contentType).find("TEXT/HTML") != std::string::npos) {
+  if (page.Analyser().Analyses(m_contentType)) {
     page.Analyser().Start(page.weak_from_this().lock(), m_content);
   } else if (OnDone) {
     OnDone(m_content);

@@ -3,13 +3,20 @@
 #include "engine/page.h"
 
 #include "engine/connection_thread.h"
+#include "engine/content.h"
 #include "engine/http_connection.h"
+#include "foundation/ansi.h"
 
 namespace tq {
 
 std::mutex& PageAnalysisLock() {
   static std::mutex lock;
   return lock;
+}
+
+bool TVornPageAnalyser::Analyses(std::string_view contentType) const {
+  return AnsiUpperCase(contentType).find("TEXT/HTML") != std::string::npos ||
+         (StyleLinks && IsStyleSheetType(contentType));
 }
 
 void TVornPageAnalyser::Start(std::shared_ptr<void> keepAlive, std::string raw) {
