@@ -80,6 +80,7 @@ struct TLinkCase {
   std::string Body;  // with [n] for placeholders
   std::vector<std::string> Links;
   std::vector<TVornPublishedTagsKind> Kinds;
+  bool StyleLinks = false;
 };
 
 void PrintTo(const TLinkCase& c, std::ostream* os) {
@@ -90,7 +91,7 @@ class LinkValues : public ::testing::TestWithParam<TLinkCase> {};
 
 TEST_P(LinkValues, BodyAndHeader) {
   const TLinkCase& c = GetParam();
-  const TAnalysis a = Analyse(c.Html);
+  const TAnalysis a = Analyse(c.Html, kPage, "text/html", c.StyleLinks);
   EXPECT_EQ(a.Body, P(c.Body));
   EXPECT_EQ(a.HeaderLinks, c.Links);
   EXPECT_EQ(a.Kinds, c.Kinds);
@@ -210,19 +211,9 @@ INSTANTIATE_TEST_SUITE_P(
                   {eptScript}}),
     [](const auto& param) { return std::string(param.param.Name); });
 
-class StyleLinkValues : public ::testing::TestWithParam<TLinkCase> {};
-
-TEST_P(StyleLinkValues, BodyAndHeader) {
-  const TLinkCase& c = GetParam();
-  const TAnalysis a = Analyse(c.Html, kPage, "text/html", true);
-  EXPECT_EQ(a.Body, P(c.Body));
-  EXPECT_EQ(a.HeaderLinks, c.Links);
-  EXPECT_EQ(a.Kinds, c.Kinds);
-}
-
 // Style sheet text is kept as it is; srcset candidates get placeholders like other link values.
 INSTANTIATE_TEST_SUITE_P(
-    Analyser, StyleLinkValues,
+    StyleLinks, LinkValues,
     ::testing::Values(
         TLinkCase{"StyleElementAndAttribute",
                   "<style>@import 's.css'; b{background:url(../i/bg.png)}</style>"
@@ -230,14 +221,16 @@ INSTANTIATE_TEST_SUITE_P(
                   "<style>@import 's.css'; b{background:url(../i/bg.png)}</style>"
                   "<p style=\"background:url(&quot;/r.png&quot;)\">",
                   {"http://h/dir/s.css", "http://h/i/bg.png", "http://h/r.png"},
-                  {eptLink, eptImage, eptImage}},
+                  {eptLink, eptImage, eptImage},
+                  true},
         TLinkCase{"NothingToFetch",
                   "<i style=\"background:url(data:image/png;base64,AA==);mask:url(#m)\">"
                   "<b style=\"background:url(sprite.svg#a), url(about:blank)\">",
                   "<i style=\"background:url(data:image/png;base64,AA==);mask:url(#m)\">"
                   "<b style=\"background:url(sprite.svg#a), url(about:blank)\">",
                   {"http://h/dir/sprite.svg"},
-                  {eptImage}},
+                  {eptImage},
+                  true},
         TLinkCase{
             "SrcsetWidthsAndDensities",
             "<img src=a.png srcset=\"b.png 480w, c.png#x 2x,data:image/png;base64,AA== 3x\">"
@@ -245,7 +238,8 @@ INSTANTIATE_TEST_SUITE_P(
             "<img src=\"[0]\" srcset=\"[1] 480w, [2]#x 2x,data:image/png;base64,AA== 3x\">"
             "<picture><source srcset=\"[3] 1x,[0]\">",
             {"http://h/dir/a.png", "http://h/dir/b.png", "http://h/dir/c.png", "http://o/d.png"},
-            {eptImage, eptImage, eptImage, eptImage}}),
+            {eptImage, eptImage, eptImage, eptImage},
+            true}),
     [](const auto& param) { return std::string(param.param.Name); });
 
 TEST(Analyser, StyleSheetIsKeptAndNamesLinksAgainstItsOwnAddress) {
