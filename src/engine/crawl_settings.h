@@ -60,7 +60,7 @@ class TGeneral {
   std::string StartingUrl() const;
   // Replaces the starting address by url when it is still from; true when it did.
   bool ReplaceStartingUrl(std::string_view from, std::string url);
-  int32_t LevelLimit = 0;  // links deeper than this are refused
+  int32_t LevelLimit = 0;           // links deeper than this are refused
   // Stored and edited only: every dispatched link is fetched in full.
   TFileModificationCheck FileModificationCheck = fmcOnlyModified;
   TNameEvent OnProjectNameChange;

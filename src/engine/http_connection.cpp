@@ -242,15 +242,11 @@ struct TVornHTTPConnection::Attempt {
   }
 };
 
-TVornHTTPConnection::TVornHTTPConnection(TVornPage& page) : m_page(page) {
-  InitCurlOnce();
-}
+TVornHTTPConnection::TVornHTTPConnection(TVornPage& page) : m_page(page) { InitCurlOnce(); }
 
 TVornHTTPConnection::~TVornHTTPConnection() = default;
 
-void CloseIdleHttpConnections() {
-  TClientPool::Instance().CloseIdle();
-}
+void CloseIdleHttpConnections() { TClientPool::Instance().CloseIdle(); }
 
 void TVornHTTPConnection::SetPriority(TThreadPriority priority) {
   m_priority = priority;

@@ -202,18 +202,15 @@ std::string ResolveUrl(std::string_view base, std::string_view reference,
 
   // Each ".." removes itself and the item before it; one with nothing before it means the
   // reference climbs out of the site, and the page itself is the answer. A "." names the folder
-  // it stands in: kept, it would make a second address for every page below it. Past a query
-  // the items are no folders any more and stay as they are.
+  // it stands in: kept, it would make a second address for every page below it; past a query it
+  // is no folder and stays.
   std::vector<std::string> kept;
   kept.reserve(items.size());
   bool inQuery = false;
   for (auto& item : items) {
-    if (inQuery || item.find_first_of("?#") != std::string::npos) {
-      inQuery = true;
-      kept.push_back(std::move(item));
-    } else if (item == ".") {
-      continue;
-    } else if (item != "..") {
+    inQuery = inQuery || item.find_first_of("?#") != std::string::npos;
+    if (item == "." && !inQuery) continue;
+    if (item != "..") {
       kept.push_back(std::move(item));
     } else if (kept.empty()) {
       return std::string(base);

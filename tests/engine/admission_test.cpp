@@ -126,8 +126,6 @@ INSTANTIATE_TEST_SUITE_P(
                      s.FilterArchiveFiles.FileExtensions.SetText("gz;");
                    },
                    "", "http://h/archive.tar.gz", 1, eptAnchor, "queue"},
-        TAdmitCase{"dotSegmentOfAReference", kNoSetup, "", "./section-1/page.html", 1, eptAnchor,
-                   "queue"},
         TAdmitCase{"unselectedExtension",
                    [](TVornCrawlSettings& s, TLists&) {
                      s.FilterImagesFiles.FileExtensionsUsage = ffeSelected;
