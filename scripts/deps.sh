@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev libcurl4-openssl-dev libssl-dev libicu-dev libxml2-dev libzip-dev
   libcpp-httplib-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
-  lhasa microsocks python3 python3-pyftpdlib openssl ca-certificates
+  lhasa microsocks python3 python3-pyftpdlib openssl ca-certificates xdg-utils
 )
 missing=()
 for p in "${packages[@]}"; do

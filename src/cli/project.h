@@ -18,7 +18,7 @@ void Fail(const std::string& message);
 // working folder nobody reads would cost a file per page. The controller is released first, so a
 // crawl still running stops before the document goes.
 struct TProject {
-  TVornOptions Options;
+  TVornOptions Options;  // at their constructor values until a command loads them
   std::unique_ptr<TVornDocument> DocumentStore;
   std::unique_ptr<TVornDownload> Download = std::make_unique<TVornDownload>();
 

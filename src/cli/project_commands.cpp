@@ -44,6 +44,7 @@ int CrawlCommand(const std::string& url, const TCrawlArgs& crawl, const TProject
   ApplyNewProjectSettings(p.Download->Settings());
   if (!args.TemplateFile.empty() && !p.ApplyTemplate(args.TemplateFile)) return 1;
   p.Download->General().BaseUrl = url;
+  p.Options.LoadOptions();
   ApplyCrawlArgs(crawl, *p.Download, p.Options);
   RunCrawl(*p.Download);
   const int printed = PrintAndFinish(p, args);
@@ -55,6 +56,7 @@ int CrawlCommand(const std::string& url, const TCrawlArgs& crawl, const TProject
 int ResumeCommand(const TCrawlArgs& crawl, const TProjectArgs& args) {
   TProject p;
   if (!p.Load(args.ProjectFile)) return 1;
+  p.Options.LoadOptions();
   ApplyCrawlArgs(crawl, *p.Download, p.Options);
   RunCrawl(*p.Download);
   const int printed = PrintAndFinish(p, args);

@@ -1,8 +1,11 @@
 // Calendar arithmetic and the stored text forms of date-time values.
 #include "foundation/date_time.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 
 namespace tq {
 namespace {
@@ -174,6 +177,25 @@ std::optional<TDateTime> ParseStoredDateTime(std::string_view text) {
   const auto time = TimeAt(text, pos);
   if (!time || pos != text.size()) return std::nullopt;
   return ComposeDateTime(*date, *time);
+}
+
+std::optional<TDateTime> LocalDateTimeOf(long long unixSeconds) {
+  const auto seconds = static_cast<time_t>(unixSeconds);
+  if (static_cast<long long>(seconds) != unixSeconds) return std::nullopt;
+  tm local{};
+  if (localtime_r(&seconds, &local) == nullptr) return std::nullopt;
+  const auto date = EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+  // A leap second (tm_sec 60) counts as the last second of its minute.
+  const auto time = EncodeTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59), 0);
+  if (!date || !time) return std::nullopt;
+  return ComposeDateTime(*date, *time);
+}
+
+TDateTime NowLocal() {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+  const auto seconds = LocalDateTimeOf(ms / 1000).value_or(0);
+  return seconds + static_cast<TDateTime>(ms % 1000) / static_cast<TDateTime>(kMsPerDay);
 }
 
 }  // namespace tq

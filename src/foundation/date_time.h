@@ -33,6 +33,12 @@ struct TDateTimeParts {
 // year falls outside 1..9999.
 std::optional<TDateTimeParts> DecodeDateTime(TDateTime value);
 
+// The local date and time of a moment given in seconds since 1970-01-01 UTC, to the second;
+// nullopt when the local calendar cannot hold it.
+std::optional<TDateTime> LocalDateTimeOf(long long unixSeconds);
+// The current local date and time, to the millisecond.
+TDateTime NowLocal();
+
 // Text forms; a value that DecodeDateTime rejects gives an empty text.
 std::string FormatStoredDate(TDateTime value);
 std::string FormatStoredTime(TDateTime value);

@@ -1,7 +1,9 @@
-// The user-agent identity table.
+// The user-agent identity table, and how the connection and proxy options are stored.
 #include "options/internet_connection.h"
 
 #include <array>
+
+#include "options/ini_values.h"
 
 namespace tq {
 namespace {
@@ -54,6 +56,47 @@ std::string_view AgentIdentityName(TVornAgentIdentifyType type) {
 std::string TVornInternetConnection::GetAgentString() const {
   if (AgentIdentify == EaitCustom) return CustomAgentIdentify;
   return std::string(AgentIdentityString(AgentIdentify));
+}
+
+void TVornInternetConnection::LoadFromIni(const TVornCustomIniFile& ini, std::string_view section) {
+  UseMSIECookies = ReadFlag(ini, section, "FUseMSIECookies", true);
+  AllowLocalConnectionOnly = ReadFlag(ini, section, "FAllowLocalConnectionOnly", true);
+  AgentIdentify =
+      static_cast<TVornAgentIdentifyType>(ReadByte(ini, section, "FAgentIdentify", Eait50));
+  CustomAgentIdentify = ini.ReadString(section, "FCustomAgentIdentify", "");
+}
+
+void TVornInternetConnection::SaveToIni(TVornCustomIniFile& ini, std::string_view section) const {
+  ini.WriteBool(section, "FUseMSIECookies", UseMSIECookies);
+  ini.WriteBool(section, "FAllowLocalConnectionOnly", AllowLocalConnectionOnly);
+  ini.WriteInteger(section, "FAgentIdentify", AgentIdentify);
+  ini.WriteString(section, "FCustomAgentIdentify", CustomAgentIdentify);
+}
+
+void TVornProxy::LoadFromIni(const TVornCustomIniFile& ini, std::string_view section) {
+  Version = static_cast<TSocksVersion>(ReadByte(ini, section, "FVersion", svNoSocks));
+  Port = ini.ReadInteger(section, "FPort", 1080);
+  Address = ini.ReadString(section, "FAddress", "");
+  User = ini.ReadString(section, "FUser", "");
+  Password = ini.ReadString(section, "FPassword", "");
+}
+
+void TVornProxy::SaveToIni(TVornCustomIniFile& ini, std::string_view section) const {
+  ini.WriteInteger(section, "FVersion", Version);
+  ini.WriteInteger(section, "FPort", Port);
+  ini.WriteString(section, "FAddress", Address);
+  ini.WriteString(section, "FUser", User);
+  ini.WriteString(section, "FPassword", Password);
+}
+
+void TVornProxyFTP::LoadFromIni(const TVornCustomIniFile& ini, std::string_view section) {
+  PasvMode = ReadFlag(ini, section, "FPasvMode", false);
+  TVornProxy::LoadFromIni(ini, section);
+}
+
+void TVornProxyFTP::SaveToIni(TVornCustomIniFile& ini, std::string_view section) const {
+  ini.WriteBool(section, "FPasvMode", PasvMode);
+  TVornProxy::SaveToIni(ini, section);
 }
 
 }  // namespace tq

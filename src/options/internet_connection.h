@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "foundation/ini_file.h"
+
 namespace tq {
 
 // Ordinals are stored in the settings file; an ordinal outside the list (a hand-edited file, or
@@ -47,6 +49,11 @@ class TVornInternetConnection {
 
   // The User-Agent value of the current identity.
   std::string GetAgentString() const;
+
+  // Keys FUseMSIECookies, FAllowLocalConnectionOnly, FAgentIdentify (low 8 bits),
+  // FCustomAgentIdentify of the section.
+  void LoadFromIni(const TVornCustomIniFile& ini, std::string_view section);
+  void SaveToIni(TVornCustomIniFile& ini, std::string_view section) const;
 };
 
 // Ordinals are stored; svNoSocks means a direct connection.
@@ -58,6 +65,10 @@ enum TSocksVersion : uint8_t { svNoSocks, svSocks4, svSocks4A, svSocks5 };
 class TVornProxy {
  public:
   virtual ~TVornProxy() = default;
+
+  // Keys FVersion (low 8 bits), FPort (1080 when missing), FAddress, FUser, FPassword.
+  virtual void LoadFromIni(const TVornCustomIniFile& ini, std::string_view section);
+  virtual void SaveToIni(TVornCustomIniFile& ini, std::string_view section) const;
 
   TSocksVersion Version = svNoSocks;
   int32_t Port = 0;
@@ -71,6 +82,10 @@ class TVornProxyHTTP : public TVornProxy {};
 class TVornProxyFTP : public TVornProxy {
  public:
   bool PasvMode = false;  // FTP data connections are opened by the client
+
+  // FPasvMode, written before the keys every proxy has.
+  void LoadFromIni(const TVornCustomIniFile& ini, std::string_view section) override;
+  void SaveToIni(TVornCustomIniFile& ini, std::string_view section) const override;
 };
 
 }  // namespace tq

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "foundation/errors.h"
 
@@ -26,10 +27,8 @@ struct TFileActions {
   ~TFileActions() { posix_spawn_file_actions_destroy(&actions); }
 };
 
-}  // namespace
-
-int32_t RunProgramAndWait(const std::string& programPath, const std::string& argument,
-                          uint16_t /*showCommand*/) {
+// Starts the program in its own folder with one argument; returns its process id.
+pid_t Spawn(const std::string& programPath, const std::string& argument) {
   namespace fs = std::filesystem;
   std::string program = programPath;
   std::string folder;
@@ -58,7 +57,14 @@ int32_t RunProgramAndWait(const std::string& programPath, const std::string& arg
           ? posix_spawnp(&pid, program.c_str(), &fileActions.actions, nullptr, argv, environ)
           : posix_spawn(&pid, program.c_str(), &fileActions.actions, nullptr, argv, environ);
   if (rc != 0) Fail(rc);
+  return pid;
+}
 
+}  // namespace
+
+int32_t RunProgramAndWait(const std::string& programPath, const std::string& argument,
+                          uint16_t /*showCommand*/) {
+  const pid_t pid = Spawn(programPath, argument);
   int status = 0;
   while (waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) Fail(errno);
@@ -66,6 +72,17 @@ int32_t RunProgramAndWait(const std::string& programPath, const std::string& arg
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return -1;
+}
+
+void StartProgram(const std::string& programPath, const std::string& argument) {
+  const pid_t pid = Spawn(programPath, argument);
+  // A SIGCHLD handler would take the exit codes RunProgramAndWait and QProcess wait for, so each
+  // started program gets a small thread of its own that reaps it.
+  std::thread([pid] {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
 }
 
 }  // namespace tq

@@ -1,5 +1,6 @@
-// Starting an external program and waiting for it (the e-book compiler). Any thread; the call
-// blocks the calling thread until the program ends, so the interface thread must not use it.
+// Starting external programs: the e-book compiler, waited for; browsers and other tools the user
+// registered, left running. Any thread; RunProgramAndWait blocks the calling thread until the
+// program ends, so the interface thread must not use it.
 #pragma once
 
 #include <cstdint>
@@ -14,5 +15,10 @@ namespace tq {
 // errno value when the program cannot be started.
 int32_t RunProgramAndWait(const std::string& programPath, const std::string& argument,
                           uint16_t showCommand);
+
+// Starts programPath with the single argument argument, in the program's own folder, and returns
+// without waiting; the program is reaped when it ends, so it never lingers as a zombie. Raises
+// EVornOSError (message as RunProgramAndWait's, Code the errno value) when it cannot be started.
+void StartProgram(const std::string& programPath, const std::string& argument);
 
 }  // namespace tq

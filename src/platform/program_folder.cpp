@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 #include "platform/shell_folders.h"
@@ -24,9 +25,23 @@ bool UsableFolder(const std::string& path) {
          ::access(path.c_str(), W_OK | X_OK) == 0;
 }
 
+std::string& FolderOverride() {
+  static std::string folder;
+  return folder;
+}
+
+bool WritableFolder(const std::string& path) {
+  return !path.empty() && ::access(path.c_str(), W_OK | X_OK) == 0;
+}
+
 }  // namespace
 
+void TestOnlySetProgramFolder(const std::string& folder) {
+  FolderOverride() = folder;
+}
+
 std::string ProgramFolder() {
+  if (!FolderOverride().empty()) return FolderOverride();
   std::vector<char> buffer(4096);
   const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
   if (n <= 0) return {};
@@ -38,8 +53,7 @@ std::string ProgramFolder() {
 
 std::string ProgramDataFolder(const std::string& sub) {
   const std::string program = ProgramFolder();
-  if (!program.empty() && ::access(program.c_str(), W_OK | X_OK) == 0 &&
-      UsableFolder(program + "/" + sub)) {
+  if (WritableFolder(program) && UsableFolder(program + "/" + sub)) {
     return program + "/" + sub + "/";
   }
   const std::string config = GetSpecialFolder(sfAppData);
@@ -49,6 +63,17 @@ std::string ProgramDataFolder(const std::string& sub) {
   MakeFolder(own);
   if (UsableFolder(own + "/" + sub)) return own + "/" + sub + "/";
   return {};
+}
+
+std::string ProgramSettingsFile(const std::string& name) {
+  if (const char* chosen = std::getenv("TARNQUILL_CONFIG"); chosen != nullptr && *chosen != 0) {
+    return chosen;
+  }
+  const std::string program = ProgramFolder();
+  if (WritableFolder(program)) return (program == "/" ? "" : program) + "/" + name;
+  const std::string config = GetSpecialFolder(sfAppData);
+  if (config.empty()) return {};
+  return config + "/tarnquill/" + name;
 }
 
 }  // namespace tq

@@ -1,5 +1,6 @@
 // Link lists: ownership and hooks, look-ups by address (checked against a plain scan over random
 // operations), copying between lists, per-page levels.
+// ctest: timeout=900
 #include "engine/links.h"
 
 #include <gtest/gtest.h>

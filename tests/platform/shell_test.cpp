@@ -13,57 +13,17 @@
 #include "platform/process.h"
 #include "platform/shell_folders.h"
 #include "support/fake_dialog_service.h"
+#include "support/temp_env.h"
 
 namespace tq {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TTempDir {
- public:
-  TTempDir() {
-    std::string pattern = (fs::temp_directory_path() / "tq-shell-XXXXXX").string();
-    m_path = mkdtemp(pattern.data());
-  }
-  ~TTempDir() {
-    std::error_code ec;
-    fs::remove_all(m_path, ec);
-  }
-  const fs::path& Path() const { return m_path; }
-
- private:
-  fs::path m_path;
-};
-
-void WriteFile(const fs::path& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Sets environment variables for one test and puts the old values back.
-class TEnvOverride {
- public:
-  void Set(const char* name, const std::string& value) {
-    const char* old = std::getenv(name);
-    m_saved.emplace_back(name, old ? std::optional<std::string>(old) : std::nullopt);
-    setenv(name, value.c_str(), 1);
-  }
-  ~TEnvOverride() {
-    for (auto it = m_saved.rbegin(); it != m_saved.rend(); ++it) {
-      if (it->second)
-        setenv(it->first.c_str(), it->second->c_str(), 1);
-      else
-        unsetenv(it->first.c_str());
-    }
-  }
-
- private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
-};
+using test::ReadFile;
+using test::TEnvOverride;
+using test::TTempDir;
+using test::WriteFile;
 
 TEST(ShellFolders, MapKindsToTheXdgFolders) {
   TTempDir home;
