@@ -7,6 +7,7 @@ packages=(
   qt6-base-dev libcurl4-openssl-dev libssl-dev libicu-dev libxml2-dev libzip-dev
   libcpp-httplib-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   lhasa microsocks python3 python3-pyftpdlib openssl ca-certificates xdg-utils
+  zlib1g-dev fp-utils libchm-bin unzip chromium
 )
 missing=()
 for p in "${packages[@]}"; do

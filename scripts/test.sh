@@ -12,9 +12,13 @@ if [ "${TQ_SKIP_SANITIZE:-0}" != 1 ]; then
     -DCMAKE_BUILD_TYPE=Debug -DTQ_SANITIZE=address,undefined -DTQ_BUILD_BENCH=OFF
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs"
-  TQ_BUILD_DIR="$root/build-tsan" TQ_TARGETS="tq_foundation_tests tq_options_tests tq_engine_tests" \
+  # The layers with threads of their own run under the thread sanitizer too.
+  tsan_layers="foundation options engine export"
+  tsan_targets=""
+  for layer in $tsan_layers; do tsan_targets+=" tq_${layer}_tests"; done
+  TQ_BUILD_DIR="$root/build-tsan" TQ_TARGETS="$tsan_targets" \
     "$root/scripts/build.sh" -DCMAKE_BUILD_TYPE=Debug -DTQ_SANITIZE=thread -DTQ_BUILD_BENCH=OFF
   # A race report makes the test program exit non-zero.
   TSAN_OPTIONS=halt_on_error=0:exitcode=66 \
-    ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" -R '^(foundation|options|engine)/'
+    ctest --test-dir "$root/build-tsan" --output-on-failure -j "$jobs" -R "^(${tsan_layers// /|})/"
 fi

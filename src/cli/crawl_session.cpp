@@ -1,62 +1,22 @@
 // The crawl on the event loop, its progress line and its Ctrl-C handling.
 #include "cli/crawl_session.h"
 
-#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 
+#include "cli/interrupt_watch.h"
 #include "cli/list_output.h"
 #include "cli/text_escape.h"
 
 namespace tq::cli {
 namespace {
-
-int g_interruptFd = -1;
-
-extern "C" void OnInterrupt(int) {
-  // Only async-signal-safe calls here; the event loop does the rest.
-  const uint64_t one = 1;
-  [[maybe_unused]] auto written = ::write(g_interruptFd, &one, sizeof one);
-  std::signal(SIGINT, SIG_DFL);  // a second Ctrl-C ends the program
-}
-
-// Turns Ctrl-C into a call on the interface thread for as long as it lives.
-class TInterruptWatch {
- public:
-  explicit TInterruptWatch(std::function<void()> onInterrupt) {
-    g_interruptFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (g_interruptFd < 0) return;
-    m_notifier = std::make_unique<QSocketNotifier>(static_cast<qintptr>(g_interruptFd),
-                                                   QSocketNotifier::Read);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated,
-                     [fd = g_interruptFd, onInterrupt = std::move(onInterrupt)] {
-                       uint64_t count = 0;
-                       [[maybe_unused]] auto got = ::read(fd, &count, sizeof count);
-                       onInterrupt();
-                     });
-    std::signal(SIGINT, OnInterrupt);
-  }
-  ~TInterruptWatch() {
-    std::signal(SIGINT, SIG_DFL);
-    m_notifier.reset();
-    if (g_interruptFd >= 0) ::close(g_interruptFd);
-    g_interruptFd = -1;
-  }
-  TInterruptWatch(const TInterruptWatch&) = delete;
-  TInterruptWatch& operator=(const TInterruptWatch&) = delete;
-
- private:
-  std::unique_ptr<QSocketNotifier> m_notifier;
-};
 
 int TerminalWidth() {
   winsize size{};

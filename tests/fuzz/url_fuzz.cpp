@@ -10,15 +10,9 @@
 #include "foundation/ansi.h"
 #include "foundation/format.h"
 #include "foundation/url.h"
+#include "fuzz_check.h"
 
 namespace {
-
-std::string_view NextPart(std::string_view& rest) {
-  const size_t p = rest.find('\n');
-  std::string_view part = rest.substr(0, p);
-  rest = p == std::string_view::npos ? std::string_view() : rest.substr(p + 1);
-  return part;
-}
 
 void TakeApart(std::string_view url) {
   using namespace tq;

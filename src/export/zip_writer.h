@@ -1,0 +1,64 @@
+// TVornZipWriter: a standard ZIP file written member by member in bounded memory. Each member is
+// deflated (zlib, default level) when it is added and parked in an unnamed spool file beside the
+// archive; Close hands the compressed members to libzip, which writes the archive under a
+// temporary name and renames it over the old file, copying the members without compressing them
+// again. A cancelled export therefore still closes into a valid archive of what was added.
+//
+// Threads: one thread at a time per writer.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include <zlib.h>
+
+struct zip;
+
+namespace tq {
+
+class TVornZipWriter {
+ public:
+  TVornZipWriter();
+  // Discards an archive that was opened and not closed: the old file stays.
+  ~TVornZipWriter();
+  TVornZipWriter(const TVornZipWriter&) = delete;
+  TVornZipWriter& operator=(const TVornZipWriter&) = delete;
+
+  // Starts a new archive that replaces fileName when closed. False (see Error) when the archive
+  // or its spool file cannot be made.
+  bool Open(const std::string& fileName);
+  // Adds a member named name ("/"-separated, UTF-8) holding data. False when it cannot be
+  // spooled or the name is taken; the archive stays usable.
+  bool Add(const std::string& name, std::string_view data);
+  // Writes the archive. False when that fails; the members are kept, so Close may be tried again.
+  bool Close();
+
+  // The last failure's description.
+  const std::string& Error() const { return m_error; }
+
+ private:
+  struct TMember {
+    uint64_t Offset = 0;  // in the spool file
+    uint64_t CompressedSize = 0;
+    uint64_t Size = 0;
+    uint32_t Crc = 0;
+  };
+  struct TSource;
+
+  bool Deflate(std::string_view data, TMember& member);
+  void Fail(const std::string& what);
+
+  zip* m_archive = nullptr;
+  int m_spool = -1;
+  uint64_t m_spoolSize = 0;
+  z_stream m_zlib{};
+  bool m_zlibReady = false;
+  std::string m_deflated;  // one member's compressed bytes
+  int64_t m_time = 0;      // the members' modification time
+  std::string m_error;
+};
+
+}  // namespace tq

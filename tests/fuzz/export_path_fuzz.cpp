@@ -1,0 +1,71 @@
+// Fuzzes export paths with addresses taken from the input (an address, a content type and a
+// second address, separated by newlines). Every path must stay a relative path of plain names,
+// and the relative link between two paths must lead from one file to the other.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "export/export_path.h"
+#include "fuzz_check.h"
+
+namespace {
+
+std::vector<std::string> Components(std::string_view path) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t slash; (slash = path.find('/', start)) != std::string_view::npos; start = slash + 1)
+    parts.emplace_back(path.substr(start, slash - start));
+  parts.emplace_back(path.substr(start));
+  return parts;
+}
+
+void CheckPlain(const std::string& path) {
+  for (const std::string& name : Components(path)) {
+    FUZZ_CHECK(!name.empty() && name != "." && name != "..");
+    for (char c : name) {
+      const auto b = static_cast<unsigned char>(c);
+      FUZZ_CHECK(b >= 0x20 && b != 0x7F && b != '\\');
+    }
+  }
+}
+
+// Where link, written in the file at from, leads: its folder, then each step of the link.
+std::string Follow(const std::string& from, const std::string& link) {
+  std::vector<std::string> parts = Components(from);
+  parts.pop_back();
+  for (const std::string& step : Components(link)) {
+    if (step == "..") {
+      FUZZ_CHECK(!parts.empty());
+      parts.pop_back();
+    } else {
+      parts.push_back(step);
+    }
+  }
+  std::string path;
+  for (const std::string& part : parts) path += (path.empty() ? "" : "/") + part;
+  return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace tq;
+  std::string_view rest(reinterpret_cast<const char*>(data), size);
+  const std::string_view url = NextPart(rest);
+  const std::string_view type = NextPart(rest);
+  const std::string_view other = rest;
+
+  const std::string from = MakeExportPath(url, static_cast<int>(size), type);
+  const std::string to = MakeExportPath(other, 7, "image/png");
+  CheckPlain(from);
+  CheckPlain(to);
+  if (from == to) return 0;
+  const std::string link = MakeRelativeLink(from, to);
+  FUZZ_CHECK(Follow(from, link) == to);
+  for (char c : EncodeLinkPath(link)) {
+    const auto b = static_cast<unsigned char>(c);
+    FUZZ_CHECK(b > 0x20 && b < 0x7F && c != '?' && c != '#' && c != ':' && c != '"');
+  }
+  return 0;
+}
