@@ -3,10 +3,11 @@
 // transfers.
 //
 // Thread rules: plain values, changed on the interface thread. The crawl engine reads them there
-// when it sets up a transfer; the offline server may read AllowLocalConnectionOnly from its own
-// threads (a single Boolean, read without a lock).
+// when it sets up a transfer; the offline server reads AllowLocalConnectionOnly from its own
+// threads, so that one is atomic.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -40,10 +41,22 @@ std::string_view AgentIdentityString(TVornAgentIdentifyType type);
 // The name the options dialog lists the identity under; empty where it lists none.
 std::string_view AgentIdentityName(TVornAgentIdentifyType type);
 
+// A Boolean that other threads may read while its owner changes it; it copies like a bool.
+class TSharedBool : public std::atomic<bool> {
+ public:
+  using std::atomic<bool>::atomic;
+  using std::atomic<bool>::operator=;
+  TSharedBool(const TSharedBool& other) : std::atomic<bool>(other.load()) {}
+  TSharedBool& operator=(const TSharedBool& other) {
+    store(other.load());
+    return *this;
+  }
+};
+
 class TVornInternetConnection {
  public:
   bool UseMSIECookies = true;  // stored and edited only: transfers keep their own cookie store
-  bool AllowLocalConnectionOnly = true;  // the offline server answers 127.0.0.1 only
+  TSharedBool AllowLocalConnectionOnly{true};  // the offline server answers 127.0.0.1 only
   TVornAgentIdentifyType AgentIdentify = Eait50;
   std::string CustomAgentIdentify;  // sent as typed with EaitCustom
 

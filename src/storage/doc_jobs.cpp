@@ -69,6 +69,7 @@ void TVornDocJobs::Queue(TVornDocJob job) {
     std::lock_guard queue(m_queueLock);
     if (m_stop) return;
     m_jobs.push_back(std::move(job));
+    m_changeCount.fetch_add(1, std::memory_order_release);
   }
   m_wake.notify_one();
 }
@@ -286,6 +287,7 @@ void TVornDocJobs::Adopt(const std::string& archiveCopy, std::string_view indexT
   m_looseNames.clear();
   m_archive = std::make_unique<TVornArchive>(working);
   m_index = std::move(index);
+  m_changeCount.fetch_add(1, std::memory_order_release);
 }
 
 }  // namespace tq

@@ -9,6 +9,7 @@
 // whichever threads queued them. Lock order: document lock, then queue lock.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -60,6 +61,9 @@ class TVornDocJobs {
 
   // Appends a job; the worker runs it soon.
   void Queue(TVornDocJob job);
+  // Grows with every job queued and every adoption, each counted once it can be seen: a read made
+  // after taking the count sees every change the count includes.
+  uint64_t ChangeCount() const { return m_changeCount.load(std::memory_order_acquire); }
   // Runs every job queued so far before returning.
   void Flush();
   size_t PendingCount() const;
@@ -105,6 +109,7 @@ class TVornDocJobs {
   std::condition_variable m_wake;
   std::deque<TVornDocJob> m_jobs;
   bool m_stop = false;
+  std::atomic<uint64_t> m_changeCount{0};
 
   std::thread m_worker;
 };

@@ -85,6 +85,9 @@ class TVornDocument : public TStoredDocumentReader, public IDownloadDocument {
   std::string GetDocumentContent(std::string_view url) override;
   // Waits until every write queued so far has been carried out.
   void FlushJobs() { m_jobs->Flush(); }
+  // A number that grows with every write queued and every load, so a reader can keep what it
+  // read while the number stays the same: reads made after taking it see every change it counts.
+  uint64_t ChangeCount() const { return m_jobs->ChangeCount(); }
 
   // Opens a project file into this document: the settings go to OnLoadSettings, each link
   // rebuilt from the index to OnLoadLink, with OnLoadProgress; failures to OnLoadError. Content

@@ -59,7 +59,7 @@ TEST_F(OptionsFile, MissingFileGivesTheDefaultsAndIsCreatedByTheFirstSave) {
   EXPECT_EQ(o.Integration.ClipboardFilter, "zip;arj;rar;mp3;mpeg;mpg");
   for (bool on :
        {o.Integration.IntegrateIE, o.Integration.WhenAddStartDownload,
-        o.InternetConnection.UseMSIECookies, o.InternetConnection.AllowLocalConnectionOnly,
+        o.InternetConnection.UseMSIECookies, o.InternetConnection.AllowLocalConnectionOnly.load(),
         o.Confirmation.ClosingDoc, o.Confirmation.ClosingApp, o.Confirmation.QuittingWizard,
         o.Confirmation.DeletingFiles, o.Confirmation.HaggingConnection,
         o.Confirmation.BaseUrlChanged}) {

@@ -1,0 +1,249 @@
+// The offline server over real sockets: stored pages and documents, link translation, referrer
+// resolution, who may ask, activation, and requests served while the crawl changes the lists.
+// ctest: timeout=120
+#include "server/server.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <thread>
+#include <vector>
+
+#include "engine/download.h"
+#include "formats/stored_document.h"
+#include "server/http_client.h"
+#include "server/offline_page.h"
+#include "storage/document.h"
+
+namespace tq {
+namespace {
+
+using test::Fetch;
+using test::Get;
+using test::HttpClient;
+using test::HttpReply;
+
+const std::string kPage = "http://www.example.com/a.html";
+const std::string kImage = "http://www.example.com/b.png";
+const std::string kUnfollowed = "http://www.example.com/gone.html";
+// Image bytes that hold line breaks, a NUL and a link placeholder, none of which may change.
+const std::string kImageBytes = "\x89PNG\r\n" + LinkPlaceholder(0) + std::string("\0\r\nend", 6);
+
+class OfflineServerTest : public ::testing::Test {
+ protected:
+  OfflineServerTest() {
+    m_download.SetVornDocument(&m_document);
+    m_download.SetVornOptions(&m_options);
+    m_server.SetVornDownload(&m_download);
+    // A page linking a fetched image, a page that was not fetched and a mail address, with text
+    // outside ASCII in the stored code page.
+    TStoredDocumentWriter page;
+    page.AddLink(kImage);
+    page.AddLink(kUnfollowed);
+    page.AddMailLink("x@example.com");
+    Store(kPage, "text/html; charset=utf-8",
+          page.Build(kPage, "<img src=\"" + LinkPlaceholder(0) + "\"><a href=\"" +
+                                LinkPlaceholder(1) + "\">caf\xE9 \x80</a>\r<a href=\"" +
+                                LinkPlaceholder(2) + "\">"));
+    Store(kImage, "image/png", kImageBytes);
+  }
+  ~OfflineServerTest() override {
+    m_server.SetActive(false);
+    TestOnlySetAdapterProbe(nullptr);
+  }
+
+  // Stores a fetched document the way the crawl does: the link joins Ready, then its content.
+  void Store(const std::string& url, const std::string& type, const std::string& content) {
+    auto link = std::make_shared<TVornLink>();
+    link->SetPage(url);
+    link->SetText(url);
+    m_download.ReadyLinks().Add(link);
+    m_document.SetDocumentValue(url, kIndexContentType, type);
+    m_document.SetDocumentContent(url, content);
+  }
+  void Activate() {
+    m_server.SetActive(true);
+    ASSERT_TRUE(m_server.Active());
+    m_host = "127.0.0.1:" + std::to_string(m_server.Port());
+  }
+  HttpReply Request(const std::string& target, const std::string& fields = {}) {
+    return Fetch(m_server.Port(), Get(target, m_host, fields));
+  }
+  std::string Referer(const std::string& address) {
+    return "Referer: " + m_server.ServerPrefix() + address + "\r\n";
+  }
+
+  TVornDocument m_document{std::filesystem::temp_directory_path().string()};
+  TVornOptions m_options;
+  TVornDownload m_download;
+  TVornServer m_server;
+  std::string m_host;
+};
+
+TEST_F(OfflineServerTest, ServesStoredDocumentsAndNamesMissingOnes) {
+  Activate();
+  const HttpReply page = Request("/" + kPage);
+  EXPECT_EQ(page.Field("content-type"), "text/html; charset=windows-1258");
+  EXPECT_NE(
+      page.Body.find("<img src=\"" + m_server.ServerPrefix() + kImage + "\"><a href=\"" +
+                     kUnfollowed + "\">caf\xE9 \x80</a>\r\n<a href=\"mailto:x@example.com\">\r\n"),
+      std::string::npos)
+      << page.Body;
+
+  const HttpReply image = Request("/" + kImage);
+  EXPECT_EQ(image.Field("content-type"), "image/png");
+  EXPECT_EQ(image.Body, kImageBytes);
+  m_document.SetDocumentContent(kImage, "changed");  // what the server keeps must follow
+  EXPECT_EQ(Request("/" + kImage).Body, "changed");
+  m_document.SetDocumentContent(kImage, kImageBytes);
+
+  // Not fetched: the page names the address, escaped, and links only to web addresses.
+  EXPECT_EQ(Request("/" + kUnfollowed).Body, NotAvailableOfflinePage(kUnfollowed));
+  const std::string missing = Request("/http://h/\"><script>x</script>").Body;
+  EXPECT_EQ(missing.find("<script>"), std::string::npos);
+  EXPECT_NE(
+      missing.find("<STRONG>http://h/&quot;&gt;&lt;script&gt;x&lt;/script&gt;</STRONG>  \r\n"),
+      std::string::npos);
+  EXPECT_NE(Request("/javascript:alert(1)").Body.find("<A href=\"\">Click here</A>"),
+            std::string::npos);
+
+  // An address holding "http/" is not cut there.
+  Store("http://www.example.com/docs/http/x.txt", "text/plain", "x");
+  EXPECT_EQ(Request("/http://www.example.com/docs/http/x.txt").Body, "x");
+}
+
+TEST_F(OfflineServerTest, RoutesLinksAsTheTranslationSettingsSay) {
+  Activate();
+  const std::string prefix = m_server.ServerPrefix();
+  const struct {
+    bool Enabled;
+    TLinkTranslation Followed, UnFollowed;
+    bool ImageRouted, UnfollowedRouted;
+  } cases[] = {
+      {true, EltOffline, eltOnline, true, false},
+      {true, EltOffline, EltOffline, true, true},
+      {true, eltOnline, eltNone, false, false},
+      {false, EltOffline, EltOffline, false, false},
+  };
+  for (const auto& c : cases) {
+    m_download.LinksTranslation().Enabled = c.Enabled;
+    m_download.LinksTranslation().Followed = c.Followed;
+    m_download.LinksTranslation().UnFollowed = c.UnFollowed;
+    const std::string body = Request("/" + kPage).Body;
+    EXPECT_NE(body.find("src=\"" + (c.ImageRouted ? prefix : "") + kImage), std::string::npos);
+    EXPECT_NE(body.find("href=\"" + (c.UnfollowedRouted ? prefix : "") + kUnfollowed),
+              std::string::npos);
+  }
+}
+
+TEST_F(OfflineServerTest, ResolvesUnroutedLinksAgainstTheReferringPage) {
+  Store("http://h/start/page1.html", "text/plain", "page1");
+  Store("http://h/", "text/plain", "root");
+  Store("ftp://h/f.zip", "Binary FTP", "zip");
+  Activate();
+  const struct {
+    std::string Target, Referer, Body;
+  } cases[] = {
+      {"/start/page1.html", Referer("http://h/start/index.html"), "page1"},
+      {"/", Referer("http://h/start/index.html"), "root"},
+      {"/http://h/start/page1.html", Referer("http://other/"), "page1"},
+      {"/ftp://h/f.zip", Referer("http://h/start/index.html"), "zip"},
+      {"/start/page1.html", "Referer: http://elsewhere/http://h/\r\n",
+       NotAvailableOfflinePage("start/page1.html")},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Request(c.Target, c.Referer).Body, c.Body) << c.Target;
+}
+
+TEST_F(OfflineServerTest, AnswersOnlyThisMachineUnlessOtherMachinesAreAllowed) {
+  Activate();
+  const int port = m_server.Port();
+  const std::string p = std::to_string(port);
+  const struct {
+    std::string From, Host;
+    bool Denied;
+  } cases[] = {
+      {"127.0.0.1", "127.0.0.1:" + p, false},
+      {"127.0.0.1", "LocalHost:" + p, false},
+      {"127.0.0.1", "[::1]:" + p, false},
+      {"127.0.0.1", "127.0.0.1", port != 80},
+      {"127.0.0.2", "127.0.0.1:" + p, true},
+      {"127.0.0.1", "attacker.example:" + p, true},
+      {"127.0.0.1", "127.0.0.1:" + std::to_string(port + 1), true},
+  };
+  for (bool allowed : {false, true}) {
+    m_options.InternetConnection.AllowLocalConnectionOnly = !allowed;  // read at every request
+    for (const auto& c : cases) {
+      const HttpReply reply = Fetch(port, Get("/" + kImage, c.Host), c.From);
+      EXPECT_EQ(reply.Body, c.Denied && !allowed ? kAccessDeniedPage : kImageBytes)
+          << c.From << " " << c.Host << " allowed " << allowed;
+    }
+  }
+  // Loopback alone is listened on unless other machines are allowed at activation.
+  EXPECT_FALSE(HttpClient(port, "127.0.0.2", "127.0.0.2").Connected());
+  m_server.SetActive(false);
+  m_server.SetActive(true);
+  EXPECT_EQ(Fetch(m_server.Port(), Get("/" + kImage, "127.0.0.2"), "127.0.0.2", "127.0.0.2").Body,
+            kImageBytes);
+}
+
+TEST_F(OfflineServerTest, ActivationTakesFreePortsAndReportsWhatFails) {
+  std::vector<TVornServerError> errors;
+  Activate();
+  TVornServer second;
+  second.SetVornDownload(&m_download);
+  second.SetActive(true);
+  ASSERT_TRUE(second.Active());
+  EXPECT_NE(second.Port(), m_server.Port());
+  EXPECT_FALSE(IsBrowserBlockedPort(second.Port()));
+  EXPECT_EQ(
+      Fetch(second.Port(), Get("/" + kImage, "localhost:" + std::to_string(second.Port()))).Body,
+      kImageBytes);
+
+  TVornServer taken, unplugged;
+  taken.OnError =
+      unplugged.OnError = [&](TVornServer&, TVornServerError e) { errors.push_back(e); };
+  taken.SetPortRange(second.Port(), second.Port());
+  taken.SetActive(true);
+  EXPECT_FALSE(taken.Active());
+  // Browsers refuse 6665-6669 and 6679, so the range's first usable port is 6670.
+  EXPECT_GE(taken.FindFreePort(6665, 6690), 6670);
+  EXPECT_NE(taken.Port(), 6679);
+
+  TestOnlySetAdapterProbe([] { return false; });
+  unplugged.SetActive(true);
+  EXPECT_FALSE(unplugged.Active());
+  EXPECT_EQ(errors, (std::vector<TVornServerError>{eseNoPortAvailable, eseNoAdapter}));
+
+  second.SetActive(false);
+  EXPECT_FALSE(HttpClient(second.Port()).Connected());
+  m_server.SetVornDownload(nullptr);
+  EXPECT_EQ(Request("/" + kImage).Field("content-length"), "0");
+}
+
+// Requests on several threads while the interface thread adds pages, flips the local-only
+// option and swaps the controller: nothing may race (the thread checker build runs this).
+TEST_F(OfflineServerTest, ServesWhileTheCrawlChangesTheProject) {
+  Activate();
+  std::atomic<int> answered{0};
+  std::vector<std::thread> clients;
+  for (int t = 0; t < 3; ++t) {
+    clients.emplace_back([&, t] {
+      for (int i = 0; i < 200; ++i) {
+        const std::string url = "http://www.example.com/p" + std::to_string((i + t) % 20) + ".txt";
+        if (Request("/" + url, Referer(kPage)).Status == 200) ++answered;
+      }
+    });
+  }
+  for (int i = 0; i < 20; ++i) {
+    Store("http://www.example.com/p" + std::to_string(i) + ".txt", "text/plain", "p");
+    m_options.InternetConnection.AllowLocalConnectionOnly = i % 2 == 0;
+    m_server.SetVornDownload(i % 5 == 0 ? nullptr : &m_download);
+  }
+  m_server.SetVornDownload(&m_download);
+  for (auto& c : clients) c.join();
+  EXPECT_EQ(answered, 600);
+}
+
+}  // namespace
+}  // namespace tq
