@@ -39,12 +39,19 @@ bool SizeOutOfBounds(const TVornFileFilters& filter, int64_t size) {
 }  // namespace
 
 bool ClaimsLink(const TVornFileFilters& filter, const TVornLink& link) {
-  const std::string extension = ExtractUrlFileExt(link.GetUrl());
-  if (extension.empty() || !filter.Download) return false;
+  if (!filter.Download) return false;
+  const std::string url = link.GetUrl();
+  const std::string extension = ExtractUrlFileExt(url);
+  if (extension.empty()) return false;
+  // The file name's extension begins at its first dot, which makes jquery.min.js a "min.js" and
+  // every page below a dotted folder (/v1.2/docs/page.html) a "2/docs/page.html". The type
+  // after the last dot of the last segment is what servers and browsers go by, so it claims too.
+  const std::string lastExtension = ExtractUrlLastExt(url);
   for (int i = 0; i < filter.FileExtensions.Count(); ++i) {
     const TCheckString& item = filter.FileExtensions.Items(i);
     if (filter.FileExtensionsUsage == ffeSelected && !item.Checked) continue;
     if (AnsiSameText(item.Value, extension)) return true;
+    if (!lastExtension.empty() && AnsiSameText(item.Value, lastExtension)) return true;
   }
   return false;
 }

@@ -437,10 +437,12 @@ bool TVornDownload::Dispatch() {
 void TVornDownload::StartPage(const TVornPagePtr& page, const std::string& url) {
   const TAuthorization credentials = m_settings.Passwords.LookupCredentials(url, false);
   std::weak_ptr<TVornPage> weak = page;
+  page->Analyser().StyleLinks = m_settings.TagsRecognition.StyleLinks;
   page->Analyser().Analyse = [weak](TVornPageAnalyser& analyser, std::string& raw) {
     const TVornPagePtr self = weak.lock();
     const std::string contentType = self && self->Link ? self->Link->ContentType : std::string();
     TVornContent content(analyser.BaseUrl, analyser.Level - 1);
+    content.StyleLinks = analyser.StyleLinks;
     // The raw bytes travel into the analyser and back, never copied.
     const TVornAnalysisStatus status = content.AnalyzeOwned(std::move(raw), contentType);
     raw = content.TakeInput();

@@ -490,7 +490,7 @@ void TVornHTTPConnection::EndHandler() {
   }
   if (page.Link) page.Link->SetSizeAndType(static_cast<int64_t>(m_content.size()), m_contentType);
   page.Outcome = kOutcomeFetched;
-  if (AnsiUpperCase(m_contentType).find("TEXT/HTML") != std::string::npos) {
+  if (page.Analyser().Analyses(m_contentType)) {
     page.Analyser().Start(page.weak_from_this().lock(), std::move(m_content));
   } else if (OnDone) {
     OnDone(std::move(m_content));

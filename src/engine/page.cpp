@@ -3,9 +3,16 @@
 #include "engine/page.h"
 
 #include "engine/connection_thread.h"
+#include "engine/content.h"
 #include "engine/http_connection.h"
+#include "foundation/ansi.h"
 
 namespace tq {
+
+bool TVornPageAnalyser::Analyses(std::string_view contentType) const {
+  return AnsiUpperCase(contentType).find("TEXT/HTML") != std::string::npos ||
+         (StyleLinks && IsStyleSheetType(contentType));
+}
 
 void TVornPageAnalyser::Start(std::shared_ptr<void> keepAlive, std::string raw) {
   m_cancelled = false;

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/connection_status.h"
 #include "engine/link.h"
@@ -47,10 +48,15 @@ class TVornPageAnalyser {
 
   int32_t Level = 0;    // level of the links the analysis finds
   std::string BaseUrl;  // the address the document was fetched from
+  // Links named by style sheets and srcset are looked for: style sheets are analysed as well.
+  bool StyleLinks = false;
   // The links the last analysis found, left here by Analyse; shared so that the events carrying
   // them keep them after the page is gone.
   std::shared_ptr<TVornLevelLinks> Links;
 
+  // Whether a document of this content type (as the server sent it) is analysed: HTML, and
+  // style sheets with StyleLinks.
+  bool Analyses(std::string_view contentType) const;
   // Interface thread. Starts the analysis of raw; keeps keepAlive alive until it has finished.
   // Without a thread to run it on, OnFinished runs at once with raw.
   void Start(std::shared_ptr<void> keepAlive, std::string raw);

@@ -317,6 +317,45 @@ TEST_F(DownloadTest, UnusableStartsFailAndStillCompleteTheDownloads) {
   EXPECT_EQ(m_dl.QueueLinks().Count(), 0);
 }
 
+class StyleLinksCrawlTest : public DownloadTest, public ::testing::WithParamInterface<bool> {};
+
+// A project saved before style sheet and srcset links were followed has no key for it and
+// crawls as it did; a new project fetches what they name and keeps the style sheet unchanged.
+TEST_P(StyleLinksCrawlTest, FollowsStyleSheetAndSrcsetLinksOnlyWhenTheProjectSaysSo) {
+  const bool newProject = GetParam();
+  const std::string css = "body{background:url(../img/bg.png)}";
+  m_server.Route("/index.html", Html("<link rel=stylesheet href=css/site.css>"
+                                     "<img src=a.png srcset=\"b.png 2x\">"
+                                     "<p style=\"background:url(c.png)\">"));
+  m_server.Route("/css/site.css", [css](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/css\r\n", css));
+  });
+  const TestRoute png = [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: image/png\r\n", "PNG"));
+  };
+  for (const char* image : {"/a.png", "/b.png", "/c.png", "/img/bg.png"})
+    m_server.Route(image, png);
+  TVornMemIniFile ini("");
+  m_dl.Settings().SaveToIni(ini, false);
+  if (!newProject) ini.DeleteKey("FTagsRecognition", "FStyleLinks");
+  m_dl.Settings().LoadFromIni(ini, false);
+  Crawl(m_server.Url("/index.html"));
+
+  std::vector<std::string> fetched;
+  for (const TestRequest& request : m_server.Requests()) fetched.push_back(request.Target);
+  std::sort(fetched.begin(), fetched.end());
+  const std::vector<std::string> expected =
+      newProject ? std::vector<std::string>{"/a.png",        "/b.png",      "/c.png",
+                                            "/css/site.css", "/img/bg.png", "/index.html"}
+                 : std::vector<std::string>{"/a.png", "/css/site.css", "/index.html"};
+  EXPECT_EQ(fetched, expected);
+  EXPECT_EQ(m_doc.Entries().at(m_server.Url("/css/site.css")).at("CONTENT"), css);
+  EXPECT_EQ(m_dl.IgnoredLinks().Count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Project, StyleLinksCrawlTest, ::testing::Values(false, true),
+                         [](const auto& param) { return param.param ? "New" : "WithoutTheKey"; });
+
 TEST_F(DownloadTest, AFailingDocumentWriteDoesNotKeepTheWorkerSlot) {
   m_server.Route("/p.html", Html("<p>p</p>"));
   m_doc.FailContent = true;
