@@ -24,7 +24,8 @@ struct TCrawlArgs {
   std::optional<int> Agent;
   std::optional<std::string> AgentString;
   TSocksArg Socks;
-  std::optional<std::string> User, Password;
+  std::optional<std::string> SocksUser;       // a SOCKS 4/4A user id
+  std::optional<std::string> User, Password;  // the login for the starting address's server
   TSocksArg FtpSocks;
   bool FtpPassive = false;  // set: passive; unset: the saved options decide
   int DispatchIntervalMs = kDefaultDispatchIntervalMs;
@@ -38,7 +39,8 @@ struct TCrawlOptions {
   std::string FtpSocks4, FtpSocks4A, FtpSocks5;
 
   void AddTo(CLI::App& command);
-  // Fills in the parsed text options; false (with a message) when one is malformed.
+  // Fills in the parsed text options, and a password for --user given without --password (from
+  // TARNQUILL_PASSWORD, or asked on the terminal); false (with a message) when one is malformed.
   bool Resolve();
 };
 

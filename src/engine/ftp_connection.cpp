@@ -6,11 +6,11 @@
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <mutex>
 #include <new>
 
 #include "engine/page.h"
+#include "engine/transfer_limits.h"
 #include "foundation/url.h"
 
 namespace tq {
@@ -21,8 +21,6 @@ using Clock = std::chrono::steady_clock;
 
 // The content type of every document fetched over FTP, whatever the file holds.
 constexpr const char* kFtpContentTypeText = "Binary FTP";
-// The project file describes sizes in 32 bits: no file may grow past this.
-constexpr int64_t kMaxFileBytes = INT32_MAX;
 
 void InitCurlOnce() {
   static std::once_flag once;
@@ -50,14 +48,6 @@ std::string EscapeForUrl(const std::string& path) {
 
 bool HasLineBreak(const std::string& text) {
   return text.find_first_of("\r\n") != std::string::npos;
-}
-
-std::string SocksUrl(const TVornSocksSettings& socks) {
-  if (socks.Version == svNoSocks) return {};
-  const char* scheme = socks.Version == svSocks4    ? "socks4://"
-                       : socks.Version == svSocks4A ? "socks4a://"
-                                                    : "socks5h://";
-  return scheme + socks.Host + ":" + std::to_string(socks.Port);
 }
 
 }  // namespace
@@ -94,6 +84,7 @@ struct TVornFTPConnection::Attempt {
   TVornFTPConnection* Self = nullptr;
   TVornWorkerThread* Thread = nullptr;
   CURL* Curl = nullptr;
+  TVornCallbackGuard Guard;
   std::string Host;              // as written in the address, with any port
   std::string TransferringText;  // reported for every block of data
   int LastCode = 0;              // of the server's last complete reply
@@ -102,6 +93,8 @@ struct TVornFTPConnection::Attempt {
   bool Connecting = false;
   bool TimedOut = false;
   int64_t Expected = 0;
+  int64_t Limit = kMaxContentBytes;  // the most bytes the file may reach
+  TVornSizeVerdict Verdict;
   Clock::time_point Start;
   Clock::time_point LastActivity;
 
@@ -110,20 +103,25 @@ struct TVornFTPConnection::Attempt {
   }
   bool Stopping() const { return Self->m_cancelled.load() || Thread->Terminated(); }
 
+  // Refuses the file at size bytes: what was received goes, the refusal page stands for it.
+  void Refuse(double size) {
+    Self->m_refusalPage = RefuseBySize(Self->m_page, size, Self->m_address, Verdict.Reason);
+    Self->m_refused = true;
+    std::string().swap(Self->m_content);
+  }
+
   // The size is known once the data connection opens (from SIZE, or from the opening reply);
   // false refuses the file before any of it is read.
   bool SizeAnnounced(int64_t announced) {
     SizeChecked = true;
     const int64_t size = std::max<int64_t>(announced, 0);
     TVornPage& page = Self->m_page;
-    if (page.Link) page.Link->Size = static_cast<int32_t>(std::min(size, kMaxFileBytes));
-    std::string reason;
-    if (Self->OnSizeCheck) reason = Self->OnSizeCheck(page.Link, static_cast<double>(size));
-    if (!reason.empty() || size > kMaxFileBytes) {
-      Self->m_refused = true;
-      Self->m_refusalPage = MakeRefusalPage(static_cast<double>(size), Self->m_address);
-      if (page.Link) page.Link->Size = static_cast<int32_t>(Self->m_refusalPage.size());
-      page.Outcome = kOutcomeRefused;
+    if (page.Link) page.Link->SetSize(size);
+    Verdict = Self->OnSizeCheck ? Self->OnSizeCheck(page.Link, static_cast<double>(size))
+                                : TVornSizeVerdict{};
+    Limit = BodyLimit(Verdict);
+    if (!Verdict.Allowed || size > Limit) {
+      Refuse(static_cast<double>(size));
       return false;
     }
     Expected = size;
@@ -138,77 +136,92 @@ struct TVornFTPConnection::Attempt {
   }
 
   // Every reply line of the control connection passes here.
-  static size_t OnReply(char* data, size_t size, size_t count, void* user) {
-    auto* a = static_cast<Attempt*>(user);
-    const size_t length = size * count;
-    a->LastActivity = Clock::now();
+  size_t Reply(const char* data, size_t length) {
+    LastActivity = Clock::now();
     std::string line(data, length);
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
     const int code = FtpReplyCode(line);
     if (code == 0) return length;  // a line of a multi-line reply
     // The answer to the QUIT that closes every attempt, failed ones too, says nothing of it.
     if (code == 221) return length;
-    a->LastCode = code;
-    a->LastReply = line;
-    if ((a->LastCode == 150 || a->LastCode == 125) && !a->SizeChecked) {
+    LastCode = code;
+    LastReply = line;
+    if ((code == 150 || code == 125) && !SizeChecked) {
       curl_off_t announced = -1;
-      curl_easy_getinfo(a->Curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+      curl_easy_getinfo(Curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
       if (announced < 0) announced = FtpReplySize(line);
-      if (!a->SizeAnnounced(announced)) return 0;
+      if (!SizeAnnounced(announced)) return 0;
     }
     return length;
   }
 
-  static size_t OnData(char* data, size_t size, size_t count, void* user) {
-    auto* a = static_cast<Attempt*>(user);
-    const size_t length = size * count;
-    TVornFTPConnection* self = a->Self;
-    if (a->Stopping() || self->m_refused) return 0;
+  size_t Data(const char* data, size_t length) {
+    if (Stopping() || Self->m_refused) return 0;
     // Data without an opening reply seen: the size is not known, so the check sees 0.
-    if (!a->SizeChecked && !a->SizeAnnounced(0)) return 0;
-    a->LastActivity = Clock::now();
-    if (static_cast<int64_t>(self->m_content.size() + length) > kMaxFileBytes) {
-      std::string().swap(self->m_content);
-      a->SizeAnnounced(kMaxFileBytes + 1);
+    if (!SizeChecked && !SizeAnnounced(0)) return 0;
+    LastActivity = Clock::now();
+    std::string& content = Self->m_content;
+    // A file longer than announced is held to the bounds as it grows.
+    if (static_cast<int64_t>(content.size() + length) > Limit) {
+      Refuse(static_cast<double>(content.size() + length));
       return 0;
     }
-    self->m_content.append(data, length);
-    a->Report(ecsTransferring, a->TransferringText);
-    if (self->OnWork) {
+    content.append(data, length);
+    Report(ecsTransferring, TransferringText);
+    if (Self->OnWork) {
       const auto elapsed =
-          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - a->Start).count();
-      self->OnWork(wmRead,
-                   TVornConnectionInfo::Make(static_cast<double>(a->Expected),
-                                             static_cast<double>(self->m_content.size()), elapsed));
+          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
+      Self->OnWork(wmRead, TVornConnectionInfo::Make(static_cast<double>(Expected),
+                                                     static_cast<double>(content.size()), elapsed));
     }
     return length;
   }
 
-  // Called often, also while nothing arrives: where cancelling and the read time-out act.
-  static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    auto* a = static_cast<Attempt*>(user);
-    if (a->Stopping()) return 1;
-    const int timeout = a->Self->ReadTimeoutSeconds;
-    if (timeout > 0 && Clock::now() - a->LastActivity > std::chrono::seconds(timeout)) {
-      a->TimedOut = true;
+  int Progress() {
+    if (Stopping()) return 1;
+    const int timeout = Self->ReadTimeoutSeconds;
+    if (timeout > 0 && Clock::now() - LastActivity > std::chrono::seconds(timeout)) {
+      TimedOut = true;
       return 1;
     }
     return 0;
   }
 
+  // The library's callbacks. An error must not unwind through the library: the guard keeps it
+  // for the attempt and the callback's return value aborts the transfer.
+  static size_t OnReply(char* data, size_t size, size_t count, void* user) {
+    auto* a = static_cast<Attempt*>(user);
+    return a->Guard.Run(size_t{0}, [&] { return a->Reply(data, size * count); });
+  }
+
+  static size_t OnData(char* data, size_t size, size_t count, void* user) {
+    auto* a = static_cast<Attempt*>(user);
+    return a->Guard.Run(size_t{0}, [&] { return a->Data(data, size * count); });
+  }
+
+  // Called often, also while nothing arrives: where cancelling and the read time-out act.
+  static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* a = static_cast<Attempt*>(user);
+    return a->Guard.Run(1, [&] { return a->Progress(); });
+  }
+
   static curl_socket_t OnOpenSocket(void* user, curlsocktype, struct curl_sockaddr* address) {
     auto* a = static_cast<Attempt*>(user);
-    // The data connection opens a socket of its own; the status speaks of the server's.
-    if (!a->Connecting) a->Report(ecsConnecting, StatusTextConnecting(a->Host));
-    a->Connecting = true;
-    return socket(address->family, address->socktype, address->protocol);
+    return a->Guard.Run(CURL_SOCKET_BAD, [&] {
+      // The data connection opens a socket of its own; the status speaks of the server's.
+      if (!a->Connecting) a->Report(ecsConnecting, StatusTextConnecting(a->Host));
+      a->Connecting = true;
+      return socket(address->family, address->socktype, address->protocol);
+    });
   }
 
   static int OnConnected(void* user, char*, char*, int, int) {
     auto* a = static_cast<Attempt*>(user);
-    a->LastActivity = Clock::now();
-    a->Report(ecsConnected, kStatusConnected);
-    return CURL_PREREQFUNC_OK;
+    return a->Guard.Run(int{CURL_PREREQFUNC_ABORT}, [&] {
+      a->LastActivity = Clock::now();
+      a->Report(ecsConnected, kStatusConnected);
+      return int{CURL_PREREQFUNC_OK};
+    });
   }
 };
 
@@ -230,8 +243,9 @@ void TVornFTPConnection::StartTransfer() {
   m_address = m_page.Link ? m_page.Link->GetUrl() : m_page.Url;
   std::lock_guard<std::mutex> guard(m_threadMutex);
   if (m_thread) return;
-  m_busy = true;
   std::shared_ptr<TVornPage> keep = m_page.weak_from_this().lock();
+  // Busy only once the thread exists: a transfer that never started has nothing to cancel or
+  // wait for. The end handler runs on the interface thread, after this.
   m_thread = TVornWorkerThread::Start(
       m_priority,
       [this, keep](TVornWorkerThread& thread) {
@@ -252,13 +266,14 @@ void TVornFTPConnection::StartTransfer() {
         m_errorText = error;
       },
       [this, keep] { EndHandler(); });
+  m_busy = true;
 }
 
 void TVornFTPConnection::CancelTransfer() {
-  if (!m_busy) return;
-  m_cancelled = true;
   std::lock_guard<std::mutex> guard(m_threadMutex);
-  if (m_thread) m_thread->Terminate();
+  if (!m_thread) return;  // not started, or its end handler has run: nothing to cancel
+  m_cancelled = true;
+  m_thread->Terminate();
 }
 
 bool TVornFTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& error) {
@@ -312,7 +327,7 @@ bool TVornFTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& erro
   curl_easy_setopt(curl, CURLOPT_PASSWORD, UserName.empty() ? nullptr : Password.c_str());
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
                    ReadTimeoutSeconds > 0 ? ReadTimeoutSeconds * 1000L : 0L);
-  const std::string proxy = SocksUrl(Socks);
+  const std::string proxy = SocksProxyUrl(Socks);
   // SOCKS 4 carries the user name as its user id; SOCKS 5 is offered no authentication.
   const std::string proxyUser =
       Socks.Version == svSocks4 || Socks.Version == svSocks4A ? Socks.UserName.substr(0, 255) : "";
@@ -335,7 +350,9 @@ bool TVornFTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& erro
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
 
   bool ok = false;
-  if (m_refused) {
+  if (a.Guard.Failed()) {
+    error = a.Guard.Error();
+  } else if (m_refused) {
     ok = true;  // the data was stopped on purpose
   } else if (m_cancelled || thread.Terminated()) {
     error = "Cancelled";
@@ -374,6 +391,11 @@ bool TVornFTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& erro
 void TVornFTPConnection::EndHandler() {
   {
     std::lock_guard<std::mutex> guard(m_threadMutex);
+    // An error that escaped the attempts ends the transfer as failed, with its text.
+    if (m_thread && !m_thread->Error().empty()) {
+      m_failed = true;
+      m_errorText = m_thread->Error();
+    }
     m_thread.reset();
   }
   m_busy = false;
@@ -392,17 +414,12 @@ void TVornFTPConnection::EndHandler() {
   // No analysis follows, whatever the file holds; the analyser only learns where it was.
   page.Analyser().BaseUrl = m_address;
   if (m_refused) {
-    if (page.Link) {
-      page.Link->ContentType = "TEXT/HTML";
-      page.Link->Size = static_cast<int32_t>(m_refusalPage.size());
-    }
+    // The refusal set the link's size and type and the page's outcome already.
     if (OnDone) OnDone(std::move(m_refusalPage));
     return;
   }
-  if (page.Link) {
-    page.Link->ContentType = kFtpContentTypeText;
-    page.Link->Size = static_cast<int32_t>(m_content.size());
-  }
+  if (page.Link)
+    page.Link->SetSizeAndType(static_cast<int64_t>(m_content.size()), kFtpContentTypeText);
   page.Outcome = kOutcomeFetched;
   if (OnDone) OnDone(std::move(m_content));
 }

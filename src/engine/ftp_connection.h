@@ -19,8 +19,9 @@
 
 #include "engine/connection_status.h"
 #include "engine/connection_thread.h"
-#include "engine/http_connection.h"  // TVornSocksSettings
+#include "engine/http_connection.h"  // TVornSocksSettings, SocksProxyUrl
 #include "engine/link.h"
+#include "engine/transfer_limits.h"
 
 namespace tq {
 
@@ -54,8 +55,9 @@ class TVornFTPConnection {
 
   std::function<void(TVornConnectionStatus, const std::string&)> OnStatus;
   std::function<void(TWorkMode, const TVornConnectionInfo&)> OnWork;
-  // The reason the announced size is refused, or empty when it is allowed.
-  std::function<std::string(const TVornLinkPtr& link, double size)> OnSizeCheck;
+  // What the size bounds say once the size is announced (0 when it is not). Unset: any size up
+  // to kMaxContentBytes.
+  std::function<TVornSizeVerdict(const TVornLinkPtr& link, double size)> OnSizeCheck;
   std::function<void(const std::string& error)> OnError;
   std::function<void(std::string content)> OnDone;
   // Credentials for the address after an anonymous login was refused (may prompt); false leaves
@@ -66,7 +68,8 @@ class TVornFTPConnection {
   void SetPriority(TThreadPriority priority);
   TThreadPriority Priority() const { return m_priority; }
 
-  void StartTransfer();  // interface thread
+  // Interface thread. Throws std::system_error, and stays idle, when no thread can be had.
+  void StartTransfer();
   void CancelTransfer();
   bool Busy() const { return m_busy.load(); }
   bool Cancelled() const { return m_cancelled.load(); }

@@ -31,7 +31,7 @@ void TThreadManager::WireTransfer(Transfer& transfer, const With& with) {
     });
   };
   transfer.OnSizeCheck = [this](const TVornLinkPtr& link, double size) {
-    return OnSizeCheck ? OnSizeCheck(link, size) : std::string();
+    return OnSizeCheck ? OnSizeCheck(link, size) : TVornSizeVerdict{};
   };
   transfer.OnError = [this, with](const std::string& error) {
     with([&](const TVornPagePtr& p) {

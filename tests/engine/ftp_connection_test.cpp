@@ -143,11 +143,15 @@ TEST_F(FtpTransferTest, ASizeOutsideTheBoundsIsRefusedBeforeAnyDataIsRead) {
   const int size = 3 << 20;
   server.Put("big.iso", std::string(size, 'b'));
   std::atomic<double> checked{-1};
-  m_manager.OnSizeCheck = [&](const TVornLinkPtr&, double announced) {
-    checked = announced;
-    return announced > 1000 ? std::string("too big") : std::string();
-  };
-  for (const bool passive : {false, true}) {
+  // Refused outright, or allowed with a maximum the announced size is already past.
+  const std::pair<bool, TVornSizeVerdict> cases[] = {{false, {false, -1, "too big"}},
+                                                     {true, {true, 1000, "over 1000"}}};
+  for (const auto& [passive, verdict] : cases) {
+    SCOPED_TRACE(verdict.Reason);
+    m_manager.OnSizeCheck = [&, verdict = verdict](const TVornLinkPtr&, double announced) {
+      checked = announced;
+      return verdict;
+    };
     const PageRecord r = FetchFtp(server.Url("big.iso"), passive);
     EXPECT_FALSE(r.Errored) << r.Error;
     EXPECT_EQ(checked.load(), size);
@@ -156,6 +160,7 @@ TEST_F(FtpTransferTest, ASizeOutsideTheBoundsIsRefusedBeforeAnyDataIsRead) {
     EXPECT_EQ(m_last->Outcome, kOutcomeRefused);
     EXPECT_EQ(m_last->Link->ContentType, "TEXT/HTML");
     EXPECT_EQ(m_last->Link->Size, static_cast<int32_t>(r.Content.size()));
+    EXPECT_EQ(m_last->Link->Reason, verdict.Reason);
   }
 }
 
