@@ -1,5 +1,6 @@
 // Crawling from an ftp: starting address on the command line: the FTP proxy and passive mode
-// options, and a file stored as fetched without its links followed.
+// options, the login for the starting server, and a file stored as fetched without its links
+// followed.
 #include <algorithm>
 
 #include "cli/cli_run.h"
@@ -46,6 +47,19 @@ TEST(FtpCrawlCommand, TheFileComesThroughTheFtpProxyAndIsNotAnalysed) {
   EXPECT_TRUE(std::none_of(commands.begin(), commands.end(), [](const std::string& c) {
     return c.rfind("PORT", 0) == 0 || c.rfind("EPRT", 0) == 0;
   })) << "passive mode opens no data port here";
+
+  // --user is the starting server's login for an ftp: address too, at the first attempt.
+  FtpTestServer privateServer({"alice", "s3cret"});
+  ASSERT_TRUE(privateServer.Running());
+  privateServer.Put("a.txt", "for alice");
+  const std::string privateUrl = privateServer.Url("a.txt");
+  const CliRun login =
+      RunCli({"crawl", privateUrl, "--user", "alice", "--retries", "0", "--dispatch-interval", "0"},
+             {"TARNQUILL_PASSWORD=s3cret"});
+  ASSERT_EQ(login.ExitCode, 0) << login.Err;
+  EXPECT_EQ(login.Lines(),
+            std::vector<std::string>{"Ready\t" + privateUrl + "\t0\t" + privateUrl + "\t9"});
+  EXPECT_EQ(privateServer.Commands().front(), "USER alice");
 }
 
 TEST(FtpCrawlCommand, AMalformedFtpProxyIsABadArgument) {
