@@ -91,6 +91,19 @@ class TProgressLine {
   std::string m_current;
 };
 
+// The three proxy options of one kind of transfer; they exclude each other.
+void AddSocksOptions(CLI::App& command, const std::string& prefix, const std::string& purpose,
+                     std::string& socks4, std::string& socks4a, std::string& socks5) {
+  auto* s4 =
+      command.add_option(prefix + "socks4", socks4, "SOCKS 4 proxy" + purpose + " HOST:PORT");
+  auto* s4a =
+      command.add_option(prefix + "socks4a", socks4a, "SOCKS 4A proxy" + purpose + " HOST:PORT");
+  auto* s5 =
+      command.add_option(prefix + "socks5", socks5, "SOCKS 5 proxy" + purpose + " HOST:PORT");
+  s4->excludes(s4a)->excludes(s5);
+  s4a->excludes(s5);
+}
+
 }  // namespace
 
 void TCrawlOptions::AddTo(CLI::App& command) {
@@ -106,11 +119,7 @@ void TCrawlOptions::AddTo(CLI::App& command) {
                     ->check(CLI::Range(0, 11));
   command.add_option("--agent-string", Args.AgentString, "User-Agent text sent as typed")
       ->excludes(agent);
-  auto* s4 = command.add_option("--socks4", Socks4, "SOCKS 4 proxy HOST:PORT");
-  auto* s4a = command.add_option("--socks4a", Socks4A, "SOCKS 4A proxy HOST:PORT");
-  auto* s5 = command.add_option("--socks5", Socks5, "SOCKS 5 proxy HOST:PORT");
-  s4->excludes(s4a)->excludes(s5);
-  s4a->excludes(s5);
+  AddSocksOptions(command, "--", "", Socks4, Socks4A, Socks5);
   command.add_option("--user", Args.User,
                      "User name for the starting address's server (sent to no other)");
   command.add_option("--password", Args.Password,
@@ -120,11 +129,7 @@ void TCrawlOptions::AddTo(CLI::App& command) {
       .add_option("--dispatch-interval", Args.DispatchIntervalMs,
                   "Milliseconds between dispatches (0: as fast as workers are free)")
       ->check(CLI::Range(0, 60000));
-  auto* f4 = command.add_option("--ftp-socks4", FtpSocks4, "SOCKS 4 proxy for FTP, HOST:PORT");
-  auto* f4a = command.add_option("--ftp-socks4a", FtpSocks4A, "SOCKS 4A proxy for FTP, HOST:PORT");
-  auto* f5 = command.add_option("--ftp-socks5", FtpSocks5, "SOCKS 5 proxy for FTP, HOST:PORT");
-  f4->excludes(f4a)->excludes(f5);
-  f4a->excludes(f5);
+  AddSocksOptions(command, "--ftp-", " for FTP,", FtpSocks4, FtpSocks4A, FtpSocks5);
   command.add_flag("--ftp-passive", Args.FtpPassive,
                    "FTP data connections opened by this side (passive mode)");
 }

@@ -1,8 +1,8 @@
 // TVornPage: the bundle of work for one link being fetched (its HTTP and FTP transfers and its
-// analyser), and the outcome that decides which list the link goes
-// to afterwards. Created and finished on the interface thread; the worker threads of one page
-// write its Outcome and the link's size and type before handing the page back, and the hand-over
-// through the interface thread orders those writes before any reader.
+// analyser), and the outcome that decides which list the link goes to afterwards. Created and
+// finished on the interface thread; the worker threads of one page write its Outcome and the
+// link's size and type before handing the page back, and the hand-over through the interface
+// thread orders those writes before any reader.
 #pragma once
 
 #include <atomic>

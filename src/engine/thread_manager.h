@@ -3,8 +3,8 @@
 //
 // NewPage and the error and done hooks take the process-wide manager lock, which guards only the
 // page lists (and the controller's handling inside those two hooks). Status, work, size-check,
-// redirect and authorisation hooks run on the transfer threads without it. CancelAll runs on the controller's stop
-// thread (or on the interface thread, which it then keeps running).
+// redirect and authorisation hooks run on the transfer threads without it. CancelAll runs on the
+// controller's stop thread (or on the interface thread, which it then keeps running).
 #pragma once
 
 #include <atomic>
