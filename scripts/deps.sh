@@ -8,6 +8,7 @@ packages=(
   libcpp-httplib-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
   lhasa microsocks python3 python3-pyftpdlib openssl ca-certificates xdg-utils
   zlib1g-dev fp-utils libchm-bin unzip chromium
+  qt6-webengine-dev xvfb xauth libgl1-mesa-dri fonts-dejavu-core
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,76 @@
+#include "app/screen_tour.h"
+
+#include <memory>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QGuiApplication>
+#include <QPixmap>
+#include <QScreen>
+#include <QTabBar>
+#include <QTimer>
+#include <QTreeView>
+
+#include "foundation/main_loop.h"
+#include "ui/browser.h"
+#include "ui/link_lists_pane.h"
+#include "ui/main_window.h"
+#include "ui/project_window.h"
+#include "ui/qt_text.h"
+
+namespace tq {
+namespace {
+
+bool Shoot(TMainForm& window, const QString& folder, const QString& name) {
+  QApplication::processEvents();
+  QPixmap picture;
+  if (QScreen* screen = QGuiApplication::primaryScreen())
+    picture = screen->grabWindow(window.winId());
+  if (picture.isNull()) picture = window.grab();
+  return picture.save(QDir(folder).filePath(name), "PNG");
+}
+
+void ShowList(TWWWDocForm& project, const QString& tab) {
+  QTabBar* tabs = project.Lists().Tabs();
+  for (int i = 0; i < tabs->count(); ++i) {
+    if (tabs->tabText(i) == tab) tabs->setCurrentIndex(i);
+  }
+}
+
+}  // namespace
+
+void StartScreenTour(TMainForm& window, const std::string& projectFile, const std::string& folder) {
+  QTimer::singleShot(0, &window, [&window, projectFile, folder] {
+    const QString out = PathToQ(folder);
+    QDir().mkpath(out);
+    TWWWDocForm* project = window.OpenRecent(projectFile, true);
+    if (project == nullptr) {
+      QApplication::exit(1);
+      return;
+    }
+    project->AllTreeView()->expandAll();
+    ShowList(*project, QStringLiteral("Links Ready"));
+    bool ok = Shoot(window, out, QStringLiteral("1-tree-and-ready-list.png"));
+    ShowList(*project, QStringLiteral("Ignored"));
+    project->TreeSelector()->setCurrentIndex(1);
+    project->ReadyTreeView()->expandAll();
+    ok = Shoot(window, out, QStringLiteral("2-ready-tree-and-ignored-list.png")) && ok;
+
+    project->TreeSelector()->setCurrentIndex(0);
+    ShowList(*project, QStringLiteral("Links Ready"));
+    const std::string start = project->Engine().General().BaseUrl;
+    bool loaded = false;
+    QObject::connect(&project->Browser(), &TProjectBrowser::DocumentComplete, &window,
+                     [&loaded] { loaded = true; });
+    project->GoToFile(start);
+    project->OpenLink(start, true);
+    ProcessEventsUntil([&loaded] { return loaded; }, Millis(20000));
+    // Images of the page arrive after the document itself.
+    ProcessEventsUntil([] { return false; }, Millis(1500));
+    ok = Shoot(window, out, QStringLiteral("3-browser-stored-page.png")) && ok;
+    QApplication::exit(ok ? 0 : 1);
+  });
+}
+
+}  // namespace tq
