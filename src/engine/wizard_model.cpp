@@ -117,7 +117,8 @@ void TWizardModel::Apply(TVornCrawlSettings& settings) const {
   settings.FilterAudioFiles.Download = download(Audio);
   settings.FilterVideoFiles.Download = download(Video);
   settings.FilterArchiveFiles.Download = download(Archive);
-  for (TVornFileFilters* filter : AllFilters(settings)) filter->FileLocation = kLocations.at(static_cast<size_t>(Location));
+  for (TVornFileFilters* filter : AllFilters(settings))
+    filter->FileLocation = kLocations.at(static_cast<size_t>(Location));
 }
 
 }  // namespace tq

@@ -48,8 +48,8 @@ class TWizardModel {
   int Level = 3;
   bool SkipTypes = false;  // "Skip loading the following file types :"
   bool Graphics = true, Audio = true, Video = false, Archive = false;
-  int Location = wlStartingUrl;      // a TWizardLocation
-  int NextStep = wnDownloadLater;    // a TWizardNextStep
+  int Location = wlStartingUrl;    // a TWizardLocation
+  int NextStep = wnDownloadLater;  // a TWizardNextStep
 
   TWizardPage Page() const { return m_pages[m_index]; }
   const std::vector<TWizardPage>& Pages() const { return m_pages; }

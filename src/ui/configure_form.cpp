@@ -166,18 +166,18 @@ void TConfigureForm::BuildGeneral() {
   BindEdit(group, "Base url", m_model.BaseUrl)->setObjectName(QStringLiteral("baseUrl"));
   BindSpin(group, "Level", 0, kLevelLimitMax, m_model.LevelLimit);
   QGroupBox* check = nullptr;
-  BindRadios(Group(group, "File modification check", &check),
-             {"Download only modified files", "Download &all files",
-              "Do not download existing files"},
-             m_model.FileModificationCheck);
+  BindRadios(
+      Group(group, "File modification check", &check),
+      {"Download only modified files", "Download &all files", "Do not download existing files"},
+      m_model.FileModificationCheck);
   check->setVisible(false);  // kept in the project, not offered
   group->addStretch();
 }
 
 void TConfigureForm::BuildPerformance() {
   QBoxLayout* page = NewPage(cpPerformance);
-  BindCombo(page, "Process Priority",
-            {kThreadPriorityTexts.begin(), kThreadPriorityTexts.end()}, m_model.ThreadsPriority);
+  BindCombo(page, "Process Priority", {kThreadPriorityTexts.begin(), kThreadPriorityTexts.end()},
+            m_model.ThreadsPriority);
   BindSpin(page, "Threads Number", kThreadsCountMin, kThreadsCountMax, m_model.ThreadsCount);
   BindSpin(page, "Connection Timeout", kTimeoutMin, kTimeoutMax, m_model.ConnectionTimeout,
            kTimeoutStep)
@@ -255,10 +255,10 @@ void TConfigureForm::BuildTags() {
 void TConfigureForm::BuildKeywords(TConfigurePage which, TKeywordPage& keywords) {
   QBoxLayout* page = NewPage(which);
   if (which == cpServers) {
-    BindRadios(page,
-               {"Load all protocols", "Load only starting protocol",
-                "Load the starting protocol and "},
-               keywords.Rule);
+    BindRadios(
+        page,
+        {"Load all protocols", "Load only starting protocol", "Load the starting protocol and "},
+        keywords.Rule);
     auto* protocols = new QHBoxLayout();
     page->addLayout(protocols);
     BindCheck(protocols, "HTTP", m_model.ServerHTTP);
@@ -275,10 +275,10 @@ void TConfigureForm::BuildKeywords(TConfigurePage which, TKeywordPage& keywords)
   }
   auto* lists = new QWidget();
   auto* listLayout = new QVBoxLayout(lists);
-  BindCheck(page, "Keywords : ", keywords.Enabled, [lists, &keywords] {
-    lists->setEnabled(keywords.Enabled);
-  });
-  if (which == cpServers) BindCheck(page, "Follow apropiate domains", m_model.FollowApropiateDomains);
+  BindCheck(page, "Keywords : ", keywords.Enabled,
+            [lists, &keywords] { lists->setEnabled(keywords.Enabled); });
+  if (which == cpServers)
+    BindCheck(page, "Follow apropiate domains", m_model.FollowApropiateDomains);
   page->addWidget(lists, 1);
   lists->setEnabled(keywords.Enabled);
   auto refresh = std::make_shared<std::function<void()>>();
@@ -338,7 +338,9 @@ void TConfigureForm::BuildPasswords() {
   side->addWidget(remove);
   side->addStretch();
 
-  auto current = [this]() -> TCredentialEdit& { return m_model.Credentials[m_model.ShownCredentials]; };
+  auto current = [this]() -> TCredentialEdit& {
+    return m_model.Credentials[m_model.ShownCredentials];
+  };
   auto showSelection = [=] {
     TCredentialEdit& list = current();
     const bool on = list.EditsEnabled();
@@ -364,8 +366,8 @@ void TConfigureForm::BuildPasswords() {
     showSelection();
   };
   auto* selector = new QComboBox();
-  selector->addItems({QStringLiteral("HTTP 1.1 login"), QStringLiteral("HTTPS login"),
-                      QStringLiteral("FTP")});
+  selector->addItems(
+      {QStringLiteral("HTTP 1.1 login"), QStringLiteral("HTTPS login"), QStringLiteral("FTP")});
   selector->setCurrentIndex(shown);
   selectorRow->addWidget(selector);
   connect(selector, &QComboBox::currentIndexChanged, this, [this, refresh](int index) {
@@ -457,8 +459,8 @@ QTreeWidgetItem* TConfigureForm::Node(TConfigurePage page) const {
 }
 
 void TConfigureForm::SyncChecks() {
-  for (TConfigurePage page : {cpArchive, cpAudio, cpImages, cpText, cpVideo, cpLinkTranslation,
-                              cpPasswords}) {
+  for (TConfigurePage page :
+       {cpArchive, cpAudio, cpImages, cpText, cpVideo, cpLinkTranslation, cpPasswords}) {
     m_content[page]->setEnabled(m_model.NodeChecked(page));
   }
   for (auto& run : m_refresh) run();

@@ -48,7 +48,8 @@ class TConfigureForm : public QDialog {
   std::array<QWidget*, cpPasswords + 1> m_pages{};
   std::array<QWidget*, cpPasswords + 1> m_content{};
   std::vector<std::function<void()>> m_refresh;
-  bool m_aggressive = false;  // the recognition mode's second choice  // run when enabling may have changed
+  bool m_aggressive =
+      false;  // the recognition mode's second choice  // run when enabling may have changed
 };
 
 }  // namespace tq

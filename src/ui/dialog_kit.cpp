@@ -25,7 +25,8 @@ TModalHandler& Handler() {
 QBoxLayout* Row(QBoxLayout* layout, const char* caption) {
   auto* row = new QHBoxLayout();
   layout->addLayout(row);
-  if (caption != nullptr && *caption != '\0') row->addWidget(new QLabel(QString::fromLatin1(caption)));
+  if (caption != nullptr && *caption != '\0')
+    row->addWidget(new QLabel(QString::fromLatin1(caption)));
   return row;
 }
 
@@ -36,7 +37,9 @@ int ExecModal(QDialog& dialog) {
   return dialog.exec();
 }
 
-void SetModalHandler(TModalHandler handler) { Handler() = std::move(handler); }
+void SetModalHandler(TModalHandler handler) {
+  Handler() = std::move(handler);
+}
 
 QLabel* AddHeading(QBoxLayout* layout, const QString& text) {
   auto* label = new QLabel(text);

@@ -67,8 +67,12 @@ void TMainForm::NewProjectOther() {
       engine.System().SetBuildEmails(choice.BuildEmails);
       Dock(window);
     } else if (choice.TypeIndex >= 0) {
-      NewProjectFromAddress({{choice.Url, choice.Title}, choice.BuildAllTree, choice.BuildIgnored,
-                             choice.BuildEmails, true, true});
+      NewProjectFromAddress({{choice.Url, choice.Title},
+                             choice.BuildAllTree,
+                             choice.BuildIgnored,
+                             choice.BuildEmails,
+                             true,
+                             true});
     }
     return;
   }

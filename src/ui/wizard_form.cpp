@@ -132,10 +132,9 @@ void TWizardForm::BuildPages() {
 
   QVBoxLayout* next = page(wpNextStep);
   next->addWidget(new QLabel(QStringLiteral("What would you like to do next : ")));
-  BindRadios(next,
-             {"Download the Project now", "Download the Project later",
-              "Setup advanced properties"},
-             m_model.NextStep);
+  BindRadios(
+      next, {"Download the Project now", "Download the Project later", "Setup advanced properties"},
+      m_model.NextStep);
   next->addStretch();
 }
 
@@ -145,7 +144,8 @@ void TWizardForm::ShowPage() {
   m_titleBar->setVisible(m_model.TitleBarVisible());
   m_subtitle->setText(ToQ(std::string(m_model.Subtitle())));
   m_back->setEnabled(m_model.BackEnabled());
-  for (QPushButton* button : {m_back, m_next, m_cancel}) button->setVisible(m_model.NavigationVisible());
+  for (QPushButton* button : {m_back, m_next, m_cancel})
+    button->setVisible(m_model.NavigationVisible());
   m_finish->setVisible(m_model.FinishVisible());
   if (current == wpTemplate) {
     const QSignalBlocker quiet(m_templateList);

@@ -32,8 +32,8 @@ namespace tq::test {
 inline int FinishWizard(QDialog& dialog) {
   auto* wizard = dynamic_cast<TWizardForm*>(&dialog);
   if (wizard == nullptr) return QDialog::Rejected;
-  for (const char* choice : {"Skip loading the following file types :",
-                             "Load only from the starting server"}) {
+  for (const char* choice :
+       {"Skip loading the following file types :", "Load only from the starting server"}) {
     if (auto* radio = FindByText<QRadioButton>(wizard, QString::fromLatin1(choice))) radio->click();
   }
   for (size_t i = 0; i < wizard->Model().Pages().size() && !wizard->Model().FinishVisible(); ++i)
