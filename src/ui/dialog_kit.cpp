@@ -1,5 +1,8 @@
 #include "ui/dialog_kit.h"
 
+#include <algorithm>
+#include <climits>
+
 #include <QBoxLayout>
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -71,6 +74,16 @@ QSpinBox* BindSpin(QBoxLayout* layout, const char* caption, int min, int max, in
   spin->setRange(std::min(min, value), std::max(max, value));
   spin->setSingleStep(step);
   spin->setValue(value);
+  QObject::connect(spin, &QSpinBox::valueChanged, spin, [&value](int v) { value = v; });
+  Row(layout, caption)->addWidget(spin);
+  return spin;
+}
+
+QSpinBox* BindSpin(QBoxLayout* layout, const char* caption, int min, int max, int64_t& value) {
+  int shown = static_cast<int>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+  auto* spin = new QSpinBox();
+  spin->setRange(std::min(min, shown), std::max(max, shown));
+  spin->setValue(shown);
   QObject::connect(spin, &QSpinBox::valueChanged, spin, [&value](int v) { value = v; });
   Row(layout, caption)->addWidget(spin);
   return spin;

@@ -4,6 +4,7 @@
 // the dialog through its widgets. Interface thread only.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -37,6 +38,8 @@ QCheckBox* BindCheck(QBoxLayout* layout, const char* caption, bool& value,
 // The range is widened to hold a stored value outside it, so an untouched box keeps the value.
 QSpinBox* BindSpin(QBoxLayout* layout, const char* caption, int min, int max, int& value,
                    int step = 1);
+// A stored value beyond what a spin box holds is kept until the box is changed.
+QSpinBox* BindSpin(QBoxLayout* layout, const char* caption, int min, int max, int64_t& value);
 QLineEdit* BindEdit(QBoxLayout* layout, const char* caption, std::string& value,
                     std::function<void()> onChange = {});
 // One radio button per caption; value is the index of the chosen one.

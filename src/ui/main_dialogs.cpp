@@ -7,6 +7,7 @@
 #include "ui/dialog_kit.h"
 #include "ui/main_window.h"
 #include "ui/new_project_form.h"
+#include "ui/options_form.h"
 #include "ui/project_window.h"
 #include "ui/stats_form.h"
 #include "ui/wizard_form.h"
@@ -19,6 +20,12 @@ void TMainForm::WireDialogs() {
     NewProjectFromAddress({{"http://", "New Project"}, false, false, false, true, true});
   });
   On("ViewWizard", [this] { ViewWizard(); });
+  On("ToolsOptions", [this] {
+    // The dial-up connections come from the platform's phonebook once dialling is wired in;
+    // without one the list is empty and OK stores no connection.
+    TOptionsForm form(m_options, {}, this);
+    if (ExecModal(form) == QDialog::Accepted) m_options.SaveOptions();
+  });
   On("ViewProperties", [this] { ViewProperties(); });
   On("ViewStatus", [this] {
     if (Active() == nullptr) return;

@@ -2,6 +2,8 @@
 // prompt of a crawl, the properties dialog, statistics, the new project dialog and the wizards.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -17,6 +19,7 @@
 #include "ui/configure_form.h"
 #include "ui/gui_dialog_service.h"
 #include "ui/new_project_form.h"
+#include "ui/options_form.h"
 #include "ui/stats_form.h"
 #include "ui_fixture.h"
 
@@ -240,6 +243,45 @@ TEST_F(ProjectDialogsTest, WizardsWalkTheirPagesAndAskBeforeClosing) {
   EXPECT_TRUE(engine.Settings().FilterAudioFiles.Download);
   EXPECT_TRUE(engine.Settings().FilterVideoFiles.Download);
   EXPECT_TRUE(engine.Settings().FilterTextFiles.Download);
+}
+
+}  // namespace
+}  // namespace tq::test
+
+namespace tq::test {
+namespace {
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(ProjectDialogsTest, OptionsWriteTheFileOnlyWhenChangedAndStopAtAnEmptyTime) {
+  Window().Options().SaveOptions();
+  const auto written = std::filesystem::last_write_time(Path("config.dat"));
+  const std::string before = ReadAll(Path("config.dat"));
+  OnDialog<TOptionsForm>([](TOptionsForm& form) { Click(&form, "&OK"); });
+  Window().Action("ToolsOptions")->trigger();
+  EXPECT_EQ(std::filesystem::last_write_time(Path("config.dat")), written);
+  EXPECT_EQ(ReadAll(Path("config.dat")), before);
+
+  OnDialog<TOptionsForm>([this](TOptionsForm& form) {
+    form.DisconnectTimeBox()->clear();
+    Click(&form, "&OK");
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_EQ(Messages().back().rfind("Invalid value entered into \"Disconnect at\" field !", 0),
+              0u);
+    Click(&form, "Disconnect at");  // which enables its time box
+    QTest::keyClicks(form.DisconnectTimeBox(), QStringLiteral("2330"));
+    Click(&form, "Monitor Clipboard");
+    Click(&form, "&OK");
+
+    EXPECT_FALSE(form.isVisible());
+  });
+  Window().Action("ToolsOptions")->trigger();
+  EXPECT_TRUE(Window().Options().Integration.MonitorClipboard);
+  EXPECT_TRUE(Window().Options().InternetDisconnect.DisconnectAt);
+  EXPECT_NE(ReadAll(Path("config.dat")).find("FMonitorClipboard=1"), std::string::npos);
 }
 
 }  // namespace
