@@ -60,10 +60,10 @@ int ServeCommand(const TServeArgs& args) {
     Fail(ErrorText(error.value_or(eseNoPortAvailable), args));
     return 1;
   }
+  // Watch for signals before the addresses appear: whoever reads them may stop us at once.
+  TInterruptWatch interrupt([] { QCoreApplication::quit(); }, {SIGINT, SIGTERM});
   std::cout << server.ServerPrefix() << '\n'
             << EscapeControls(server.ServerPrefix() + p.Download->General().BaseUrl) << std::endl;
-
-  TInterruptWatch interrupt([] { QCoreApplication::quit(); }, {SIGINT, SIGTERM});
   QCoreApplication::exec();
   server.SetActive(false);
   return 0;

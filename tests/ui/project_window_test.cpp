@@ -165,9 +165,10 @@ TEST_F(ProjectWindowTest, AServerThatCannotStartIsReportedAndLeavesTheWindowUsab
                             "Adapter ?"});
   // Windows opened later serve, each on a port of its own.
   TWWWDocForm* second = Window().NewBlankProject();
-  ASSERT_TRUE(second->Server().Active());
-  EXPECT_TRUE(Window().NewBlankProject()->Server().Active());
-  EXPECT_NE(Window().Documents().ActiveDoc()->ServerPrefix(), second->ServerPrefix());
+  TWWWDocForm* third = Window().NewBlankProject();
+  EXPECT_TRUE(second->Server().Active());
+  EXPECT_TRUE(third->Server().Active());
+  EXPECT_NE(third->ServerPrefix(), second->ServerPrefix());
 }
 
 TEST_F(ProjectWindowTest, ListMenusMoveLinksAndTabsFollowTheSwitches) {
