@@ -26,12 +26,8 @@ namespace {
 // moment (the keyword pages switch between two). Returns the function that shows the list anew.
 std::function<void()> CheckListEditor(QBoxLayout* layout, std::function<TCheckListEdit&()> list,
                                       bool addChecked, const char* add, const char* remove) {
-  auto* row = new QHBoxLayout();
-  layout->addLayout(row);
-  auto* view = new QListWidget();
-  row->addWidget(view, 1);
-  auto* side = new QVBoxLayout();
-  row->addLayout(side);
+  QVBoxLayout* side = nullptr;
+  QListWidget* view = AddListWithSide(layout, side);
   auto* edit = new QLineEdit();
   auto* addButton = new QPushButton(QString::fromLatin1(add));
   auto* removeButton = new QPushButton(QString::fromLatin1(remove));
@@ -109,16 +105,7 @@ TConfigureForm::TConfigureForm(TVornCrawlSettings& settings, QWidget* parent)
   setObjectName(QStringLiteral("ConfigureForm"));
   setWindowTitle(QStringLiteral("Project Properties"));
   auto* layout = new QVBoxLayout(this);
-  auto* top = new QHBoxLayout();
-  layout->addLayout(top, 1);
-  m_selector = new QTreeWidget();
-  m_selector->setHeaderHidden(true);
-  m_selector->setRootIsDecorated(false);
-  m_selector->setItemsExpandable(false);
-  m_selector->setMaximumWidth(200);
-  top->addWidget(m_selector);
-  m_stack = new QStackedWidget();
-  top->addWidget(m_stack, 1);
+  m_selector = AddPageSelector(layout, m_stack);
 
   BuildGeneral();
   BuildPerformance();
@@ -131,16 +118,7 @@ TConfigureForm::TConfigureForm(TVornCrawlSettings& settings, QWidget* parent)
   BuildPasswords();
   BuildSelector();
 
-  auto* buttons = new QHBoxLayout();
-  buttons->addStretch();
-  auto* ok = new QPushButton(QStringLiteral("&OK"));
-  auto* cancel = new QPushButton(QStringLiteral("&Cancel"));
-  auto* help = new QPushButton(QStringLiteral("&Help"));
-  for (QPushButton* button : {ok, cancel, help}) {
-    button->setAutoDefault(false);
-    buttons->addWidget(button);
-  }
-  layout->addLayout(buttons);
+  const auto [ok, cancel, help] = AddOkCancelHelp(layout);
   connect(ok, &QPushButton::clicked, this, [this] {
     m_model.TakeOver();
     accept();
@@ -315,23 +293,13 @@ void TConfigureForm::BuildPasswords() {
   auto selectorRow = new QHBoxLayout();
   layout->addLayout(selectorRow);
 
-  auto* row = new QHBoxLayout();
-  layout->addLayout(row);
-  auto* servers = new QListWidget();
+  QVBoxLayout* side = nullptr;
+  QListWidget* servers = AddListWithSide(layout, side);
   servers->setObjectName(QStringLiteral("servers"));
-  row->addWidget(servers, 1);
-  auto* side = new QVBoxLayout();
-  row->addLayout(side);
-  auto edit = [side](const char* caption) {
-    side->addWidget(new QLabel(QString::fromLatin1(caption)));
-    auto* box = new QLineEdit();
-    side->addWidget(box);
-    return box;
-  };
-  QLineEdit* server = edit("Server :");
+  QLineEdit* server = AddCaptionedEdit(side, "Server :");
   server->setObjectName(QStringLiteral("server"));
-  QLineEdit* user = edit("User :");
-  QLineEdit* password = edit("Password :");
+  QLineEdit* user = AddCaptionedEdit(side, "User :");
+  QLineEdit* password = AddCaptionedEdit(side, "Password :");
   auto* add = new QPushButton(QStringLiteral("<< &Add"));
   auto* remove = new QPushButton(QStringLiteral("&Remove >>"));
   side->addWidget(add);

@@ -10,8 +10,11 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStackedWidget>
+#include <QTreeWidget>
 
 #include "foundation/check_strings.h"
 #include "ui/qt_text.h"
@@ -136,6 +139,51 @@ QButtonGroup* BindRadios(QBoxLayout* layout, std::initializer_list<const char*> 
     if (onChange) onChange();
   });
   return group;
+}
+
+QTreeWidget* AddPageSelector(QBoxLayout* layout, QStackedWidget*& stack) {
+  auto* row = new QHBoxLayout();
+  layout->addLayout(row, 1);
+  auto* selector = new QTreeWidget();
+  selector->setHeaderHidden(true);
+  selector->setRootIsDecorated(false);
+  selector->setItemsExpandable(false);
+  selector->setMaximumWidth(200);
+  row->addWidget(selector);
+  stack = new QStackedWidget();
+  row->addWidget(stack, 1);
+  return selector;
+}
+
+std::array<QPushButton*, 3> AddOkCancelHelp(QBoxLayout* layout) {
+  auto* row = new QHBoxLayout();
+  row->addStretch();
+  std::array<QPushButton*, 3> buttons = {new QPushButton(QStringLiteral("&OK")),
+                                         new QPushButton(QStringLiteral("&Cancel")),
+                                         new QPushButton(QStringLiteral("&Help"))};
+  for (QPushButton* button : buttons) {
+    button->setAutoDefault(false);
+    row->addWidget(button);
+  }
+  layout->addLayout(row);
+  return buttons;
+}
+
+QListWidget* AddListWithSide(QBoxLayout* layout, QVBoxLayout*& side) {
+  auto* row = new QHBoxLayout();
+  layout->addLayout(row, 1);
+  auto* list = new QListWidget();
+  row->addWidget(list, 1);
+  side = new QVBoxLayout();
+  row->addLayout(side);
+  return list;
+}
+
+QLineEdit* AddCaptionedEdit(QBoxLayout* layout, const char* caption) {
+  layout->addWidget(new QLabel(QString::fromLatin1(caption)));
+  auto* box = new QLineEdit();
+  layout->addWidget(box);
+  return box;
 }
 
 void FillCheckList(QListWidget* list, const std::vector<TCheckString>& items) {

@@ -4,6 +4,7 @@
 // the dialog through its widgets. Interface thread only.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -18,7 +19,11 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QPushButton;
 class QSpinBox;
+class QStackedWidget;
+class QTreeWidget;
+class QVBoxLayout;
 
 namespace tq {
 
@@ -47,6 +52,16 @@ QButtonGroup* BindRadios(QBoxLayout* layout, std::initializer_list<const char*> 
                          int& value, std::function<void()> onChange = {});
 QButtonGroup* BindRadios(QBoxLayout* layout, std::initializer_list<const char*> captions,
                          bool& second, std::function<void()> onChange = {});
+
+// A page selector tree (no header, no expand buttons) beside a stack of pages, as one row of
+// layout that takes its spare height.
+QTreeWidget* AddPageSelector(QBoxLayout* layout, QStackedWidget*& stack);
+// "&OK", "&Cancel" and "&Help", right-aligned, none a default button; in that order.
+std::array<QPushButton*, 3> AddOkCancelHelp(QBoxLayout* layout);
+// A list with a column beside it for its edit boxes and buttons.
+QListWidget* AddListWithSide(QBoxLayout* layout, QVBoxLayout*& side);
+// A caption above an edit box.
+QLineEdit* AddCaptionedEdit(QBoxLayout* layout, const char* caption);
 
 // Puts items into list as checkable entries (check = Checked).
 void FillCheckList(QListWidget* list, const std::vector<TCheckString>& items);

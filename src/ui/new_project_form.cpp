@@ -22,17 +22,9 @@ TNewProjectForm::TNewProjectForm(TVornTemplates& templates, QWidget* parent)
   setObjectName(QStringLiteral("NewProjectForm"));
   setWindowTitle(QStringLiteral("New Project"));
   auto* layout = new QVBoxLayout(this);
-  auto* top = new QHBoxLayout();
-  layout->addLayout(top, 1);
-  m_selector = new QTreeWidget();
-  m_selector->setHeaderHidden(true);
-  m_selector->setRootIsDecorated(false);
+  m_selector = AddPageSelector(layout, m_stack);
   m_selector->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("Standard Project")}));
   m_selector->addTopLevelItem(new QTreeWidgetItem({QStringLiteral("Template Based Project")}));
-  m_selector->setMaximumWidth(180);
-  top->addWidget(m_selector);
-  m_stack = new QStackedWidget();
-  top->addWidget(m_stack, 1);
 
   auto* standard = new QWidget();
   auto* standardLayout = new QVBoxLayout(standard);

@@ -48,16 +48,7 @@ TOptionsForm::TOptionsForm(TVornOptions& options, std::vector<std::string> phone
   setObjectName(QStringLiteral("OptionsForm"));
   setWindowTitle(QStringLiteral("Tarnquill"));
   auto* layout = new QVBoxLayout(this);
-  auto* top = new QHBoxLayout();
-  layout->addLayout(top, 1);
-  m_selector = new QTreeWidget();
-  m_selector->setHeaderHidden(true);
-  m_selector->setItemsExpandable(false);
-  m_selector->setRootIsDecorated(false);
-  m_selector->setMaximumWidth(200);
-  top->addWidget(m_selector);
-  m_stack = new QStackedWidget();
-  top->addWidget(m_stack, 1);
+  m_selector = AddPageSelector(layout, m_stack);
   for (const TOptionsTreeNode& node : kOptionsTree) {
     auto* item = new QTreeWidgetItem({ToQ(std::string(node.Caption))});
     item->setData(0, Qt::UserRole, static_cast<int>(node.Page));
@@ -79,16 +70,7 @@ TOptionsForm::TOptionsForm(TVornOptions& options, std::vector<std::string> phone
   });
   m_selector->setCurrentItem(m_selector->topLevelItem(0));
 
-  auto* buttons = new QHBoxLayout();
-  buttons->addStretch();
-  auto* ok = new QPushButton(QStringLiteral("&OK"));
-  auto* cancel = new QPushButton(QStringLiteral("&Cancel"));
-  auto* help = new QPushButton(QStringLiteral("&Help"));
-  for (QPushButton* button : {ok, cancel, help}) {
-    button->setAutoDefault(false);
-    buttons->addWidget(button);
-  }
-  layout->addLayout(buttons);
+  const auto [ok, cancel, help] = AddOkCancelHelp(layout);
   connect(ok, &QPushButton::clicked, this, [this] { TakeOver(); });
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
   resize(680, 500);
@@ -187,21 +169,11 @@ void TOptionsForm::BuildProxy(TOptionsPage which, TProxyControls& proxy) {
 
 void TOptionsForm::BuildBrowsers() {
   QBoxLayout* page = NewPage(opBrowsers);
-  auto* row = new QHBoxLayout();
-  page->addLayout(row, 1);
-  auto* list = new QListWidget();
+  QVBoxLayout* side = nullptr;
+  QListWidget* list = AddListWithSide(page, side);
   list->setObjectName(QStringLiteral("browsers"));
-  row->addWidget(list, 1);
-  auto* side = new QVBoxLayout();
-  row->addLayout(side);
-  auto edit = [side](const char* caption) {
-    side->addWidget(new QLabel(QString::fromLatin1(caption)));
-    auto* box = new QLineEdit();
-    side->addWidget(box);
-    return box;
-  };
-  QLineEdit* caption = edit("&Caption : ");
-  QLineEdit* file = edit("&File :");
+  QLineEdit* caption = AddCaptionedEdit(side, "&Caption : ");
+  QLineEdit* file = AddCaptionedEdit(side, "&File :");
   side->addWidget(new QLabel(QStringLiteral("&Hotkey : ")));
   auto* hotKey = new QSpinBox();
   hotKey->setRange(0, 0xFFFF);
