@@ -1,14 +1,19 @@
 // Saving and loading a project of 10 000 stored pages (HTML of 8 to 30 KB): how long each takes
 // and how much memory each needs at its peak (a load reads only settings and index, so its peak
-// must stay far below the content's size).
+// must stay far below the content's size). And loading a project of 100 000 links, as
+// `tarnquill-cli list` does, with its peak next to the size of the index text: the ratio shows
+// what each byte of index costs once loaded.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #include <string>
 
+#include "engine/download.h"
+#include "storage/archive.h"
 #include "storage/document.h"
 
 namespace {
@@ -126,5 +131,84 @@ void BM_LoadProject(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_LoadProject)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
+
+constexpr int kLinks = 100000;
+
+// An index in the shape a crawl leaves: most links fetched with their content named, the rest
+// queued, failed, ignored or mail addresses, each found on one of a few hundred pages.
+std::string IndexText() {
+  std::string text;
+  for (int i = 0; i < kLinks; ++i) {
+    const std::string page =
+        "http://www.example.org/section" + std::to_string(i % 300) + "/index.html";
+    const int kind = i % 20;
+    if (kind == 19) {
+      text += "[user" + std::to_string(i) + "@example.org]\r\nSTATUS=4\r\nLEVEL=2\r\nPAGE=" + page +
+              "\r\n\r\n";
+      continue;
+    }
+    text += "[http://www.example.org/section" + std::to_string(i % 300) + "/page" +
+            std::to_string(i) + ".html]\r\n";
+    if (kind < 12) {
+      text += "STATUS=0\r\nLEVEL=2\r\nPAGE=" + page + "\r\nSIZE=" + std::to_string(8000 + i) +
+              "\r\nContentType=text/html\r\nContent=tmp" + std::to_string(i) + ".~tmp\r\n\r\n";
+    } else if (kind < 16) {
+      text += "STATUS=1\r\nLEVEL=3\r\nPAGE=" + page + "\r\n\r\n";
+    } else if (kind < 18) {
+      text += "STATUS=2\r\nLEVEL=3\r\nPAGE=" + page + "\r\nERROR=404 Not Found\r\n\r\n";
+    } else {
+      text += "STATUS=3\r\nLEVEL=3\r\nPAGE=" + page + "\r\nREASON=File type\r\n\r\n";
+    }
+  }
+  return text;
+}
+
+// The project file of kLinks links (made once) and the size of its index text.
+const std::string& LinksProject(size_t& indexBytes) {
+  static size_t bytes = 0;
+  static const std::string file = [] {
+    const std::string name = (Folder() / "links.web").string();
+    const std::string index = IndexText();
+    bytes = index.size();
+    tq::TVornArchive archive(name);
+    archive.AddStream("settings.dat", "[General]\r\nFProjectName=Bench\r\n");
+    archive.AddStream("index.dat", index);
+    return name;
+  }();
+  indexBytes = bytes;
+  return file;
+}
+
+// Arg 0: the document alone, each rebuilt link handed over and dropped. Arg 1: with the
+// controller, whose lists keep every link, as `list` does.
+void BM_LoadLinks100k(benchmark::State& state) {
+  size_t indexBytes = 0;
+  const std::string& file = LinksProject(indexBytes);
+  const bool withLists = state.range(0) != 0;
+  for (auto _ : state) {
+    ResetPeak();
+    const double before = PeakMegabytes();
+    tq::TVornDocument doc((Folder() / "cache").string(), Folder().string());
+    std::optional<tq::TVornDownload> download;
+    if (withLists) {
+      download.emplace().SetVornDocument(&doc);
+    } else {
+      doc.OnLoadLink = [](tq::TVornLinkPtr, int) { return true; };
+    }
+    if (!doc.Load(file)) state.SkipWithError("load failed");
+    const double indexMb = static_cast<double>(indexBytes) / (1024.0 * 1024.0);
+    const double growth = PeakMegabytes() - before;
+    state.counters["index_MB"] = indexMb;
+    state.counters["peak_growth_MB"] = growth;
+    state.counters["growth_per_index_byte"] = growth / indexMb;
+    if (download) download->SetVornDocument(nullptr);
+  }
+}
+BENCHMARK(BM_LoadLinks100k)
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace

@@ -246,6 +246,12 @@ void TVornDownload::InstallWorkerHooks() {
   };
   m_manager.OnPageDone = [this](const TVornPagePtr& page, std::string content) {
     const uint8_t outcome = page->Outcome;
+    const bool stored = outcome == kOutcomeFetched || outcome == kOutcomeRedirected;
+    if (stored && content.size() > kMaxDocumentSize) {
+      // No project file could hold it; kept as Ready it would be lost at the next save.
+      m_manager.OnPageError(page, std::string(kDocumentTooLarge));
+      return;
+    }
     if (TVornLinkPtr copy = TakeWorkingLink(page)) {
       const std::string url = copy->GetUrl();
       Guarded("storing a finished link", [&] {

@@ -5,6 +5,7 @@
 // admission, transfer and analyser threads); implementations serialise them.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string_view>
 
@@ -23,6 +24,12 @@ inline constexpr std::string_view kIndexReason = "REASON";
 inline constexpr std::string_view kIndexLevel = "LEVEL";
 inline constexpr std::string_view kIndexContentType = "ContentType";
 inline constexpr std::string_view kIndexContent = "Content";
+
+// The largest document a project can store (its archive counts sizes in 32 bits), and why a
+// larger one fails.
+inline constexpr uint64_t kMaxDocumentSize = UINT32_MAX;
+inline constexpr std::string_view kDocumentTooLarge =
+    "Too large to store in a project (4 GB or more)";
 
 class IDownloadDocument {
  public:

@@ -168,8 +168,8 @@ bool DecodeUtf8(std::string_view bytes, std::u16string& out) {
   UErrorCode error = U_ZERO_ERROR;
   int32_t length = 0;
   u_strFromUTF8WithSub(reinterpret_cast<UChar*>(out.data()), static_cast<int32_t>(out.size()),
-                       &length, bytes.data(), static_cast<int32_t>(bytes.size()), 0xFFFD,
-                       nullptr, &error);
+                       &length, bytes.data(), static_cast<int32_t>(bytes.size()), 0xFFFD, nullptr,
+                       &error);
   if (U_FAILURE(error)) return false;
   out.resize(static_cast<std::size_t>(length));
   return true;
@@ -274,6 +274,9 @@ void AppendEscape(uint32_t cp, TEscapeContext context, std::string& out) {
       }
       break;
     }
+    case TEscapeContext::ecxLiteral:
+      out += '?';
+      break;
     case TEscapeContext::ecxStyle:
       out += '\\';
       for (int shift = 20; shift >= 0; shift -= 4) out += kHex[(cp >> shift) & 0xF];

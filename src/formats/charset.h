@@ -1,6 +1,6 @@
 // Character sets: names as pages declare them, decoding bytes to UTF-16 and encoding UTF-16 into
 // the code page of stored copies, writing every character the code page cannot hold as an escape
-// that the reader of that context resolves, so no text is lost.
+// that the reader of that context resolves, so no text is lost where a context has an escape.
 //
 // All functions are safe to call from any thread; a TCharsetEncoder is immutable once built.
 #pragma once
@@ -22,9 +22,11 @@ inline constexpr std::string_view kDefaultCharset = "windows-1252";
 
 // Where a character the target cannot hold is written, which decides its escape form.
 enum class TEscapeContext {
-  ecxMarkup,  // text, attribute values, comments: &#NNNN;
-  ecxScript,  // JavaScript: \uXXXX per UTF-16 unit
-  ecxStyle,   // CSS: \XXXXXX and a blank (CSS consumes one blank after an escape)
+  ecxMarkup,   // text, attribute values, comments: &#NNNN;
+  ecxScript,   // JavaScript: \uXXXX per UTF-16 unit
+  ecxStyle,    // CSS: \XXXXXX and a blank (CSS consumes one blank after an escape)
+  ecxLiteral,  // text no reader decodes (xmp, plaintext, scripts of unknown types): there is
+               // no escape to write, so the character becomes "?"
 };
 
 // The canonical converter name of a charset label as pages write it ("latin1", " UTF-8",

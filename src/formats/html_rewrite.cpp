@@ -19,11 +19,10 @@ std::string CharsetOfMeta(const THtmlStartTag& tag) {
   return content ? CharsetFromContentType(*content) : std::string();
 }
 
-}  // namespace
-
-std::string FindMetaCharset(std::string_view bytes) {
-  // Declarations are written in ASCII, so reading the bytes as Latin-1 finds them in every
-  // charset a page can declare itself in.
+// The first known charset a META tag names before the body, tokenizing bytes read as Latin-1.
+// Declarations are written in ASCII, so that finds them in every charset a page can declare
+// itself in.
+std::string ScanForMetaCharset(std::string_view bytes) {
   std::u16string widened(bytes.size(), u'\0');
   for (std::size_t i = 0; i < bytes.size(); ++i) widened[i] = static_cast<unsigned char>(bytes[i]);
   THtmlTokenizer tokenizer(widened);
@@ -41,6 +40,20 @@ std::string FindMetaCharset(std::string_view bytes) {
     return name;
   }
   return {};
+}
+
+}  // namespace
+
+std::string FindMetaCharset(std::string_view bytes) {
+  // Browsers look in the first 1024 bytes, where nearly every declaration is; the whole page up
+  // to its body is widened and read only when they hold none. A tag or comment cut off at the
+  // limit runs to the end of the short look and hides what follows, as in a browser's prescan.
+  constexpr std::size_t kPrescanBytes = 1024;
+  if (bytes.size() > kPrescanBytes) {
+    std::string found = ScanForMetaCharset(bytes.substr(0, kPrescanBytes));
+    if (!found.empty()) return found;
+  }
+  return ScanForMetaCharset(bytes);
 }
 
 TDecodedHtml DecodeHtml(std::string_view bytes, std::string_view contentType) {

@@ -23,8 +23,8 @@ struct TDecodedHtml {
 };
 
 // The charset a META tag of the page declares (<meta charset=...> or http-equiv Content-Type),
-// read from the raw bytes before anything is decoded; the first declaration naming a known charset
-// counts. "" when there is none before the body.
+// read from the raw bytes before anything is decoded, in the first 1024 bytes first; the first
+// declaration naming a known charset counts. "" when there is none before the body.
 std::string FindMetaCharset(std::string_view bytes);
 
 // Decodes a page as a browser would pick its charset; undecodable sequences become U+FFFD. Throws

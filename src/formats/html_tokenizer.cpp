@@ -48,20 +48,25 @@ constexpr std::array<TRawElement, 6> kRawElements{{
     {"style", THtmlItemKind::hikStyleText},
     {"textarea", THtmlItemKind::hikRawText},
     {"title", THtmlItemKind::hikRawText},
-    {"xmp", THtmlItemKind::hikRawText},
-    {"plaintext", THtmlItemKind::hikRawText},
+    {"xmp", THtmlItemKind::hikLiteralText},
+    {"plaintext", THtmlItemKind::hikLiteralText},
 }};
 
-// A script whose type is not JavaScript or JSON (templates, for example) is not written with
-// JavaScript escapes.
-bool IsJavaScriptType(const std::optional<std::string>& type) {
-  if (!type) return true;
+// What the contents of a script of that type are: JavaScript or JSON, written with JavaScript
+// escapes; a markup template, which a page script later inserts as markup (so references in it
+// are read then); or something else, in which no escape of ours would ever be read.
+THtmlItemKind ScriptContentKind(const std::optional<std::string>& type) {
+  if (!type) return THtmlItemKind::hikScriptText;
   std::string t;
   for (char c : *type)
     if (c != ' ' && c != '\t' && c != '\n' && c != '\r') t += static_cast<char>(LowerAscii(c));
-  return t.empty() || t == "module" || t.find("javascript") != std::string::npos ||
-         t.find("ecmascript") != std::string::npos || t.find("json") != std::string::npos ||
-         t == "text/jscript";
+  const auto has = [&](std::string_view part) { return t.find(part) != std::string::npos; };
+  if (t.empty() || t == "module" || has("javascript") || has("ecmascript") || has("json") ||
+      t == "text/jscript") {
+    return THtmlItemKind::hikScriptText;
+  }
+  if (has("html") || has("template") || has("tmpl")) return THtmlItemKind::hikRawText;
+  return THtmlItemKind::hikLiteralText;
 }
 
 struct TNamedReference {
@@ -426,8 +431,7 @@ bool THtmlTokenizer::TryStartTag(std::size_t at) {
     if (!HtmlNameEquals(m_tag.m_name, raw.Name)) continue;
     m_rawElement = std::string(raw.Name);
     m_rawKind = raw.Kind;
-    if (raw.Name == "script" && !IsJavaScriptType(m_tag.GetAttribute("type")))
-      m_rawKind = THtmlItemKind::hikRawText;
+    if (raw.Name == "script") m_rawKind = ScriptContentKind(m_tag.GetAttribute("type"));
   }
   return true;
 }

@@ -26,7 +26,9 @@ enum class THtmlItemKind {
   hikServerBlock,  // <% ... %>
   hikScriptText,   // contents of a script element holding JavaScript or JSON
   hikStyleText,    // contents of a style element
-  hikRawText,      // contents of textarea, title, xmp, plaintext and of non-JavaScript scripts
+  hikRawText,      // contents of textarea and title, and of scripts holding markup templates
+  hikLiteralText,  // contents of xmp and plaintext, and of scripts of any other type: nothing in
+                   // them is ever read as a character reference
 };
 
 // One attribute of a start tag as found in the source, plus the edits made to it.

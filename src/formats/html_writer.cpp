@@ -12,6 +12,8 @@ TEscapeContext ContextOf(THtmlItemKind kind) {
       return TEscapeContext::ecxScript;
     case THtmlItemKind::hikStyleText:
       return TEscapeContext::ecxStyle;
+    case THtmlItemKind::hikLiteralText:
+      return TEscapeContext::ecxLiteral;
     default:
       return TEscapeContext::ecxMarkup;
   }

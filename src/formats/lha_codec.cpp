@@ -144,9 +144,10 @@ class TAdaptiveTree {
   std::array<int, kNumNodes> m_son{};
 };
 
+// Bits are gathered most significant first; whole bytes go to the output set for each call.
 class TBitWriter {
  public:
-  explicit TBitWriter(std::string& out) : m_out(out) {}
+  void SetOutput(std::string* out) { m_out = out; }
 
   void Put(uint64_t code, int length) {
     while (length > 32) {  // cannot happen with a frequency-bounded tree; kept for safety
@@ -157,7 +158,7 @@ class TBitWriter {
   }
 
   void Flush() {
-    if (m_count > 0) m_out.push_back(static_cast<char>((m_acc << (8 - m_count)) & 0xFF));
+    if (m_count > 0) m_out->push_back(static_cast<char>((m_acc << (8 - m_count)) & 0xFF));
     m_count = 0;
   }
 
@@ -168,11 +169,11 @@ class TBitWriter {
     m_count += length;
     while (m_count >= 8) {
       m_count -= 8;
-      m_out.push_back(static_cast<char>((m_acc >> m_count) & 0xFF));
+      m_out->push_back(static_cast<char>((m_acc >> m_count) & 0xFF));
     }
   }
 
-  std::string& m_out;
+  std::string* m_out = nullptr;
   uint64_t m_acc = 0;
   int m_count = 0;
 };
@@ -231,7 +232,8 @@ int CommonLength(const char* a, const char* b, int limit) {
     if (x != y) {
       const uint64_t diff = x ^ y;  // the first differing byte is the lowest one on little-endian
       return len + (std::endian::native == std::endian::little ? std::countr_zero(diff)
-                                                                 : std::countl_zero(diff)) / 8;
+                                                               : std::countl_zero(diff)) /
+                       8;
     }
     len += 8;
   }
@@ -240,26 +242,38 @@ int CommonLength(const char* a, const char* b, int limit) {
 }
 
 // Hash chains over the last kWindow positions; a chain entry older than the window ends the walk.
+// Positions count from the start of the stream; the bytes live in a buffer that starts at
+// Base() and ends at End(), the last byte received so far.
 class TMatchFinder {
  public:
-  explicit TMatchFinder(std::string_view input) : m_in(input), m_head(kHashSize, -1) {
-    m_prev.fill(-1);
-  }
+  TMatchFinder() : m_head(kHashSize, -1) { m_prev.fill(-1); }
 
   struct TMatch {
     int length = 0;
     int distance = 0;
   };
 
+  void Append(std::string_view input) { m_buffer.append(input); }
+  int64_t End() const { return m_base + static_cast<int64_t>(m_buffer.size()); }
+  char At(int64_t pos) const { return m_buffer[static_cast<size_t>(pos - m_base)]; }
+
+  // Drops what lies more than a window before pos; done in large steps, as it moves memory.
+  void Forget(int64_t pos) {
+    const int64_t keep = pos - kWindow;
+    if (keep - m_base < int64_t{kForgetStep}) return;
+    m_buffer.erase(0, static_cast<size_t>(keep - m_base));
+    m_base = keep;
+  }
+
   TMatch Find(int64_t pos) const {
     TMatch best;
-    const int64_t size = static_cast<int64_t>(m_in.size());
+    const int64_t size = End();
     if (pos + kMinMatch > size) return best;
     const int maxLength = static_cast<int>(std::min<int64_t>(kMaxMatch, size - pos));
-    const char* cur = m_in.data() + pos;
+    const char* cur = Data(pos);
     int64_t cand = m_head[Hash(pos)];
     for (int chain = kMaxChain; cand >= 0 && pos - cand <= kMaxDistance && chain > 0; --chain) {
-      const char* old = m_in.data() + cand;
+      const char* old = Data(cand);
       if (old[best.length] == cur[best.length] && old[0] == cur[0]) {
         const int len = CommonLength(old, cur, maxLength);
         if (len > best.length) {
@@ -277,7 +291,7 @@ class TMatchFinder {
   }
 
   void Insert(int64_t pos) {
-    if (pos + kMinMatch > static_cast<int64_t>(m_in.size())) return;
+    if (pos + kMinMatch > End()) return;
     const unsigned h = Hash(pos);
     m_prev[pos & (kWindow - 1)] = m_head[h];
     m_head[h] = pos;
@@ -287,64 +301,101 @@ class TMatchFinder {
   static constexpr int kHashBits = 15;
   static constexpr size_t kHashSize = size_t{1} << kHashBits;
   static constexpr int kMaxChain = 96;
+  static constexpr int kForgetStep = 1 << 16;
+
+  const char* Data(int64_t pos) const { return m_buffer.data() + (pos - m_base); }
 
   unsigned Hash(int64_t pos) const {
-    const auto* p = reinterpret_cast<const uint8_t*>(m_in.data() + pos);
+    const auto* p = reinterpret_cast<const uint8_t*>(Data(pos));
     const uint32_t v = uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16);
     return (v * 2654435761u) >> (32 - kHashBits);
   }
 
-  std::string_view m_in;
+  std::string m_buffer;
+  int64_t m_base = 0;
   std::vector<int64_t> m_head;
   std::array<int64_t, kWindow> m_prev{};
 };
 
 }  // namespace
 
-bool Lh1Encode(std::string_view input, std::string& out, uint64_t limit) {
-  out.clear();
+struct TLh1Encoder::TState {
   TAdaptiveTree tree;
-  TBitWriter bits(out);
-  TMatchFinder finder(input);
-  auto emitSymbol = [&](int symbol) {
+  TBitWriter bits;
+  TMatchFinder finder;
+  int64_t pos = 0;               // the next byte to code
+  TMatchFinder::TMatch pending;  // match already found at pos by the lazy look-ahead
+  bool havePending = false;
+
+  void EmitSymbol(int symbol) {
     uint64_t code = 0;
     const int length = tree.Code(symbol, code);
     bits.Put(code, length);
     tree.Update(symbol);
-  };
+  }
 
-  const int64_t size = static_cast<int64_t>(input.size());
-  TMatchFinder::TMatch pending;  // match already found at pos by the lazy look-ahead
-  bool havePending = false;
-  for (int64_t pos = 0; pos < size;) {
-    TMatchFinder::TMatch match = havePending ? pending : finder.Find(pos);
-    havePending = false;
-    finder.Insert(pos);
-    // One step of lazy matching: a longer match starting at the next byte is worth a literal.
-    if (match.length >= kMinMatch && match.length < 32 && pos + 1 < size) {
-      pending = finder.Find(pos + 1);
-      if (pending.length > match.length) {
-        emitSymbol(static_cast<uint8_t>(input[pos]));
-        havePending = true;
+  // Codes every byte whose matches cannot reach past what has arrived: the lazy look-ahead
+  // searches one byte on, and a match inserts positions whose hashes read three bytes further.
+  // At the end (last) every byte is coded. So the codes never depend on where input was cut.
+  void Code(bool last) {
+    constexpr int64_t kLookAhead = 1 + kMaxMatch + kMinMatch;
+    const int64_t size = finder.End();
+    while (last ? pos < size : pos + kLookAhead <= size) {
+      TMatchFinder::TMatch match = havePending ? pending : finder.Find(pos);
+      havePending = false;
+      finder.Insert(pos);
+      // One step of lazy matching: a longer match starting at the next byte is worth a literal.
+      if (match.length >= kMinMatch && match.length < 32 && pos + 1 < size) {
+        pending = finder.Find(pos + 1);
+        if (pending.length > match.length) {
+          EmitSymbol(static_cast<uint8_t>(finder.At(pos)));
+          havePending = true;
+          ++pos;
+          continue;
+        }
+      }
+      if (match.length >= kMinMatch) {
+        EmitSymbol(256 + match.length - kMinMatch);
+        const unsigned p = static_cast<unsigned>(match.distance - 1);
+        bits.Put(kPositionCodes.code[p >> 6], kPositionCodes.length[p >> 6]);
+        bits.Put(p & 63, 6);
+        for (int k = 1; k < match.length; ++k) finder.Insert(pos + k);
+        pos += match.length;
+      } else {
+        EmitSymbol(static_cast<uint8_t>(finder.At(pos)));
         ++pos;
-        if (out.size() >= limit) return false;
-        continue;
       }
     }
-    if (match.length >= kMinMatch) {
-      emitSymbol(256 + match.length - kMinMatch);
-      const unsigned p = static_cast<unsigned>(match.distance - 1);
-      bits.Put(kPositionCodes.code[p >> 6], kPositionCodes.length[p >> 6]);
-      bits.Put(p & 63, 6);
-      for (int k = 1; k < match.length; ++k) finder.Insert(pos + k);
-      pos += match.length;
-    } else {
-      emitSymbol(static_cast<uint8_t>(input[pos]));
-      ++pos;
-    }
+    finder.Forget(pos);
+  }
+};
+
+TLh1Encoder::TLh1Encoder() : m_state(std::make_unique<TState>()) {}
+
+TLh1Encoder::~TLh1Encoder() = default;
+
+void TLh1Encoder::Write(std::string_view input, std::string& out) {
+  m_state->finder.Append(input);
+  m_state->bits.SetOutput(&out);
+  m_state->Code(false);
+}
+
+void TLh1Encoder::Finish(std::string& out) {
+  m_state->bits.SetOutput(&out);
+  m_state->Code(true);
+  m_state->bits.Flush();
+}
+
+bool Lh1Encode(std::string_view input, std::string& out, uint64_t limit) {
+  out.clear();
+  TLh1Encoder encoder;
+  // Pieces small enough that an incompressible input is given up soon after the limit.
+  constexpr size_t kPiece = 16 * 1024;
+  for (size_t at = 0; at < input.size(); at += kPiece) {
+    encoder.Write(input.substr(at, kPiece), out);
     if (out.size() >= limit) return false;
   }
-  bits.Flush();
+  encoder.Finish(out);
   return out.size() < limit;
 }
 

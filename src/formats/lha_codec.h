@@ -1,10 +1,12 @@
 // The "-lh1-" coder of the LHA format: LZSS over a 4 KB window, match lengths 3..60, the
 // literal/length symbols coded with an adaptive Huffman tree and the match positions with a fixed
-// code for their upper 6 bits. Whole members are coded in memory; callers hold one member at a
-// time. Pure functions, safe from any thread.
+// code for their upper 6 bits. The encoder takes its input in pieces, so a member of any size is
+// coded in bounded memory; decoding is of whole members. Functions are safe from any thread; an
+// encoder object belongs to one thread at a time.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -15,6 +17,25 @@ namespace tq {
 // Largest ratio of original to compressed size that "-lh1-" data can reach: one bit for a
 // 60-byte length symbol plus nine for its position. A header announcing more is damaged.
 inline constexpr uint64_t kLh1MaxExpansion = 48;
+
+// Codes a stream given in pieces; the bytes it writes are the same whatever the pieces are.
+class TLh1Encoder {
+ public:
+  TLh1Encoder();
+  ~TLh1Encoder();
+  TLh1Encoder(const TLh1Encoder&) = delete;
+  TLh1Encoder& operator=(const TLh1Encoder&) = delete;
+
+  // Takes the next piece of input and appends to out the compressed bytes that are complete (the
+  // coder looks a little ahead, so the end of the piece waits for the next one or Finish).
+  void Write(std::string_view input, std::string& out);
+  // Codes what is left and appends the last, partly filled byte; the encoder is then spent.
+  void Finish(std::string& out);
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> m_state;
+};
 
 // Compresses input into out (replacing its content). Returns false, with out unspecified, as soon
 // as the compressed stream would reach limit bytes: the caller then stores the data instead.

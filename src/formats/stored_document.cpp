@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "foundation/url.h"
+
 namespace tq {
 namespace {
 
@@ -148,26 +150,10 @@ std::string TStoredDocumentWriter::Build(std::string_view pageAddress,
   return document;
 }
 
-std::vector<std::string> SplitStoredLines(std::string_view bytes) {
-  std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    std::size_t end = start;
-    while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') ++end;
-    std::string_view line = bytes.substr(start, end - start);
-    line = line.substr(0, line.find('\0'));
-    lines.emplace_back(line);
-    if (end < bytes.size() && bytes[end] == '\r' && end + 1 < bytes.size() &&
-        bytes[end + 1] == '\n')
-      ++end;
-    start = end + 1;
-  }
-  return lines;
-}
-
 TStoredDocument ParseStoredDocument(std::string_view content) {
   TStoredDocument document;
-  std::vector<std::string> lines = SplitStoredLines(content);
+  std::vector<std::string> lines;
+  StreamToLines(lines, content);
   std::size_t bodyStart = 0;
   for (std::size_t i = lines.size(); i > 0; --i)
     if (EqualsNoCase(lines[i - 1], kStoredContentMarker)) {

@@ -43,10 +43,6 @@ class TStoredDocumentWriter {
   std::vector<std::string> m_lines;
 };
 
-// Splits bytes into lines: CR, LF and CR LF each end a line, a break at the very end adds no
-// empty line, and a line ends at its first NUL byte (the rest of that line is dropped).
-std::vector<std::string> SplitStoredLines(std::string_view bytes);
-
 struct TStoredDocument {
   std::vector<std::string> Links;  // link addresses by number, as in the header
   std::vector<std::string> Lines;  // the page's lines after the header

@@ -2,8 +2,11 @@
 // same path race only in which complete content ends up on disk.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
+
+#include "foundation/file_system.h"
 
 namespace tq {
 
@@ -13,18 +16,21 @@ enum class TFileReadResult { frOk, frMissing, frError };
 // component of the path is not a folder).
 TFileReadResult ReadWholeFile(const std::string& path, std::string& out);
 
-// Writes all of data to fd, resuming after interrupted and partial writes; false on an error.
-bool WriteFully(int fd, std::string_view data);
+// Fills a new file; false (errno set) when writing failed.
+using TFileFiller = std::function<bool(TWritableFile& file)>;
 
-// Replaces the file's content with data so that a crash at any moment leaves either the old or
-// the new content: writes a temporary file in the same folder, syncs it, renames it over the
-// path and syncs the folder. A new file gets the usual permissions (0666 less the umask), an
-// existing one keeps its mode. Returns false (errno set, nothing changed) on failure.
-bool WriteFileAtomically(const std::string& path, std::string_view data);
+// Replaces the file at path with what fill writes, so that the path holds either the old or the
+// complete new content at every moment: fill writes a temporary file in the same folder, which
+// is then renamed over the path. When durable, the file is synced before and the folder after
+// the rename, so a crash cannot leave the new name pointing at unwritten data; a scratch file
+// that does not outlive the process needs neither. A new file gets 0666 less the umask, an
+// existing one keeps its mode. Returns false (errno set, path untouched, no temporary file
+// left) on failure.
+bool ReplaceFile(const std::string& path, const TFileFiller& fill, bool durable = true,
+                 TFileSystem& fileSystem = RealFileSystem());
 
-// Test-only: probe() is called at every step of WriteFileAtomically (temporary file created, each
-// 64 KiB written, before and after the rename), so a test can stop a writer at a chosen point.
-// Set it before any writer runs; nullptr removes it.
-void TestOnlySetAtomicWriteProbe(void (*probe)());
+// ReplaceFile with data as the content.
+bool WriteFileAtomically(const std::string& path, std::string_view data,
+                         TFileSystem& fileSystem = RealFileSystem());
 
 }  // namespace tq

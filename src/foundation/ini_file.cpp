@@ -243,7 +243,7 @@ bool TVornIniFile::Save(const TLines& lines) const {
     text += line;
     text += "\r\n";
   }
-  return WriteFileAtomically(FileName(), text);
+  return WriteFileAtomically(FileName(), text, m_fileSystem);
 }
 
 void TVornIniFile::RaiseWriteError() const {

@@ -22,6 +22,7 @@
 
 #include "foundation/date_time.h"
 #include "foundation/errors.h"
+#include "foundation/file_system.h"
 
 namespace tq {
 
@@ -113,7 +114,8 @@ class TVornIniFile : public TVornCustomIniFile {
   static constexpr size_t kMaxSectionNamesLength = 1048576;
   static constexpr size_t kMaxKeyNamesLength = 16384;
 
-  explicit TVornIniFile(std::string fileName) : TVornCustomIniFile(std::move(fileName)) {}
+  explicit TVornIniFile(std::string fileName, TFileSystem& fileSystem = RealFileSystem())
+      : TVornCustomIniFile(std::move(fileName)), m_fileSystem(fileSystem) {}
   ~TVornIniFile() override;
 
   std::string ReadString(std::string_view section, std::string_view key,
@@ -132,6 +134,8 @@ class TVornIniFile : public TVornCustomIniFile {
   bool Load(TLines& lines) const;
   bool Save(const TLines& lines) const;
   [[noreturn]] void RaiseWriteError() const;
+
+  TFileSystem& m_fileSystem;
 };
 
 }  // namespace tq

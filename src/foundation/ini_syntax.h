@@ -5,26 +5,12 @@
 #include <string>
 #include <string_view>
 
+#include "foundation/lines.h"
+
 namespace tq {
 
 // Drops control characters and blanks (bytes up to 0x20) at both ends.
 std::string_view TrimBlanks(std::string_view text);
-
-// Calls line(text) for every line; CR LF, CR and LF all end a line, and a last line without an
-// end counts.
-template <class Fn>
-void ForEachLine(std::string_view text, Fn&& line) {
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = start;
-    while (end < text.size() && text[end] != '\r' && text[end] != '\n') ++end;
-    line(text.substr(start, end - start));
-    if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
-      ++end;
-    }
-    start = end + 1;
-  }
-}
 
 enum class TIniLineKind { ilkIgnored, ilkSection, ilkEntry };
 
@@ -32,6 +18,28 @@ enum class TIniLineKind { ilkIgnored, ilkSection, ilkEntry };
 // out is the line as stored in memory: trimmed name + "=" + trimmed value, or the trimmed line
 // when it has no "=". Blank lines and ";" comments are ignored.
 TIniLineKind ClassifyIniLine(std::string_view raw, std::string& out);
+
+// Reads a whole file the way the in-memory stores do: onSection(name) for every section header,
+// onEntry(entry) for every entry line after the first header (as ClassifyIniLine stores it);
+// blank lines, comments and lines before the first section are skipped.
+template <class OnSection, class OnEntry>
+void ParseIniText(std::string_view text, OnSection&& onSection, OnEntry&& onEntry) {
+  std::string stored;
+  bool inSection = false;
+  ForEachLine(text, [&](std::string_view line) {
+    switch (ClassifyIniLine(line, stored)) {
+      case TIniLineKind::ilkIgnored:
+        break;
+      case TIniLineKind::ilkSection:
+        inSection = true;
+        onSection(stored);
+        break;
+      case TIniLineKind::ilkEntry:
+        if (inSection) onEntry(stored);
+        break;
+    }
+  });
+}
 
 // The name of an entry as stored (text before the first "="), empty when it has none.
 std::string_view IniEntryName(std::string_view entry);

@@ -49,20 +49,11 @@ TVornMemIniFile::TSectionList::iterator TVornMemIniFile::FindSectionAt(
 void TVornMemIniFile::SetText(std::string_view text) {
   Clear();
   THashedStringList* current = nullptr;
-  std::string stored;
-  ForEachLine(text, [&](std::string_view line) {
-    switch (ClassifyIniLine(line, stored)) {
-      case TIniLineKind::ilkIgnored:
-        break;
-      case TIniLineKind::ilkSection:
-        // A name met twice makes a second section; lookups then find the later one.
-        current = AddSection(stored);
-        break;
-      case TIniLineKind::ilkEntry:
-        if (current != nullptr) current->Add(stored);
-        break;
-    }
-  });
+  ParseIniText(
+      text,
+      // A name met twice makes a second section; lookups then find the later one.
+      [&](const std::string& name) { current = AddSection(name); },
+      [&](const std::string& entry) { current->Add(entry); });
 }
 
 std::string TVornMemIniFile::GetText() const {

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "foundation/ansi.h"
+#include "foundation/lines.h"
 
 namespace tq {
 namespace {
@@ -231,19 +232,7 @@ bool IsValidUrl(std::string_view url) {
 }
 
 void StreamToLines(std::vector<std::string>& lines, std::string_view data) {
-  size_t start = 0;
-  auto addLine = [&](size_t end) {
-    std::string_view line = data.substr(start, end - start);
-    lines.emplace_back(CutBefore(line, '\0'));
-  };
-  for (size_t i = 0; i < data.size(); ++i) {
-    const char c = data[i];
-    if (c != '\r' && c != '\n') continue;
-    addLine(i);
-    if (c == '\r' && i + 1 < data.size() && data[i + 1] == '\n') ++i;
-    start = i + 1;
-  }
-  if (start < data.size()) addLine(data.size());
+  ForEachLine(data, [&](std::string_view line) { lines.emplace_back(CutBefore(line, '\0')); });
 }
 
 }  // namespace tq

@@ -68,29 +68,26 @@ void TVornHTMLCompiler::SaveToIni(TVornCustomIniFile& ini, std::string_view sect
   ini.WriteInteger(section, "FFullSearch", FullSearch ? 1 : 0);
 }
 
-void TVornIntegration::LoadFromIni(const TVornCustomIniFile& ini, std::string_view section) {
-  MonitorClipboard = ReadFlag(ini, section, "FMonitorClipboard", false);
-  ClipboardUsage = static_cast<TVornClipBoardFilter>(ReadByte(ini, section, "FClipboardUsage", 0));
-  ClipboardFilter = ini.ReadString(section, "FClipboardFilter", "zip;arj;rar;mp3;mpeg;mpg");
-  WhenAddSelTemplate = ReadFlag(ini, section, "FWhenAddSelTemplate", false);
-  WhenAddStartDownload = ReadFlag(ini, section, "FWhenAddStartDownload", true);
-  IntegrateIE = ReadFlag(ini, section, "FIntegrateIE", true);
-}
-
-void TVornIntegration::SaveToIni(TVornCustomIniFile& ini, std::string_view section) const {
-  ini.WriteBool(section, "FMonitorClipboard", MonitorClipboard);
-  ini.WriteInteger(section, "FClipboardUsage", ClipboardUsage);
-  ini.WriteString(section, "FClipboardFilter", ClipboardFilter);
-  ini.WriteBool(section, "FWhenAddSelTemplate", WhenAddSelTemplate);
-  ini.WriteBool(section, "FWhenAddStartDownload", WhenAddStartDownload);
-  ini.WriteBool(section, "FIntegrateIE", IntegrateIE);
-}
-
 int TVornTroubleShooter::FindTopic(std::string_view name) const {
   for (size_t i = 0; i < Topics.size(); ++i) {
     if (Topics[i].Name == name) return static_cast<int>(i);
   }
   return -1;
+}
+
+bool TVornTroubleShooter::ShowTopic(const std::string& name) {
+  int at = FindTopic(name);
+  if (at < 0) {
+    Topics.push_back({name, true});
+    at = static_cast<int>(Topics.size()) - 1;
+  }
+  if (!Topics[static_cast<size_t>(at)].Show) return true;
+  bool dontShowAgain = false;
+  const int result = DialogService().ShowTroubleShooter(name, dontShowAgain);
+  // The window runs the event loop, whose handlers may have reloaded the topics.
+  at = FindTopic(name);
+  if (at >= 0) Topics[static_cast<size_t>(at)].Show = !dontShowAgain;
+  return result == mrOk;
 }
 
 void TVornTroubleShooter::LoadFromIni(const TVornCustomIniFile& ini, std::string_view section) {

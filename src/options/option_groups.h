@@ -1,14 +1,11 @@
 // The smaller groups of application options, each persisted in a section of the settings file of
-// its own: the download folder, the confirmation switches, the e-book compiler, the desktop
-// integration switches and the troubleshooter's memory. The integration and troubleshooter
-// behaviour (clipboard watch, hand-over from other programs, topic windows) is built on these by
-// the desktop layer; here they are values and their storage.
+// its own: the download folder, the confirmation switches, the e-book compiler and the
+// troubleshooter's memory.
 //
 // Thread rules: interface thread only.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,33 +57,6 @@ class TVornHTMLCompiler {
   void SaveToIni(TVornCustomIniFile& ini, std::string_view section) const;
 };
 
-enum TVornClipBoardFilter : uint8_t { ecbfDoNotAccept, ecbfAcceptOnly };
-
-class TVornIntegration {
- public:
-  bool MonitorClipboard = false;
-  TVornClipBoardFilter ClipboardUsage = ecbfDoNotAccept;  // other ordinals accept nothing
-  std::string ClipboardFilter;                            // extensions, matched as plain text
-  bool IntegrateIE = false;           // keep the web browser's "add this page" entry registered
-  bool WhenAddSelTemplate = false;    // an arriving address lets the user pick a template
-  bool WhenAddStartDownload = false;  // an arriving address starts downloading at once
-
-  // An accepted address was copied; a browser handed over an address (line 1) and a project
-  // name (line 2); the desktop asked to open a project file.
-  std::function<void(const std::string& link, bool addSelTemplate, bool addStartDownload)>
-      OnClipboardLink;
-  std::function<void(const std::vector<std::string>& links, bool addSelTemplate,
-                     bool addStartDownload)>
-      OnIELinks;
-  std::function<void(const std::string& fileName)> OnOpenFile;
-
-  // FMonitorClipboard, FClipboardUsage (low 8 bits), FClipboardFilter (default
-  // "zip;arj;rar;mp3;mpeg;mpg"), FWhenAddSelTemplate, FWhenAddStartDownload (default true),
-  // FIntegrateIE (default true).
-  void LoadFromIni(const TVornCustomIniFile& ini, std::string_view section);
-  void SaveToIni(TVornCustomIniFile& ini, std::string_view section) const;
-};
-
 struct TVornTrouble {
   std::string Name;
   bool Show = true;
@@ -101,6 +71,12 @@ class TVornTroubleShooter {
 
   // The index of the topic named exactly name (letter case counts); -1 when none.
   int FindTopic(std::string_view name) const;
+
+  // Shows the troubleshooter window for the topic (an unknown one is added, to be shown) unless
+  // the user asked not to see it again, in which case the answer is true at once. Otherwise the
+  // window's "Don't show me this again" box decides whether it is shown next time, and the
+  // answer is true only when the window closed with OK.
+  bool ShowTopic(const std::string& name);
 
   // Adds the topics read to those held; a topic held already takes the flag read.
   void LoadFromIni(const TVornCustomIniFile& ini, std::string_view section);

@@ -77,6 +77,8 @@ void TVornOptions::LoadOptions() {
 }
 
 void TVornOptions::SaveOptions() {
+  // The browser entries follow the switch at every save, also when the file itself is current.
+  Integration.UpdateBrowserEntries();
   std::string snapshot = Snapshot();
   if (m_fileSnapshot && *m_fileSnapshot == snapshot) return;
   PrepareSettingsFile(m_configFile);

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "foundation/ini_file.h"
+#include "options/integration.h"
 #include "options/internet_connection.h"
 #include "options/internet_dial.h"
 #include "options/internet_disconnect.h"

@@ -3,6 +3,8 @@
 
 #include <atomic>
 
+#include "foundation/main_loop.h"
+
 namespace tq {
 namespace {
 
@@ -28,10 +30,23 @@ std::shared_ptr<IDialogService>& Slot() {
 
 }  // namespace
 
+int IDialogService::ShowModalWindow(TModalWindow& window) {
+  if (window.OnShow) window.OnShow();
+  if (!window.Closed() && window.OnButton) window.OnButton(mrCancel);
+  ProcessEventsUntil([&window] { return window.Closed(); });
+  return window.Result();
+}
+
+int IDialogService::ShowTroubleShooter(const std::string&, bool&) {
+  return mrCancel;
+}
+
 void SetDialogService(std::shared_ptr<IDialogService> service) {
   Slot() = service ? std::move(service) : std::make_shared<TSilentDialogService>();
 }
 
-IDialogService& DialogService() { return *Slot(); }
+IDialogService& DialogService() {
+  return *Slot();
+}
 
 }  // namespace tq

@@ -40,12 +40,16 @@ void TestOnlySetProgramFolder(const std::string& folder) {
   FolderOverride() = folder;
 }
 
-std::string ProgramFolder() {
-  if (!FolderOverride().empty()) return FolderOverride();
+std::string ProgramFile() {
   std::vector<char> buffer(4096);
   const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
   if (n <= 0) return {};
-  std::string path(buffer.data(), static_cast<size_t>(n));
+  return std::string(buffer.data(), static_cast<size_t>(n));
+}
+
+std::string ProgramFolder() {
+  if (!FolderOverride().empty()) return FolderOverride();
+  const std::string path = ProgramFile();
   const auto slash = path.rfind('/');
   if (slash == std::string::npos) return {};
   return slash == 0 ? std::string("/") : path.substr(0, slash);

@@ -7,6 +7,9 @@
 
 namespace tq {
 
+// The running executable's full path; empty when unknown.
+std::string ProgramFile();
+
 // The folder holding the running executable, without a trailing slash; empty when unknown.
 std::string ProgramFolder();
 

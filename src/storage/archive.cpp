@@ -1,6 +1,5 @@
-// The project archive over POSIX files: headers are walked with positioned reads, members are
-// copied between archives with a bounded buffer, and a new archive is made durable (fsync of the
-// file, rename, fsync of the folder) before it replaces the old one.
+// The project archive over POSIX files: the directory of the current version is kept, members
+// are read on their own, and every change writes a new version (see storage/archive_writer.h).
 #include "storage/archive.h"
 
 #include <fcntl.h>
@@ -8,317 +7,74 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cerrno>
 #include <exception>
-#include <filesystem>
-#include <optional>
 #include <set>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
 #include <utility>
-#include <vector>
 
-#include "formats/crc16.h"
-#include "formats/lha_codec.h"
-#include "formats/lha_header.h"
 #include "foundation/ansi.h"
+#include "storage/archive_reader.h"
+#include "storage/archive_writer.h"
 
 namespace tq {
-namespace {
-
-constexpr size_t kCopyBuffer = 64 * 1024;
-
-[[noreturn]] void ThrowWriteError() {
-  throw EArchiveError(std::string(kArchiveWriteError));
-}
-
-class TFd {
- public:
-  TFd() = default;
-  explicit TFd(int fd) : m_fd(fd) {}
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  ~TFd() { Close(); }
-  int Get() const { return m_fd; }
-  void Reset(int fd) {
-    Close();
-    m_fd = fd;
-  }
-  int Close() {
-    const int result = m_fd >= 0 ? ::close(m_fd) : 0;
-    m_fd = -1;
-    return result;
-  }
-
- private:
-  int m_fd = -1;
-};
-
-}  // namespace
-
-namespace archive_detail {
-
-using TFileIdentity = std::array<int64_t, 7>;
-
-// An archive opened for reading, with the size it had when opened: every size in a header is
-// checked against it, so a hostile header cannot make us read or allocate past the file.
-class TArchiveReader {
- public:
-  explicit TArchiveReader(const std::string& fileName) : m_fileName(fileName) {
-    m_fd.Reset(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
-    struct stat st {};
-    if (m_fd.Get() < 0 || ::fstat(m_fd.Get(), &st) != 0) {
-      throw EArchiveError("Cannot open archive " + fileName);
-    }
-    m_size = static_cast<uint64_t>(st.st_size);
-    m_mode = st.st_mode & 07777;
-    m_identity = {static_cast<int64_t>(st.st_dev),
-                  static_cast<int64_t>(st.st_ino),
-                  st.st_size,
-                  st.st_mtim.tv_sec,
-                  st.st_mtim.tv_nsec,
-                  st.st_ctim.tv_sec,
-                  st.st_ctim.tv_nsec};
-  }
-
-  uint64_t Size() const { return m_size; }
-  mode_t Mode() const { return m_mode; }
-  // Device, inode, size, modification and change times: what tells one version of the file from
-  // another (the change time cannot be set back, so even a rewrite in place shows).
-  const TFileIdentity& Identity() const { return m_identity; }
-  const std::string& FileName() const { return m_fileName; }
-
-  // Reads up to size bytes at offset; fewer only at the end of the file.
-  size_t ReadAt(uint64_t offset, void* buffer, size_t size) const {
-    size_t done = 0;
-    while (done < size) {
-      const ssize_t n = ::pread(m_fd.Get(), static_cast<char*>(buffer) + done, size - done,
-                                static_cast<off_t>(offset + done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw EArchiveError("Cannot read archive " + m_fileName);
-      if (n == 0) break;
-      done += static_cast<size_t>(n);
-    }
-    return done;
-  }
-
-  std::string ReadExact(uint64_t offset, uint64_t size) const {
-    std::string bytes(static_cast<size_t>(size), '\0');
-    if (ReadAt(offset, bytes.data(), bytes.size()) != bytes.size()) {
-      throw EArchiveError("Damaged archive " + m_fileName + ": data truncated");
-    }
-    return bytes;
-  }
-
- private:
-  std::string m_fileName;
-  TFd m_fd;
-  uint64_t m_size = 0;
-  mode_t m_mode = 0644;
-  TFileIdentity m_identity{};
-};
-
-}  // namespace archive_detail
-
-namespace {
 
 using archive_detail::TArchiveReader;
+using archive_detail::TEntry;
 using archive_detail::TFileIdentity;
+using archive_detail::TPackedMember;
 
-struct TEntry {
-  TLhaHeader header;
-  uint64_t offset = 0;        // first header byte
-  uint64_t headerLength = 0;  // header bytes; the data follows
-  uint64_t End() const { return offset + headerLength + header.packedSize; }
-};
+namespace {
 
-[[noreturn]] void ThrowDamaged(const TArchiveReader& reader, const std::string& detail) {
-  throw EArchiveError("Damaged archive " + reader.FileName() + ": " + detail);
-}
-
-// Walks the headers up to the end marker (an archive that simply ends after a member is
-// accepted, as other LHA readers do).
-std::vector<TEntry> ReadDirectory(const TArchiveReader& reader) {
-  std::vector<TEntry> entries;
-  uint64_t pos = 0;
-  while (pos < reader.Size()) {
-    unsigned char first = 0;
-    reader.ReadAt(pos, &first, 1);
-    if (first == 0) break;
-    TEntry entry;
-    entry.offset = pos;
-    entry.headerLength = LhaHeaderLength(first);
-    std::string bytes(static_cast<size_t>(std::min(entry.headerLength, reader.Size() - pos)), '\0');
-    bytes.resize(reader.ReadAt(pos, bytes.data(), bytes.size()));
-    try {
-      entry.header = DecodeLhaHeader(bytes);
-    } catch (const ELhaError& e) {
-      ThrowDamaged(reader, e.what());
-    }
-    const TLhaHeader& h = entry.header;
-    const uint64_t dataOffset = pos + entry.headerLength;
-    if (h.packedSize > reader.Size() - dataOffset) {
-      ThrowDamaged(reader, "member " + h.name + " runs past the end of the file");
-    }
-    if (h.method == kLhaStored && h.packedSize != h.originalSize) {
-      ThrowDamaged(reader, "stored member " + h.name + " has two different sizes");
-    }
-    if (h.method == kLhaLh1 && h.originalSize > uint64_t{h.packedSize} * kLh1MaxExpansion + 64) {
-      ThrowDamaged(reader, "member " + h.name + " announces more data than it can hold");
-    }
-    entries.push_back(std::move(entry));
-    pos = entries.back().End();
-  }
-  return entries;
-}
-
-std::string TempNameOf(const std::string& fileName) {
-  return std::filesystem::path(fileName).replace_extension(".$$$").string();
-}
-
-// A member ready to be written: its header and its body, compressed when that is smaller.
-struct TPackedMember {
-  std::string header;
-  std::string body;
-};
-
-TPackedMember PackMember(const std::string& name, std::string_view data, uint32_t timeStamp,
-                         uint8_t attributes) {
-  if (data.size() > UINT32_MAX) {
-    throw EArchiveError("Member " + name + " is too large for an archive member");
-  }
-  TLhaHeader header;
-  header.name = name;
-  header.originalSize = static_cast<uint32_t>(data.size());
-  header.timeStamp = timeStamp;
-  header.attributes = attributes;
-  header.crc = Crc16(data);
-  TPackedMember member;
-  header.method = std::string(kLhaStored);
-  if (Lh1Encode(data, member.body, data.size())) {
-    header.method = std::string(kLhaLh1);
-  } else {
-    member.body.assign(data);
-  }
-  header.packedSize = static_cast<uint32_t>(member.body.size());
-  try {
-    member.header = EncodeLhaHeader(header);
-  } catch (const ELhaError& e) {
-    throw EArchiveError(std::string("Cannot add member: ") + e.what());
-  }
-  return member;
-}
-
-// The new archive being written beside the old one. Until Commit succeeds the destructor
-// removes it, so a failed rewrite leaves only the old archive behind.
-class TArchiveWriter {
- public:
-  TArchiveWriter(std::string target, mode_t mode)
-      : m_target(std::move(target)), m_temp(TempNameOf(m_target)) {
-    m_fd.Reset(::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (m_fd.Get() < 0) ThrowWriteError();
-    ::fchmod(m_fd.Get(), mode);  // keep the old archive's permissions; best effort
-  }
-  TArchiveWriter(const TArchiveWriter&) = delete;
-  TArchiveWriter& operator=(const TArchiveWriter&) = delete;
-
-  ~TArchiveWriter() {
-    if (!m_committed) {
-      m_fd.Close();
-      ::unlink(m_temp.c_str());
-    }
-  }
-
-  void Write(const void* data, size_t size) {
-    const auto* p = static_cast<const char*>(data);
-    while (size > 0) {
-      const ssize_t n = ::write(m_fd.Get(), p, size);
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) ThrowWriteError();
-      p += n;
-      size -= static_cast<size_t>(n);
-    }
-  }
-
-  void WriteMember(const TPackedMember& member) {
-    Write(member.header.data(), member.header.size());
-    Write(member.body.data(), member.body.size());
-  }
-
-  void Copy(const TArchiveReader& from, uint64_t offset, uint64_t size) {
-    std::string buffer(static_cast<size_t>(std::min<uint64_t>(kCopyBuffer, size)), '\0');
-    while (size > 0) {
-      const size_t chunk = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size));
-      if (from.ReadAt(offset, buffer.data(), chunk) != chunk) {
-        ThrowDamaged(from, "data truncated");
-      }
-      Write(buffer.data(), chunk);
-      offset += chunk;
-      size -= chunk;
-    }
-  }
-
-  void Commit() {
-    const char endMarker = 0;
-    Write(&endMarker, 1);
-    if (::fsync(m_fd.Get()) != 0 || m_fd.Close() != 0) ThrowWriteError();
-    if (::rename(m_temp.c_str(), m_target.c_str()) != 0) ThrowWriteError();
-    m_committed = true;
-    // Make the rename itself durable; a folder that cannot be synced is not an error.
-    const std::filesystem::path parent = std::filesystem::path(m_target).parent_path();
-    const std::filesystem::path folder = parent.empty() ? std::filesystem::path(".") : parent;
-    TFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.Get() >= 0) ::fsync(dir.Get());
-  }
-
- private:
-  std::string m_target;
-  std::string m_temp;
-  TFd m_fd;
-  bool m_committed = false;
-};
-
-// The whole content of a source file, with its MS-DOS time stamp and attributes.
-struct TSourceFile {
-  std::string data;
-  uint32_t timeStamp = 0;
-  uint8_t attributes = 0;
-};
-
-// The file's content, or nothing when it does not exist (any more).
-std::optional<TSourceFile> ReadSourceFile(const std::string& path) {
-  TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.Get() < 0 && errno == ENOENT) return std::nullopt;
-  struct stat st {};
-  if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-    throw EArchiveError("Cannot read file " + path);
-  }
-  TSourceFile file;
-  file.timeStamp = ToDosDateTime(st.st_mtime);
-  file.attributes = static_cast<uint8_t>(0x20 | ((st.st_mode & S_IWUSR) ? 0 : 0x01));
-  char buffer[kCopyBuffer];
-  for (;;) {
-    const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) throw EArchiveError("Cannot read file " + path);
-    if (n == 0) break;
-    file.data.append(buffer, static_cast<size_t>(n));
-  }
-  return file;
-}
+// Members at least this large are compressed as their file is read, on the writing thread;
+// smaller ones are read whole and packed in batches on every core.
+constexpr uint64_t kStreamedMemberSize = 8 << 20;
 
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
 }
 
+// A source file opened for packing, with what fstat told about it before anything was read.
+struct TOpenSource {
+  TFd fd;
+  uint64_t size = 0;
+  uint32_t timeStamp = 0;
+  uint8_t attributes = 0;
+};
+
+// The file opened for reading, or nothing when it does not exist (any more).
+std::optional<TOpenSource> OpenSource(const std::string& path) {
+  TOpenSource source;
+  source.fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!source.fd.Valid() && errno == ENOENT) return std::nullopt;
+  struct stat st {};
+  if (!source.fd.Valid() || ::fstat(source.fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    throw EArchiveError("Cannot read file " + path);
+  }
+  source.size = static_cast<uint64_t>(st.st_size);
+  if (source.size > kMaxMemberSize) {
+    throw EArchiveError("File " + path + " is too large for an archive member");
+  }
+  source.timeStamp = ToDosDateTime(st.st_mtime);
+  source.attributes = static_cast<uint8_t>(0x20 | ((st.st_mode & S_IWUSR) ? 0 : 0x01));
+  return source;
+}
+
+std::string ReadWhole(const TOpenSource& source, const std::string& path) {
+  std::string data;
+  data.reserve(static_cast<size_t>(source.size));
+  if (!ReadFully(source.fd.Get(), data)) throw EArchiveError("Cannot read file " + path);
+  return data;
+}
+
 // One member of a batch: what to pack, then what packing gave.
 struct TPackJob {
-  const std::string* name = nullptr;
-  const std::string* path = nullptr;  // the source file, or empty for data
+  const TVornArchive::TSource* source = nullptr;
+  std::string name;
   bool fromFile = false;
   std::string owned;      // the source file's content, when it came from a file
   std::string_view data;  // the caller's data otherwise
@@ -338,7 +94,8 @@ void PackBatch(std::vector<TPackJob>& jobs) {
     for (size_t i; (i = next.fetch_add(1)) < jobs.size();) {
       TPackJob& job = jobs[i];
       try {
-        job.packed = PackMember(*job.name, job.Data(), job.timeStamp, job.attributes);
+        job.packed =
+            archive_detail::PackMember(job.name, job.Data(), job.timeStamp, job.attributes);
       } catch (...) {
         job.error = std::current_exception();
       }
@@ -359,12 +116,6 @@ void PackBatch(std::vector<TPackJob>& jobs) {
 
 }  // namespace
 
-struct TVornArchive::TNewMember {
-  std::string name;  // upper-cased
-  std::string path;  // source file, or empty for data
-  std::string_view data;
-};
-
 // The headers of one version of the archive file, kept between calls: the offline server and
 // the document's jobs ask for single members of large archives all the time.
 struct TVornArchive::TDirectory {
@@ -378,16 +129,26 @@ struct TVornArchive::TDirectory {
   }
 };
 
-TVornArchive::TVornArchive(std::string fileName) : m_fileName(std::move(fileName)) {}
+TVornArchive::TMember::TMember(std::shared_ptr<const TArchiveReader> reader, const TEntry& entry)
+    : m_reader(std::move(reader)), m_entry(std::make_unique<TEntry>(entry)) {}
+TVornArchive::TMember::~TMember() = default;
+TVornArchive::TMember::TMember(TMember&&) noexcept = default;
+TVornArchive::TMember& TVornArchive::TMember::operator=(TMember&&) noexcept = default;
+
+std::string TVornArchive::TMember::Extract(uint64_t maxSize) const {
+  return archive_detail::ReadMember(*m_reader, *m_entry, maxSize);
+}
+
+TVornArchive::TVornArchive(std::string fileName, TFileSystem& fileSystem, bool durable)
+    : m_fileName(std::move(fileName)), m_fileSystem(fileSystem), m_durable(durable) {}
 
 TVornArchive::~TVornArchive() = default;
 
-const TVornArchive::TDirectory& TVornArchive::DirectoryOf(
-    const archive_detail::TArchiveReader& reader) const {
+const TVornArchive::TDirectory& TVornArchive::DirectoryOf(const TArchiveReader& reader) const {
   if (!m_directory || m_directory->identity != reader.Identity()) {
     auto directory = std::make_shared<TDirectory>();
     directory->identity = reader.Identity();
-    directory->entries = ReadDirectory(reader);
+    directory->entries = archive_detail::ReadDirectory(reader);
     for (size_t i = 0; i < directory->entries.size(); ++i) {
       directory->firstByName.emplace(AnsiUpperCase(directory->entries[i].header.name), i);
     }
@@ -416,33 +177,35 @@ bool TVornArchive::Contains(std::string_view name) const {
   return DirectoryOf(reader).Find(MemberName(name)) != nullptr;
 }
 
-std::string TVornArchive::ExtractToStream(std::string_view name) const {
-  const std::string wanted = MemberName(name);
-  if (!FileExists(m_fileName)) throw EArchiveError("Archive " + m_fileName + " does not exist");
-  const TArchiveReader reader(m_fileName);
-  const TEntry* entry = DirectoryOf(reader).Find(wanted);
-  if (entry == nullptr) throw EArchiveError("Archive " + m_fileName + " holds no member " + wanted);
-  const TLhaHeader& h = entry->header;
-  std::string data = reader.ReadExact(entry->offset + entry->headerLength, h.packedSize);
-  if (h.method == kLhaLh1) {
-    try {
-      data = Lh1Decode(data, h.originalSize);
-    } catch (const ELhaError& e) {
-      ThrowDamaged(reader, "member " + h.name + ": " + e.what());
-    }
+std::optional<TVornArchive::TMember> TVornArchive::OpenMember(std::string_view name) const {
+  if (!FileExists(m_fileName)) return std::nullopt;
+  auto reader = std::make_shared<const TArchiveReader>(m_fileName);
+  const TEntry* entry = DirectoryOf(*reader).Find(MemberName(name));
+  if (entry == nullptr) return std::nullopt;
+  return TMember(std::move(reader), *entry);
+}
+
+std::string TVornArchive::ExtractToStream(std::string_view name, uint64_t maxSize) const {
+  const std::optional<TMember> member = OpenMember(name);
+  if (!member) {
+    throw EArchiveError("Archive " + m_fileName + " holds no member " + MemberName(name));
   }
-  if (Crc16(data) != h.crc) ThrowDamaged(reader, "CRC mismatch in member " + h.name);
-  return data;
+  return member->Extract(maxSize);
 }
 
 void TVornArchive::AddFiles(const std::vector<std::string>& paths, const TFileAdded& onFileAdded) {
-  std::vector<TNewMember> added;
-  for (const std::string& path : paths) added.push_back({MemberName(path), path, {}});
-  Rewrite(added, {}, onFileAdded);
+  std::vector<TSource> sources;
+  sources.reserve(paths.size());
+  for (const std::string& path : paths) sources.push_back({{}, path, {}, 0});
+  Rewrite(sources, {}, onFileAdded);
 }
 
 void TVornArchive::AddStream(std::string_view name, std::string_view data) {
-  Rewrite({{MemberName(name), {}, data}}, {}, {});
+  Rewrite({{std::string(name), {}, data, 0}}, {}, {});
+}
+
+void TVornArchive::Add(const std::vector<TSource>& sources, const TFileAdded& onFileAdded) {
+  Rewrite(sources, {}, onFileAdded);
 }
 
 void TVornArchive::Delete(const std::vector<std::string>& names) {
@@ -451,7 +214,7 @@ void TVornArchive::Delete(const std::vector<std::string>& names) {
   Rewrite({}, removed, {});
 }
 
-void TVornArchive::Rewrite(const std::vector<TNewMember>& added,
+void TVornArchive::Rewrite(const std::vector<TSource>& added,
                            const std::vector<std::string>& removed, const TFileAdded& onFileAdded) {
   // Read and check the old archive before anything is written: a damaged archive is reported,
   // never silently cut short by copying only its readable part.
@@ -461,62 +224,75 @@ void TVornArchive::Rewrite(const std::vector<TNewMember>& added,
     old.emplace(m_fileName);
     entries = DirectoryOf(*old).entries;
   }
+  std::vector<std::string> names;  // upper-cased member name of each source
+  names.reserve(added.size());
+  for (const TSource& source : added) {
+    names.push_back(MemberName(source.name.empty() ? source.path : source.name));
+    if (names.back().empty()) throw EArchiveError("Cannot add a member without a name");
+  }
+  const auto present = [](const TSource& s) { return s.path.empty() || FileExists(s.path); };
   std::set<std::string> dropped(removed.begin(), removed.end());
-  const bool adds = std::any_of(added.begin(), added.end(), [](const TNewMember& m) {
-    return m.path.empty() || FileExists(m.path);
-  });
+  const bool adds = std::any_of(added.begin(), added.end(), present);
   const bool removes = std::any_of(entries.begin(), entries.end(), [&](const TEntry& e) {
     return dropped.count(AnsiUpperCase(e.header.name)) > 0;
   });
   if (!adds && !removes) return;  // leave the file (or its absence) as it is
-  for (const TNewMember& member : added) {
-    if (member.name.empty()) throw EArchiveError("Cannot add a member without a name");
-  }
 
   // Of two members with the same name in one call, the later one that exists is the member.
   std::unordered_map<std::string, size_t> winner;
   for (size_t i = added.size(); i-- > 0;) {
-    const TNewMember& member = added[i];
-    if (member.path.empty() || FileExists(member.path)) winner.emplace(member.name, i);
+    if (present(added[i])) winner.emplace(names[i], i);
   }
 
-  TArchiveWriter writer(m_fileName, old ? old->Mode() : mode_t{0644});
+  archive_detail::TArchiveWriter writer(m_fileSystem, m_fileName, old ? old->Mode() : mode_t{0644},
+                                        m_durable);
   // Members go in batches, bounded in count and in bytes held at once.
   constexpr size_t kBatchMembers = 64;
   constexpr size_t kBatchBytes = size_t{32} << 20;
   std::vector<TPackJob> batch;
   size_t batchBytes = 0;
+  const auto written = [&](const TSource& source, const std::string& name) {
+    if (!source.path.empty() && onFileAdded) onFileAdded(source.path);
+    dropped.insert(name);
+  };
   auto flush = [&] {
     PackBatch(batch);
-    for (const TPackJob& job : batch) {
+    for (TPackJob& job : batch) {
       if (job.error) std::rethrow_exception(job.error);
       writer.WriteMember(job.packed);
-      if (!job.path->empty() && onFileAdded) onFileAdded(*job.path);
-      dropped.insert(*job.name);
+      written(*job.source, job.name);
     }
     batch.clear();
     batchBytes = 0;
   };
   for (size_t i = 0; i < added.size(); ++i) {
-    const TNewMember& member = added[i];
-    const auto it = winner.find(member.name);
+    const auto it = winner.find(names[i]);
     if (it == winner.end() || it->second != i) continue;
+    const TSource& source = added[i];
     TPackJob job;
-    job.name = &member.name;
-    job.path = &member.path;
-    if (member.path.empty()) {
-      job.data = member.data;
+    job.source = &source;
+    job.name = names[i];
+    if (source.path.empty()) {
+      job.data = source.data;
+      job.timeStamp = source.timeStamp;
     } else {
-      std::optional<TSourceFile> file;
+      std::optional<TOpenSource> file;
       try {
-        file = ReadSourceFile(member.path);
+        file = OpenSource(source.path);
       } catch (...) {
         flush();  // what came before is written and reported, as if one by one
         throw;
       }
       if (!file) continue;  // removed since it was looked at: as good as missing
+      if (file->size >= kStreamedMemberSize) {
+        flush();
+        writer.StreamMember(job.name, file->fd.Get(), file->size, file->timeStamp,
+                            file->attributes);
+        written(source, job.name);
+        continue;
+      }
       job.fromFile = true;
-      job.owned = std::move(file->data);
+      job.owned = ReadWhole(*file, source.path);
       job.timeStamp = file->timeStamp;
       job.attributes = file->attributes;
     }

@@ -1,10 +1,7 @@
 // Content index entries: the writes per list, rebuilding links from an index, rendering by address.
 #include "storage/content_index.h"
 
-#include <unordered_set>
 #include <vector>
-
-#include "foundation/ansi.h"
 
 namespace tq {
 namespace {
@@ -89,34 +86,38 @@ bool WriteLinkEntry(TVornCustomIniFile& index, TVornLinkList list, const TVornLi
   return false;
 }
 
-size_t LoadLinksFromIndex(const TVornCustomIniFile& index, const TIndexLinkHandler& onLink) {
-  std::vector<std::string> sections;
-  index.ReadSections(sections);
-  // A repeated section reads as its last occurrence every time; loading it twice would put one
-  // address into the lists twice.
-  std::unordered_set<std::string> seen;
+TVornLinkPtr RebuildLink(const TVornIndexFile& index, std::string_view section, int& status) {
+  if (section.empty()) return nullptr;
+  auto link = std::make_shared<TVornLink>();
+  std::string page = index.ReadString(section, kIndexPage, "");
+  link->SetPage(page.empty() ? std::string(section) : std::move(page));
+  status = index.ReadInteger(section, kIndexStatus, kStatusReady);
+  link->SetText(status == kStatusEmail ? "mailto:" + std::string(section) : section);
+  link->Level = index.ReadInteger(section, kIndexLevel, 0);
+  switch (status) {
+    case kStatusReady:
+      link->Size = index.ReadInteger(section, kIndexSize, 0);
+      break;
+    case kStatusFailed:
+      link->ErrorText = index.ReadString(section, kIndexError, "");
+      break;
+    case kStatusIgnored:
+      link->Reason = index.ReadString(section, kIndexReason, "");
+      break;
+    default:
+      break;
+  }
+  return link;
+}
+
+size_t LoadLinksFromIndex(const TVornIndexFile& index, const TIndexLinkHandler& onLink) {
   size_t count = 0;
-  for (const auto& section : sections) {
-    if (section.empty() || !seen.insert(AnsiUpperCase(section)).second) continue;
-    auto link = std::make_shared<TVornLink>();
-    std::string page = index.ReadString(section, kIndexPage, "");
-    link->SetPage(page.empty() ? section : std::move(page));
-    const int status = index.ReadInteger(section, kIndexStatus, kStatusReady);
-    link->SetText(status == kStatusEmail ? "mailto:" + section : section);
-    link->Level = index.ReadInteger(section, kIndexLevel, 0);
-    switch (status) {
-      case kStatusReady:
-        link->Size = index.ReadInteger(section, kIndexSize, 0);
-        break;
-      case kStatusFailed:
-        link->ErrorText = index.ReadString(section, kIndexError, "");
-        break;
-      case kStatusIgnored:
-        link->Reason = index.ReadString(section, kIndexReason, "");
-        break;
-      default:
-        break;
-    }
+  std::string_view section;
+  for (size_t slot = 0; slot < index.SlotCount(); ++slot) {
+    int status = 0;
+    TVornLinkPtr link =
+        index.SectionAt(slot, section) ? RebuildLink(index, section, status) : nullptr;
+    if (!link) continue;
     ++count;
     if (!onLink(std::move(link), status)) break;
   }

@@ -1,7 +1,8 @@
-// The content index of a project (its key names are in engine/download_document.h): one section per address met by the crawl, keyed by the link's
-// absolute address (the bare mail address for mail links), holding which list the link is in
-// and what the crawl learnt about it. Here are its key names, the writes made when a link joins
-// a list, rebuilding the links from an index, and rendering a stored document through a reader.
+// The content index of a project (its key names are in engine/download_document.h, its store is
+// storage/index_file.h): one section per address met by the crawl, keyed by the link's absolute
+// address (the bare mail address for mail links), holding which list the link is in and what
+// the crawl learnt about it. Here are the writes made when a link joins a list, rebuilding the
+// links from an index, and rendering a stored document through a reader.
 //
 // The functions work on the store they are given and take no lock: the caller serialises access
 // to it (the project document does).
@@ -16,6 +17,7 @@
 #include "engine/link_lists.h"
 #include "formats/stored_document.h"
 #include "foundation/ini_file.h"
+#include "storage/index_file.h"
 
 namespace tq {
 
@@ -52,11 +54,14 @@ bool WriteLinkEntry(TVornCustomIniFile& index, TVornLinkList list, const TVornLi
 // LinkListOfStatus); returning false stops the rebuild.
 using TIndexLinkHandler = std::function<bool(TVornLinkPtr link, int status)>;
 
-// Rebuilds a link per section, in file order: page from PAGE (the section name when empty), text
-// the section name ("mailto:" + it for STATUS 4), level from LEVEL, and by STATUS the size (0),
-// error text (2) or reason (3). A section name that occurs again and an empty one are skipped.
-// Returns the number of links handed over.
-size_t LoadLinksFromIndex(const TVornCustomIniFile& index, const TIndexLinkHandler& onLink);
+// The link a section stands for: page from PAGE (the section name when empty), text the section
+// name ("mailto:" + it for STATUS 4), level from LEVEL, and by STATUS the size (0), error text
+// (2) or reason (3); status receives STATUS. Null for a section without a name.
+TVornLinkPtr RebuildLink(const TVornIndexFile& index, std::string_view section, int& status);
+
+// Rebuilds a link per section, in file order, and hands each over. Returns the number of links
+// handed over.
+size_t LoadLinksFromIndex(const TVornIndexFile& index, const TIndexLinkHandler& onLink);
 
 // Read access to stored documents by address; the project document implements it. Both reads
 // give empty text for an address without section or content, and never raise.

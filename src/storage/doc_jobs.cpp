@@ -7,12 +7,14 @@
 
 #include <cerrno>
 #include <chrono>
-#include <unordered_map>
+#include <ctime>
+#include <optional>
 #include <utility>
 
+#include "formats/lha_header.h"
 #include "foundation/ansi.h"
 #include "foundation/atomic_file.h"
-#include "storage/content_index.h"
+#include "foundation/mem_ini_file.h"
 
 namespace tq {
 namespace {
@@ -20,6 +22,14 @@ namespace {
 // The working copy of the project archive. Its name cannot be a content file's name, nor can a
 // project file's own name clash with the files a save writes into the folder.
 constexpr std::string_view kWorkingArchive = "project.~web";
+// Links rebuilt under the document lock at a time while a load hands them over.
+constexpr size_t kHandOverBatch = 512;
+// Erased index sections are freed once there are this many and more of them than live ones.
+constexpr size_t kCompactAfter = 4096;
+
+size_t SectionHash(std::string_view section) {
+  return std::hash<std::string_view>()(section);
+}
 
 }  // namespace
 
@@ -42,10 +52,14 @@ bool IsContentFileName(std::string_view name) {
          !AnsiSameText(name, kIndexMember);
 }
 
-TVornDocJobs::TVornDocJobs(std::string folder)
+TVornDocJobs::TVornDocJobs(std::string folder, TFileSystem& fileSystem)
     : m_folder(std::move(folder)),
-      m_index(std::make_unique<TVornMemIniFile>(m_folder.empty() ? "" : m_folder + "index.dat")),
-      m_archive(std::make_unique<TVornArchive>(m_folder + std::string(kWorkingArchive))),
+      m_fileSystem(fileSystem),
+      m_index(std::make_unique<TVornIndexFile>()),
+      // The working copy is rebuilt from the project file after a crash, never read back: it
+      // needs no syncing.
+      m_archive(std::make_unique<TVornArchive>(m_folder + std::string(kWorkingArchive),
+                                               m_fileSystem, false)),
       m_random(SeededRandom()),
       m_worker([this] { WorkerLoop(); }) {}
 
@@ -59,60 +73,69 @@ TVornDocJobs::~TVornDocJobs() {
   m_worker.join();
 }
 
-std::string TVornDocJobs::ArchiveFileName() const {
-  std::lock_guard doc(m_docLock);
-  return m_archive->FileName();
-}
-
 void TVornDocJobs::Queue(TVornDocJob job) {
   {
     std::lock_guard queue(m_queueLock);
     if (m_stop) return;
+    ++m_pendingByHash[SectionHash(job.Section)];
     m_jobs.push_back(std::move(job));
     m_changeCount.fetch_add(1, std::memory_order_release);
   }
   m_wake.notify_one();
 }
 
-size_t TVornDocJobs::PendingCount() const {
-  std::lock_guard queue(m_queueLock);
-  return m_jobs.size();
-}
-
 void TVornDocJobs::Flush() {
   std::lock_guard doc(m_docLock);
-  RunPendingLocked();
+  while (RunNextLocked()) {
+  }
 }
 
 void TVornDocJobs::WorkerLoop() {
-  std::unique_lock queue(m_queueLock);
-  while (!m_stop) {
-    if (m_jobs.empty()) {
-      m_wake.wait(queue);
-      continue;
-    }
-    queue.unlock();
+  for (;;) {
     {
-      std::lock_guard doc(m_docLock);
-      RunPendingLocked();
+      std::unique_lock queue(m_queueLock);
+      m_wake.wait(queue, [this] { return m_stop || !m_jobs.empty(); });
+      if (m_stop) return;
     }
-    queue.lock();
+    // One job per hold of the document lock, so that a read waits for one job at most.
+    std::lock_guard doc(m_docLock);
+    RunNextLocked();
   }
 }
 
 // A job is taken off the queue and run under the document lock, so whoever holds that lock next
-// (worker or reader) finds it complete, and jobs can never overtake one another.
-void TVornDocJobs::RunPendingLocked() {
-  for (;;) {
-    TVornDocJob job;
-    {
-      std::lock_guard queue(m_queueLock);
-      if (m_jobs.empty() || m_stop) return;
-      job = std::move(m_jobs.front());
-      m_jobs.pop_front();
-    }
-    Execute(job);
+// (worker or reader) finds it complete, and jobs on one address can never overtake one another.
+bool TVornDocJobs::RunNextLocked() {
+  TVornDocJob job;
+  {
+    std::lock_guard queue(m_queueLock);
+    while (!m_jobs.empty() && m_jobs.front().Kind == djTaken) m_jobs.pop_front();
+    if (m_jobs.empty() || m_stop) return false;
+    job = std::move(m_jobs.front());
+    m_jobs.pop_front();
+    const auto it = m_pendingByHash.find(SectionHash(job.Section));
+    if (--it->second == 0) m_pendingByHash.erase(it);
   }
+  Execute(job);
+  return true;
+}
+
+void TVornDocJobs::RunPendingForLocked(std::string_view section) {
+  std::vector<TVornDocJob> mine;
+  {
+    std::lock_guard queue(m_queueLock);
+    const auto it = m_pendingByHash.find(SectionHash(section));
+    if (it == m_pendingByHash.end()) return;
+    // Another address with the same hash only costs this walk.
+    for (TVornDocJob& job : m_jobs) {
+      if (job.Kind == djTaken || job.Section != section) continue;
+      mine.push_back(std::move(job));
+      job.Kind = djTaken;
+      if (--it->second == 0) break;
+    }
+    if (it->second == 0) m_pendingByHash.erase(it);
+  }
+  for (TVornDocJob& job : mine) Execute(job);
 }
 
 void TVornDocJobs::Execute(TVornDocJob& job) {
@@ -130,6 +153,8 @@ void TVornDocJobs::Execute(TVornDocJob& job) {
       case djWriteString:
         m_index->WriteString(job.Section, job.Key, job.Value);
         break;
+      case djTaken:
+        break;
     }
   } catch (const std::exception&) {
     // Index jobs report nothing: a failed job leaves the entry as it was.
@@ -137,14 +162,26 @@ void TVornDocJobs::Execute(TVornDocJob& job) {
 }
 
 bool TVornDocJobs::IsLoose(std::string_view name) const {
-  for (const auto& loose : m_looseNames) {
-    if (loose == name) return true;
-  }
-  return false;
+  return m_looseAt.find(std::string(name)) != m_looseAt.end();
+}
+
+void TVornDocJobs::AddLoose(std::string name) {
+  if (m_looseAt.emplace(name, m_looseOrder.size()).second) m_looseOrder.push_back(std::move(name));
 }
 
 void TVornDocJobs::DropLoose(std::string_view name) {
-  std::erase_if(m_looseNames, [&](const std::string& loose) { return loose == name; });
+  const auto it = m_looseAt.find(std::string(name));
+  if (it == m_looseAt.end()) return;
+  m_looseOrder[it->second].clear();
+  m_looseAt.erase(it);
+}
+
+void TVornDocJobs::ClearLoose() {
+  for (const auto& name : m_looseOrder) {
+    if (!name.empty()) m_fileSystem.Remove(m_folder + name);
+  }
+  m_looseOrder.clear();
+  m_looseAt.clear();
 }
 
 // The index comes from a project file, so a content name is never trusted to stay inside the
@@ -155,21 +192,6 @@ std::string TVornDocJobs::ContentNameOf(std::string_view section) const {
   return name;
 }
 
-std::string TVornDocJobs::DrawContentName() {
-  for (int attempt = 0; attempt < 100000; ++attempt) {
-    std::string name = DrawName(m_random, "tmp", ".~tmp");
-    if (m_archive->Contains(name)) continue;
-    const std::string path = m_folder + name;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-      ::close(fd);
-      return name;
-    }
-    if (errno != EEXIST) break;
-  }
-  return {};
-}
-
 void TVornDocJobs::Remove(const std::string& section) {
   if (!m_index->SectionExists(section)) return;
   const std::string name = ContentNameOf(section);
@@ -178,40 +200,60 @@ void TVornDocJobs::Remove(const std::string& section) {
       m_archive->Delete({name});
     } else if (IsLoose(name)) {
       DropLoose(name);
-      ::unlink((m_folder + name).c_str());
+      m_fileSystem.Remove(m_folder + name);
     }
   }
   m_index->EraseSection(section);
+  if (!m_handingOver && m_index->ErasedCount() >= kCompactAfter &&
+      m_index->ErasedCount() * 2 > m_index->SlotCount()) {
+    m_index->Compact();
+  }
+}
+
+// Draws a name no file of the folder and no member of the archive has, creating the file
+// (which reserves the name) and writing content into it; removes it again when that fails.
+bool TVornDocJobs::WriteNewContentFile(std::string& name, std::string_view content) {
+  for (int attempt = 0; attempt < 100000; ++attempt) {
+    name = DrawName(m_random, "tmp", ".~tmp");
+    if (m_archive->Contains(name)) continue;
+    const std::string path = m_folder + name;
+    auto file = m_fileSystem.CreateFile(path, 0600);
+    if (!file) {
+      if (errno == EEXIST) continue;
+      return false;
+    }
+    if (file->Append(content) && file->Close()) return true;
+    file->Close();
+    m_fileSystem.Remove(path);
+    return false;
+  }
+  return false;
 }
 
 void TVornDocJobs::StoreContent(const std::string& section, const std::string& content) {
+  // No member can hold more; the crawl fails such a document before it gets here.
+  if (content.size() > kMaxMemberSize) return;
   if (m_folder.empty() || !m_index->SectionExists(section)) return;
   std::string name = ContentNameOf(section);
   if (!name.empty() && m_archive->Contains(name)) {
     m_archive->AddStream(name, content);
     return;
   }
-  // A file stored since the last save is rewritten in place rather than left behind unnamed.
-  const bool reuse = !name.empty() && IsLoose(name);
-  if (!reuse) name = DrawContentName();
-  if (name.empty()) return;
-  const std::string path = m_folder + name;
-  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  const bool written = fd >= 0 && WriteFully(fd, content);
-  if (fd >= 0) ::close(fd);
-  if (!written) {
-    if (!reuse) ::unlink(path.c_str());
+  if (!name.empty() && IsLoose(name)) {
+    // Written beside the old file and renamed over it: a failed write keeps the old content.
+    ReplaceFile(
+        m_folder + name, [&](TWritableFile& file) { return file.Append(content); }, false,
+        m_fileSystem);
     return;
   }
-  if (!reuse) {
-    m_index->WriteString(section, kIndexContent, name);
-    m_looseNames.push_back(std::move(name));
-  }
+  if (!WriteNewContentFile(name, content)) return;
+  m_index->WriteString(section, kIndexContent, name);
+  AddLoose(std::move(name));
 }
 
 std::string TVornDocJobs::ReadString(std::string_view section, std::string_view key) {
   std::lock_guard doc(m_docLock);
-  RunPendingLocked();
+  RunPendingForLocked(section);
   try {
     return m_index->ReadString(section, key, "");
   } catch (const std::exception&) {
@@ -220,74 +262,138 @@ std::string TVornDocJobs::ReadString(std::string_view section, std::string_view 
 }
 
 std::string TVornDocJobs::ReadContent(std::string_view section) {
-  std::lock_guard doc(m_docLock);
-  RunPendingLocked();
-  std::string content;
+  // What to read is settled under the lock; reading and decompressing happen after it, from a
+  // member or a file opened meanwhile, which later rewrites and renames do not change.
+  std::optional<TVornArchive::TMember> member;
+  TFd loose;
   try {
+    std::lock_guard doc(m_docLock);
+    RunPendingForLocked(section);
     const std::string name = ContentNameOf(section);
     if (name.empty()) return {};
-    if (m_archive->Contains(name)) return m_archive->ExtractToStream(name);
-    if (IsLoose(name) && ReadWholeFile(m_folder + name, content) != TFileReadResult::frOk) {
-      content.clear();
+    member = m_archive->OpenMember(name);
+    if (!member && IsLoose(name)) {
+      loose.Reset(::open((m_folder + name).c_str(), O_RDONLY | O_CLOEXEC));
     }
+  } catch (const std::exception&) {
+    return {};
+  }
+  std::string content;
+  try {
+    if (member) return member->Extract();
+    if (loose.Valid() && !ReadFully(loose.Get(), content)) content.clear();
   } catch (const std::exception&) {
     content.clear();
   }
   return content;
 }
 
+void TVornDocJobs::DropOversizeLoose() {
+  for (std::string& name : m_looseOrder) {
+    struct stat st {};
+    if (name.empty() || ::lstat((m_folder + name).c_str(), &st) != 0 ||
+        static_cast<uint64_t>(st.st_size) <= kMaxMemberSize) {
+      continue;
+    }
+    m_fileSystem.Remove(m_folder + name);
+    m_looseAt.erase(name);
+    // Its section no longer names content; finding it is a walk, but this never happens twice.
+    std::string_view section;
+    for (size_t slot = 0; slot < m_index->SlotCount(); ++slot) {
+      if (m_index->SectionAt(slot, section) &&
+          m_index->ReadString(section, kIndexContent, "") == name) {
+        m_index->DeleteKey(section, kIndexContent);
+      }
+    }
+    name.clear();
+    m_changeCount.fetch_add(1, std::memory_order_release);
+  }
+}
+
 int TVornDocJobs::Pack(const std::function<void(TVornCustomIniFile& settings)>& writeSettings,
                        const TPackProgress& progress) {
   std::lock_guard doc(m_docLock);
-  RunPendingLocked();
-  if (m_folder.empty()) return -1;
-  const std::string settingsPath = m_folder + std::string(kSettingsMember);
-  const std::string indexPath = m_folder + std::string(kIndexMember);
-  std::vector<std::string> paths = {settingsPath, indexPath};
-  std::unordered_map<std::string, size_t> loosePosition;
-  for (const auto& name : m_looseNames) {
-    loosePosition.emplace(m_folder + name, loosePosition.size());
-    paths.push_back(m_folder + name);
+  while (RunNextLocked()) {
   }
-  const size_t looseCount = m_looseNames.size();
-  bool packed = false;
+  if (m_folder.empty()) return -1;
   try {
+    DropOversizeLoose();
     TVornMemIniFile settings("");
     if (writeSettings) writeSettings(settings);
-    packed = WriteFileAtomically(settingsPath, settings.GetText()) &&
-             WriteFileAtomically(indexPath, m_index->GetText());
-    if (packed) {
-      m_archive->AddFiles(paths, [&](const std::string& path) {
-        const auto it = loosePosition.find(path);
-        if (it != loosePosition.end() && progress) progress(it->second, looseCount);
-      });
+    const std::string settingsText = settings.GetText();
+    const std::string indexText = m_index->GetText();
+    // Settings and index go in from memory: files written only to be packed need no disk.
+    const uint32_t now = ToDosDateTime(std::time(nullptr));
+    std::vector<TVornArchive::TSource> sources = {
+        {std::string(kSettingsMember), {}, settingsText, now},
+        {std::string(kIndexMember), {}, indexText, now}};
+    std::unordered_map<std::string, size_t> loosePosition;
+    for (const auto& name : m_looseOrder) {
+      if (name.empty()) continue;
+      loosePosition.emplace(m_folder + name, loosePosition.size());
+      sources.push_back({{}, m_folder + name, {}, 0});
     }
+    const size_t looseCount = loosePosition.size();
+    m_archive->Add(sources, [&](const std::string& path) {
+      const auto it = loosePosition.find(path);
+      if (it != loosePosition.end() && progress) progress(it->second, looseCount);
+    });
   } catch (const std::exception&) {
-    packed = false;
+    return -1;
   }
-  ::unlink(settingsPath.c_str());
-  ::unlink(indexPath.c_str());
-  if (!packed) return -1;
-  for (const auto& name : m_looseNames) ::unlink((m_folder + name).c_str());
-  m_looseNames.clear();
+  ClearLoose();
   return ::open(m_archive->FileName().c_str(), O_RDONLY | O_CLOEXEC);
 }
 
-void TVornDocJobs::Adopt(const std::string& archiveCopy, std::string_view indexText) {
-  auto index = std::make_unique<TVornMemIniFile>(m_folder + std::string(kIndexMember));
-  index->SetText(indexText);
+void TVornDocJobs::Adopt(const std::string& archiveCopy, std::unique_ptr<TVornIndexFile> index) {
   std::lock_guard doc(m_docLock);
-  RunPendingLocked();
+  while (RunNextLocked()) {
+  }
   const std::string working = m_folder + std::string(kWorkingArchive);
-  if (::rename(archiveCopy.c_str(), working.c_str()) != 0) {
+  if (!m_fileSystem.Rename(archiveCopy, working)) {
     throw EArchiveError("Unable to move " + archiveCopy);
   }
   // Content stored before the load belongs to no loaded entry.
-  for (const auto& name : m_looseNames) ::unlink((m_folder + name).c_str());
-  m_looseNames.clear();
-  m_archive = std::make_unique<TVornArchive>(working);
+  ClearLoose();
+  m_archive = std::make_unique<TVornArchive>(working, m_fileSystem, false);
   m_index = std::move(index);
   m_changeCount.fetch_add(1, std::memory_order_release);
+}
+
+void TVornDocJobs::HandOverLinks(const TIndexLinkHandler& onLink) {
+  std::vector<std::pair<TVornLinkPtr, int>> batch;
+  size_t slot = 0;
+  size_t end = 0;
+  {
+    std::lock_guard doc(m_docLock);
+    m_handingOver = true;
+    end = m_index->SlotCount();
+  }
+  struct TDone {
+    TVornDocJobs& jobs;
+    ~TDone() {
+      std::lock_guard doc(jobs.m_docLock);
+      jobs.m_handingOver = false;
+    }
+  } done{*this};
+  bool more = true;
+  while (more && slot < end) {
+    {
+      std::lock_guard doc(m_docLock);
+      std::string_view section;
+      for (; slot < end && batch.size() < kHandOverBatch; ++slot) {
+        int status = 0;
+        if (!m_index->SectionAt(slot, section)) continue;
+        if (TVornLinkPtr link = RebuildLink(*m_index, section, status)) {
+          batch.emplace_back(std::move(link), status);
+        }
+      }
+    }
+    for (auto& [link, status] : batch) {
+      if (more) more = onLink(std::move(link), status);
+    }
+    batch.clear();
+  }
 }
 
 }  // namespace tq

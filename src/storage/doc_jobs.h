@@ -4,9 +4,11 @@
 //
 // Threads: every method may be called from any thread. Queue only takes the queue lock, for a
 // moment, and never waits on a job, a load or a save. Every job execution, every immediate read
-// and the packing of a save hold the document lock; an immediate read first runs the jobs queued
-// before it, so a thread always reads what it wrote. Jobs run in the order they were queued,
-// whichever threads queued them. Lock order: document lock, then queue lock.
+// and the packing of a save hold the document lock, the worker for one job at a time. Jobs on
+// one address run in the order they were queued, whichever threads queued them; an immediate
+// read of an address first runs the jobs queued for that address (so a thread always reads what
+// it wrote) and no others, and reads the content itself after letting the lock go. Lock order:
+// document lock, then queue lock.
 #pragma once
 
 #include <atomic>
@@ -20,17 +22,22 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
-#include "foundation/mem_ini_file.h"
 #include "storage/archive.h"
+#include "storage/content_index.h"
+#include "storage/index_file.h"
 
 namespace tq {
 
 inline constexpr std::string_view kSettingsMember = "settings.dat";
 inline constexpr std::string_view kIndexMember = "index.dat";
+// The largest settings or index member a project file may hold: far above any real project's,
+// and low enough that a crafted file cannot make a load allocate gigabytes.
+inline constexpr uint64_t kMaxControlMemberSize = uint64_t{256} << 20;
 
-enum TDocJobKind : uint8_t { djRemove, djStoreContent, djWriteInteger, djWriteString };
+enum TDocJobKind : uint8_t { djRemove, djStoreContent, djWriteInteger, djWriteString, djTaken };
 
 struct TVornDocJob {
   TDocJobKind Kind = djWriteString;
@@ -48,66 +55,82 @@ class TVornDocJobs {
  public:
   using TPackProgress = std::function<void(size_t position, size_t count)>;
 
-  // folder is the working folder with a trailing "/", or empty (then no content is stored).
-  explicit TVornDocJobs(std::string folder);
+  // folder is the working folder with a trailing "/", or empty (then no content is stored). Every
+  // file is written through fileSystem, which must outlive the object.
+  explicit TVornDocJobs(std::string folder, TFileSystem& fileSystem = RealFileSystem());
   // Stops the worker; jobs not yet run are dropped.
   ~TVornDocJobs();
   TVornDocJobs(const TVornDocJobs&) = delete;
   TVornDocJobs& operator=(const TVornDocJobs&) = delete;
 
   const std::string& Folder() const { return m_folder; }
-  // The archive working copy (saves copy it over the project file).
-  std::string ArchiveFileName() const;
 
   // Appends a job; the worker runs it soon.
   void Queue(TVornDocJob job);
-  // Grows with every job queued and every adoption, each counted once it can be seen: a read made
-  // after taking the count sees every change the count includes.
+  // Grows with every job queued, every adoption and every content a save drops, each counted once
+  // it can be seen: a read made after taking the count sees every change the count includes.
   uint64_t ChangeCount() const { return m_changeCount.load(std::memory_order_acquire); }
   // Runs every job queued so far before returning.
   void Flush();
-  size_t PendingCount() const;
 
   // Immediate reads; empty on any failure or for an address without that key or content.
   std::string ReadString(std::string_view section, std::string_view key);
   std::string ReadContent(std::string_view section);
 
-  // The save's packing: runs the queued jobs, writes the settings (through writeSettings) and the
-  // index beside the archive and moves them and every loose content file into it, reporting after
-  // each loose file. Returns a descriptor open on the packed archive (the caller closes it), so
-  // that later writes cannot change what the caller copies; -1 when packing failed, in which case
-  // every loose file is kept for the next save. Errors of writeSettings count as failures.
+  // The save's packing: runs the queued jobs and adds the settings (from writeSettings), the
+  // index and every loose content file to the archive in one rewrite, reporting after each loose
+  // file. Returns a descriptor open on the packed archive (the caller closes it), so that later
+  // writes cannot change what the caller copies; -1 when packing failed, in which case every
+  // loose file is kept for the next save. Errors of writeSettings count as failures. A loose file
+  // too large for the archive is dropped with its "Content" entry rather than failing every save.
   int Pack(const std::function<void(TVornCustomIniFile& settings)>& writeSettings,
            const TPackProgress& progress);
 
-  // Makes archiveCopy (a file in the working folder, moved away) the archive and indexText the
+  // Makes archiveCopy (a file in the working folder, moved away) the archive and index the
   // content index. Content stored before is dropped. Raises EArchiveError when the move fails.
-  void Adopt(const std::string& archiveCopy, std::string_view indexText);
+  void Adopt(const std::string& archiveCopy, std::unique_ptr<TVornIndexFile> index);
+
+  // Rebuilds a link from every section of the index, in file order, and hands each to onLink
+  // without holding the document lock (onLink may read the document); stops when onLink answers
+  // false. Sections added meanwhile are not handed over.
+  void HandOverLinks(const TIndexLinkHandler& onLink);
 
  private:
   void WorkerLoop();
-  void RunPendingLocked();  // with the document lock held
+  // With the document lock held: runs the first queued job; false when there was none.
+  bool RunNextLocked();
+  // With the document lock held: runs the jobs queued for section, in order.
+  void RunPendingForLocked(std::string_view section);
   void Execute(TVornDocJob& job);
   void Remove(const std::string& section);
   void StoreContent(const std::string& section, const std::string& content);
+  bool WriteNewContentFile(std::string& name, std::string_view content);
   std::string ContentNameOf(std::string_view section) const;
-  std::string DrawContentName();
   bool IsLoose(std::string_view name) const;
+  void AddLoose(std::string name);
   void DropLoose(std::string_view name);
+  void DropOversizeLoose();
+  void ClearLoose();
 
   const std::string m_folder;
+  TFileSystem& m_fileSystem;
 
   // Guarded by m_docLock.
   mutable std::mutex m_docLock;
-  std::unique_ptr<TVornMemIniFile> m_index;
+  std::unique_ptr<TVornIndexFile> m_index;
   std::unique_ptr<TVornArchive> m_archive;
-  std::vector<std::string> m_looseNames;  // content files not yet in the archive, in store order
+  // Content files not yet in the archive, in store order ("" where one was dropped), and where
+  // each name is in that order.
+  std::vector<std::string> m_looseOrder;
+  std::unordered_map<std::string, size_t> m_looseAt;
+  bool m_handingOver = false;  // slots of the index must stay where they are
   std::mt19937 m_random;
 
   // Guarded by m_queueLock.
   mutable std::mutex m_queueLock;
   std::condition_variable m_wake;
-  std::deque<TVornDocJob> m_jobs;
+  std::deque<TVornDocJob> m_jobs;  // a job run ahead by a read stays as djTaken
+  std::unordered_map<size_t, uint32_t> m_pendingByHash;  // queued jobs per section hash
   bool m_stop = false;
   std::atomic<uint64_t> m_changeCount{0};
 

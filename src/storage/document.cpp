@@ -13,6 +13,7 @@
 
 #include "foundation/ansi.h"
 #include "foundation/atomic_file.h"
+#include "foundation/mem_ini_file.h"
 #include "platform/dialog_service.h"
 #include "platform/shell_folders.h"
 #include "storage/doc_thread.h"
@@ -22,78 +23,27 @@ namespace {
 
 constexpr size_t kCopyBlock = 1 << 16;
 
-std::atomic<bool (*)()> g_writeProbe{nullptr};
-
-bool Probe() {
-  const auto probe = g_writeProbe.load();
-  return probe == nullptr || probe();
-}
-
 bool Exists(const std::string& path) {
   struct stat st;
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Replaces target by a copy of source so that the target is either the old file or the
-// complete copy, even across a crash: temporary file beside it, fsync, rename, fsync the folder.
-// A copy that need not survive a crash (the working copy of a file being loaded) skips the syncs.
-bool CopyFileAtomically(int in, const std::string& target, bool durable = true) {
+// Replaces target by a copy of the file open on in (from its start): see ReplaceFile.
+bool CopyFileAtomically(int in, const std::string& target, bool durable, TFileSystem& fileSystem) {
   if (in < 0 || ::lseek(in, 0, SEEK_SET) != 0) return false;
-  std::mt19937 random = SeededRandom();
-  std::string temp;
-  int out = -1;
-  for (int attempt = 0; attempt < 100 && out < 0; ++attempt) {
-    temp = target + DrawName(random, ".~", ".tmp");
-    out = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (out < 0 && errno != EEXIST) break;
-  }
-  if (out < 0) return false;
-  struct stat st;
-  bool ok = Probe();
-  if (ok && ::stat(target.c_str(), &st) == 0) ok = ::fchmod(out, st.st_mode & 07777) == 0;
-  std::string block(kCopyBlock, '\0');
-  while (ok) {
-    const ssize_t n = ::read(in, block.data(), block.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    if (n <= 0) break;
-    ok = WriteFully(out, std::string_view(block.data(), static_cast<size_t>(n))) && Probe();
-  }
-  ok = ok && (!durable || ::fsync(out) == 0);
-  ok = (::close(out) == 0) && ok;
-  ok = ok && Probe() && ::rename(temp.c_str(), target.c_str()) == 0;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return false;
-  }
-  if (!durable) return true;
-  const int folder = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    ::fsync(folder);
-    ::close(folder);
-  }
-  return true;
+  return ReplaceFile(
+      target,
+      [&](TWritableFile& out) {
+        std::string block(kCopyBlock, '\0');
+        for (;;) {
+          const ssize_t n = ::read(in, block.data(), block.size());
+          if (n < 0 && errno == EINTR) continue;
+          if (n <= 0) return n == 0;
+          if (!out.Append(std::string_view(block.data(), static_cast<size_t>(n)))) return false;
+        }
+      },
+      durable, fileSystem);
 }
-
-class TFd {
- public:
-  explicit TFd(int fd) : m_fd(fd) {}
-  ~TFd() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  TFd(const TFd&) = delete;
-  TFd& operator=(const TFd&) = delete;
-  int Get() const { return m_fd; }
-
- private:
-  int m_fd;
-};
 
 std::string WriteErrorMessage(const std::string& docName) {
   return "Unable to save to save file \"" + docName + "\".Please press OK to Retry.";
@@ -110,12 +60,11 @@ int RoundPercent(uint64_t numerator, uint64_t denominator) {
   return static_cast<int>(q);
 }
 
-void TestOnlySetProjectWriteProbe(bool (*probe)()) {
-  g_writeProbe.store(probe);
-}
-
-TVornDocument::TVornDocument(std::string cacheFolder, std::string personalFolder)
-    : m_personalFolder(std::move(personalFolder)), m_random(SeededRandom()) {
+TVornDocument::TVornDocument(std::string cacheFolder, std::string personalFolder,
+                             TFileSystem& fileSystem)
+    : m_personalFolder(std::move(personalFolder)),
+      m_random(SeededRandom()),
+      m_fileSystem(fileSystem) {
   if (cacheFolder.empty()) cacheFolder = GetSpecialFolder(sfInternetCache);
   if (m_personalFolder.empty()) m_personalFolder = GetSpecialFolder(sfPersonal);
   std::string folder;
@@ -131,7 +80,7 @@ TVornDocument::TVornDocument(std::string cacheFolder, std::string personalFolder
       m_random = SeededRandom();
     }
   }
-  m_jobs = std::make_unique<TVornDocJobs>(std::move(folder));
+  m_jobs = std::make_unique<TVornDocJobs>(std::move(folder), m_fileSystem);
 }
 
 TVornDocument::~TVornDocument() {
@@ -241,7 +190,7 @@ bool TVornDocument::SaveProcedure(TVornDocThread& thread, const std::string& doc
       });
   if (packed < 0) return false;
   TFd archive(packed);
-  while (!CopyFileAtomically(archive.Get(), docName)) {
+  while (!CopyFileAtomically(archive.Get(), docName, true, m_fileSystem)) {
     int answer = mrCancel;
     thread.Ask([&] {
       answer = DialogService().ShowMessageDlg(WriteErrorMessage(docName), mdiError, mbOk | mbCancel,
@@ -294,35 +243,32 @@ bool TVornDocument::LoadProcedure(TVornDocThread& thread, const std::string& fil
   const std::string copy = folder + "loading.~web";
   {
     TFd source(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
-    if (!CopyFileAtomically(source.Get(), copy, false)) return fail(feCantRead);
+    if (!CopyFileAtomically(source.Get(), copy, false, m_fileSystem)) return fail(feCantRead);
   }
-  std::string indexText;
+  uint64_t total = 0;
   try {
-    TVornArchive archive(copy);
+    TVornArchive archive(copy, m_fileSystem, false);
     archive.List();  // refuses a file that is not an archive
-    if (archive.Contains(kSettingsMember)) {
+    if (const auto member = archive.OpenMember(kSettingsMember)) {
       TVornMemIniFile settings("");
-      settings.SetText(archive.ExtractToStream(kSettingsMember));
+      settings.SetText(member->Extract(kMaxControlMemberSize));
       if (OnLoadSettings) OnLoadSettings(settings, false);
     }
-    if (archive.Contains(kIndexMember)) indexText = archive.ExtractToStream(kIndexMember);
-    m_jobs->Adopt(copy, indexText);
+    auto index = std::make_unique<TVornIndexFile>();
+    if (const auto member = archive.OpenMember(kIndexMember)) {
+      index->SetText(member->Extract(kMaxControlMemberSize));
+    }
+    total = index->SlotCount();
+    m_jobs->Adopt(copy, std::move(index));
   } catch (const std::exception&) {
-    ::unlink(copy.c_str());
+    m_fileSystem.Remove(copy);
     return fail(feInvalidDoc);
   }
 
   try {
-    TVornMemIniFile links("");
-    links.SetText(indexText);
-    indexText = std::string();
-    std::vector<std::string> sections;
-    links.ReadSections(sections);
-    const uint64_t total = sections.size();
-    sections = {};
     uint64_t handed = 0;
     int lastPercent = -1;
-    LoadLinksFromIndex(links, [&](TVornLinkPtr link, int status) {
+    m_jobs->HandOverLinks([&](TVornLinkPtr link, int status) {
       const bool more = !OnLoadLink || OnLoadLink(std::move(link), status);
       ++handed;
       const int percent = RoundPercent(handed - 1, total);
@@ -356,7 +302,8 @@ bool TVornDocument::SaveAsTemplate(const std::string& name) {
     // behind, nor half a template when it fails.
     TVornMemIniFile settings("");
     if (OnSaveSettings) OnSaveSettings(settings, true);
-    if (!WriteFileAtomically(m_templates->TemplateFolder() + name, settings.GetText())) {
+    if (!WriteFileAtomically(m_templates->TemplateFolder() + name, settings.GetText(),
+                             m_fileSystem)) {
       return false;
     }
     if (m_templates->IndexOf(name) < 0) m_templates->Add(name);

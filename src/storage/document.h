@@ -49,8 +49,10 @@ class TVornDocument : public TStoredDocumentReader, public IDownloadDocument {
 
   // Creates the working folder "temp<n>.~tmp" in cacheFolder (empty: the user's cache folder).
   // When that fails the document has no working folder (Folder() empty) and stores no content.
-  // personalFolder (empty: the user's documents folder) receives autosaved new projects.
-  explicit TVornDocument(std::string cacheFolder = {}, std::string personalFolder = {});
+  // personalFolder (empty: the user's documents folder) receives autosaved new projects. Every
+  // file is written through fileSystem, which must outlive the document.
+  explicit TVornDocument(std::string cacheFolder = {}, std::string personalFolder = {},
+                         TFileSystem& fileSystem = RealFileSystem());
   // Drops the writes not yet carried out and deletes the working folder with everything in it.
   ~TVornDocument() override;
   TVornDocument(const TVornDocument&) = delete;
@@ -91,8 +93,10 @@ class TVornDocument : public TStoredDocumentReader, public IDownloadDocument {
 
   // Opens a project file into this document: the settings go to OnLoadSettings, each link
   // rebuilt from the index to OnLoadLink, with OnLoadProgress; failures to OnLoadError. Content
-  // stays in the archive until it is read. Does nothing and answers true unless the document is
-  // idle. On failure the document keeps what it held.
+  // stays in the archive until it is read. A file that is not an archive, or whose settings or
+  // index member is over kMaxControlMemberSize, is no project (feInvalidDoc) and is left as it
+  // is. Does nothing and answers true unless the document is idle. On failure the document keeps
+  // what it held.
   bool Load(const std::string& fileName);
   // Packs settings, index and the content stored until now into the working archive, then
   // replaces the project file by a complete copy of it (written beside it, synced, renamed over
@@ -140,11 +144,8 @@ class TVornDocument : public TStoredDocumentReader, public IDownloadDocument {
   std::atomic<bool> m_changed{false};
   std::atomic<TDocStatus> m_status{dsReady};
   std::mt19937 m_random;
+  TFileSystem& m_fileSystem;
   std::unique_ptr<TVornDocJobs> m_jobs;
 };
-
-// Test-only: called before each step of writing the project file (after the temporary file is
-// made, after each block written, before the rename); returning false makes that step fail.
-void TestOnlySetProjectWriteProbe(bool (*probe)());
 
 }  // namespace tq

@@ -1,5 +1,6 @@
-// Project files from the command line: crawl into one, list it, read its documents back, resume
-// an interrupted crawl, and carry settings over in a template.
+// Project files from the command line: crawl into one, list it, read its documents back (also of
+// addresses that differ only in letter case), resume an interrupted crawl, carry settings over in
+// a template, and leave files that are no project alone.
 #include <QProcess>
 
 #include "cli/cli_run.h"
@@ -55,32 +56,75 @@ TEST_F(ProjectFile, SavedCrawlListsTheSameAndShowsEveryDocumentWithOnlineLinks) 
       EXPECT_EQ(show.Out, ReadFile(original)) << url << " comes back byte for byte";
     }
   }
-  EXPECT_NE(RunCli({"show", web, server.Url("/index.html")}).Out.find(
-                "href=\"" + server.Url("/products/index.html") + "\""),
+  EXPECT_NE(RunCli({"show", web, server.Url("/index.html")})
+                .Out.find("href=\"" + server.Url("/products/index.html") + "\""),
             std::string::npos);
   EXPECT_EQ(RunCli({"show", web, server.Url("/nowhere.html")}).ExitCode, 1);
 
   // Debian's own archiver reads the project file and finds every member's CRC right.
   EXPECT_EQ(RunLha("l", web), 0);
   EXPECT_EQ(RunLha("t", web), 0);
+}
 
-  // A file that is not a project is refused and left as it was.
-  const std::string junk = In("junk.web");
-  std::ofstream(junk) << "not an archive";
-  const CliRun refused = RunCli({"list", junk});
-  EXPECT_EQ(refused.ExitCode, 1);
-  EXPECT_FALSE(refused.Err.empty());
-  EXPECT_EQ(ReadFile(junk), "not an archive");
+// Files that are no project (text, an empty file, formats that begin with a 0 byte as the
+// archive's end marker does) are refused by every command and never saved over.
+TEST_F(ProjectFile, FilesThatAreNoProjectStayAsTheyWere) {
+  const std::pair<const char*, std::string> files[] = {
+      {"junk.web", "not an archive"},
+      {"empty.web", ""},
+      {"video.mp4", std::string("\0\0\0\x18"
+                                "ftypmp42",
+                                12) +
+                        std::string(10000, 'v')},
+  };
+  for (const auto& [name, bytes] : files) {
+    const std::string file = In(name);
+    std::ofstream(file, std::ios::binary) << bytes;
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"list", file}, {"resume", file, "--dispatch-interval", "0"}}) {
+      const CliRun refused = RunCli(command);
+      EXPECT_EQ(refused.ExitCode, 1) << name << " " << command[0];
+      EXPECT_NE(refused.Err.find("is not a project file"), std::string::npos) << refused.Err;
+      EXPECT_TRUE(ReadFile(file) == bytes) << name << " " << command[0];
+    }
+  }
+}
+
+// Paths are case-sensitive: /A.html and /a.html are two pages, stored and shown apart, and two
+// mail boxes that differ in case are two Emails entries.
+TEST_F(ProjectFile, AddressesThatDifferInCaseAreStoredApart) {
+  HttpTestServer server;
+  const auto page = [&](const std::string& target, const std::string& body) {
+    server.Route(target, [body](const TestRequest&, TestConnection& c) {
+      c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n", body));
+    });
+  };
+  page("/index.html",
+       "<a href=\"/A.html\">A</a><a href=\"/a.html\">a</a>"
+       "<a href=\"mailto:Info@h.org\">I</a><a href=\"mailto:info@h.org\">i</a>");
+  page("/A.html", "<p>UPPER PAGE</p>");
+  page("/a.html", "<p>lower page</p>");
+  const std::string web = In("case.web");
+  const CliRun crawl =
+      RunCli({"crawl", server.Url("/index.html"), "-o", web, "--dispatch-interval", "0"});
+  ASSERT_EQ(crawl.ExitCode, 0) << crawl.Err;
+  const CliRun list = RunCli({"list", web});
+  EXPECT_EQ(list.Out, crawl.Out);
+  EXPECT_EQ(Field(list, "Ready", 1).size(), 3u) << list.Out;
+  EXPECT_EQ(Field(list, "Emails", 1), (std::vector<std::string>{"Info@h.org", "info@h.org"}))
+      << list.Out;
+  EXPECT_NE(RunCli({"show", web, server.Url("/A.html")}).Out.find("UPPER PAGE"), std::string::npos);
+  EXPECT_NE(RunCli({"show", web, server.Url("/a.html")}).Out.find("lower page"), std::string::npos);
 }
 
 TEST_F(ProjectFile, ResumeAfterCtrlCFinishesTheCrawl) {
   StallingSite site;
   const std::string web = In("stalled.web");
-  const CliRun stopped = InterruptedRun(
-      site, {"crawl", site.Server.Url("/index.html"), "-o", web, "--threads", "1",
-             "--dispatch-interval", "0"});
+  const CliRun stopped = InterruptedRun(site, {"crawl", site.Server.Url("/index.html"), "-o", web,
+                                               "--threads", "1", "--dispatch-interval", "0"});
   ASSERT_EQ(stopped.ExitCode, 0) << stopped.Err;
-  ASSERT_EQ(Field(RunCli({"list", web}), "Queue", 1).size(), 5u) << "the stopped crawl kept its Queue";
+  ASSERT_EQ(Field(RunCli({"list", web}), "Queue", 1).size(), 5u)
+      << "the stopped crawl kept its Queue";
 
   site.Release();
   const CliRun resumed = RunCli({"resume", web, "--dispatch-interval", "0"});
@@ -103,8 +147,8 @@ TEST_F(ProjectFile, TemplateCarriesSettingsIntoANewCrawl) {
   ASSERT_EQ(saved.ExitCode, 0) << saved.Err;
   ASSERT_TRUE(fs::exists(etpl));
 
-  const CliRun crawl = RunCli({"crawl", server.Url("/index.html"), "--template", etpl,
-                               "--dispatch-interval", "0"});
+  const CliRun crawl =
+      RunCli({"crawl", server.Url("/index.html"), "--template", etpl, "--dispatch-interval", "0"});
   ASSERT_EQ(crawl.ExitCode, 0) << crawl.Err;
   EXPECT_TRUE(crawl.Has("Ready\t" + server.Url("/deep/level1.html") + "\t1\t" +
                         server.Url("/index.html") + "\t" +

@@ -8,8 +8,8 @@
 
 #include "formats/charset.h"
 #include "formats/html_rewrite.h"
-#include "support/encode_as.h"
 #include "formats/html_tokenizer.h"
+#include "support/encode_as.h"
 
 namespace tq {
 namespace {
@@ -101,6 +101,13 @@ INSTANTIATE_TEST_SUITE_P(
         TDetectCase{"<!-- <meta charset=utf-8> --><script>'<meta charset=utf-8>'</script>\x80", "",
                     S::hcsDefault, "windows-1252", nullptr},
         TDetectCase{"<body><meta charset=utf-8>", "", S::hcsDefault, "windows-1252", nullptr},
+        // Past the first kilobyte a declaration is still found; a comment the first kilobyte
+        // cuts off hides what it holds.
+        TDetectCase{"<title>" + std::string(1500, 'x') + "</title><meta charset=koi8-r>", "",
+                    S::hcsMeta, "koi8-r", nullptr},
+        TDetectCase{"<!--" + std::string(900, ' ') + "<meta charset=koi8-r>" +
+                        std::string(300, ' ') + "-->",
+                    "", S::hcsDefault, "windows-1252", nullptr},
         TDetectCase{"<p>\x80\x9F\xE9", "text/html", S::hcsDefault, "windows-1252",
                     "<p>\xE2\x82\xAC\xC5\xB8\xC3\xA9"},
         TDetectCase{"<p>\x80", "text/html; charset=ISO-8859-1", S::hcsContentType, "windows-1252",
@@ -142,6 +149,13 @@ INSTANTIATE_TEST_SUITE_P(
             "",
             "<meta http-equiv=refresh content=\"0; url=x.html\"><meta name=charset content=utf-8>"},
         TCopyCase{"\xEF\xBB\xBF<p>\xC3\xA9", "", "<p>\xE9"},
+        // A reference is written only where it will be read: title and markup templates are
+        // decoded, xmp and scripts of other types never are.
+        TCopyCase{"<title>\xC5\xBC</title><script type=text/x-template>\xC5\xBC</script>"
+                  "<xmp>\xC5\xBC\xC3\xA9</xmp><script type=text/x-shader>\xC5\xBC</script>",
+                  "text/html; charset=utf-8",
+                  "<title>&#380;</title><script type=text/x-template>&#380;</script>"
+                  "<xmp>?\xE9</xmp><script type=text/x-shader>?</script>"},
         TCopyCase{std::string("<p>a\0b", 6), "", "<p>a&#0;b"}));
 
 // --- Round trip over a corpus ---
@@ -364,9 +378,21 @@ TEST(CharsetEncoder, LongRunsMatchCharacterByCharacterEncoding) {
 // UTF-8 is decoded without a converter: it must read every byte sequence, broken ones included,
 // exactly as ICU's UTF-8 converter does.
 TEST(CharsetDecoding, Utf8ReadsAsTheConverterDoes) {
-  const std::string pieces[] = {"a",  "<",  "\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",
-                                "\x80", "\xBF", "\xC0", "\xC2", "\xE0\x80", "\xED\xA0\x80",
-                                "\xF4\x90", "\xF5", "\xFF", std::string(1, '\0')};
+  const std::string pieces[] = {"a",
+                                "<",
+                                "\xC3\xA9",
+                                "\xE4\xB8\xAD",
+                                "\xF0\x9F\x98\x80",
+                                "\x80",
+                                "\xBF",
+                                "\xC0",
+                                "\xC2",
+                                "\xE0\x80",
+                                "\xED\xA0\x80",
+                                "\xF4\x90",
+                                "\xF5",
+                                "\xFF",
+                                std::string(1, '\0')};
   UErrorCode error = U_ZERO_ERROR;
   UConverter* converter = ucnv_open("UTF-8", &error);
   ASSERT_TRUE(U_SUCCESS(error));

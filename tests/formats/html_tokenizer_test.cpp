@@ -20,8 +20,8 @@ std::vector<std::string> Items(std::string_view html) {
   const std::u16string text = Latin1(html);
   THtmlTokenizer tokenizer(text);
   std::vector<std::string> items;
-  static const char* kKinds[] = {"text", "start",  "end",    "comment", "decl",
-                                 "pi",   "server", "script", "style",   "raw"};
+  static const char* kKinds[] = {"text",   "start",  "end",   "comment", "decl",   "pi",
+                                 "server", "script", "style", "raw",     "literal"};
   while (tokenizer.Next())
     items.push_back(std::string(kKinds[static_cast<int>(tokenizer.Item().Kind)]) + ":" +
                     Utf16ToUtf8(tokenizer.Item().Source));
@@ -60,14 +60,17 @@ INSTANTIATE_TEST_SUITE_P(
                    {"start:<SCRIPT>", "script:a</scriptx>", "end:</Script >"}},
         TItemsCase{"<script type=text/template><a href=x></script>",
                    {"start:<script type=text/template>", "raw:<a href=x>", "end:</script>"}},
+        TItemsCase{
+            "<script type=text/x-shader>a&amp;</script><xmp><b></xmp><plaintext></b>",
+            {"start:<script type=text/x-shader>", "literal:a&amp;", "end:</script>", "start:<xmp>",
+             "literal:<b>", "end:</xmp>", "start:<plaintext>", "literal:</b>"}},
         TItemsCase{"<style>p>a{}</style>", {"start:<style>", "style:p>a{}", "end:</style>"}},
         TItemsCase{"<script>never closed <b>", {"start:<script>", "script:never closed <b>"}},
         TItemsCase{"1 < 2 <3 a<-b </ x> <>", {"text:1 < 2 <3 a<-b </ x> <>"}},
         TItemsCase{"<a href='x", {"text:<a href='x"}}, TItemsCase{"<a href=x", {"text:<a href=x"}},
         TItemsCase{"x</a", {"text:x", "text:</a"}},
         TItemsCase{"<b>x<a href='y>z<b>w", {"start:<b>", "text:x", "text:<a href='y>z<b>w"}},
-        TItemsCase{"<?a><?b?>", {"pi:<?a><?b?>"}},
-        TItemsCase{"<?a><?b>", {"pi:<?a>", "pi:<?b>"}},
+        TItemsCase{"<?a><?b?>", {"pi:<?a><?b?>"}}, TItemsCase{"<?a><?b>", {"pi:<?a>", "pi:<?b>"}},
         TItemsCase{
             "<!DOCTYPE html><?xml v?><% if a > b %><? echo '>' ?>",
             {"decl:<!DOCTYPE html>", "pi:<?xml v?>", "server:<% if a > b %>", "pi:<? echo '>' ?>"}},

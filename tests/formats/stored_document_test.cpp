@@ -46,18 +46,6 @@ TEST(StoredDocumentWriter, KeepsLinkNumbersWhateverTheAddressesHold) {
   EXPECT_NE(stored.find("url=\"http://h/%22 --%3E%3Cscript%3E\" using"), std::string::npos);
 }
 
-TEST(StoredLines, SplitLikeTheStreamReader) {
-  const std::pair<std::string, std::vector<std::string>> cases[] = {
-      {"a\rb\nc\r\nd", {"a", "b", "c", "d"}},
-      {"a\r\n", {"a"}},
-      {"\r\r", {"", ""}},
-      {"\n\r", {"", ""}},
-      {std::string("a\0b\nc\0", 6), {"a", "c"}},
-      {"", {}},
-  };
-  for (const auto& [bytes, lines] : cases) EXPECT_EQ(SplitStoredLines(bytes), lines) << bytes;
-}
-
 struct TRenderCase {
   const char* Name;
   std::string ContentType;

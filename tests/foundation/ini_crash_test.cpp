@@ -13,6 +13,7 @@
 #include "foundation/atomic_file.h"
 #include "foundation/ini_file.h"
 #include "foundation/mem_ini_file.h"
+#include "support/fault_file_system.h"
 
 namespace tq {
 namespace {
@@ -36,8 +37,12 @@ void ReportStepAndWait() {
 }
 
 void RunWriter(const std::string& file) {
-  TestOnlySetAtomicWriteProbe(&ReportStepAndWait);
-  TVornIniFile ini(file);
+  test::TFaultFileSystem steps;
+  steps.Allow = [](std::string_view, const std::string&) {
+    ReportStepAndWait();
+    return true;
+  };
+  TVornIniFile ini(file, steps);
   for (int j = 1; j <= kWrites; ++j) {
     const char c = 'W';
     if (::write(g_toParent, &c, 1) != 1) ::_exit(2);

@@ -219,7 +219,10 @@ TEST(Url, StreamToLines) {
       {"a\r\rb", {"a", "", "b"}},
       {"a\n\rb", {"a", "", "b"}},
       {"\n", {""}},
+      {"\r\r", {"", ""}},
+      {"a\rb\nc\r\nd", {"a", "b", "c", "d"}},
       {std::string("ab\0cd\nef", 8), {"ab", "ef"}},
+      {std::string("a\0b\nc\0", 6), {"a", "c"}},
   };
   for (const auto& [data, expected] : table) {
     SCOPED_TRACE(data);

@@ -1,7 +1,7 @@
-// Rebuilding links from an arbitrary content index: no crash, at most one link per distinct
-// section, mail entries come back as mail links, and writing a rebuilt link into a fresh index
-// and rebuilding it again keeps its status, level and page
-// (only the status for deleted links).
+// Rebuilding links from an arbitrary content index: no crash, the index reads back as written, at
+// most one link per section, mail entries come back as mail links, and writing a rebuilt link into
+// a fresh index and rebuilding it again keeps its status, level and page (only the status for
+// deleted links).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,7 +9,6 @@
 #include <string_view>
 
 #include "foundation/errors.h"
-#include "foundation/mem_ini_file.h"
 #include "storage/content_index.h"
 
 namespace {
@@ -24,17 +23,20 @@ void Check(bool ok, const char* what) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  tq::TVornMemIniFile index("");
+  tq::TVornIndexFile index;
   index.SetText(std::string_view(reinterpret_cast<const char*>(data), size));
   std::vector<std::string> sections;
   index.ReadSections(sections);
+  tq::TVornIndexFile written;
+  written.SetText(index.GetText());
+  Check(written.GetText() == index.GetText(), "the written index reads back differently");
   size_t seen = 0;
   tq::LoadLinksFromIndex(index, [&](tq::TVornLinkPtr link, int status) {
     ++seen;
     if (status == tq::kStatusEmail) Check(link->Text().starts_with("mailto:"), "mail text");
     const auto list = tq::LinkListOfStatus(status);
     if (!list) return true;
-    tq::TVornMemIniFile again("");
+    tq::TVornIndexFile again;
     try {
       if (!tq::WriteLinkEntry(again, *list, *link)) return true;
     } catch (const tq::EVornError&) {

@@ -32,9 +32,10 @@ void CheckIdentity(std::string_view bytes) {
     const tq::THtmlItem& item = tokenizer.Item();
     FUZZ_CHECK(tokenizer.Position() == position && !item.Source.empty());
     FUZZ_CHECK(item.Source.data() == text.data() + position);
-    const std::string nul = item.Kind == tq::THtmlItemKind::hikScriptText  ? "\\u0000"
-                            : item.Kind == tq::THtmlItemKind::hikStyleText ? "\\000000 "
-                                                                           : "&#0;";
+    const std::string nul = item.Kind == tq::THtmlItemKind::hikScriptText    ? "\\u0000"
+                            : item.Kind == tq::THtmlItemKind::hikStyleText   ? "\\000000 "
+                            : item.Kind == tq::THtmlItemKind::hikLiteralText ? "?"
+                                                                             : "&#0;";
     if (!tq::IsVoidEndTag(item))
       for (char c : bytes.substr(position, item.Source.size()))
         expected += c == '\0' ? nul : std::string(1, c);

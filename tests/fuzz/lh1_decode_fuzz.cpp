@@ -1,6 +1,6 @@
 // Fuzz target: the bytes after the first three as an "-lh1-" stream whose original size is the
 // first three bytes (so at most 16 MB); and the whole input through the coder and back, which
-// must give the input again.
+// must give the input again, also when the coder gets it in pieces (of sizes the input picks).
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -21,5 +21,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string packed;
   if (tq::Lh1Encode(input, packed, UINT64_MAX) && tq::Lh1Decode(packed, size) != input)
     std::abort();
+  std::string pieces;
+  tq::TLh1Encoder encoder;
+  for (size_t at = 0; at < size;) {
+    const size_t step = 1 + data[at] % 97;
+    encoder.Write(input.substr(at, step), pieces);
+    at += step;
+  }
+  encoder.Finish(pieces);
+  if (pieces != packed) std::abort();
   return 0;
 }

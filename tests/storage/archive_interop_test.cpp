@@ -1,6 +1,7 @@
 // Archives we write, read back by an independent LHA reader (lhasa's lha): listed, CRC-tested and
 // extracted byte for byte. Skipped where lha is not installed. lhasa only reads archives, so the
 // other direction (reading what another tool wrote) is covered by our own reader tests only.
+// ctest: timeout=60
 #include <gtest/gtest.h>
 
 #include <algorithm>

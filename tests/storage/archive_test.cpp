@@ -1,17 +1,18 @@
 // The archive container: every operation on a new and on an existing archive, replacement by
-// name in any letter case, a table of damaged archives, and write failures that must leave the
-// old archive untouched.
+// name in any letter case, members streamed from large files, a table of damaged archives, and
+// write failures that must leave the old archive untouched.
+// ctest: timeout=120
 #include "storage/archive.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <functional>
 
 #include "archive_test_util.h"
+#include "support/fault_file_system.h"
 
 namespace tq {
 namespace {
@@ -185,6 +186,28 @@ TEST(Archive, TwoFilesOfOneNameInOneCallKeepTheLaterOne) {
   EXPECT_EQ(archive.ExtractToStream("x.dat"), "from b");
 }
 
+// Files of several megabytes are compressed while they are read, or stored when that does not
+// pay; either way they read back whole, between members packed in memory.
+TEST(Archive, LargeFilesAreStreamedIntoMembers) {
+  TScratchFolder folder;
+  const std::string text = Html((8 << 20) + 1000, 11);
+  const std::string noise = Noise((8 << 20) + 1000, 12);
+  WriteFile(folder / "text.~tmp", text);
+  WriteFile(folder / "noise.~tmp", noise);
+  WriteFile(folder / "small.~tmp", "small");
+  TVornArchive archive(folder / "p.web");
+  archive.Add({{{}, folder / "text.~tmp", {}, 0},
+               {"memory.dat", {}, "from memory", 0},
+               {{}, folder / "noise.~tmp", {}, 0},
+               {{}, folder / "small.~tmp", {}, 0}});
+  EXPECT_THAT(archive.List(), ElementsAre("TEXT.~TMP", "MEMORY.DAT", "NOISE.~TMP", "SMALL.~TMP"));
+  EXPECT_TRUE(archive.ExtractToStream("text.~tmp") == text);
+  EXPECT_TRUE(archive.ExtractToStream("noise.~tmp") == noise);
+  EXPECT_EQ(archive.ExtractToStream("memory.dat"), "from memory");
+  EXPECT_EQ(MethodOfFirstMember(archive.FileName()), "-lh1-");
+  EXPECT_LT(std::filesystem::file_size(archive.FileName()), text.size() / 2 + noise.size() + 200);
+}
+
 // --- damaged archives -------------------------------------------------------------------------
 
 // An archive of a compressed member and a stored one; offsets are taken from it.
@@ -279,67 +302,84 @@ INSTANTIATE_TEST_SUITE_P(
                       s.bytes[61] ^= 0x33;
                     },
                     true},
-        TCorruption{"NotAnArchive", [](TSample& s) { s.bytes = "<html>not an archive</html>"; }}),
+        TCorruption{"NotAnArchive", [](TSample& s) { s.bytes = "<html>not an archive</html>"; }},
+        TCorruption{"EmptyFile", [](TSample& s) { s.bytes.clear(); }},
+        TCorruption{"BytesAfterTheEndMarker", [](TSample& s) { s.bytes += "trailing junk"; }},
+        TCorruption{"LeadingNulByte", [](TSample& s) { s.bytes.insert(0, 1, '\0'); }}),
     [](const auto& p) { return std::string(p.param.name); });
 
-TEST(Archive, ArchiveWithoutEndMarkerOrWithTrailingBytesStillReads) {
+TEST(Archive, ArchiveWithoutEndMarkerStillReads) {
   TScratchFolder folder;
   TSample sample = MakeSample(folder);
-  for (const std::string& bytes :
-       {sample.bytes.substr(0, sample.bytes.size() - 1), sample.bytes + "trailing junk"}) {
-    WriteFile(folder / "x.web", bytes);
-    TVornArchive archive(folder / "x.web");
-    EXPECT_THAT(archive.List(), ElementsAre("TEXT.DAT", "STORED.DAT"));
-    EXPECT_EQ(archive.ExtractToStream("stored.dat"), Noise(300, 7));
-  }
+  WriteFile(folder / "x.web", sample.bytes.substr(0, sample.bytes.size() - 1));
+  TVornArchive archive(folder / "x.web");
+  EXPECT_THAT(archive.List(), ElementsAre("TEXT.DAT", "STORED.DAT"));
+  EXPECT_EQ(archive.ExtractToStream("stored.dat"), Noise(300, 7));
 }
 
 // --- write failures ---------------------------------------------------------------------------
 
-// Limits the size of files this process writes, so the disk looks full past that point.
-class TFileSizeLimit {
- public:
-  explicit TFileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &m_old);
-    m_oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = m_old;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~TFileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &m_old);
-    ::signal(SIGXFSZ, m_oldHandler);
-  }
-
- private:
-  rlimit m_old{};
-  sighandler_t m_oldHandler = SIG_DFL;
-};
-
-TEST(ArchiveWriteFailure, FullDiskLeavesTheOldArchiveIntactAndNoTemporaryFile) {
+TEST(ArchiveWriteFailure, FullDiskOrFailedRenameLeavesTheOldArchiveIntactAndNoTemporaryFile) {
   TScratchFolder folder;
-  TVornArchive archive(folder / "p.web");
+  test::TFaultFileSystem files;
+  TVornArchive archive(folder / "p.web", files);
   archive.AddStream("index.dat", Html(50000, 9));
   const std::string before = ReadFile(archive.FileName());
   WriteFile(folder / "big.~tmp", Noise(200000, 10));
-  for (rlim_t limit : {rlim_t{10}, rlim_t{100000}, rlim_t{before.size() + 200030}}) {
+  WriteFile(folder / "huge.~tmp", Noise((8 << 20) + 1000, 13));  // streamed, soon stored
+  const auto failsAsAWriteError = [&](const std::function<void()>& change) {
     try {
-      TFileSizeLimit full(limit);
-      archive.AddFiles({folder / "big.~tmp"});
-      ADD_FAILURE() << "no error with a limit of " << limit;
+      change();
+      ADD_FAILURE() << "no error";
     } catch (const EArchiveError& e) {
       EXPECT_EQ(std::string(e.what()), kArchiveWriteError);
     }
     EXPECT_TRUE(ReadFile(archive.FileName()) == before);
     EXPECT_FALSE(std::filesystem::exists(folder / "p.$$$"));
+  };
+  // Short writes at every stage: the first header, the members, the copied old members.
+  for (uint64_t free : {uint64_t{10}, uint64_t{100000}, uint64_t{before.size() + 200030}}) {
+    for (const char* file : {"big.~tmp", "huge.~tmp"}) {  // packed whole, streamed
+      SCOPED_TRACE(std::to_string(free) + " " + file);
+      files.FreeBytes = free;
+      failsAsAWriteError([&] { archive.AddFiles({folder / file}); });
+    }
   }
-  // Deleting rewrites the archive the same way.
-  {
-    TFileSizeLimit full(0);
-    EXPECT_THROW(archive.Delete({"index.dat"}), EArchiveError);
+  files.FreeBytes = 0;
+  failsAsAWriteError([&] { archive.Delete({"index.dat"}); });
+  files.FreeBytes = UINT64_MAX;
+  for (const char* refused : {"rename", "sync", "close", "write-at"}) {
+    SCOPED_TRACE(refused);
+    files.Allow = [&](std::string_view operation, const std::string&) {
+      return operation != refused;
+    };
+    // Only a streamed member's header is written after its data.
+    const bool streamed = std::string_view(refused) == "write-at";
+    failsAsAWriteError([&] { archive.AddFiles({folder / (streamed ? "huge.~tmp" : "big.~tmp")}); });
   }
-  EXPECT_TRUE(ReadFile(archive.FileName()) == before);
+}
+
+// The new archive is made beside the old one under a fixed name: a link planted there (or left
+// by a crash) must never lead the writer into another file.
+TEST(ArchiveWriteFailure, LinkPlantedAtTheTemporaryNameIsNotFollowed) {
+  TScratchFolder folder;
+  WriteFile(folder / "victim.txt", "keep me");
+  std::filesystem::create_symlink(folder / "victim.txt", folder / "p.$$$");
+  TVornArchive archive(folder / "p.web");
+  archive.AddStream("index.dat", "content");
+  EXPECT_EQ(ReadFile(folder / "victim.txt"), "keep me");
+  EXPECT_EQ(archive.ExtractToStream("index.dat"), "content");
   EXPECT_FALSE(std::filesystem::exists(folder / "p.$$$"));
+}
+
+// A source over the largest member fails at once, from its size, without being read.
+TEST(ArchiveWriteFailure, SourceTooLargeForAMember) {
+  TScratchFolder folder;
+  WriteFile(folder / "big.~tmp", "");
+  ASSERT_EQ(::truncate((folder / "big.~tmp").c_str(), off_t{5} << 30), 0);  // sparse
+  TVornArchive archive(folder / "p.web");
+  EXPECT_THROW(archive.AddFiles({folder / "big.~tmp"}), EArchiveError);
+  EXPECT_FALSE(std::filesystem::exists(folder / "p.web"));
 }
 
 TEST(ArchiveWriteFailure, SourceThatCannotBeReadFailsTheWholeAdd) {

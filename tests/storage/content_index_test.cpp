@@ -1,5 +1,6 @@
 // Content index: the keys written per list and their order, links rebuilt from an index (mail
-// entries, empty PAGE, defaults, repeated sections) and rendering by address through a reader.
+// entries, empty PAGE, defaults, repeated sections, addresses that differ only in letter case)
+// and rendering by address through a reader.
 #include "storage/content_index.h"
 
 #include <gtest/gtest.h>
@@ -7,7 +8,7 @@
 #include <map>
 #include <vector>
 
-#include "foundation/mem_ini_file.h"
+#include "storage/index_file.h"
 
 namespace tq {
 namespace {
@@ -48,7 +49,7 @@ TEST(ContentIndexWrites, EachListWritesItsKeysInOrder) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(LinkListRole(c.List).Name);
-    TVornMemIniFile index("");
+    TVornIndexFile index;
     EXPECT_TRUE(WriteLinkEntry(index, c.List, MakeLink(page, "a.html")));
     std::vector<std::string> sections;
     index.ReadSections(sections);
@@ -59,7 +60,7 @@ TEST(ContentIndexWrites, EachListWritesItsKeysInOrder) {
 
 TEST(ContentIndexWrites, UnstoredListsWriteNothing) {
   for (const auto list : {ellWorking, ellPending}) {
-    TVornMemIniFile index("");
+    TVornIndexFile index;
     EXPECT_FALSE(WriteLinkEntry(index, list, MakeLink("http://example.com/", "b.html")));
     EXPECT_EQ(index.GetText(), "");
   }
@@ -68,7 +69,7 @@ TEST(ContentIndexWrites, UnstoredListsWriteNothing) {
 // A later list replaces the status but keeps keys the new list does not write, as the same
 // section is written again in place.
 TEST(ContentIndexWrites, HandOverAfterQueueKeepsTheQueueKeys) {
-  TVornMemIniFile index("");
+  TVornIndexFile index;
   const std::string url = "http://example.com/p.html";
   WriteQueueEntry(index, url, 1, "http://example.com/");
   WriteContentTypeEntry(index, url, "text/html; charset=utf-8");
@@ -89,7 +90,7 @@ struct TLoaded {
 };
 
 std::vector<TLoaded> LoadAll(std::string_view text) {
-  TVornMemIniFile index("");
+  TVornIndexFile index;
   index.SetText(text);
   std::vector<TLoaded> out;
   LoadLinksFromIndex(index, [&](TVornLinkPtr link, int status) {
@@ -149,11 +150,11 @@ TEST(ContentIndexLoad, EmptyPageIsTheSectionAndMissingKeysDefault) {
 
 // Writing a mail link and loading the index again must give back the same mail link.
 TEST(ContentIndexLoad, MailEntryRoundTripsAsMailtoLink) {
-  TVornMemIniFile index("");
+  TVornIndexFile index;
   WriteLinkEntry(index, ellEmail, MakeLink("http://h.org/contact.html", "mailto:info@h.org"));
   EXPECT_EQ(index.GetText(),
             "[info@h.org]\r\nSTATUS=4\r\nLEVEL=2\r\nPAGE=http://h.org/contact.html\r\n\r\n");
-  TVornMemIniFile reread("");
+  TVornIndexFile reread;
   reread.SetText(index.GetText());
   std::vector<TVornLinkPtr> links;
   LoadLinksFromIndex(reread, [&](TVornLinkPtr link, int status) {
@@ -168,14 +169,47 @@ TEST(ContentIndexLoad, MailEntryRoundTripsAsMailtoLink) {
   EXPECT_EQ(links[0]->Page(), "http://h.org/contact.html");
 }
 
-TEST(ContentIndexLoad, RepeatedSectionLoadsOnceAndHandlerCanStop) {
-  const auto links = LoadAll(
-      "[http://h.org/a.html]\r\nSTATUS=1\r\n[http://h.org/b.html]\r\nSTATUS=1\r\n"
-      "[HTTP://H.ORG/A.HTML]\r\nSTATUS=2\r\n");
+// Paths and mail boxes are case-sensitive: each spelling is its own entry, written and read
+// back apart. A name met twice in a file is one entry: the later lines, at the earlier place.
+TEST(ContentIndexLoad, SectionsAreExactAndARepeatedOneLoadsOnce) {
+  TVornIndexFile index;
+  WriteReadyEntry(index, "http://h.org/A.html", 1, "http://h.org/", 11);
+  WriteReadyEntry(index, "http://h.org/a.html", 2, "http://h.org/", 22);
+  WriteEmailEntry(index, "Me@h.org", 3, "http://h.org/");
+  WriteEmailEntry(index, "me@h.org", 4, "http://h.org/");
+  index.WriteString("http://h.org/A.html", "content", "tmp1.~tmp");  // key names stay case-blind
+  EXPECT_EQ(index.ReadString("http://h.org/A.html", "Content", ""), "tmp1.~tmp");
+  EXPECT_EQ(index.ReadString("http://h.org/a.html", "Content", ""), "");
+  auto links = LoadAll(index.GetText());
+  ASSERT_EQ(links.size(), 4u);
+  EXPECT_EQ(links[0].Url, "http://h.org/A.html");
+  EXPECT_EQ(links[0].Size, 11);
+  EXPECT_EQ(links[1].Url, "http://h.org/a.html");
+  EXPECT_EQ(links[1].Size, 22);
+  EXPECT_EQ(links[2].Url, "Me@h.org");
+  EXPECT_EQ(links[2].Level, 3);
+  EXPECT_EQ(links[3].Url, "me@h.org");
+  EXPECT_EQ(links[3].Level, 4);
+
+  links = LoadAll(
+      "[http://h.org/a.html]\r\nSTATUS=1\r\nLEVEL=5\r\n[http://h.org/b.html]\r\nSTATUS=1\r\n"
+      "[ http://h.org/a.html ]\r\nSTATUS=2\r\n");
   ASSERT_EQ(links.size(), 2u);
+  EXPECT_EQ(links[0].Url, "http://h.org/a.html");
+  EXPECT_EQ(links[0].Status, 2);
+  EXPECT_EQ(links[0].Level, 0);
   EXPECT_EQ(links[1].Url, "http://h.org/b.html");
 
-  TVornMemIniFile index("");
+  // Erased sections leave their slots until compacted; the rest keeps its order and lookups.
+  for (int i = 0; i < 3000; ++i) WriteQueueEntry(index, std::to_string(i), 1, "p");
+  for (int i = 0; i < 3000; i += 3) index.EraseSection(std::to_string(i));
+  const std::string before = index.GetText();
+  index.Compact();
+  EXPECT_EQ(index.SlotCount(), 2000u + 4u);
+  EXPECT_TRUE(index.GetText() == before);
+  EXPECT_EQ(index.ReadString("2999", kIndexPage, ""), "p");
+  EXPECT_EQ(index.ReadString("2998", kIndexPage, ""), "p");
+
   index.SetText("[http://h.org/a.html]\r\nSTATUS=1\r\n[http://h.org/b.html]\r\nSTATUS=1\r\n");
   int calls = 0;
   EXPECT_EQ(LoadLinksFromIndex(index, [&](TVornLinkPtr, int) { return ++calls < 1; }), 1u);

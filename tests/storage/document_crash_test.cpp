@@ -14,6 +14,7 @@
 
 #include "archive_test_util.h"
 #include "storage/document.h"
+#include "support/fault_file_system.h"
 
 extern char** environ;
 
@@ -40,8 +41,9 @@ std::string PageContent(int generation, int i) {
          test::Html(2000, seed) + test::Noise(24000, seed);
 }
 
-// In the child, each step of writing the project file is announced and waits for the parent's
-// go-ahead, so the parent can kill the child exactly between any two of them.
+// In the child, each step of writing the project file (each call into the file system for it)
+// is announced and waits for the parent's go-ahead, so the parent can kill the child exactly
+// between any two of them.
 bool AnnounceStep() {
   char byte = 1;
   return ::write(kChildFd, &byte, 1) == 1 && ::read(kChildAckFd, &byte, 1) == 1;
@@ -53,13 +55,16 @@ TEST(DocumentCrashTest, DISABLED_SaverChild) {
   const char* file = std::getenv(kFileVariable);
   if (file == nullptr || std::getenv(kFdVariable) == nullptr) GTEST_SKIP();
   const std::string folder = fs::path(file).parent_path().string();
-  TVornDocument doc(folder + "/cache", folder);
+  test::TFaultFileSystem steps;
+  steps.Allow = [file = std::string(file)](std::string_view, const std::string& path) {
+    return !path.starts_with(file) || AnnounceStep();
+  };
+  TVornDocument doc(folder + "/cache", folder, steps);
   doc.SetDocName(file);
   int generation = 0;
   doc.OnSaveSettings = [&](TVornCustomIniFile& settings, bool) {
     settings.WriteInteger("Crash", "Generation", generation);
   };
-  TestOnlySetProjectWriteProbe(&AnnounceStep);
   for (generation = 1; generation < 100000; ++generation) {
     for (int i = 0; i < kPages; ++i) {
       doc.SetDocumentStatus(PageUrl(i), kStatusReady);

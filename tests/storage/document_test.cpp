@@ -1,16 +1,23 @@
 // The project document: content kept loose until a save and archived after it, save and load
-// round trips, saves that fail at every step of writing the project file, and content names
-// from a hostile project file.
+// round trips, saves that fail at every step of writing the project file or on a full disk,
+// hostile project files, and content names from a hostile project file.
 #include "storage/document.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
 #include <thread>
 
 #include "archive_test_util.h"
+#include "formats/lha_header.h"
 #include "support/fake_dialog_service.h"
+#include "support/fault_file_system.h"
 
 namespace tq {
 namespace {
@@ -35,8 +42,6 @@ std::vector<std::string> FilesIn(const std::string& folder) {
 
 class DocumentTest : public ::testing::Test {
  protected:
-  void TearDown() override { TestOnlySetProjectWriteProbe(nullptr); }
-
   // A document with a page, an image and a queued link, saved to file.
   void FillAndSave(TVornDocument& doc, const std::string& file) {
     doc.OnSaveSettings = [](TVornCustomIniFile& settings, bool templateMode) {
@@ -61,6 +66,7 @@ class DocumentTest : public ::testing::Test {
 
   TScratchFolder m_dir;
   std::string m_image = Noise(70000, 7);
+  test::TFaultFileSystem m_fs;
 };
 
 TEST_F(DocumentTest, ContentIsLooseUntilSavedThenArchived) {
@@ -96,14 +102,19 @@ TEST_F(DocumentTest, ContentIsLooseUntilSavedThenArchived) {
   EXPECT_EQ(doc.GetDocumentContent(kPage), "<html>page</html>");
 }
 
+// A new content replaces the file of the old one only once it is completely written: on a full
+// disk the old content stays whole.
 TEST_F(DocumentTest, RestoringLooseContentKeepsOneFile) {
-  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string(), m_fs);
   WriteReadyEntryTo(doc, kPage, 1);
   doc.SetDocumentContent(kPage, "first");
   doc.SetDocumentContent(kPage, "second");
   doc.FlushJobs();
+  m_fs.FreeBytes = 5000;
+  doc.SetDocumentContent(kPage, Noise(20000, 1));
+  EXPECT_TRUE(doc.GetDocumentContent(kPage) == "second");
+  m_fs.FreeBytes = UINT64_MAX;
   EXPECT_EQ(FilesIn(doc.Folder()).size(), 1u);
-  EXPECT_EQ(doc.GetDocumentContent(kPage), "second");
   doc.RemoveDocument(kPage);
   doc.FlushJobs();
   EXPECT_TRUE(FilesIn(doc.Folder()).empty());
@@ -148,30 +159,84 @@ TEST_F(DocumentTest, SaveAndLoadRoundTrip) {
   EXPECT_EQ(RenderStoredDocument(loaded, kPage), "<html>page</html>\r\n");
 }
 
-TEST_F(DocumentTest, LoadFailures) {
+// The largest resident size since the last reset, in bytes. Sanitizer builds keep freed memory
+// in quarantine, so there nothing is measured.
+int64_t PeakResidentBytes() {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  return 0;
+#else
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stoll(line.substr(6)) * 1024;
+  }
+  return 0;
+#endif
+}
+
+void ResetPeakResident() {
+  std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+std::string ArchiveBytes(const TScratchFolder& dir, const std::string& index) {
+  const std::string file = dir / "made.web";
+  fs::remove(file);
+  TVornArchive(file).AddStream("index.dat", index);
+  return ReadFile(file);
+}
+
+// An index.dat member announcing far more than any project's index, over noise it cannot decode.
+std::string HugeIndexMember() {
+  TLhaHeader header;
+  header.method = std::string(kLhaLh1);
+  header.name = "INDEX.DAT";
+  header.packedSize = 6 << 20;
+  header.originalSize = 280 << 20;
+  return EncodeLhaHeader(header) + Noise(header.packedSize, 4) + std::string(1, '\0');
+}
+
+// Crafted files: each is refused as no project and left as it was, or loads, and neither costs
+// memory out of proportion to the file.
+TEST_F(DocumentTest, HostileFiles) {
+  std::string duplicates;
+  for (int i = 0; i < 400000; ++i) duplicates += "[a]\r\nSTATUS=1\r\n";
   struct TCase {
     const char* Name;
-    std::string Bytes;  // empty: no file at all
-    TFileError Error;
+    std::optional<std::string> Bytes;  // none: no file at all
+    std::optional<TFileError> Error;   // none: loads
+    int Links = 0;
   };
   const std::vector<TCase> cases = {
-      {"missing", "", feCantRead},
+      {"missing", std::nullopt, feCantRead},
       {"text", "this is not an archive at all\r\n", feInvalidDoc},
       {"noise", Noise(3000, 3), feInvalidDoc},
+      {"empty", "", feInvalidDoc},
+      {"leading NUL byte", std::string(1, '\0') + Noise(10000, 5), feInvalidDoc},
+      {"bytes after the end marker", ArchiveBytes(m_dir, "[http://h.org/]\r\n") + "junk",
+       feInvalidDoc},
+      {"huge control member", HugeIndexMember(), feInvalidDoc},
+      {"400 000 duplicate sections", ArchiveBytes(m_dir, duplicates), std::nullopt, 1},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
     const std::string file = m_dir / (std::string(c.Name) + ".web");
-    if (!c.Bytes.empty()) WriteFile(file, c.Bytes);
+    if (c.Bytes) WriteFile(file, *c.Bytes);
     TVornDocument doc(m_dir / "cache", m_dir.Path().string());
     std::vector<TFileError> errors;
     doc.OnLoadError = [&](TFileError e) { errors.push_back(e); };
-    EXPECT_FALSE(doc.Load(file));
-    EXPECT_EQ(errors, std::vector<TFileError>{c.Error});
+    int links = 0;
+    doc.OnLoadLink = [&](TVornLinkPtr, int) { return ++links > 0; };
+    ResetPeakResident();
+    const int64_t before = PeakResidentBytes();
+    EXPECT_EQ(doc.Load(file), !c.Error);
+    EXPECT_LT(PeakResidentBytes() - before, 64 << 20);
+    EXPECT_EQ(errors, c.Error ? std::vector<TFileError>{*c.Error} : std::vector<TFileError>{});
+    EXPECT_EQ(links, c.Links);
     EXPECT_EQ(doc.Status(), dsReady);
-    EXPECT_TRUE(FilesIn(doc.Folder()).empty());
-    if (!c.Bytes.empty()) {
-      EXPECT_EQ(ReadFile(file), c.Bytes);  // never touched
+    if (c.Error) {
+      EXPECT_TRUE(FilesIn(doc.Folder()).empty());
+    }
+    if (c.Bytes) {
+      EXPECT_TRUE(ReadFile(file) == *c.Bytes);  // never touched
     }
   }
 }
@@ -193,44 +258,71 @@ TEST_F(DocumentTest, LoadWithoutSettingsStillRebuildsLinks) {
 }
 
 // Each failing step of writing the project file must leave the old file as it was, leave no
-// temporary file beside it, report failure and keep the document marked as changed.
-int g_probeCalls = 0;
-int g_failAt = 0;
-bool FailingProbe() {
-  return ++g_probeCalls != g_failAt;
-}
-
+// temporary file beside it, report failure and keep the document marked as changed; so must a
+// disk that fills up while the working archive is packed, and the content then waits for the
+// next save.
 TEST_F(DocumentTest, FailedSaveLeavesPreviousFileIntact) {
   const std::string file = m_dir / "site.web";
-  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string(), m_fs);
   FillAndSave(doc, file);
-  const std::string before = ReadFile(file);
+  std::string before = ReadFile(file);
   const auto filesBefore = FilesIn(m_dir.Path().string());
 
-  // Probe points: temporary file made, each of the two 64 KiB blocks and the rest, the rename.
-  for (int failAt = 1; failAt <= 5; ++failAt) {
+  std::atomic<int> steps{0};
+  int failAt = 0;
+  m_fs.Allow = [&](std::string_view, const std::string& path) {
+    return !path.starts_with(file) || ++steps != failAt;
+  };
+  for (failAt = 1; failAt < 100; ++failAt) {
     SCOPED_TRACE(failAt);
     doc.SetDocumentContent(kImage, Noise(150000, static_cast<uint32_t>(failAt)));
-    g_probeCalls = 0;
-    g_failAt = failAt;
-    TestOnlySetProjectWriteProbe(&FailingProbe);
-    EXPECT_FALSE(doc.Save(false));
-    EXPECT_EQ(ReadFile(file), before);
+    steps = 0;
+    if (doc.Save(false)) break;
+    EXPECT_TRUE(ReadFile(file) == before);
     EXPECT_EQ(FilesIn(m_dir.Path().string()), filesBefore);
     EXPECT_TRUE(doc.Changed());
   }
-  TestOnlySetProjectWriteProbe(nullptr);
+  EXPECT_GE(failAt, 7);  // create, four blocks, sync, close, rename: the folder sync is not fatal
+  m_fs.Allow = {};
+  before = ReadFile(file);
+
+  doc.SetDocumentStatus("http://h.org/new.gif", kStatusReady);
+  doc.SetDocumentContent("http://h.org/new.gif", Noise(50000, 9));
+  doc.FlushJobs();
+  m_fs.FreeBytes = 20000;
+  EXPECT_FALSE(doc.Save(false));
+  m_fs.FreeBytes = UINT64_MAX;
+  EXPECT_TRUE(ReadFile(file) == before);
   ASSERT_TRUE(doc.Save(false));
   TVornDocument loaded(m_dir / "cache", m_dir.Path().string());
   ASSERT_TRUE(loaded.Load(file));
-  EXPECT_EQ(loaded.GetDocumentContent(kImage), Noise(150000, 5));
+  EXPECT_EQ(loaded.GetDocumentContent(kImage), Noise(150000, static_cast<uint32_t>(failAt)));
+  EXPECT_EQ(loaded.GetDocumentContent("http://h.org/new.gif"), Noise(50000, 9));
+}
+
+// A content file too large for any archive member (one that grew behind the document's back, as
+// a sparse file here) is dropped with its content name; it must not fail this and every later
+// save, and is never read into memory.
+TEST_F(DocumentTest, OversizeContentFileDoesNotBlockSaves) {
+  const std::string file = m_dir / "site.web";
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  FillAndSave(doc, file);
+  const std::string big = "http://h.org/big.iso";
+  WriteReadyEntryTo(doc, big, 1);
+  doc.SetDocumentContent(big, "small at first");
+  const std::string name = doc.GetDocumentValue(big, kIndexContent);
+  ASSERT_EQ(::truncate((doc.Folder() + name).c_str(), off_t{5} << 30), 0);
+  ASSERT_TRUE(doc.Save(false));
+  EXPECT_EQ(doc.GetDocumentValue(big, kIndexContent), "");
+  EXPECT_EQ(doc.GetDocumentValue(big, kIndexStatus), "0");
+  EXPECT_EQ(doc.GetDocumentContent(kImage), m_image);
 }
 
 // Writing the project file fails: the user is asked on the interface thread; OK retries, Cancel
 // ends the save as failed and keeps the document changed.
 TEST_F(DocumentTest, WriteErrorAsksAndRetries) {
   const std::string file = m_dir / "site.web";
-  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string(), m_fs);
   FillAndSave(doc, file);
   const std::string message =
       "Unable to save to save file \"" + file + "\".Please press OK to Retry.";
@@ -240,10 +332,14 @@ TEST_F(DocumentTest, WriteErrorAsksAndRetries) {
     dialogs->messageAnswers = {retry ? int(mrOk) : int(mrCancel)};
     SetDialogService(dialogs);
     doc.SetDocumentValue(kPage, "X", retry ? "1" : "2");
-    g_probeCalls = 0;
-    g_failAt = 1;
-    TestOnlySetProjectWriteProbe(&FailingProbe);
+    bool failed = false;
+    m_fs.Allow = [&](std::string_view operation, const std::string& path) {
+      if (failed || operation != "create" || !path.starts_with(file)) return true;
+      failed = true;
+      return false;
+    };
     EXPECT_EQ(doc.Save(false), retry);  // a retry runs past the one failing step
+    m_fs.Allow = {};
     SetDialogService(nullptr);
     const auto asked = dialogs->Questions();
     ASSERT_EQ(asked.size(), 1u);

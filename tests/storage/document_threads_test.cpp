@@ -12,6 +12,7 @@
 #include "foundation/main_loop.h"
 #include "storage/document.h"
 #include "support/fake_dialog_service.h"
+#include "support/fault_file_system.h"
 
 namespace tq {
 namespace {
@@ -166,6 +167,33 @@ TEST_F(DocumentThreadsTest, JobsKeepTheirOrderAcrossThreads) {
   doc.FlushJobs();
   // Every earlier page was removed together with its content file: only the last one is left.
   EXPECT_EQ(std::distance(fs::directory_iterator(doc.Folder()), fs::directory_iterator()), 1);
+}
+
+// A read runs the writes queued for its own address and no others: the offline server reading a
+// page must not carry out the rest of a crawl's queue (archive rewrites among it) on its thread.
+TEST_F(DocumentThreadsTest, ReadsRunOnlyTheJobsOfTheirAddress) {
+  test::TFaultFileSystem files;
+  const auto reader = std::this_thread::get_id();
+  std::atomic<bool> reading{true};
+  std::atomic<int> foreignStores{0};
+  files.Allow = [&](std::string_view operation, const std::string&) {
+    if (reading && operation == "create" && std::this_thread::get_id() == reader) ++foreignStores;
+    return true;
+  };
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string(), files);
+  const std::string mine = "http://h.org/mine";
+  doc.SetDocumentStatus(mine, kStatusReady);
+  for (int i = 0; i < 60; ++i) {
+    const std::string url = "http://h.org/" + std::to_string(i);
+    doc.SetDocumentStatus(url, kStatusReady);
+    doc.SetDocumentContent(url, Html(3000, static_cast<uint32_t>(i)));
+    doc.SetDocumentValue(mine, "N", std::to_string(i));
+    EXPECT_EQ(doc.GetDocumentValue(mine, "N"), std::to_string(i));
+  }
+  reading = false;
+  doc.FlushJobs();
+  EXPECT_EQ(foreignStores.load(), 0);
+  EXPECT_EQ(doc.GetDocumentContent("http://h.org/59"), Html(3000, 59));
 }
 
 TEST_F(DocumentThreadsTest, NewProjectAsksForItsName) {

@@ -1,0 +1,180 @@
+// The new archive file: members written whole, streamed from files, or copied.
+#include "storage/archive_writer.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+#include "formats/crc16.h"
+#include "formats/lha_codec.h"
+#include "storage/archive.h"
+
+namespace tq::archive_detail {
+namespace {
+
+constexpr size_t kCopyBuffer = 64 * 1024;
+// How much of a streamed member is compressed before an unpromising one is stored instead.
+constexpr uint64_t kGiveUpAfter = 1 << 20;
+
+[[noreturn]] void ThrowWriteError() {
+  throw EArchiveError(std::string(kArchiveWriteError));
+}
+
+std::string TempNameOf(const std::string& fileName) {
+  return std::filesystem::path(fileName).replace_extension(".$$$").string();
+}
+
+std::string EncodeHeader(const TLhaHeader& header) {
+  try {
+    return EncodeLhaHeader(header);
+  } catch (const ELhaError& e) {
+    throw EArchiveError(std::string("Cannot add member: ") + e.what());
+  }
+}
+
+// Reads up to size bytes from fd; fewer only at its end.
+size_t ReadSome(int fd, char* buffer, size_t size, const std::string& name) {
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, size);
+    if (n >= 0) return static_cast<size_t>(n);
+    if (errno != EINTR) throw EArchiveError("Cannot read the file of member " + name);
+  }
+}
+
+}  // namespace
+
+TPackedMember PackMember(const std::string& name, std::string_view data, uint32_t timeStamp,
+                         uint8_t attributes) {
+  if (data.size() > kMaxMemberSize) {
+    throw EArchiveError("Member " + name + " is too large for an archive member");
+  }
+  TLhaHeader header;
+  header.name = name;
+  header.originalSize = static_cast<uint32_t>(data.size());
+  header.timeStamp = timeStamp;
+  header.attributes = attributes;
+  header.crc = Crc16(data);
+  TPackedMember member;
+  header.method = std::string(kLhaStored);
+  if (Lh1Encode(data, member.body, data.size())) {
+    header.method = std::string(kLhaLh1);
+  } else {
+    member.body.assign(data);
+  }
+  header.packedSize = static_cast<uint32_t>(member.body.size());
+  member.header = EncodeHeader(header);
+  return member;
+}
+
+TArchiveWriter::TArchiveWriter(TFileSystem& fileSystem, std::string target, mode_t mode,
+                               bool durable)
+    : m_fileSystem(fileSystem),
+      m_target(std::move(target)),
+      m_temp(TempNameOf(m_target)),
+      m_durable(durable) {
+  // What a crash left behind goes first; the file is then made new, never opened through a
+  // link someone planted under its name.
+  m_fileSystem.Remove(m_temp);
+  m_file = m_fileSystem.CreateFile(m_temp, 0644);
+  if (!m_file) ThrowWriteError();
+  m_file->SetMode(mode);  // keep the old archive's permissions; best effort
+}
+
+TArchiveWriter::~TArchiveWriter() {
+  if (!m_committed && m_file) {
+    m_file->Close();
+    m_fileSystem.Remove(m_temp);
+  }
+}
+
+void TArchiveWriter::Write(std::string_view data) {
+  if (!m_file->Append(data)) ThrowWriteError();
+}
+
+void TArchiveWriter::WriteMember(const TPackedMember& member) {
+  Write(member.header);
+  Write(member.body);
+}
+
+void TArchiveWriter::StreamMember(const std::string& name, int fd, uint64_t size,
+                                  uint32_t timeStamp, uint8_t attributes) {
+  if (size > kMaxMemberSize) {
+    throw EArchiveError("Member " + name + " is too large for an archive member");
+  }
+  // The header goes first with its sizes and CRC unknown and is completed after the data.
+  TLhaHeader header;
+  header.method = std::string(kLhaLh1);
+  header.name = name;
+  header.timeStamp = timeStamp;
+  header.attributes = attributes;
+  const uint64_t headerAt = m_file->Size();
+  Write(EncodeHeader(header));
+  const uint64_t dataAt = m_file->Size();
+
+  std::string buffer(kCopyBuffer, '\0');
+  std::string packed;
+  TLh1Encoder encoder;
+  uint16_t crc = 0;
+  uint64_t read = 0;
+  bool compressed = true;
+  for (size_t n; compressed && (n = ReadSome(fd, buffer.data(), buffer.size(), name)) > 0;) {
+    read += n;
+    crc = Crc16Update(crc, buffer.data(), n);
+    encoder.Write(std::string_view(buffer.data(), n), packed);
+    Write(packed);
+    packed.clear();
+    // Large files are mostly media and archives that never get smaller: once a first stretch
+    // has not, the rest is stored rather than compressed in vain.
+    const uint64_t out = m_file->Size() - dataAt;
+    compressed = out < size && (read < kGiveUpAfter || out < read);
+  }
+  if (compressed) {
+    encoder.Finish(packed);
+    Write(packed);
+    compressed = m_file->Size() - dataAt < read;
+  }
+  if (!compressed) {
+    // Stored instead: the file is read again from its start.
+    if (!m_file->Truncate(dataAt) || ::lseek(fd, 0, SEEK_SET) != 0) ThrowWriteError();
+    header.method = std::string(kLhaStored);
+    crc = 0;
+    read = 0;
+    for (size_t n; (n = ReadSome(fd, buffer.data(), buffer.size(), name)) > 0;) {
+      read += n;
+      crc = Crc16Update(crc, buffer.data(), n);
+      Write(std::string_view(buffer.data(), n));
+    }
+  }
+  // The file may have grown while it was read; what was read is the member.
+  if (read > kMaxMemberSize) {
+    throw EArchiveError("Member " + name + " is too large for an archive member");
+  }
+  header.originalSize = static_cast<uint32_t>(read);
+  header.packedSize = static_cast<uint32_t>(m_file->Size() - dataAt);
+  header.crc = crc;
+  if (!m_file->WriteAt(headerAt, EncodeHeader(header))) ThrowWriteError();
+}
+
+void TArchiveWriter::Copy(const TArchiveReader& from, uint64_t offset, uint64_t size) {
+  std::string buffer(static_cast<size_t>(std::min<uint64_t>(kCopyBuffer, size)), '\0');
+  while (size > 0) {
+    const size_t chunk = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size));
+    if (from.ReadAt(offset, buffer.data(), chunk) != chunk) ThrowDamaged(from, "data truncated");
+    Write(std::string_view(buffer.data(), chunk));
+    offset += chunk;
+    size -= chunk;
+  }
+}
+
+void TArchiveWriter::Commit() {
+  Write(std::string_view("\0", 1));
+  if ((m_durable && !m_file->Sync()) || !m_file->Close()) ThrowWriteError();
+  if (!m_fileSystem.Rename(m_temp, m_target)) ThrowWriteError();
+  m_committed = true;
+  // Make the rename itself durable; a folder that cannot be synced is not an error.
+  if (m_durable) m_fileSystem.SyncFolder(FolderOf(m_target));
+}
+
+}  // namespace tq::archive_detail

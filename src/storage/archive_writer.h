@@ -1,0 +1,64 @@
+// Writing a new version of the project archive: members packed in memory, members compressed
+// while their file is read, and members copied from the old version, then the end marker and the
+// rename over the old file. Used by the archive only.
+//
+// A writer belongs to one thread. PackMember is a pure function, safe on any thread, so members
+// can be packed ahead on other threads and handed to the writer in order.
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "foundation/file_system.h"
+#include "storage/archive_reader.h"
+
+namespace tq::archive_detail {
+
+// A member ready to be written: its header and its body, compressed when that is smaller.
+struct TPackedMember {
+  std::string header;
+  std::string body;
+};
+
+// Throws EArchiveError when data is larger than a member can be or the name cannot be written.
+TPackedMember PackMember(const std::string& name, std::string_view data, uint32_t timeStamp,
+                         uint8_t attributes);
+
+// The new archive, written beside the old one (extension ".$$$"). Until Commit succeeds the
+// destructor removes it, so a failed rewrite leaves only the old archive behind. Every write
+// failure raises EArchiveError with kArchiveWriteError.
+class TArchiveWriter {
+ public:
+  // mode: the permissions of the file it replaces; durable: sync before the rename.
+  TArchiveWriter(TFileSystem& fileSystem, std::string target, mode_t mode, bool durable);
+  ~TArchiveWriter();
+  TArchiveWriter(const TArchiveWriter&) = delete;
+  TArchiveWriter& operator=(const TArchiveWriter&) = delete;
+
+  void WriteMember(const TPackedMember& member);
+  // Compresses size bytes read from fd (at its start) as the member name while it reads them;
+  // stores them instead when compression does not make them smaller, or has not after the
+  // first megabyte.
+  void StreamMember(const std::string& name, int fd, uint64_t size, uint32_t timeStamp,
+                    uint8_t attributes);
+  // Copies bytes of the old archive unchanged.
+  void Copy(const TArchiveReader& from, uint64_t offset, uint64_t size);
+  // Ends the archive and puts it in the place of the old one.
+  void Commit();
+
+ private:
+  void Write(std::string_view data);
+
+  TFileSystem& m_fileSystem;
+  std::string m_target;
+  std::string m_temp;
+  bool m_durable;
+  std::unique_ptr<TWritableFile> m_file;
+  bool m_committed = false;
+};
+
+}  // namespace tq::archive_detail

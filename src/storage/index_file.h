@@ -1,0 +1,80 @@
+// TVornIndexFile: the content index in memory. It reads and writes the settings-file syntax of
+// TVornMemIniFile, but a section is found by its exact name, because its name is an address and
+// addresses that differ only in letter case are different pages (and mail boxes); key names
+// still compare without regard to case ("CONTENT" is "Content").
+//
+// It is kept small, as a project's index may hold hundreds of thousands of sections: a section
+// is one string (its name, then its lines, each ended by '\n'), found through a hash set of
+// positions. A section name met twice in a file is one section with the lines of the later
+// occurrence, in the place of the first (what lookups of the settings store find, too).
+//
+// Not thread-safe: one user at a time (the project document's jobs).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include "foundation/ini_file.h"
+
+namespace tq {
+
+class TVornIndexFile : public TVornCustomIniFile {
+ public:
+  explicit TVornIndexFile(std::string fileName = {});
+  ~TVornIndexFile() override;
+
+  std::string ReadString(std::string_view section, std::string_view key,
+                         std::string_view defaultValue) const override;
+  void WriteString(std::string_view section, std::string_view key, std::string_view value) override;
+  void ReadSection(std::string_view section, std::vector<std::string>& names) const override;
+  void ReadSections(std::vector<std::string>& names) const override;
+  void ReadSectionValues(std::string_view section, std::vector<std::string>& lines) const override;
+  void EraseSection(std::string_view section) override;
+  void DeleteKey(std::string_view section, std::string_view key) override;
+  // Writes GetText() to the file, atomically; raises EIniFileException when that fails.
+  void UpdateFile() override;
+
+  // Replaces the whole content by parsing text / gives the text UpdateFile writes: every section
+  // as "[name]", its lines and one empty line, CR LF ended.
+  void SetText(std::string_view text);
+  std::string GetText() const;
+
+  // Sections are kept in slots, in file order; an erased section leaves its slot empty until
+  // Compact, so slot numbers stay valid while a caller walks them in steps. SectionAt gives the
+  // name in a slot, false for an empty one.
+  size_t SlotCount() const { return m_sections.size(); }
+  bool SectionAt(size_t slot, std::string_view& name) const;
+  size_t ErasedCount() const { return m_erased; }
+  // Frees the empty slots; slot numbers change.
+  void Compact();
+
+ private:
+  struct TNameHash {
+    using is_transparent = void;
+    const TVornIndexFile* owner;
+    size_t operator()(uint32_t slot) const noexcept;
+    size_t operator()(std::string_view name) const noexcept;
+  };
+  struct TNameEqual {
+    using is_transparent = void;
+    const TVornIndexFile* owner;
+    bool operator()(uint32_t a, uint32_t b) const noexcept { return a == b; }
+    bool operator()(std::string_view name, uint32_t slot) const noexcept;
+    bool operator()(uint32_t slot, std::string_view name) const noexcept;
+  };
+
+  std::string_view NameOf(uint32_t slot) const;
+  // The slot of the section, or -1.
+  int64_t Find(std::string_view name) const;
+  void Add(std::string text);
+  void Clear();
+
+  std::vector<std::string> m_sections;  // "" for an erased section
+  std::unordered_set<uint32_t, TNameHash, TNameEqual> m_byName;
+  size_t m_erased = 0;
+};
+
+}  // namespace tq
