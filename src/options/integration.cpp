@@ -28,7 +28,7 @@ std::string_view AddressIn(std::string_view text) {
   return address.substr(0, address.find_first_of(" \t\r\n"));
 }
 
-std::string FolderOf(const std::string& program) {
+std::string ProgramFolder(const std::string& program) {
   const size_t slash = program.find_last_of('/');
   return slash == std::string::npos ? std::string() : program.substr(0, slash);
 }
@@ -145,7 +145,7 @@ void TVornIntegration::UpdateBrowserEntries() const {
   if (m_program.empty()) return;
   try {
     TKeyStore keys;
-    UpdateBrowserEntries(keys, FolderOf(m_program), m_program);
+    UpdateBrowserEntries(keys, ProgramFolder(m_program), m_program);
     keys.Save();
   } catch (...) {
     // The options are saved without the browser entries.
