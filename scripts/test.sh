@@ -1,12 +1,18 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the normal build, then the
-# address+undefined sanitizer build of the same tests, then the thread sanitizer build of the
-# threaded layers (TQ_SKIP_SANITIZE=1 skips both sanitizer builds).
+# Installs what is missing, builds, and runs every test: the normal build (TQ_CLANG=1: the same
+# under clang too), then the address+undefined sanitizer build of the same tests, then the
+# thread sanitizer build of the threaded layers (TQ_SKIP_SANITIZE=1 skips both sanitizer builds).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 "$root/scripts/build.sh"
 ctest --test-dir "$root/build" --output-on-failure -j "$jobs"
+# With TQ_CLANG=1, everything again with clang and warnings as errors: each compiler finds what
+# the other misses (a full second build, so it stays out of the default run).
+if [ "${TQ_CLANG:-0}" = 1 ]; then
+  TQ_BUILD_DIR="$root/build-clang" "$root/scripts/build.sh" -DCMAKE_CXX_COMPILER=clang++
+  ctest --test-dir "$root/build-clang" --output-on-failure -j "$jobs"
+fi
 if [ "${TQ_SKIP_SANITIZE:-0}" != 1 ]; then
   TQ_BUILD_DIR="$root/build-asan" "$root/scripts/build.sh" \
     -DCMAKE_BUILD_TYPE=Debug -DTQ_SANITIZE=address,undefined -DTQ_BUILD_BENCH=OFF

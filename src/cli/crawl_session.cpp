@@ -2,10 +2,13 @@
 #include "cli/crawl_session.h"
 
 #include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
+#include <iostream>
 #include <string>
 
 #include <QCoreApplication>
@@ -17,6 +20,24 @@
 
 namespace tq::cli {
 namespace {
+
+// Reads one line from the terminal without showing it.
+std::string ReadPasswordFromTerminal(const std::string& prompt) {
+  std::fputs(prompt.c_str(), stderr);
+  std::fflush(stderr);
+  termios saved{};
+  const bool quiet = ::tcgetattr(STDIN_FILENO, &saved) == 0;
+  if (quiet) {
+    termios silent = saved;
+    silent.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+    ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &silent);
+  }
+  std::string line;
+  std::getline(std::cin, line);
+  if (quiet) ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  std::fputs("\n", stderr);
+  return line;
+}
 
 int TerminalWidth() {
   winsize size{};
@@ -90,8 +111,11 @@ void TCrawlOptions::AddTo(CLI::App& command) {
   auto* s5 = command.add_option("--socks5", Socks5, "SOCKS 5 proxy HOST:PORT");
   s4->excludes(s4a)->excludes(s5);
   s4a->excludes(s5);
-  command.add_option("--user", Args.User, "User name of the default login");
-  command.add_option("--password", Args.Password, "Password of the default login");
+  command.add_option("--user", Args.User,
+                     "User name for the starting address's server (sent to no other)");
+  command.add_option("--password", Args.Password,
+                     "Its password; else TARNQUILL_PASSWORD, else asked on a terminal");
+  command.add_option("--socks-user", Args.SocksUser, "User id for a SOCKS 4 or 4A proxy");
   command
       .add_option("--dispatch-interval", Args.DispatchIntervalMs,
                   "Milliseconds between dispatches (0: as fast as workers are free)")
@@ -109,6 +133,14 @@ bool TCrawlOptions::Resolve() {
       return false;
     }
     Args.Socks.Version = version;
+  }
+  if (Args.User && !Args.Password) {
+    // Not on the command line, where every user of the machine can read it.
+    if (const char* fromEnvironment = std::getenv("TARNQUILL_PASSWORD")) {
+      Args.Password = fromEnvironment;
+    } else if (::isatty(STDIN_FILENO)) {
+      Args.Password = ReadPasswordFromTerminal("Password for " + *Args.User + ": ");
+    }
   }
   return true;
 }
@@ -144,14 +176,13 @@ void ApplyCrawlArgs(const TCrawlArgs& args, TVornDownload& download, TVornOption
     options.ProxyHTTP.Version = args.Socks.Version;
     options.ProxyHTTP.Address = args.Socks.Host;
     options.ProxyHTTP.Port = args.Socks.Port;
-    if (args.User) options.ProxyHTTP.User = *args.User;  // a SOCKS 4 request's user id
   }
+  if (args.SocksUser) options.ProxyHTTP.User = *args.SocksUser;
+  // The login belongs to the starting address's server alone: the crawl sends it there with the
+  // first request, and to no other server the rules admit.
   if (args.User || args.Password) {
-    TVornPasswords& passwords = download.Passwords();
-    passwords.DefaultLogin.User = args.User.value_or("");
-    passwords.DefaultLogin.Password = args.Password.value_or("");
-    passwords.DefaultLogin.Enabled = true;
-    passwords.NewPassAction = eaUseDefault;
+    download.Passwords().SetServerLogin(download.General().BaseUrl, args.User.value_or(""),
+                                        args.Password.value_or(""));
   }
   download.SetDispatchInterval(args.DispatchIntervalMs);
   download.SetVornOptions(&options);

@@ -24,7 +24,8 @@ struct TCrawlArgs {
   std::optional<int> Agent;
   std::optional<std::string> AgentString;
   TSocksArg Socks;
-  std::optional<std::string> User, Password;
+  std::optional<std::string> SocksUser;       // a SOCKS 4/4A user id
+  std::optional<std::string> User, Password;  // the login for the starting address's server
   int DispatchIntervalMs = kDefaultDispatchIntervalMs;
 };
 
@@ -35,7 +36,8 @@ struct TCrawlOptions {
   std::string Socks4, Socks4A, Socks5;  // HOST:PORT as typed
 
   void AddTo(CLI::App& command);
-  // Fills in the parsed text options; false (with a message) when one is malformed.
+  // Fills in the parsed text options, and a password for --user given without --password (from
+  // TARNQUILL_PASSWORD, or asked on the terminal); false (with a message) when one is malformed.
   bool Resolve();
 };
 

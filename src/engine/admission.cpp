@@ -39,12 +39,19 @@ bool SizeOutOfBounds(const TVornFileFilters& filter, int64_t size) {
 }  // namespace
 
 bool ClaimsLink(const TVornFileFilters& filter, const TVornLink& link) {
-  const std::string extension = ExtractUrlFileExt(link.GetUrl());
-  if (extension.empty() || !filter.Download) return false;
+  if (!filter.Download) return false;
+  const std::string url = link.GetUrl();
+  const std::string extension = ExtractUrlFileExt(url);
+  if (extension.empty()) return false;
+  // The file name's extension begins at its first dot, which makes jquery.min.js a "min.js" and
+  // every page below a dotted folder (/v1.2/docs/page.html) a "2/docs/page.html". The type
+  // after the last dot of the last segment is what servers and browsers go by, so it claims too.
+  const std::string lastExtension = ExtractUrlLastExt(url);
   for (int i = 0; i < filter.FileExtensions.Count(); ++i) {
     const TCheckString& item = filter.FileExtensions.Items(i);
     if (filter.FileExtensionsUsage == ffeSelected && !item.Checked) continue;
     if (AnsiSameText(item.Value, extension)) return true;
+    if (!lastExtension.empty() && AnsiSameText(item.Value, lastExtension)) return true;
   }
   return false;
 }
@@ -244,17 +251,17 @@ void TVornAdmission::FinalAdd(const TVornLinkPtr& link, const std::string& url,
   }
 }
 
-TVornLinkValidation TVornAdmission::CheckSize(TVornLink& link) const {
+TVornLinkValidation TVornAdmission::CheckSize(TVornLink& link, int64_t* maxBytes) const {
+  if (maxBytes != nullptr) *maxBytes = -1;
   for (const TVornFileFilters* filter : m_filters) {
     if (!ClaimsLink(*filter, link)) continue;
-    if (!SizeOutOfBounds(*filter, link.Size)) return elvOk;
-    // The link sits in In Progress while its transfer asks; Reason is written under that lock.
-    if (TVornBaseLinks* owner = link.Owner()) {
-      TVornWriteGuard guard(owner->Lock());
-      link.Reason = kReasonSize;
-    } else {
-      link.Reason = kReasonSize;
+    if (maxBytes != nullptr && filter->FileSizeUsage == ffsSelected &&
+        filter->FileMaxSize.Enabled) {
+      *maxBytes = int64_t{filter->FileMaxSize.Size} * 1024;
     }
+    if (!SizeOutOfBounds(*filter, link.Size)) return elvOk;
+    // The link sits in In Progress while its transfer asks, so Reason is written under that lock.
+    link.SetReason(std::string(kReasonSize));
     return elvNo;
   }
   return elvOk;

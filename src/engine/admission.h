@@ -45,7 +45,8 @@ inline constexpr std::string_view kReasonSize = "The File Size is out of bounds"
 // no other thread writes (a private copy, or one whose list lock the caller holds).
 
 // The filter takes the link's file type: Download on and the extension (everything after the
-// first dot of the file name) listed, case-insensitive; with ffeSelected only marked entries count.
+// first dot of the file name) or the text after the last dot of the last path segment listed,
+// case-insensitive; with ffeSelected only marked entries count.
 bool ClaimsLink(const TVornFileFilters& filter, const TVornLink& link);
 // Where the filter fetches from, against the starting address; fflAySite asks serverRules.
 TVornLinkValidation CheckLocation(const TVornFileFilters& filter,
@@ -88,7 +89,8 @@ class TVornAdmission {
 
   // The size bound of the first filter (Archive, Audio, Images, Text, Video) that claims the
   // link; any size passes when none does. Sets Reason under the link's list lock on refusal.
-  TVornLinkValidation CheckSize(TVornLink& link) const;
+  // maxBytes, when given, receives that filter's maximum in bytes, or -1 when it sets none.
+  TVornLinkValidation CheckSize(TVornLink& link, int64_t* maxBytes = nullptr) const;
 
  private:
   bool IsNewLink(const std::string& url) const;

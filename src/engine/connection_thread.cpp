@@ -4,13 +4,13 @@
 #include <sys/resource.h>
 
 #include <cerrno>
-#include <climits>
 #include <chrono>
-#include <cstdio>
+#include <climits>
 #include <deque>
-#include <exception>
+#include <system_error>
 #include <thread>
 
+#include "foundation/errors.h"
 #include "foundation/main_loop.h"
 
 namespace tq {
@@ -34,43 +34,39 @@ class TWorkerPool {
     return *pool;
   }
 
+  // Throws std::system_error when no idle thread takes the job and no new one can be made; the
+  // job is then dropped without running.
   void Run(std::function<void()> job) {
-    bool wake = false;
     {
       std::lock_guard<std::mutex> guard(m_mutex);
-      m_jobs.push_back(std::move(job));
       // Every queued job needs an idle thread of its own; a woken thread stays counted as idle
       // until it has taken its job, so this never counts one thread twice.
-      wake = m_idle >= m_jobs.size();
+      if (m_idle > m_jobs.size()) {
+        m_jobs.push_back(std::move(job));
+        job = nullptr;
+      }
     }
     // Woken after the lock is released, so the thread does not wake only to wait for it.
-    if (wake) {
+    if (!job) {
       m_wake.notify_one();
-    } else {
-      std::thread([this] { Loop(); }).detach();
+      return;
     }
+    // A new thread is born with its first job, so a job is never left queued for a thread that
+    // could not be made.
+    std::thread([this, first = std::move(job)]() mutable { Loop(std::move(first)); }).detach();
   }
 
  private:
   static constexpr auto kIdleLifetime = std::chrono::seconds(5);
 
-  void Loop() {
+  void Loop(std::function<void()> job) {
     const int tid = CurrentThreadTid();
     errno = 0;
     const int birthNice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
     const bool knowsNice = errno == 0;
     t_nice = knowsNice ? birthNice : kNiceUnknown;
-    std::unique_lock<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex, std::defer_lock);
     for (;;) {
-      if (m_jobs.empty()) {
-        ++m_idle;
-        const bool got = m_wake.wait_for(lock, kIdleLifetime, [this] { return !m_jobs.empty(); });
-        --m_idle;
-        if (!got) return;
-      }
-      std::function<void()> job = std::move(m_jobs.front());
-      m_jobs.pop_front();
-      lock.unlock();
       job();
       job = nullptr;
       // A job starts at the priority its thread was born with; a thread that a job lowered and
@@ -81,6 +77,15 @@ class TWorkerPool {
         t_niceChanged = false;
       }
       lock.lock();
+      if (m_jobs.empty()) {
+        ++m_idle;
+        const bool got = m_wake.wait_for(lock, kIdleLifetime, [this] { return !m_jobs.empty(); });
+        --m_idle;
+        if (!got) return;
+      }
+      job = std::move(m_jobs.front());
+      m_jobs.pop_front();
+      lock.unlock();
     }
   }
 
@@ -99,10 +104,35 @@ class TWorkerPool {
   std::size_t m_idle = 0;
 };
 
+// Starts still to let through, then starts to fail (TestOnlyFailStarts).
+std::mutex g_failMutex;
+int g_skipStarts = 0;
+int g_failStarts = 0;
+
+bool StartFails() {
+  std::lock_guard<std::mutex> guard(g_failMutex);
+  if (g_failStarts == 0) return false;
+  if (g_skipStarts > 0) {
+    --g_skipStarts;
+    return false;
+  }
+  --g_failStarts;
+  return true;
+}
+
 }  // namespace
+
+void TVornWorkerThread::TestOnlyFailStarts(int count, int skip) {
+  std::lock_guard<std::mutex> guard(g_failMutex);
+  g_failStarts = count;
+  g_skipStarts = skip;
+}
 
 std::shared_ptr<TVornWorkerThread> TVornWorkerThread::Start(TThreadPriority priority, Body body,
                                                             std::function<void()> endHandler) {
+  if (StartFails()) {
+    throw std::system_error(EAGAIN, std::generic_category(), "Cannot start a thread");
+  }
   std::shared_ptr<TVornWorkerThread> self(new TVornWorkerThread());
   self->m_priority = priority;
   TWorkerPool::Instance().Run([self, body = std::move(body),
@@ -117,10 +147,9 @@ std::shared_ptr<TVornWorkerThread> TVornWorkerThread::Start(TThreadPriority prio
     }
     try {
       body(*self);
-    } catch (const std::exception& e) {
-      std::fprintf(stderr, "worker thread failed: %s\n", e.what());
     } catch (...) {
-      std::fprintf(stderr, "worker thread failed\n");
+      // Read by the end handler, after the hand-over to the interface thread.
+      self->m_error = CurrentExceptionText();
     }
     {
       // The thread goes on to other jobs: a late SetPriority must no longer reach it.
@@ -165,7 +194,13 @@ bool TVornAttemptLoop::Run(TVornWorkerThread& thread,
       if (stop()) return false;  // cancelled during the pause: the last error stands
     }
     std::string attemptError;
-    failed = !attempt(attemptError);
+    try {
+      failed = !attempt(attemptError);
+    } catch (...) {
+      // An error ends its attempt only: it counts as a failure with the error's text.
+      failed = true;
+      attemptError = CurrentExceptionText();
+    }
     error = failed ? attemptError : std::string();
     if (failed) ++failures;
     if (!failed || stop() || failures > Retries) return !failed;

@@ -23,11 +23,17 @@ class TVornWorkerThread : public std::enable_shared_from_this<TVornWorkerThread>
   using Body = std::function<void(TVornWorkerThread& thread)>;
 
   // Runs body on a thread of its own (an idle worker or a new one) that starts at the priority
-  // it was born with and takes priority at once; endHandler
-  // runs on the interface thread after body has returned (or thrown: the error is reported on
-  // stderr and the end handler runs all the same).
+  // it was born with and takes priority at once; endHandler runs on the interface thread after
+  // body has returned, or thrown (then Error() holds the error's text). Throws
+  // std::system_error, and runs nothing, when no thread can be had.
   static std::shared_ptr<TVornWorkerThread> Start(TThreadPriority priority, Body body,
                                                   std::function<void()> endHandler);
+  // Makes count calls of Start, after the next skip ones, fail as when the system has no thread
+  // to give.
+  static void TestOnlyFailStarts(int count, int skip = 0);
+
+  // What body threw, empty when it returned; read it in the end handler.
+  const std::string& Error() const { return m_error; }
 
   // Applied at once to a running thread, errors ignored; kept for one not running yet.
   void SetPriority(TThreadPriority priority);
@@ -47,6 +53,7 @@ class TVornWorkerThread : public std::enable_shared_from_this<TVornWorkerThread>
   std::atomic<int> m_tid{0};
   std::atomic<bool> m_terminated{false};
   bool m_niceChangedWhileRunning = false;  // under m_mutex
+  std::string m_error;
   std::mutex m_mutex;
   std::condition_variable m_wake;
 };
@@ -54,10 +61,10 @@ class TVornWorkerThread : public std::enable_shared_from_this<TVornWorkerThread>
 using TVornConnectionThread = TVornWorkerThread;
 using TVornContentThread = TVornWorkerThread;
 
-// The attempt loop of a transfer. attempt() returns the error text of a failed attempt, or
-// nothing on success; stop() says whether to give up further attempts (cancelled, refused,
-// redirected). A retry reports ecsRetry and pauses first. Returns the last error (empty when the
-// last attempt succeeded).
+// The attempt loop of a transfer. attempt() returns false and sets the error text when it fails;
+// an error it throws fails that attempt with the error's text. stop() says whether to give up
+// further attempts (cancelled, refused, redirected). A retry reports ecsRetry and pauses first.
+// Returns whether the last attempt succeeded, and its error.
 struct TVornAttemptLoop {
   int Retries = 0;          // attempts after the first that may follow a failure
   int RetryPauseMs = 2000;  // tests shorten it

@@ -7,8 +7,10 @@
 #include <mutex>
 #include <optional>
 
+#include "formats/css_tokenizer.h"
 #include "formats/html_rewrite.h"
 #include "formats/html_writer.h"
+#include "formats/srcset.h"
 #include "formats/stored_document.h"
 #include "foundation/ansi.h"
 #include "foundation/errors.h"
@@ -38,7 +40,26 @@ bool IsFileLike(std::string_view item) {
          AnsiUpperCase(item).find("DOCUMENT") == std::string::npos;
 }
 
+// Begins with a scheme ("data:", "about:") that names nothing the crawl can fetch; without this
+// rule the address would be taken for a relative one.
+bool HasUnfetchableScheme(std::string_view value) {
+  const std::size_t colon = value.find(':');
+  if (colon == std::string_view::npos || colon == 0) return false;
+  for (std::size_t i = 0; i < colon; ++i) {
+    const char c = value[i];
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))
+      return false;
+  }
+  const std::string scheme = AnsiUpperCase(value.substr(0, colon));
+  return scheme != "HTTP" && scheme != "HTTPS" && scheme != "FTP";
+}
+
 }  // namespace
+
+bool IsStyleSheetType(std::string_view contentType) {
+  return AnsiUpperCase(contentType).find("TEXT/CSS") != std::string::npos;
+}
 
 TVornContent::TVornContent(std::string pageUrl, int32_t pageLevel)
     : TVornHTMLElements(std::move(pageUrl), pageLevel) {}
@@ -91,15 +112,23 @@ TVornAnalysisStatus TVornContent::Analyze(std::string_view bytes, std::string_vi
     THtmlWriter writer;
     try {
       if (Cancelled()) throw TCancelledError();
-      const std::string body = RewriteHtml(
-          m_input, m_contentType,
-          [this](THtmlStartTag& tag) {
-            if (Cancelled()) throw TCancelledError();
-            TreatStartTag(tag);
-          },
-          writer);
-      if (Cancelled()) throw TCancelledError();
-      m_output = BuildStoredDocument(body);
+      if (StyleLinks && IsStyleSheetType(m_contentType)) {
+        RegisterStyleLinks(m_input);
+        m_output = m_input;
+      } else {
+        TStyleTextHook onStyleText;
+        if (StyleLinks)
+          onStyleText = [this](std::u16string_view css) { RegisterStyleLinks(Utf16ToUtf8(css)); };
+        const std::string body = RewriteHtml(
+            m_input, m_contentType,
+            [this](THtmlStartTag& tag) {
+              if (Cancelled()) throw TCancelledError();
+              TreatStartTag(tag);
+            },
+            writer, onStyleText);
+        if (Cancelled()) throw TCancelledError();
+        m_output = BuildStoredDocument(body);
+      }
       m_status = TVornAnalysisStatus::easDone;
     } catch (const TCancelledError&) {
       m_status = TVornAnalysisStatus::easCancelled;
@@ -119,14 +148,18 @@ TVornAnalysisStatus TVornContent::Analyze(std::string_view bytes, std::string_vi
 }
 
 void TVornContent::TreatStartTag(THtmlStartTag& tag) {
-  const TVornTagEntry* entry = FindTag(tag.Name());
-  if (entry == nullptr) return;
-  // A's event attributes are treated before and again after its href.
-  const bool anchor = entry->TagKind == eptAnchor;
-  if (anchor) TreatEventAttributes(tag, entry->TagKind);
-  for (int i = 0; i < entry->LinkAttributeCount; ++i)
-    TreatLinkValue(tag, entry->LinkAttributes[static_cast<std::size_t>(i)], entry->TagKind);
-  TreatEventAttributes(tag, entry->TagKind);
+  if (const TVornTagEntry* entry = FindTag(tag.Name())) {
+    // A's event attributes are treated before and again after its href.
+    const bool anchor = entry->TagKind == eptAnchor;
+    if (anchor) TreatEventAttributes(tag, entry->TagKind);
+    for (int i = 0; i < entry->LinkAttributeCount; ++i)
+      TreatLinkValue(tag, entry->LinkAttributes[static_cast<std::size_t>(i)], entry->TagKind);
+    TreatEventAttributes(tag, entry->TagKind);
+  }
+  if (!StyleLinks) return;
+  if (tag.NameIs("img") || tag.NameIs("source")) TreatSrcset(tag);
+  if (const std::optional<std::string> style = tag.GetAttribute("style"))
+    RegisterStyleLinks(*style);
 }
 
 void TVornContent::TreatLinkValue(THtmlStartTag& tag, std::string_view attribute,
@@ -235,6 +268,39 @@ std::string TVornContent::RegisterLink(std::string_view value, TVornPublishedTag
     index = m_links->Add(std::move(link));
   }
   return LinkPlaceholderText(index);
+}
+
+void TVornContent::TreatSrcset(THtmlStartTag& tag) {
+  const std::optional<std::string> value = tag.GetAttribute("srcset");
+  if (!value) return;
+  const std::string_view text = *value;
+  std::string rewritten;
+  std::size_t copied = 0;
+  for (const TSrcsetCandidate& candidate : ParseSrcset(text)) {
+    std::string_view address = text.substr(candidate.Begin, candidate.End - candidate.Begin);
+    address = address.substr(0, address.find('#'));  // the fragment stays behind the placeholder
+    const std::string placeholder = RegisterNamedLink(address, eptImage);
+    if (placeholder.empty()) continue;
+    rewritten.append(text.substr(copied, candidate.Begin - copied));
+    rewritten += placeholder;
+    copied = candidate.Begin + address.size();
+  }
+  if (rewritten.empty()) return;
+  rewritten.append(text.substr(copied));
+  tag.SetAttribute("srcset", rewritten);
+}
+
+void TVornContent::RegisterStyleLinks(std::string_view css) {
+  // Style sheets are stored as they are: their links only need to be fetched.
+  for (const TCssReference& reference : FindCssReferences(css)) {
+    const std::string_view url = reference.Url;
+    RegisterNamedLink(url.substr(0, url.find('#')), reference.Import ? eptLink : eptImage);
+  }
+}
+
+std::string TVornContent::RegisterNamedLink(std::string_view value, TVornPublishedTagsKind kind) {
+  if (value.empty() || HasUnfetchableScheme(value)) return {};
+  return RegisterLink(value, kind);
 }
 
 std::string TVornContent::BuildStoredDocument(std::string_view body) const {

@@ -1,7 +1,9 @@
 // TVornContent: the link analyser of one fetched HTML page. It numbers every link of the page,
 // writes the stored copy (link header, then the page with each link value replaced by its
 // placeholder, in the stored code page) and hands the links found, all of the page level + 1, to
-// its analysis-end hook for admission.
+// its analysis-end hook for admission. With StyleLinks it also finds the links that style sheets
+// and srcset candidates name, and analyses style sheets (CSS documents) for their links, which
+// it stores unchanged.
 //
 // Thread rules: an analyser belongs to one worker thread; only Cancel may be called from another
 // thread. Analyses of all pages in the process are serialised by one process-wide lock, the
@@ -22,6 +24,9 @@
 namespace tq {
 
 class THtmlStartTag;
+
+// Whether a document of this content type (as the server sent it) is a style sheet.
+bool IsStyleSheetType(std::string_view contentType);
 
 enum class TVornAnalysisStatus {
   easNone,       // nothing analysed yet
@@ -45,6 +50,12 @@ class TVornContent : public TVornHTMLElements {
   // easFailed with ErrorText() set; an error raised by OnAnalysisEnd reaches the caller. The input
   // is kept so that SetBaseUrl can analyse it again.
   TVornAnalysisStatus Analyze(std::string_view bytes, std::string_view contentType);
+  // The same for bytes the analyser takes over instead of copying; TakeInput hands them back.
+  TVornAnalysisStatus AnalyzeOwned(std::string bytes, std::string_view contentType) {
+    m_input = std::move(bytes);
+    return Analyze(m_input, contentType);
+  }
+  std::string TakeInput() { return std::move(m_input); }
 
   // Changes the page address; a page already analysed is analysed again against it.
   void SetBaseUrl(std::string pageUrl);
@@ -60,6 +71,10 @@ class TVornContent : public TVornHTMLElements {
   const std::string& Output() const { return m_output; }
   std::string TakeOutput() { return std::move(m_output); }
 
+  // Links of style sheets (a CSS document, style elements, style attributes) and of srcset
+  // candidates are looked for too; srcset candidates get placeholders, style sheet text stays as
+  // it is. Set before Analyze.
+  bool StyleLinks = false;
   // Called after a successful analysis, outside the analysis lock.
   TAnalysisEndEvent OnAnalysisEnd;
   // Tests only: called on the analysing thread as soon as it holds the analysis lock, before
@@ -82,6 +97,11 @@ class TVornContent : public TVornHTMLElements {
   void TreatLinkValue(THtmlStartTag& tag, std::string_view attribute, TVornPublishedTagsKind kind);
   void TreatEventAttributes(THtmlStartTag& tag, TVornPublishedTagsKind kind);
   std::string ScanScript(std::string_view script, TVornPublishedTagsKind kind);
+  void TreatSrcset(THtmlStartTag& tag);
+  void RegisterStyleLinks(std::string_view css);
+  // RegisterLink for an address named by a style sheet or a srcset (fragment already cut); ""
+  // without registering for one that names no document to fetch (data:, about: and the like).
+  std::string RegisterNamedLink(std::string_view value, TVornPublishedTagsKind kind);
   // The placeholder text of the link that value names (adding it when new), or "" for a value
   // that names no link.
   std::string RegisterLink(std::string_view value, TVornPublishedTagsKind kind);

@@ -173,6 +173,7 @@ void TVornTagsRecognition::LoadFromIni(const TVornCustomIniFile& ini, std::strin
       TextToSet<eptUnknown + 1>(ini.ReadString(section, "FTagsSensibility", ""), kStoredTagKinds);
   Recognition = TextToSet<3>(ini.ReadString(section, "FRecognition", ""), 3);
   RecognitionMode = ReadOrdinal<TVornRecognitionMode>(ini, section, "FRecognitionMode");
+  StyleLinks = ini.ReadBool(section, "FStyleLinks", false);
 }
 
 void TVornTagsRecognition::SaveToIni(TVornCustomIniFile& ini, std::string_view section,
@@ -180,6 +181,7 @@ void TVornTagsRecognition::SaveToIni(TVornCustomIniFile& ini, std::string_view s
   ini.WriteString(section, "FTagsSensibility", SetToText(TagsSensibility, kStoredTagKinds));
   ini.WriteString(section, "FRecognition", SetToText(Recognition, 3));
   ini.WriteInteger(section, "FRecognitionMode", RecognitionMode);
+  ini.WriteBool(section, "FStyleLinks", StyleLinks);
 }
 
 // --- rule sets ---
@@ -307,6 +309,7 @@ void ApplyNewProjectSettings(TVornCrawlSettings& settings) {
     settings.TagsRecognition.TagsSensibility.set(kind);
   settings.TagsRecognition.Recognition.set();
   settings.TagsRecognition.RecognitionMode = erAggresive;
+  settings.TagsRecognition.StyleLinks = true;
 
   settings.DirectoryRules.DirectoryRules = edrOnlyStartingDirectory;
   settings.DirectoryRules.Enabled = true;

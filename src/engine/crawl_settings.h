@@ -142,6 +142,10 @@ class TVornTagsRecognition {
   TVornTagSensibility TagsSensibility;                 // tag kinds whose links may be admitted
   TVornRecognitionMode RecognitionMode = erAggresive;  // duplicate detection: the FindUrl mode
   TVornRecognition Recognition;                        // stored and edited only
+  // Links named by style sheets (CSS files, style elements and attributes) and by srcset
+  // candidates are followed too. Off unless set: projects saved before it existed crawl as they
+  // did; new projects turn it on.
+  bool StyleLinks = false;
 
   void LoadFromIni(const TVornCustomIniFile& ini, std::string_view section, bool templateMode);
   void SaveToIni(TVornCustomIniFile& ini, std::string_view section, bool templateMode) const;

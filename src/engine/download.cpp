@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <thread>
 
 #include "engine/connection_thread.h"
 #include "engine/content.h"
 #include "engine/link_lists.h"
+#include "foundation/errors.h"
 #include "foundation/url.h"
 
 namespace tq {
@@ -233,9 +235,11 @@ void TVornDownload::InstallWorkerHooks() {
     m_sync->FetchEnd(page, found.get(), page->Link);
     WakeDispatch();
   };
-  m_manager.OnSizeCheck = [this](const TVornLinkPtr& link, double) -> std::string {
-    if (!link || m_admission.CheckSize(*link) != elvNo) return {};
-    return std::string(kReasonSize);
+  m_manager.OnSizeCheck = [this](const TVornLinkPtr& link, double) {
+    TVornSizeVerdict verdict;
+    verdict.Reason = kReasonSize;
+    if (link) verdict.Allowed = m_admission.CheckSize(*link, &verdict.MaxBytes) != elvNo;
+    return verdict;
   };
   m_manager.OnPageError = [this](const TVornPagePtr& page, const std::string& error) {
     if (TVornLinkPtr copy = TakeWorkingLink(page)) {
@@ -280,7 +284,12 @@ void TVornDownload::InstallWorkerHooks() {
 
 TVornLinkPtr TVornDownload::TakeWorkingLink(const TVornPagePtr& page) {
   if (!page->Link) return nullptr;
-  int index = m_working.FindUrl(kFindExact, page->Link->GetUrl());
+  int index = -1;
+  try {
+    index = m_working.FindUrl(kFindExact, page->Link->GetUrl());
+  } catch (const EVornError&) {
+    // No address to look it up by: found as itself below.
+  }
   // A link without an address (an empty starting address) is found by no address look-up; left
   // in In Progress it would keep the crawl from ever ending, so it is looked up as itself.
   for (int i = 0; index < 0 && i < m_working.Count(); ++i) {
@@ -339,11 +348,24 @@ void TVornDownload::StopDownload() {
 void TVornDownload::Tick() {
   m_timer.SetEnabled(false);
   if (m_destroying) return;
+  try {
+    TickOnce();
+  } catch (const std::exception& e) {
+    // The tick disabled the timer: without it the crawl would never move again. A link that
+    // had left the Queue was handed to a failed page, so the next tick does not meet it again.
+    std::fprintf(stderr, "tarnquill: crawl step failed: %s\n", e.what());
+    ArmTimer(false);
+  }
+}
+
+void TVornDownload::TickOnce() {
   bool progressed = false;
-  if (State() == edsDownload && !m_filtering) {
-    if (m_pending.Count() > 0) {
-      StartAdmission();
-    } else if (m_dispatchInterval == 0) {
+  // Links found on pages that ended before a stop are still admitted: their pages are Ready
+  // and will never be analysed again, so a crawl that skipped them would lose them for good.
+  if (!m_filtering && m_pending.Count() > 0 && State() != edsReady) {
+    StartAdmission();
+  } else if (State() == edsDownload && !m_filtering) {
+    if (m_dispatchInterval == 0) {
       // Unpaced: fill every free worker slot in one tick.
       while (Dispatch()) progressed = true;
     } else {
@@ -366,7 +388,7 @@ void TVornDownload::Tick() {
 }
 
 void TVornDownload::StartAdmission() {
-  m_filtering = true;
+  // Filtering only once the thread exists: a run that never started must not pause the crawl.
   m_admissionThread = TVornWorkerThread::Start(
       m_settings.System.ThreadsPriority,
       [this](TVornWorkerThread&) {
@@ -381,6 +403,7 @@ void TVornDownload::StartAdmission() {
         m_filtering = false;
         if (!m_destroying) ArmTimer(true);
       });
+  m_filtering = true;
 }
 
 bool TVornDownload::Dispatch() {
@@ -393,15 +416,20 @@ bool TVornDownload::Dispatch() {
   TVornLinkPtr link = CopyOf(*m_queue.Get(0));
   m_queue.Delete(0);
   m_working.Add(link);
-  const std::string url = link->GetUrl();
 
   const TSystem& system = m_settings.System;
   m_manager.RetriesOnFailed = system.RetriesOnFailed;
   m_manager.ConnectionTimeout = system.ConnectionTimeout;
   m_manager.ThreadsPriority = system.ThreadsPriority;
   TVornPagePtr page = m_manager.NewPage();
-  page->AssignLink(link);
-  StartPage(page, url);
+  try {
+    page->AssignLink(link);
+    StartPage(page, page->Url);
+  } catch (const std::exception& e) {
+    // A page whose transfer cannot start (no thread to be had) fails like one that gave up, so
+    // its link reaches Failed and its worker slot comes free.
+    FailPage(page, e.what());
+  }
   m_sync->StartThread(page);
   return true;
 }
@@ -409,21 +437,26 @@ bool TVornDownload::Dispatch() {
 void TVornDownload::StartPage(const TVornPagePtr& page, const std::string& url) {
   const TAuthorization credentials = m_settings.Passwords.LookupCredentials(url, false);
   std::weak_ptr<TVornPage> weak = page;
-  page->Analyser().Analyse = [weak](TVornPageAnalyser& analyser, const std::string& raw) {
+  page->Analyser().StyleLinks = m_settings.TagsRecognition.StyleLinks;
+  page->Analyser().Analyse = [weak](TVornPageAnalyser& analyser, std::string& raw) {
     const TVornPagePtr self = weak.lock();
     const std::string contentType = self && self->Link ? self->Link->ContentType : std::string();
     TVornContent content(analyser.BaseUrl, analyser.Level - 1);
-    if (content.Analyze(raw, contentType) == TVornAnalysisStatus::easDone) {
+    content.StyleLinks = analyser.StyleLinks;
+    // The raw bytes travel into the analyser and back, never copied.
+    const TVornAnalysisStatus status = content.AnalyzeOwned(std::move(raw), contentType);
+    raw = content.TakeInput();
+    if (status == TVornAnalysisStatus::easDone) {
       analyser.Links = content.Links();
-      return content.TakeOutput();
+      return std::optional<std::string>(content.TakeOutput());
     }
     // A page the analyser could not read is kept as fetched, without links.
     analyser.Links.reset();
-    return raw;
+    return std::optional<std::string>();
   };
 
   if (GetUrlProtocol(url) == upFtp) {
-    FailUnavailableFtp(page);
+    FailPage(page, kFtpUnavailable);
     return;
   }
   TVornHTTPConnection& http = page->Http();
@@ -441,15 +474,15 @@ void TVornDownload::StartPage(const TVornPagePtr& page, const std::string& url) 
   http.StartTransfer();
 }
 
-// FTP transfers are not built yet: an ftp: link fails the way a transfer that gave up does, on
-// the interface thread after dispatch, so its page leaves the manager and the link is listed in
-// Failed. The FTP transfer replaces this.
-void TVornDownload::FailUnavailableFtp(const TVornPagePtr& page) {
-  PostToInterface([page] {
+// A page that cannot do its work (an ftp: link until FTP transfers exist, a transfer without a
+// thread) fails the way a transfer that gave up does, on the interface thread after dispatch, so
+// its page leaves the manager and its link is listed in Failed with the error.
+void TVornDownload::FailPage(const TVornPagePtr& page, std::string error) {
+  PostToInterface([page, error = std::move(error)] {
     TVornHTTPConnection& http = page->Http();
-    if (http.OnStatus) http.OnStatus(ecsError, kStatusErrorPrefix + std::string(kFtpUnavailable));
+    if (http.OnStatus) http.OnStatus(ecsError, kStatusErrorPrefix + error);
     page->Outcome = kOutcomeFailed;
-    if (http.OnError) http.OnError(kFtpUnavailable);
+    if (http.OnError) http.OnError(error);
   });
 }
 

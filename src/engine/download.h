@@ -179,6 +179,7 @@ class TVornDownload {
 
   void SetState(TVornState state);
   void Tick();
+  void TickOnce();
   // Enables the dispatch timer. Unpaced, soon runs the next tick on the next loop turn, else
   // after the idle poll: a tick that could start nothing waits for WakeDispatch instead of
   // spinning the interface thread.
@@ -187,8 +188,9 @@ class TVornDownload {
   void WakeDispatch();
   void StartAdmission();
   bool Dispatch();
+  // Throws when the page's transfer cannot start.
   void StartPage(const TVornPagePtr& page, const std::string& url);
-  void FailUnavailableFtp(const TVornPagePtr& page);
+  void FailPage(const TVornPagePtr& page, std::string error);
   // Deletes the worker's entry from WorkingLinks and returns a copy of the worker's link.
   TVornLinkPtr TakeWorkingLink(const TVornPagePtr& page);
 

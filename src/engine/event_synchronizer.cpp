@@ -27,7 +27,7 @@ std::mutex& EventProducerLock() {
 struct TVornEventSynchronizer::Core {
   void* Controller = nullptr;
   TVornEventHandlers Handlers;
-  TSynchList<TVornBaseEvent*> Queue;
+  TSynchList<TVornEventPtr> Queue;  // owns what it holds: undelivered events go with it
 
   std::mutex Mutex;  // guards everything below
   std::condition_variable Cv;
@@ -36,14 +36,6 @@ struct TVornEventSynchronizer::Core {
   bool BatchDone = false;
   bool Terminated = false;
   int PendingWaking = 0;  // queued events that asked for a wake-up and are not delivered yet
-
-  ~Core() {
-    auto guard = Queue.Locked();
-    while (Queue.Count() > 0) {
-      delete Queue.Items(0);
-      Queue.Delete(0);
-    }
-  }
 
   // Called with Mutex held after a waking event was queued or a batch ended.
   void WakeIfAllowed() {
@@ -64,13 +56,10 @@ struct TVornEventSynchronizer::Core {
   void RunBatch() {
     for (;;) {
       if (IsTerminated()) return;
-      std::vector<TVornBaseEvent*> raw = Queue.TakeAll();
-      if (raw.empty()) return;
-      std::vector<std::unique_ptr<TVornBaseEvent>> taken;
-      taken.reserve(raw.size());
+      std::vector<TVornEventPtr> taken = Queue.TakeAll();
+      if (taken.empty()) return;
       int waking = 0;
-      for (TVornBaseEvent* event : raw) {
-        taken.emplace_back(event);
+      for (const TVornEventPtr& event : taken) {
         if (event->Kind != ekWork) ++waking;
       }
       {
@@ -150,7 +139,7 @@ int TVornEventSynchronizer::QueuedCount() const {
 
 void TVornEventSynchronizer::Queue(TVornEventPtr event, bool wake) {
   std::lock_guard<std::mutex> producer(EventProducerLock());
-  m_core->Queue.Add(event.release());
+  m_core->Queue.Add(std::move(event));
   if (!wake) return;
   std::lock_guard<std::mutex> guard(m_core->Mutex);
   ++m_core->PendingWaking;

@@ -5,12 +5,13 @@
 #include <curl/curl.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
-#include <climits>
-#include <cstring>
+#include <cstdlib>
 #include <mutex>
 #include <vector>
 
+#include "engine/content.h"
 #include "engine/page.h"
 #include "foundation/ansi.h"
 
@@ -88,8 +89,24 @@ std::string TrimLineEnd(std::string line) {
   return line;
 }
 
-int32_t ClampSize(double size) {
-  return size > INT32_MAX ? INT32_MAX : static_cast<int32_t>(size);
+// A Content-Length as a byte count; garbage and negative values count as none, values beyond
+// 64 bits as the largest.
+int64_t ParseLength(const std::string& value) {
+  errno = 0;
+  char* end = nullptr;
+  const long long n = std::strtoll(value.c_str(), &end, 10);
+  if (end == value.c_str() || n < 0) return 0;
+  return errno == ERANGE ? INT64_MAX : static_cast<int64_t>(n);
+}
+
+// A Location is a link value like any found on a page and is cleaned the same way: blanks and
+// control bytes around it go, and no line break inside it reaches the lists or the stored header.
+std::string CleanRedirectTarget(std::string_view location) {
+  while (!location.empty() && static_cast<unsigned char>(location.front()) <= ' ')
+    location.remove_prefix(1);
+  while (!location.empty() && static_cast<unsigned char>(location.back()) <= ' ')
+    location.remove_suffix(1);
+  return TVornContent::CleanLinkValue(location);
 }
 
 std::string HostOf(const std::string& address) {
@@ -111,14 +128,16 @@ struct TVornHTTPConnection::Attempt {
   TVornHTTPConnection* Self = nullptr;
   TVornWorkerThread* Thread = nullptr;
   CURL* Curl = nullptr;
+  TVornCallbackGuard Guard;
   std::string Host;
   std::string TransferringText;  // reported for every block of the body
   std::string StatusLine;
   std::string Location;
   std::string ContentType;
-  double ContentLength = 0;
-  double Expected = 0;
-  double Received = 0;
+  int64_t ContentLength = 0;
+  int64_t Expected = 0;
+  int64_t Limit = kMaxContentBytes;  // the most bytes the body may reach
+  TVornSizeVerdict Verdict;
   bool HttpError = false;
   bool TimedOut = false;
   Clock::time_point Start;
@@ -128,6 +147,14 @@ struct TVornHTTPConnection::Attempt {
     if (Self->OnStatus) Self->OnStatus(status, text);
   }
   bool Stopping() const { return Self->m_cancelled.load() || Thread->Terminated(); }
+
+  // Refuses the document at size bytes: what was received goes, the refusal page stands for it.
+  void Refuse(double size) {
+    TVornPage& page = Self->m_page;
+    Self->m_refusalPage = RefuseBySize(page, size, Self->m_address, Verdict.Reason);
+    Self->m_refused = true;
+    std::string().swap(Self->m_content);
+  }
 
   // The headers of one answer are complete; false stops the transfer before any body byte.
   bool HeadersDone() {
@@ -151,94 +178,110 @@ struct TVornHTTPConnection::Attempt {
       return false;
     }
     TVornPage& page = Self->m_page;
-    if (page.Link) page.Link->Size = ClampSize(ContentLength);
-    std::string reason;
-    if (Self->OnSizeCheck) reason = Self->OnSizeCheck(page.Link, ContentLength);
-    if (!reason.empty()) {
-      Self->m_refused = true;
-      Self->m_refusalPage = MakeRefusalPage(ContentLength, Self->m_address);
-      if (page.Link) {
-        page.Link->Size = static_cast<int32_t>(Self->m_refusalPage.size());
-        page.Link->ContentType = "TEXT/HTML";
-      }
-      page.Outcome = kOutcomeRefused;
+    if (page.Link) page.Link->SetSize(ContentLength);
+    Verdict = Self->OnSizeCheck ? Self->OnSizeCheck(page.Link, static_cast<double>(ContentLength))
+                                : TVornSizeVerdict{};
+    Limit = BodyLimit(Verdict);
+    if (!Verdict.Allowed || ContentLength > Limit) {
+      Refuse(static_cast<double>(ContentLength));
       return false;
     }
     Self->m_contentType = ContentType;
-    Received = 0;
     Expected = ContentLength;
     // Room for the announced body at once, within reason: the announcement is the server's word.
-    Self->m_content.reserve(static_cast<std::size_t>(std::min(ContentLength, 16.0 * 1024 * 1024)));
+    Self->m_content.reserve(static_cast<std::size_t>(std::min<int64_t>(ContentLength, 16 << 20)));
     return true;
   }
 
-  static size_t OnHeader(char* data, size_t size, size_t count, void* user) {
-    auto* a = static_cast<Attempt*>(user);
-    const size_t length = size * count;
-    a->LastActivity = Clock::now();
+  size_t Header(char* data, size_t length) {
+    LastActivity = Clock::now();
     std::string line = TrimLineEnd(std::string(data, length));
     if (line.rfind("HTTP/", 0) == 0) {
-      a->StatusLine = line;
-      a->Location.clear();
-      a->ContentType.clear();
-      a->ContentLength = 0;
+      StatusLine = line;
+      Location.clear();
+      ContentType.clear();
+      ContentLength = 0;
       return length;
     }
-    if (line.empty()) return a->HeadersDone() ? length : 0;
+    if (line.empty()) return HeadersDone() ? length : 0;
     const size_t colon = line.find(':');
     if (colon == std::string::npos) return length;
     const std::string name = line.substr(0, colon);
     std::string value = line.substr(colon + 1);
     value.erase(0, value.find_first_not_of(" \t"));
     if (AnsiSameText(name, "Location")) {
-      a->Location = value;
+      Location = value;
     } else if (AnsiSameText(name, "Content-Type")) {
-      a->ContentType = value;
+      ContentType = value;
     } else if (AnsiSameText(name, "Content-Length")) {
-      a->ContentLength = std::max(0.0, std::strtod(value.c_str(), nullptr));
+      ContentLength = ParseLength(value);
     }
     return length;
   }
 
-  static size_t OnBody(char* data, size_t size, size_t count, void* user) {
-    auto* a = static_cast<Attempt*>(user);
-    const size_t length = size * count;
-    if (a->Stopping() || a->Self->m_refused || a->Self->m_redirected) return 0;
-    a->LastActivity = Clock::now();
-    a->Self->m_content.append(data, length);
-    a->Received += static_cast<double>(length);
-    a->Report(ecsTransferring, a->TransferringText);
-    if (a->Self->OnWork) {
+  size_t Body(const char* data, size_t length) {
+    if (Stopping() || Self->m_refused || Self->m_redirected) return 0;
+    LastActivity = Clock::now();
+    std::string& content = Self->m_content;
+    // A body without a length, or longer than it said, is held to the bounds as it grows.
+    if (static_cast<int64_t>(content.size() + length) > Limit) {
+      Refuse(static_cast<double>(content.size() + length));
+      return 0;
+    }
+    content.append(data, length);
+    Report(ecsTransferring, TransferringText);
+    if (Self->OnWork) {
       const auto elapsed =
-          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - a->Start).count();
-      a->Self->OnWork(wmRead, TVornConnectionInfo::Make(a->Expected, a->Received, elapsed));
+          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
+      Self->OnWork(wmRead, TVornConnectionInfo::Make(static_cast<double>(Expected),
+                                                     static_cast<double>(content.size()), elapsed));
     }
     return length;
   }
 
-  // Called often, also while nothing arrives: where cancelling and the read time-out act.
-  static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    auto* a = static_cast<Attempt*>(user);
-    if (a->Stopping()) return 1;
-    const int timeout = a->Self->ReadTimeoutSeconds;
-    if (timeout > 0 && Clock::now() - a->LastActivity > std::chrono::seconds(timeout)) {
-      a->TimedOut = true;
+  int Progress() {
+    if (Stopping()) return 1;
+    const int timeout = Self->ReadTimeoutSeconds;
+    if (timeout > 0 && Clock::now() - LastActivity > std::chrono::seconds(timeout)) {
+      TimedOut = true;
       return 1;
     }
     return 0;
   }
 
+  // The library's callbacks. An error must not unwind through the library: the guard keeps it
+  // for the attempt and the callback's return value aborts the transfer.
+  static size_t OnHeader(char* data, size_t size, size_t count, void* user) {
+    auto* a = static_cast<Attempt*>(user);
+    return a->Guard.Run(size_t{0}, [&] { return a->Header(data, size * count); });
+  }
+
+  static size_t OnBody(char* data, size_t size, size_t count, void* user) {
+    auto* a = static_cast<Attempt*>(user);
+    return a->Guard.Run(size_t{0}, [&] { return a->Body(data, size * count); });
+  }
+
+  // Called often, also while nothing arrives: where cancelling and the read time-out act.
+  static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* a = static_cast<Attempt*>(user);
+    return a->Guard.Run(1, [&] { return a->Progress(); });
+  }
+
   static curl_socket_t OnOpenSocket(void* user, curlsocktype, struct curl_sockaddr* address) {
     auto* a = static_cast<Attempt*>(user);
-    a->Report(ecsConnecting, StatusTextConnecting(a->Host));
-    return socket(address->family, address->socktype, address->protocol);
+    return a->Guard.Run(CURL_SOCKET_BAD, [&] {
+      a->Report(ecsConnecting, StatusTextConnecting(a->Host));
+      return socket(address->family, address->socktype, address->protocol);
+    });
   }
 
   static int OnConnected(void* user, char*, char*, int, int) {
     auto* a = static_cast<Attempt*>(user);
-    a->LastActivity = Clock::now();
-    a->Report(ecsConnected, kStatusConnected);
-    return CURL_PREREQFUNC_OK;
+    return a->Guard.Run(int{CURL_PREREQFUNC_ABORT}, [&] {
+      a->LastActivity = Clock::now();
+      a->Report(ecsConnected, kStatusConnected);
+      return int{CURL_PREREQFUNC_OK};
+    });
   }
 };
 
@@ -248,6 +291,17 @@ TVornHTTPConnection::~TVornHTTPConnection() = default;
 
 void CloseIdleHttpConnections() { TClientPool::Instance().CloseIdle(); }
 
+std::string SocksProxyUrl(const TVornSocksSettings& socks) {
+  if (socks.Version == svNoSocks) return {};
+  const char* scheme = socks.Version == svSocks4    ? "socks4://"
+                       : socks.Version == svSocks4A ? "socks4a://"
+                                                    : "socks5h://";
+  // An IPv6 address keeps (or gets) its brackets, or its colons would read as the port's.
+  const bool bare6 = socks.Host.find(':') != std::string::npos && socks.Host.front() != '[';
+  const std::string host = bare6 ? "[" + socks.Host + "]" : socks.Host;
+  return scheme + host + ":" + std::to_string(socks.Port);
+}
+
 void TVornHTTPConnection::SetPriority(TThreadPriority priority) {
   m_priority = priority;
   std::lock_guard<std::mutex> guard(m_threadMutex);
@@ -255,17 +309,17 @@ void TVornHTTPConnection::SetPriority(TThreadPriority priority) {
 }
 
 void TVornHTTPConnection::Redirect(const std::string& location) {
-  if (OnRedirect) OnRedirect(location);
+  const std::string clean = CleanRedirectTarget(location);
+  // A local file is never a link of the crawl, as a file: link on a page is not.
+  const bool local = AnsiStartsText("file:", clean);
+  if (OnRedirect && !local) OnRedirect(clean);
   TVornLink target;
   target.SetPage(m_address);
-  target.SetText(location);
-  m_content = MakeRedirectPage(target.GetUrl());
+  target.SetText(clean);
+  m_content = MakeRedirectPage(local ? clean : target.GetUrl());
   m_page.Outcome = kOutcomeRedirected;
   m_redirected = true;
-  if (m_page.Link) {
-    m_page.Link->ContentType = "TEXT/HTML";
-    m_page.Link->Size = static_cast<int32_t>(m_content.size());
-  }
+  if (m_page.Link) m_page.Link->SetSizeAndType(static_cast<int64_t>(m_content.size()), "TEXT/HTML");
 }
 
 void TVornHTTPConnection::StartTransfer() {
@@ -274,8 +328,9 @@ void TVornHTTPConnection::StartTransfer() {
   m_address = m_page.Link ? m_page.Link->GetUrl() : m_page.Url;
   std::lock_guard<std::mutex> guard(m_threadMutex);
   if (m_thread) return;
-  m_busy = true;
   std::shared_ptr<TVornPage> keep = m_page.weak_from_this().lock();
+  // Busy only once the thread exists: a transfer that never started has nothing to cancel or
+  // wait for. The end handler runs on the interface thread, after this.
   m_thread = TVornWorkerThread::Start(
       m_priority,
       [this, keep](TVornWorkerThread& thread) {
@@ -296,13 +351,14 @@ void TVornHTTPConnection::StartTransfer() {
         m_errorText = error;
       },
       [this, keep] { EndHandler(); });
+  m_busy = true;
 }
 
 void TVornHTTPConnection::CancelTransfer() {
-  if (!m_busy) return;
-  m_cancelled = true;
   std::lock_guard<std::mutex> guard(m_threadMutex);
-  if (m_thread) m_thread->Terminate();
+  if (!m_thread) return;  // not started, or its end handler has run: nothing to cancel
+  m_cancelled = true;
+  m_thread->Terminate();
 }
 
 bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& error) {
@@ -325,6 +381,9 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
   char errorBuffer[CURL_ERROR_SIZE] = {};
   curl_easy_setopt(curl, CURLOPT_URL, m_address.c_str());
   curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+  // HTTP/1.1 only, also over TLS: status lines (error texts) read "HTTP/1.1 404 Not Found", and
+  // HTTP/2 would give them no reason phrase.
+  curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
@@ -347,16 +406,11 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, VerifyCertificates ? 1L : 0L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, VerifyCertificates ? 2L : 0L);
   curl_easy_setopt(curl, CURLOPT_CAINFO, CaFile.empty() ? nullptr : CaFile.c_str());
-  std::string proxy, proxyUser;
-  if (Socks.Version != svNoSocks) {
-    const char* scheme = Socks.Version == svSocks4    ? "socks4://"
-                         : Socks.Version == svSocks4A ? "socks4a://"
-                                                      : "socks5h://";
-    proxy = scheme + Socks.Host + ":" + std::to_string(Socks.Port);
-    // SOCKS 4 carries the user name as its user id; SOCKS 5 is offered no authentication.
-    if (Socks.Version != svSocks5) proxyUser = Socks.UserName.substr(0, 255);
-  }
-  curl_easy_setopt(curl, CURLOPT_PROXY, proxy.empty() ? "" : proxy.c_str());
+  const std::string proxy = SocksProxyUrl(Socks);
+  // SOCKS 4 carries the user name as its user id; SOCKS 5 is offered no authentication.
+  const std::string proxyUser =
+      Socks.Version == svSocks4 || Socks.Version == svSocks4A ? Socks.UserName.substr(0, 255) : "";
+  curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
   curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxyUser.empty() ? nullptr : proxyUser.c_str());
   curl_easy_setopt(curl, CURLOPT_SOCKS5_AUTH, static_cast<long>(CURLAUTH_NONE));
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Attempt::OnHeader);
@@ -377,7 +431,9 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
   curl_slist_free_all(headers);
 
   bool ok = false;
-  if (m_refused) {
+  if (a.Guard.Failed()) {
+    error = a.Guard.Error();
+  } else if (m_refused) {
     ok = true;  // the body was stopped on purpose
   } else if (m_redirected || a.HttpError) {
     error = a.StatusLine;
@@ -385,7 +441,8 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
     error = "Cancelled";
   } else if (a.TimedOut) {
     error = "Read Timeout";
-  } else if (rc == CURLE_PARTIAL_FILE || (rc == CURLE_OK && a.Received < a.Expected)) {
+  } else if (rc == CURLE_PARTIAL_FILE ||
+             (rc == CURLE_OK && static_cast<int64_t>(m_content.size()) < a.Expected)) {
     error = "Transfer failed";
   } else if (rc != CURLE_OK) {
     error = errorBuffer[0] != 0 ? std::string(errorBuffer) : curl_easy_strerror(rc);
@@ -401,6 +458,11 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
 void TVornHTTPConnection::EndHandler() {
   {
     std::lock_guard<std::mutex> guard(m_threadMutex);
+    // An error that escaped the attempts ends the transfer as failed, with its text.
+    if (m_thread && !m_thread->Error().empty()) {
+      m_failed = true;
+      m_errorText = m_thread->Error();
+    }
     m_thread.reset();
   }
   m_busy = false;
@@ -411,34 +473,27 @@ void TVornHTTPConnection::EndHandler() {
     if (OnError) OnError(m_errorText);
     return;
   }
+  // The content is handed on, never copied: it may be as large as a document gets.
   if (m_cancelled) {
     page.Outcome = kOutcomeCancelled;
-    if (OnDone) OnDone(m_content);
+    if (OnDone) OnDone(std::move(m_content));
     return;
   }
   if (m_redirected) {
     page.Outcome = kOutcomeRedirected;
-    if (OnDone) OnDone(m_content);
+    if (OnDone) OnDone(std::move(m_content));
     return;
-  }
-  if (page.Link) {
-    page.Link->ContentType = m_contentType;
-    page.Link->Size = static_cast<int32_t>(m_content.size());
   }
   if (m_refused) {
-    m_content = m_refusalPage;
-    if (page.Link) {
-      page.Link->ContentType = "TEXT/HTML";
-      page.Link->Size = static_cast<int32_t>(m_content.size());
-    }
-    if (OnDone) OnDone(m_content);
+    if (OnDone) OnDone(std::move(m_refusalPage));
     return;
   }
+  if (page.Link) page.Link->SetSizeAndType(static_cast<int64_t>(m_content.size()), m_contentType);
   page.Outcome = kOutcomeFetched;
-  if (AnsiUpperCase(m_contentType).find("TEXT/HTML") != std::string::npos) {
-    page.Analyser().Start(page.weak_from_this().lock(), m_content);
+  if (page.Analyser().Analyses(m_contentType)) {
+    page.Analyser().Start(page.weak_from_this().lock(), std::move(m_content));
   } else if (OnDone) {
-    OnDone(m_content);
+    OnDone(std::move(m_content));
   }
 }
 

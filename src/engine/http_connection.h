@@ -4,8 +4,9 @@
 // cookie store lives as long as the transfer.
 //
 // Settings and hooks are set on the interface thread before StartTransfer. Status, work, size
-// check, redirect and authorisation hooks run on the transfer's thread; the error and done hooks
-// (and the analyser start) on the interface thread. CancelTransfer may come from any thread.
+// check, redirect and authorisation hooks run on the transfer's thread; an error they raise fails
+// the attempt with its text. The error and done hooks (and the analyser start) run on the
+// interface thread. CancelTransfer may come from any thread.
 #pragma once
 
 #include <atomic>
@@ -18,6 +19,7 @@
 #include "engine/connection_status.h"
 #include "engine/connection_thread.h"
 #include "engine/link.h"
+#include "engine/transfer_limits.h"
 #include "options/internet_connection.h"  // TSocksVersion
 
 namespace tq {
@@ -26,14 +28,15 @@ class TVornPage;
 
 struct TVornSocksSettings {
   TSocksVersion Version = svNoSocks;
-  std::string Host;
+  std::string Host;  // a name, an IPv4 address or an IPv6 address (bracketed or not)
   int Port = 1080;
   std::string UserName;  // a SOCKS 4/4A user id only; never offered for authentication
   std::string Password;  // never sent
 };
 
-// The "Page Ignored" page for a document refused by its announced size.
-std::string MakeRefusalPage(double announcedSize, const std::string& address);
+// The proxy address the network library takes for these settings; empty for svNoSocks.
+std::string SocksProxyUrl(const TVornSocksSettings& socks);
+
 // The stored "Redirected" page: the stored-document header naming target, then the message.
 std::string MakeRedirectPage(const std::string& target);
 // The address made safe to stand inside HTML text or a double-quoted attribute.
@@ -60,8 +63,9 @@ class TVornHTTPConnection {
 
   std::function<void(TVornConnectionStatus, const std::string&)> OnStatus;
   std::function<void(TWorkMode, const TVornConnectionInfo&)> OnWork;
-  // The reason the announced size is refused, or empty when it is allowed.
-  std::function<std::string(const TVornLinkPtr& link, double size)> OnSizeCheck;
+  // What the size bounds say once the size is announced (0 when it is not). Unset: any size up
+  // to kMaxContentBytes.
+  std::function<TVornSizeVerdict(const TVornLinkPtr& link, double size)> OnSizeCheck;
   std::function<void(const std::string& location)> OnRedirect;
   std::function<void(const std::string& error)> OnError;
   std::function<void(std::string content)> OnDone;
@@ -72,7 +76,8 @@ class TVornHTTPConnection {
   void SetPriority(TThreadPriority priority);
   TThreadPriority Priority() const { return m_priority; }
 
-  void StartTransfer();  // interface thread
+  // Interface thread. Throws std::system_error, and stays idle, when no thread can be had.
+  void StartTransfer();
   void CancelTransfer();
   bool Busy() const { return m_busy.load(); }
   bool Cancelled() const { return m_cancelled.load(); }

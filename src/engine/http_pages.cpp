@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/http_connection.h"
+#include "formats/stored_document.h"
 #include "foundation/format.h"
 
 namespace tq {
@@ -30,10 +31,10 @@ std::string EscapeAddressForHtml(const std::string& address) {
   return out;
 }
 
-std::string MakeRefusalPage(double announcedSize, const std::string& address) {
+std::string MakeRefusalPage(double size, const std::string& address) {
   return "<HTML><TITLE>Page Ignored</TITLE><BODY><P align=center>"
          "Tarnquill ignored this page because " +
-         FormatFileSize(announcedSize) +
+         FormatFileSize(size) +
          " is not in the size bounds allowed size specified for this kind of file."
          "<br> If you want to browse this file click <a href=\"" +
          EscapeAddressForHtml(address) + "\">here</a> to get the online copy</P></BODY></HTML>";
@@ -43,9 +44,10 @@ std::string MakeRedirectPage(const std::string& target) {
   static const char* const kStyle =
       "{font-weight:cbold; FONT-SIZE: 20px;COLOR: #003366;FONT-FAMILY:  Tahoma,Verdana;}";
   const std::string lines[] = {
-      "<TARNQUILL DOCUMENT LINKS>",
-      "<" + target + ">",
-      "<TARNQUILL DOCUMENT CONTENT>",
+      std::string(kStoredLinksMarker),
+      // Through the header writer, so no byte of the address can break the header's lines.
+      StoredLinkLine(target),
+      std::string(kStoredContentMarker),
       "<html>",
       "<head>",
       "<meta NAME=\"GENERATOR\" Content=\"Tarnquill\">",

@@ -2,6 +2,9 @@
 // owning list's indexes right.
 #include "engine/link.h"
 
+#include <algorithm>
+#include <climits>
+
 #include "engine/links.h"
 #include "foundation/errors.h"
 
@@ -26,20 +29,48 @@ void TVornLink::CopyFields(const TVornLink& other) {
 }
 
 template <class Change>
-void TVornLink::Modify(Change&& change) {
+void TVornLink::Locked(Change&& change) {
   for (;;) {
     TVornBaseLinks* owner = Owner();
     if (!owner) {
-      change();
+      change(nullptr);
       return;
     }
     TVornWriteGuard guard(owner->m_lock);
     // The link may have moved to another list while this thread waited for the lock.
     if (Owner() != owner) continue;
-    change();
-    owner->Relink(*this);
+    change(owner);
     return;
   }
+}
+
+template <class Change>
+void TVornLink::Modify(Change&& change) {
+  Locked([&](TVornBaseLinks* owner) {
+    change();
+    if (owner) owner->Relink(*this);
+  });
+}
+
+namespace {
+int32_t ClampedSize(int64_t bytes) {
+  return static_cast<int32_t>(std::clamp<int64_t>(bytes, 0, INT32_MAX));
+}
+}  // namespace
+
+void TVornLink::SetSize(int64_t bytes) {
+  Locked([&](TVornBaseLinks*) { Size = ClampedSize(bytes); });
+}
+
+void TVornLink::SetSizeAndType(int64_t bytes, std::string contentType) {
+  Locked([&](TVornBaseLinks*) {
+    Size = ClampedSize(bytes);
+    ContentType = std::move(contentType);
+  });
+}
+
+void TVornLink::SetReason(std::string reason) {
+  Locked([&](TVornBaseLinks*) { Reason = std::move(reason); });
 }
 
 TVornLink TVornLink::Snapshot() const {

@@ -85,6 +85,13 @@ class TVornLink {
   // The list that holds the link, or null.
   TVornBaseLinks* Owner() const { return m_owner.load(std::memory_order_acquire); }
 
+  // What a transfer learns about the link while the link sits in In Progress, where the
+  // interface reads it meanwhile: written under the owner's write lock. Sizes are clamped to
+  // what Size holds (0 to 2 GiB - 1), never wrapped.
+  void SetSize(int64_t bytes);
+  void SetSizeAndType(int64_t bytes, std::string contentType);
+  void SetReason(std::string reason);
+
   std::string ErrorText;  // why the transfer failed
   std::string Reason;     // why the rules or the size bounds refused it
   int32_t Size = 0;       // announced, then received or stored size in bytes
@@ -102,6 +109,8 @@ class TVornLink {
   TVornLink Snapshot() const;  // a copy taken under the owner's read lock
   template <class Change>
   void Modify(Change&& change);  // runs change under the owner's write lock, then re-indexes
+  template <class Change>
+  void Locked(Change&& change);  // runs change under the owner's write lock
 
   std::string m_page;
   TLinkKind m_linkKind = lkRelative;

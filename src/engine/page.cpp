@@ -3,46 +3,67 @@
 #include "engine/page.h"
 
 #include "engine/connection_thread.h"
+#include "engine/content.h"
 #include "engine/http_connection.h"
+#include "foundation/ansi.h"
 
 namespace tq {
 
-std::mutex& PageAnalysisLock() {
-  static std::mutex lock;
-  return lock;
+bool TVornPageAnalyser::Analyses(std::string_view contentType) const {
+  return AnsiUpperCase(contentType).find("TEXT/HTML") != std::string::npos ||
+         (StyleLinks && IsStyleSheetType(contentType));
 }
 
 void TVornPageAnalyser::Start(std::shared_ptr<void> keepAlive, std::string raw) {
   m_cancelled = false;
-  m_busy = true;
-  auto result = std::make_shared<std::string>();
-  auto rawShared = std::make_shared<std::string>(std::move(raw));
-  std::lock_guard<std::mutex> guard(m_threadMutex);
-  m_thread = TVornWorkerThread::Start(
-      m_priority,
-      [this, keepAlive, result, rawShared](TVornWorkerThread&) {
-        std::lock_guard<std::mutex> analysis(PageAnalysisLock());
-        if (OnAnalysisStart) OnAnalysisStart();
-        *result = Analyse ? Analyse(*this, *rawShared) : *rawShared;
-        if (OnAnalysisEnd) OnAnalysisEnd();
-      },
-      [this, keepAlive, result, rawShared] {
-        {
-          std::lock_guard<std::mutex> guard2(m_threadMutex);
-          m_thread.reset();
-        }
-        m_busy = false;
-        const bool cancelled = m_cancelled.load();
-        if (OnFinished)
-          OnFinished(cancelled, cancelled ? std::move(*rawShared) : std::move(*result));
-      });
+  // Shared by the thread and its end handler; the document moves between them, never copied.
+  struct TWork {
+    std::string Raw;
+    std::optional<std::string> Result;
+  };
+  auto work = std::make_shared<TWork>();
+  work->Raw = std::move(raw);
+  {
+    std::lock_guard<std::mutex> guard(m_threadMutex);
+    try {
+      m_thread = TVornWorkerThread::Start(
+          m_priority,
+          [this, keepAlive, work](TVornWorkerThread&) {
+            if (OnAnalysisStart) OnAnalysisStart();
+            if (Analyse) work->Result = Analyse(*this, work->Raw);
+            if (OnAnalysisEnd) OnAnalysisEnd();
+          },
+          [this, keepAlive, work] {
+            bool failed = false;
+            {
+              std::lock_guard<std::mutex> guard2(m_threadMutex);
+              failed = m_thread && !m_thread->Error().empty();
+              m_thread.reset();
+            }
+            m_busy = false;
+            const bool cancelled = m_cancelled.load();
+            // A failed analysis keeps the page as fetched, without links, like a page the
+            // analyser cannot read.
+            if (failed) Links.reset();
+            const bool useResult = work->Result && !cancelled && !failed;
+            if (OnFinished)
+              OnFinished(cancelled, useResult ? std::move(*work->Result) : std::move(work->Raw));
+          });
+      m_busy = true;
+      return;
+    } catch (const std::exception&) {
+      // No thread for the analysis: the page is kept as fetched, without links.
+      Links.reset();
+    }
+  }
+  if (OnFinished) OnFinished(false, std::move(work->Raw));
 }
 
 void TVornPageAnalyser::Cancel() {
-  if (!m_busy) return;
-  m_cancelled = true;
   std::lock_guard<std::mutex> guard(m_threadMutex);
-  if (m_thread) m_thread->Terminate();
+  if (!m_thread) return;  // not started, or finished
+  m_cancelled = true;
+  m_thread->Terminate();
 }
 
 void TVornPageAnalyser::SetPriority(TThreadPriority priority) {

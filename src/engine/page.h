@@ -10,7 +10,9 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "engine/connection_status.h"
 #include "engine/link.h"
@@ -29,29 +31,34 @@ inline constexpr uint8_t kOutcomeRedirected = 3;  // the content is the generate
 inline constexpr uint8_t kOutcomeCancelled = 4;
 inline constexpr uint8_t kOutcomeFailed = 5;  // after the last retry
 
-// Only one page analysis runs at a time in the process.
-std::mutex& PageAnalysisLock();
-
-// Runs the analysis of a fetched HTML document on a content thread of its own, under the
-// analysis lock. Analyse turns the raw bytes into the stored document and may look at
-// Cancelled to give up early; by default the document is the raw bytes unchanged.
+// Runs the analysis of a fetched HTML document on a content thread of its own. Analyse turns the
+// raw bytes into the stored document (serialised with every other analysis in the process by the
+// analyser's own lock), or gives nothing to keep them as they are; it may look at Cancelled to
+// give up early, and may move raw away while it works but leaves it holding the raw bytes.
 class TVornPageAnalyser {
  public:
   using AnalyseHook =
-      std::function<std::string(TVornPageAnalyser& analyser, const std::string& raw)>;
+      std::function<std::optional<std::string>(TVornPageAnalyser& analyser, std::string& raw)>;
   AnalyseHook Analyse;
   std::function<void()> OnAnalysisStart;  // on the content thread, before the analysis
   std::function<void()> OnAnalysisEnd;    // on the content thread, after it
-  // On the interface thread: the document, or the raw bytes when the analysis was cancelled.
+  // On the interface thread: the document, or the raw bytes when the analysis was cancelled or
+  // failed (an error, or no thread to run it on; Links is then empty).
   std::function<void(bool cancelled, std::string content)> OnFinished;
 
   int32_t Level = 0;    // level of the links the analysis finds
   std::string BaseUrl;  // the address the document was fetched from
+  // Links named by style sheets and srcset are looked for: style sheets are analysed as well.
+  bool StyleLinks = false;
   // The links the last analysis found, left here by Analyse; shared so that the events carrying
   // them keep them after the page is gone.
   std::shared_ptr<TVornLevelLinks> Links;
 
-  // Interface thread. Starts the analysis of raw; keeps self alive until it has finished.
+  // Whether a document of this content type (as the server sent it) is analysed: HTML, and
+  // style sheets with StyleLinks.
+  bool Analyses(std::string_view contentType) const;
+  // Interface thread. Starts the analysis of raw; keeps keepAlive alive until it has finished.
+  // Without a thread to run it on, OnFinished runs at once with raw.
   void Start(std::shared_ptr<void> keepAlive, std::string raw);
   void Cancel();  // any thread; does nothing once finished
   bool Busy() const { return m_busy.load(); }

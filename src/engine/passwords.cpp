@@ -24,6 +24,18 @@ TAuthorization TVornPasswords::Current() const {
   return m_current;
 }
 
+void TVornPasswords::SetServerLogin(std::string_view url, const std::string& user,
+                                    const std::string& password) {
+  std::lock_guard lock(m_mutex);
+  TAuthorizations& list = ListFor(url);
+  const int index = list.IndexOfServer(url, false);
+  TAuthorization& entry = index >= 0 ? list.Items(index) : list.Add();
+  entry.Address = ExtractUrlServer(url);
+  entry.User = user;
+  entry.Password = password;
+  entry.Enabled = true;
+}
+
 TAuthorization TVornPasswords::LookupCredentials(std::string_view url, bool promptAllowed,
                                                  const std::vector<std::string>* authParameters) {
   if (!promptAllowed) return Lookup(url, false, authParameters);

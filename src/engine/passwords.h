@@ -42,6 +42,9 @@ class TVornPasswords {
                                    const std::vector<std::string>* authParameters = nullptr);
   // The result of the last lookup.
   TAuthorization Current() const;
+  // Makes user and password the login for url's server alone (in the list of url's protocol,
+  // replacing an entry for the same server), so a lookup sends them there without asking.
+  void SetServerLogin(std::string_view url, const std::string& user, const std::string& password);
 
   // Also writes the four lists, each in a section of its own, erased first.
   void LoadFromIni(const TVornCustomIniFile& ini, std::string_view section, bool templateMode);

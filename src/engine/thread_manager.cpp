@@ -41,7 +41,7 @@ TVornPagePtr TThreadManager::NewPage() {
     });
   };
   http.OnSizeCheck = [this](const TVornLinkPtr& link, double size) {
-    return OnSizeCheck ? OnSizeCheck(link, size) : std::string();
+    return OnSizeCheck ? OnSizeCheck(link, size) : TVornSizeVerdict{};
   };
   http.OnError = [this, with](const std::string& error) {
     with([&](const TVornPagePtr& p) {

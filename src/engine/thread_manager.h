@@ -47,7 +47,7 @@ class TThreadManager {
   std::function<void(const TVornPagePtr&, const std::string& error)> OnPageError;
   std::function<void(const TVornPagePtr&)> OnAnalysisStart;
   std::function<void(const TVornPagePtr&)> OnAnalysisEnd;
-  std::function<std::string(const TVornLinkPtr&, double size)> OnSizeCheck;
+  std::function<TVornSizeVerdict(const TVornLinkPtr&, double size)> OnSizeCheck;
   std::function<void(const TVornPagePtr&, std::string content)> OnPageDone;
   // After a page has left the manager (its slot is free), on the thread that ended it.
   std::function<void()> OnPageGone;

@@ -10,7 +10,8 @@
 #include <map>
 #include <mutex>
 #include <set>
-#include <stdexcept>
+
+#include "foundation/errors.h"
 
 namespace tq {
 namespace {
@@ -178,7 +179,7 @@ bool DecodeUtf8(std::string_view bytes, std::u16string& out) {
 }  // namespace
 
 std::u16string DecodeBytes(std::string_view bytes, std::string_view charset) {
-  if (bytes.size() >= kMaxDecodedBytes) throw std::length_error("text too large to decode");
+  if (bytes.size() >= kMaxDecodedBytes) throw EVornError("text too large to decode");
   std::string name = NormalizeCharsetName(charset);
   if (name.empty()) name = kDefaultCharset;
   std::u16string text;
@@ -308,11 +309,11 @@ void AppendUtf8(uint32_t cp, std::string& out) {
 
 TCharsetEncoder::TCharsetEncoder(std::string_view charset, std::string_view readableAs) {
   m_name = NormalizeCharsetName(charset);
-  if (m_name.empty()) throw std::invalid_argument("unknown charset: " + std::string(charset));
+  if (m_name.empty()) throw EVornError("unknown charset: " + std::string(charset));
   if (m_name == "UTF-8") return;
   TConverterPtr converter = OpenConverter(m_name);
   if (!converter || ucnv_getMaxCharSize(converter.get()) != 1)
-    throw std::invalid_argument("charset cannot be written: " + std::string(charset));
+    throw EVornError("charset cannot be written: " + std::string(charset));
   std::string other;
   if (!readableAs.empty()) other = NormalizeCharsetName(readableAs);
   m_table = BuildTable(m_name, other);

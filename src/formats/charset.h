@@ -40,7 +40,7 @@ std::string NormalizeCharsetName(std::string_view label);
 std::string CharsetFromContentType(std::string_view contentType);
 
 // Decodes bytes with the named charset; an unknown name decodes as windows-1252. Malformed
-// sequences become U+FFFD. Throws std::length_error for 1 GiB of bytes or more, nothing else.
+// sequences become U+FFFD. Throws EVornError for 1 GiB of bytes or more, nothing else.
 std::u16string DecodeBytes(std::string_view bytes, std::string_view charset);
 
 // Encodes UTF-16 text into a single-byte code page or UTF-8. Characters the target cannot hold
@@ -50,7 +50,7 @@ class TCharsetEncoder {
  public:
   // readableAs, when given, also escapes the characters whose byte means something else in that
   // charset, so a reader that ignores the declared charset and falls back to it still reads the
-  // same text. Throws std::invalid_argument for an unknown charset or a multi-byte one other than
+  // same text. Throws EVornError for an unknown charset or a multi-byte one other than
   // UTF-8.
   explicit TCharsetEncoder(std::string_view charset, std::string_view readableAs = {});
 

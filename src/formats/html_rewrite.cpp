@@ -85,7 +85,8 @@ TDecodedHtml DecodeHtml(std::string_view bytes, std::string_view contentType) {
 }
 
 std::string RewriteHtml(std::string_view bytes, std::string_view contentType,
-                        const TStartTagHook& onStartTag, THtmlWriter& writer) {
+                        const TStartTagHook& onStartTag, THtmlWriter& writer,
+                        const TStyleTextHook& onStyleText) {
   const TDecodedHtml page = DecodeHtml(bytes, contentType);
   THtmlTokenizer tokenizer(page.Text);
   writer.Reserve(writer.Output().size() + bytes.size() + bytes.size() / 8);
@@ -96,6 +97,8 @@ std::string RewriteHtml(std::string_view bytes, std::string_view contentType,
       writer.DeclareCharset(tag);
       writer.WriteStartTag(tag);
     } else {
+      if (onStyleText && tokenizer.Item().Kind == THtmlItemKind::hikStyleText)
+        onStyleText(tokenizer.Item().Source);
       writer.Write(tokenizer.Item());
     }
   }

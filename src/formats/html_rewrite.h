@@ -28,16 +28,19 @@ struct TDecodedHtml {
 std::string FindMetaCharset(std::string_view bytes);
 
 // Decodes a page as a browser would pick its charset; undecodable sequences become U+FFFD. Throws
-// only std::length_error, for a page of 1 GiB or more.
+// only EVornError, for a page of 1 GiB or more.
 TDecodedHtml DecodeHtml(std::string_view bytes, std::string_view contentType);
 
 // Decodes the page, calls onStartTag (when set) for every start tag so it may read and edit the
-// attributes, makes META charset declarations name the writer's charset, and writes every item.
-// Returns the written copy. If onStartTag throws, the exception propagates and writer.Output()
+// attributes, shows onStyleText (when set) the text of every style element, which is written
+// unchanged, makes META charset declarations name the writer's charset, and writes every item.
+// Returns the written copy. If a hook throws, the exception propagates and writer.Output()
 // holds the copy as far as it was written.
 using TStartTagHook = std::function<void(THtmlStartTag&)>;
+using TStyleTextHook = std::function<void(std::u16string_view text)>;
 std::string RewriteHtml(std::string_view bytes, std::string_view contentType,
-                        const TStartTagHook& onStartTag, THtmlWriter& writer);
+                        const TStartTagHook& onStartTag, THtmlWriter& writer,
+                        const TStyleTextHook& onStyleText = {});
 // The same into a stored copy (windows-1258).
 std::string RewriteHtml(std::string_view bytes, std::string_view contentType,
                         const TStartTagHook& onStartTag = {});

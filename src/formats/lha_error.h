@@ -2,14 +2,15 @@
 // Callers above the formats layer turn it into their own error with context (archive, member).
 #pragma once
 
-#include <stdexcept>
 #include <string>
+
+#include "foundation/errors.h"
 
 namespace tq {
 
-class ELhaError : public std::runtime_error {
+class ELhaError : public EVornError {
  public:
-  explicit ELhaError(const std::string& message) : std::runtime_error(message) {}
+  explicit ELhaError(const std::string& message) : EVornError(message) {}
 };
 
 }  // namespace tq

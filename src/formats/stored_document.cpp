@@ -120,8 +120,12 @@ std::string LinkPlaceholderText(int number) {
   return "\xC2\xA4\xC2\xA4" + std::to_string(number) + "\xC2\xA4\xC2\xA4";
 }
 
+std::string StoredLinkLine(std::string_view absoluteAddress) {
+  return "<" + HeaderSafe(absoluteAddress) + ">";
+}
+
 int TStoredDocumentWriter::AddLink(std::string_view absoluteAddress) {
-  m_lines.push_back("<" + HeaderSafe(absoluteAddress) + ">");
+  m_lines.push_back(StoredLinkLine(absoluteAddress));
   return LinkCount() - 1;
 }
 

@@ -21,6 +21,9 @@ std::string LinkPlaceholder(int number);
 // U+00A4 as the byte 0xA4).
 std::string LinkPlaceholderText(int number);
 
+// One link line of the header, "<address>", with the address made safe as described below.
+std::string StoredLinkLine(std::string_view absoluteAddress);
+
 // Collects a page's links in number order and writes the stored document. Addresses are written
 // so that they cannot change the header's shape: CR and LF are dropped, NUL, '<', '>' and '"' are
 // percent-encoded, and an address that begins with "TARNQUILL DOCUMENT" gets its first letter

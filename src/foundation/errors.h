@@ -2,6 +2,7 @@
 // a thread boundary can catch the system's errors apart from library and runtime ones.
 #pragma once
 
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -21,5 +22,16 @@ class EVornOSError : public EVornError {
  private:
   int m_code;
 };
+
+// The message of the exception being handled; call it inside a catch block only.
+inline std::string CurrentExceptionText() {
+  try {
+    throw;
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "Unknown error";
+  }
+}
 
 }  // namespace tq

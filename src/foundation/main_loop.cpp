@@ -79,7 +79,7 @@ class TInterfacePump {
     m_notifier = new QSocketNotifier(static_cast<qintptr>(m_fd), QSocketNotifier::Read, app);
     QObject::connect(m_notifier, &QSocketNotifier::activated, [this] { Drain(); });
     QObject::connect(m_notifier, &QObject::destroyed, [this] { Detach(); });
-    if (!m_tasks.empty()) Wake();
+    if (!m_tasks.empty()) Signal();
   }
 
   // False when no interface thread will ever run the task (the application is gone).
@@ -88,7 +88,7 @@ class TInterfacePump {
     if (QCoreApplication::instance() == nullptr) return false;
     m_tasks.push_back(std::move(task));
     if (m_notifier != nullptr) {
-      if (m_tasks.size() == 1) Wake();
+      Signal();
     } else if (m_tasks.size() == 1) {
       // Posted before the pump was attached (an application made without the startup hook):
       // let Qt's own queue attach it once.
@@ -99,19 +99,19 @@ class TInterfacePump {
     return true;
   }
 
- private:
-  void Wake() {
-    const uint64_t one = 1;
-    [[maybe_unused]] auto written = ::write(m_fd, &one, sizeof one);
-  }
-
-  // One task at a time, so a task that runs the event loop itself (a nested drain) keeps the
-  // order of everything posted.
+  // Interface thread: runs what is queued, oldest first, one task at a time, until the queue is
+  // empty. A task may run a nested loop (a modal dialog, a crawl that stops and waits for its
+  // workers), and the tasks queued behind it must run inside that loop, or the task would wait
+  // for them forever: so while a task runs with others behind it the eventfd stays signalled
+  // for any nested loop that watches it, and ProcessEventsUntil drains here directly.
   void Drain() {
     {
       std::lock_guard guard(m_lock);
-      uint64_t count = 0;
-      [[maybe_unused]] auto got = ::read(m_fd, &count, sizeof count);
+      if (m_signalled) {
+        uint64_t count = 0;
+        [[maybe_unused]] auto got = ::read(m_fd, &count, sizeof count);
+        m_signalled = false;
+      }
     }
     for (;;) {
       TTask task;
@@ -120,6 +120,7 @@ class TInterfacePump {
         if (m_tasks.empty()) return;
         task = std::move(m_tasks.front());
         m_tasks.pop_front();
+        if (!m_tasks.empty()) Signal();
       }
       if (task.call) {
         std::exception_ptr error;
@@ -135,6 +136,15 @@ class TInterfacePump {
     }
   }
 
+ private:
+  // With m_lock held. One write per wake-up: the eventfd stays readable until Drain reads it.
+  void Signal() {
+    if (m_signalled || m_fd < 0) return;
+    const uint64_t one = 1;
+    [[maybe_unused]] auto written = ::write(m_fd, &one, sizeof one);
+    m_signalled = true;
+  }
+
   // The application is going away: tasks that will never run are dropped, and callers waiting
   // for one learn that it did not run.
   void Detach() {
@@ -144,6 +154,7 @@ class TInterfacePump {
       m_notifier = nullptr;
       if (m_fd >= 0) ::close(m_fd);
       m_fd = -1;
+      m_signalled = false;
       dropped.swap(m_tasks);
     }
     for (auto& task : dropped) {
@@ -158,6 +169,7 @@ class TInterfacePump {
   std::deque<TTask> m_tasks;
   QSocketNotifier* m_notifier = nullptr;
   int m_fd = -1;
+  bool m_signalled = false;  // the eventfd is readable
 };
 
 void AttachPump() { TInterfacePump::Instance().Attach(QCoreApplication::instance()); }
@@ -192,6 +204,8 @@ bool ProcessEventsUntil(const std::function<bool()>& done, Millis timeout) {
   while (!done()) {
     if (std::chrono::steady_clock::now() >= deadline) return done();
     if (pump) {
+      // Our queue first: the caller may itself be one of its tasks.
+      TInterfacePump::Instance().Drain();
       QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
       // processEvents returns at once when nothing is pending; don't spin a core meanwhile.
       QThread::msleep(1);

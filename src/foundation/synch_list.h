@@ -1,5 +1,6 @@
-// A hand-over list between threads: an ordered list of references that it does not own, behind
-// the one lock that every TSynchList of the program shares.
+// A hand-over list between threads: an ordered list of references, behind the one lock that
+// every TSynchList of the program shares. It owns what it holds only when T is a
+// std::unique_ptr (which allows no Items).
 //
 // Add, Count, Delete and Items each take the lock themselves. A caller that needs several
 // operations as one step (take the count, then read and delete the first item) holds Lock()
@@ -16,7 +17,7 @@ namespace tq {
 // The lock shared by every TSynchList, created on first use.
 std::recursive_mutex& SynchListLock();
 
-// T is a reference type, a raw or a shared pointer; the list never frees what it holds.
+// T is a raw, shared or unique pointer; the list frees only what unique pointers hold.
 template <class T>
 class TSynchList {
  public:

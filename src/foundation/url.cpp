@@ -1,5 +1,7 @@
 // Address helpers. The rules are positional text rules, not RFC 3986 resolution: stored projects
-// depend on the exact addresses they produce.
+// depend on the exact addresses they produce. Only "." segments and references to another server
+// ("//host/x") are resolved as RFC 3986 does, because the positional rules made wrong addresses
+// of them.
 #include "foundation/url.h"
 
 #include <algorithm>
@@ -50,6 +52,26 @@ void SplitSegments(std::string_view text, bool referenceMode, std::vector<std::s
       items.emplace_back(text);
     break;
   }
+}
+
+// Removes "." segments from the path of an absolute address that begins at pathStart ("/./"
+// becomes "/", a final "/." becomes "/"); the query and fragment are left alone.
+std::string DropDotSegments(std::string address, size_t pathStart) {
+  size_t end = std::min(address.find_first_of("?#", pathStart), address.size());
+  for (size_t p = address.find("/.", pathStart); p != std::string::npos && p < end;
+       p = address.find("/.", p)) {
+    if (p + 2 == end) {
+      address.erase(p + 1, 1);
+      break;
+    }
+    if (address[p + 2] == '/') {
+      address.erase(p, 2);
+      end -= 2;
+    } else {
+      ++p;
+    }
+  }
+  return address;
 }
 
 }  // namespace
@@ -128,6 +150,19 @@ std::string ExtractUrlFileExt(std::string_view url) {
   return dot == std::string::npos ? std::string() : name.substr(dot + 1);
 }
 
+std::string ExtractUrlLastExt(std::string_view url) {
+  const std::string stripped = StripUrlQuery(url);
+  std::string_view path = stripped;
+  // Without the server, so a dotted host is never taken for a file name.
+  const std::string server = ExtractUrlServer(path);
+  if (path.find('/') != std::string_view::npos && AnsiStartsText(server, path))
+    path.remove_prefix(server.size());
+  const size_t slash = path.rfind('/');
+  if (slash != std::string_view::npos) path.remove_prefix(slash + 1);
+  const size_t dot = path.rfind('.');
+  return dot == std::string_view::npos ? std::string() : std::string(path.substr(dot + 1));
+}
+
 std::string ExtractUrlDir(std::string_view url) {
   const std::string name = ExtractUrlFileName(url);
   const std::string stripped = StripUrlQuery(url);
@@ -152,13 +187,30 @@ std::string ResolveUrl(std::string_view base, std::string_view reference,
   if (StartsWith(reference, "http://")) return std::string(reference.substr(7));
   SplitSegments(reference, true, items);
   if (StartsWith(reference, "https://")) return std::string(reference.substr(8));
-  if (StartsWith(reference, "/")) return std::string(baseServer) + std::string(reference);
+  if (StartsWith(reference, "//")) {
+    // Another server, reached with the page's own scheme.
+    const size_t colon = baseServer.find("://");
+    if (colon != std::string_view::npos) {
+      std::string result(baseServer.substr(0, colon + 1));
+      result += reference;
+      const size_t path = result.find('/', colon + 3);
+      return path == std::string::npos ? result : DropDotSegments(std::move(result), path);
+    }
+  }
+  if (StartsWith(reference, "/")) {
+    return DropDotSegments(std::string(baseServer) + std::string(reference), baseServer.size());
+  }
 
   // Each ".." removes itself and the item before it; one with nothing before it means the
-  // reference climbs out of the site, and the page itself is the answer.
+  // reference climbs out of the site, and the page itself is the answer. A "." names the folder
+  // it stands in: kept, it would make a second address for every page below it; past a query it
+  // is no folder and stays.
   std::vector<std::string> kept;
   kept.reserve(items.size());
+  bool inQuery = false;
   for (auto& item : items) {
+    inQuery = inQuery || item.find_first_of("?#") != std::string::npos;
+    if (item == "." && !inQuery) continue;
     if (item != "..") {
       kept.push_back(std::move(item));
     } else if (kept.empty()) {

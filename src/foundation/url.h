@@ -1,7 +1,7 @@
 // Taking addresses apart, classifying link texts and resolving them into absolute addresses.
 // The crawl engine identifies links by the addresses these functions produce and projects store
-// them, so their odd corners (dropped trailing "..", kept "." segments, a reference's trailing
-// slash lost) are part of the contract and must not be "fixed" without migrating stored projects.
+// them, so their odd corners (dropped trailing "..", a reference's trailing slash lost) are part
+// of the contract and must not be "fixed" without migrating stored projects.
 //
 // All functions are pure, never throw on any input (malformed input gives the empty text or the
 // input unchanged) and may be called from any thread. Texts are 8-bit byte strings.
@@ -17,7 +17,7 @@ namespace tq {
 // What a link text is; the ordinals are stored with a link as one byte.
 enum TLinkKind : uint8_t {
   lkRelative = 0,      // img/a.gif
-  lkRootRelative = 1,  // /img/a.gif (also //host/x: the scheme-relative form is not recognised)
+  lkRootRelative = 1,  // /img/a.gif, and //host/x (resolved with the page's scheme)
   lkAbsolute = 2,      // http:// or https://, or beginning with the base page's server
   lkMail = 3,          // mailto:
   lkFtp = 4,           // ftp:// or ftp.
@@ -52,12 +52,17 @@ std::string ExtractUrlFileName(std::string_view url);
 // The text after the first "." of the file name: archive.tar.gz gives tar.gz.
 std::string ExtractUrlFileExt(std::string_view url);
 
+// The text after the last "." of the last path segment (query and fragment cut first):
+// archive.tar.gz gives gz, http://h/v1.2/page gives empty.
+std::string ExtractUrlLastExt(std::string_view url);
+
 // https -> upHttps, ftp -> upFtp, everything else (no scheme included) -> upHttp.
 TUrlProtocol GetUrlProtocol(std::string_view url);
 
 // Resolves reference against the page address base whose server is baseServer
 // (ExtractUrlServer of the page). Callers pass StripUrlQuery(page) as base for relative
-// references and the page unchanged for root-relative ones.
+// references and the page unchanged for root-relative ones. "." segments are dropped from the
+// path; a reference "//host/x" names another server and takes the scheme of baseServer.
 std::string ResolveUrl(std::string_view base, std::string_view reference,
                        std::string_view baseServer);
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "foundation/ansi.h"
+#include "foundation/file_system.h"
 #include "foundation/url.h"
 #include "options/ini_values.h"
 #include "platform/clipboard.h"
@@ -26,11 +27,6 @@ std::string_view AddressIn(std::string_view text) {
   if (start == std::string::npos) return {};
   const std::string_view address = text.substr(start);
   return address.substr(0, address.find_first_of(" \t\r\n"));
-}
-
-std::string ProgramFolder(const std::string& program) {
-  const size_t slash = program.find_last_of('/');
-  return slash == std::string::npos ? std::string() : program.substr(0, slash);
 }
 
 }  // namespace
@@ -145,7 +141,7 @@ void TVornIntegration::UpdateBrowserEntries() const {
   if (m_program.empty()) return;
   try {
     TKeyStore keys;
-    UpdateBrowserEntries(keys, ProgramFolder(m_program), m_program);
+    UpdateBrowserEntries(keys, FolderOf(m_program), m_program);
     keys.Save();
   } catch (...) {
     // The options are saved without the browser entries.

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "foundation/errors.h"
 #include "foundation/file_system.h"
 
 namespace tq {
@@ -30,9 +31,9 @@ struct TEntry;
 
 // A damaged archive, a CRC mismatch, an unreadable source file or a failed write. The message
 // names the archive (and member) and what is wrong.
-class EArchiveError : public std::runtime_error {
+class EArchiveError : public EVornError {
  public:
-  explicit EArchiveError(const std::string& message) : std::runtime_error(message) {}
+  explicit EArchiveError(const std::string& message) : EVornError(message) {}
 };
 
 // The message of every write failure while the archive is being rewritten.

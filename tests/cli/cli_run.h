@@ -88,8 +88,13 @@ inline CliRun Finish(QProcess& process) {
   return run;
 }
 
-inline CliRun RunCli(const std::vector<std::string>& args) {
+// extraEnvironment: NAME=VALUE entries added to the test's own environment.
+inline CliRun RunCli(const std::vector<std::string>& args,
+                     const std::vector<std::string>& extraEnvironment = {}) {
   QProcess process;
+  QStringList environment = QProcess::systemEnvironment();
+  for (const auto& entry : extraEnvironment) environment << QString::fromStdString(entry);
+  process.setEnvironment(environment);
   process.start(QString::fromUtf8(std::getenv("TQ_CLI")), Args(args));
   return Finish(process);
 }

@@ -1,5 +1,10 @@
 // The crawl command end to end: the sample site served on loopback, the CLI as a real process.
+#include <unistd.h>
+
 #include "cli/cli_run.h"
+#include "engine/crawl_settings.h"
+#include "foundation/ini_file.h"
+#include "support/loopback_peer.h"
 
 namespace tq {
 namespace {
@@ -61,6 +66,69 @@ TEST(CrawlCommandArguments, BadArgumentsGiveAMessageAndExitCode2) {
     EXPECT_FALSE(run.Err.empty()) << ::testing::PrintToString(args);
     EXPECT_TRUE(run.Out.empty()) << ::testing::PrintToString(args);
   }
+}
+
+// What a server sends reaches the terminal only as visible escapes: a status line that would set
+// the window title and clear the screen, an address that would change the colour.
+TEST(CrawlCommandHostile, ServerTextIsPrintedAsVisibleEscapes) {
+  HttpTestServer server;
+  server.Route("/index.html", [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n",
+                                  "<a href=\"red\x1b[31m.html\">r</a><a href=gone.html>g</a>"));
+  });
+  server.Route("/gone.html", [](const TestRequest&, TestConnection& c) {
+    c.Send(
+        "HTTP/1.1 404 \x1b]0;owned\x07\x1b[2J\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+  });
+  const CliRun run =
+      RunCli({"crawl", server.Url("/index.html"), "--dispatch-interval", "0", "--retries", "0"});
+  ASSERT_EQ(run.ExitCode, 0) << run.Err;
+  for (const char c : run.Out) EXPECT_TRUE(c >= 0x20 || c < 0 || c == '\t' || c == '\n') << +c;
+  EXPECT_NE(run.Out.find("\tHTTP/1.1 404 \\x1B]0;owned\\x07\\x1B[2J\n"), std::string::npos);
+  EXPECT_NE(run.Out.find(server.Url("/red\\x1B[31m.html")), std::string::npos) << run.Out;
+}
+
+// --user is the login of the starting address's server: sent there with the first request,
+// never to another server the rules admit, never to a proxy as its user id.
+TEST(CrawlCommandLogin, TheLoginGoesToTheStartingServerAlone) {
+  HttpTestServer start, other;
+  start.Route("/index.html", [&](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n",
+                                  "<a href=\"" + other.Url("/page.html") + "\">o</a>"));
+  });
+  const fs::path etpl = fs::temp_directory_path() / ("tq-" + std::to_string(::getpid()) + ".etpl");
+  {
+    // A template that lets the crawl onto other servers.
+    TVornCrawlSettings settings;
+    ApplyNewProjectSettings(settings);
+    settings.FilterTextFiles.FileLocation = fflAySite;
+    settings.DirectoryRules.DirectoryRules = edrAll;
+    TVornIniFile ini(etpl.string());
+    settings.SaveToIni(ini, true);
+  }
+  const std::vector<std::string> crawl = {
+      "crawl", start.Url("/index.html"), "--template", etpl.string(), "--retries", "0", "--user",
+      "alice"};
+  test::SocksResponder proxy;
+  const std::string socks = "127.0.0.1:" + std::to_string(proxy.Port());
+  using TArgs = std::vector<std::string>;
+  const std::pair<TArgs, TArgs> ways[] = {
+      {{"--password", "secret"}, {}},
+      {{}, {"TARNQUILL_PASSWORD=secret"}},
+      {{"--password", "secret", "--socks4", socks}, {}},
+  };
+  for (const auto& [more, environment] : ways) {
+    TArgs args = crawl;
+    args.insert(args.end(), more.begin(), more.end());
+    ASSERT_EQ(RunCli(args, environment).ExitCode, 0);
+  }
+  const auto requests = start.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  for (const auto& r : requests) EXPECT_EQ(r.Header("authorization"), "Basic YWxpY2U6c2VjcmV0");
+  ASSERT_EQ(other.Requests().size(), 2u) << "the rules admit the other server";
+  for (const auto& r : other.Requests()) EXPECT_EQ(r.Header("authorization"), "");
+  EXPECT_EQ(proxy.UserIds(), std::vector<std::string>{""});
+  fs::remove(etpl);
 }
 
 TEST(CrawlCommandInterrupt, CtrlCStopsCleanlyAndStillPrints) {

@@ -120,13 +120,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "http://h/a/img.GIF", 1, eptImage, kIgnored + std::string(kReasonNoFilter)},
         TAdmitCase{"unlistedExtension", kNoSetup, "", "http://h/a.exe", 1, eptAnchor,
                    kIgnored + std::string(kReasonNoFilter)},
-        TAdmitCase{"doubleExtension",
+        TAdmitCase{"doubleExtensionClaimedByItsLastPart",
                    [](TVornCrawlSettings& s, TLists&) {
                      s.FilterArchiveFiles.Download = true;
                      s.FilterArchiveFiles.FileExtensions.SetText("gz;");
                    },
-                   "", "http://h/archive.tar.gz", 1, eptAnchor,
-                   kIgnored + std::string(kReasonNoFilter)},
+                   "", "http://h/archive.tar.gz", 1, eptAnchor, "queue"},
         TAdmitCase{"unselectedExtension",
                    [](TVornCrawlSettings& s, TLists&) {
                      s.FilterImagesFiles.FileExtensionsUsage = ffeSelected;
@@ -322,6 +321,35 @@ TEST_F(Admission, AnErrorEndsTheRunAfterDeletingItsLink) {
 }
 
 // --- the checks on their own ---
+
+TEST_F(Admission, FiltersClaimTheTextAfterTheFirstOrTheLastDot) {
+  m_settings.FilterArchiveFiles.Download = true;
+  m_settings.FilterArchiveFiles.FileExtensions.SetText("tar.gz;zip;");
+  const std::pair<const char*, const char*> table[] = {
+      {"archive.tar.gz", "archive"},  // the whole text after the first dot
+      {"jquery.min.js", "text"},      // the last dot
+      {"library/collections.abc.html", "text"},
+      {"backup.2024.ZIP", "archive"},
+      {"/v1.2/docs/page.html", "text"},  // a dotted folder
+      {"/v1.2/docs/page", ""},
+      {"./section-1/page.html", "text"},
+      {"/a/page", ""},
+      {"page.", ""},
+      {"p.html?img=a.gif", "text"},  // the query is no part of the name
+      {"http://www.h.com", ""},      // nor is the host
+  };
+  const std::pair<const char*, const TVornFileFilters*> filters[] = {
+      {"archive", &m_settings.FilterArchiveFiles},
+      {"images", &m_settings.FilterImagesFiles},
+      {"text", &m_settings.FilterTextFiles}};
+  for (const auto& [text, expected] : table) {
+    const TVornLinkPtr link = MakeLink("http://h/", text);
+    std::string claimedBy;
+    for (const auto& [name, filter] : filters)
+      if (ClaimsLink(*filter, *link)) claimedBy += name;
+    EXPECT_EQ(claimedBy, expected) << link->GetUrl();
+  }
+}
 
 struct TKeywordCase {
   const char* name;

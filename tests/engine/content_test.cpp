@@ -1,6 +1,6 @@
-// The link analyser: which values become placeholders and which header lines they get, the stored
-// copy's charset and header, the hand-over of the links, cancellation, a stored page rendered back
-// into the original, and the process-wide analysis lock.
+// The link analyser: which values become placeholders and which header lines they get, the links
+// of style sheets and srcset, the stored copy's charset and header, the hand-over of the links,
+// cancellation, a stored page rendered back into the original, and the process-wide analysis lock.
 #include <gtest/gtest.h>
 
 #include <unicode/ucnv.h>
@@ -49,8 +49,9 @@ struct TAnalysis {
 };
 
 TAnalysis Analyse(const std::string& html, const std::string& page = kPage,
-                  const std::string& contentType = "text/html") {
+                  const std::string& contentType = "text/html", bool styleLinks = false) {
   TVornContent content(page, 0);
+  content.StyleLinks = styleLinks;
   EXPECT_EQ(content.Analyze(html, contentType), TVornAnalysisStatus::easDone);
   const std::string& out = content.Output();
   TAnalysis result;
@@ -79,6 +80,7 @@ struct TLinkCase {
   std::string Body;  // with [n] for placeholders
   std::vector<std::string> Links;
   std::vector<TVornPublishedTagsKind> Kinds;
+  bool StyleLinks = false;
 };
 
 void PrintTo(const TLinkCase& c, std::ostream* os) {
@@ -89,7 +91,7 @@ class LinkValues : public ::testing::TestWithParam<TLinkCase> {};
 
 TEST_P(LinkValues, BodyAndHeader) {
   const TLinkCase& c = GetParam();
-  const TAnalysis a = Analyse(c.Html);
+  const TAnalysis a = Analyse(c.Html, kPage, "text/html", c.StyleLinks);
   EXPECT_EQ(a.Body, P(c.Body));
   EXPECT_EQ(a.HeaderLinks, c.Links);
   EXPECT_EQ(a.Kinds, c.Kinds);
@@ -208,6 +210,50 @@ INSTANTIATE_TEST_SUITE_P(
                   {"http://h/dir/s.js"},
                   {eptScript}}),
     [](const auto& param) { return std::string(param.param.Name); });
+
+// Style sheet text is kept as it is; srcset candidates get placeholders like other link values.
+INSTANTIATE_TEST_SUITE_P(
+    StyleLinks, LinkValues,
+    ::testing::Values(
+        TLinkCase{"StyleElementAndAttribute",
+                  "<style>@import 's.css'; b{background:url(../i/bg.png)}</style>"
+                  "<p style=\"background:url(&quot;/r.png&quot;)\">",
+                  "<style>@import 's.css'; b{background:url(../i/bg.png)}</style>"
+                  "<p style=\"background:url(&quot;/r.png&quot;)\">",
+                  {"http://h/dir/s.css", "http://h/i/bg.png", "http://h/r.png"},
+                  {eptLink, eptImage, eptImage},
+                  true},
+        TLinkCase{"NothingToFetch",
+                  "<i style=\"background:url(data:image/png;base64,AA==);mask:url(#m)\">"
+                  "<b style=\"background:url(sprite.svg#a), url(about:blank)\">",
+                  "<i style=\"background:url(data:image/png;base64,AA==);mask:url(#m)\">"
+                  "<b style=\"background:url(sprite.svg#a), url(about:blank)\">",
+                  {"http://h/dir/sprite.svg"},
+                  {eptImage},
+                  true},
+        TLinkCase{
+            "SrcsetWidthsAndDensities",
+            "<img src=a.png srcset=\"b.png 480w, c.png#x 2x,data:image/png;base64,AA== 3x\">"
+            "<picture><source srcset=\"//o/d.png 1x,a.png\">",
+            "<img src=\"[0]\" srcset=\"[1] 480w, [2]#x 2x,data:image/png;base64,AA== 3x\">"
+            "<picture><source srcset=\"[3] 1x,[0]\">",
+            {"http://h/dir/a.png", "http://h/dir/b.png", "http://h/dir/c.png", "http://o/d.png"},
+            {eptImage, eptImage, eptImage, eptImage},
+            true}),
+    [](const auto& param) { return std::string(param.param.Name); });
+
+TEST(Analyser, StyleSheetIsKeptAndNamesLinksAgainstItsOwnAddress) {
+  const std::string css = "@import url(more.css);\nbody{background:url(\"../img/bg.png\")}";
+  TVornContent content("http://h/css/site.css?v=2", 1);
+  content.StyleLinks = true;
+  ASSERT_EQ(content.Analyze(css, "text/css; charset=utf-8"), TVornAnalysisStatus::easDone);
+  EXPECT_EQ(content.Output(), css);
+  const auto& links = *content.Links();
+  ASSERT_EQ(links.Count(), 2);
+  EXPECT_EQ(links.Get(0)->GetUrl(), "http://h/css/more.css");
+  EXPECT_EQ(links.Get(1)->GetUrl(), "http://h/img/bg.png");
+  EXPECT_EQ(links.Get(1)->Level, 2);
+}
 
 TEST(Analyser, RelativeLinkIgnoresTheQueryOfItsPage) {
   const TAnalysis a = Analyse("<img src=i.gif>", "http://h/dir/p.php?u=a/b");

@@ -92,9 +92,10 @@ const std::vector<TColumnCase>& ColumnCases() {
       {"Recognition",
        [](const S& s) {
          return s.TagsRecognition.Recognition.to_string() +
-                std::to_string(s.TagsRecognition.RecognitionMode);
+                std::to_string(s.TagsRecognition.RecognitionMode) +
+                Flag(s.TagsRecognition.StyleLinks);
        },
-       "1110", "1110", "0000"},
+       "11100", "11101", "00000"},
       {"DirectoryRules",
        [](const S& s) {
          return std::to_string(s.DirectoryRules.DirectoryRules) + Rules(s.DirectoryRules);

@@ -5,10 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <map>
 #include <mutex>
 
+#include "engine/http_connection.h"
+#include "formats/stored_document.h"
 #include "foundation/errors.h"
 #include "foundation/mem_ini_file.h"
 #include "support/http_test_server.h"
@@ -64,6 +67,14 @@ std::vector<std::string> Urls(TVornBaseLinks& list) {
     const TVornLinkPtr link = list.Get(i);
     urls.push_back(link->LinkKind() == lkMail ? link->GetMailAddress() : link->GetUrl());
   }
+  return urls;
+}
+
+// The Ready list in the order pages ended, with the pages from `from` on (which end in parallel)
+// sorted.
+std::vector<std::string> ReadyEndingTogether(TVornBaseLinks& list, size_t from, size_t count) {
+  std::vector<std::string> urls = Urls(list);
+  if (urls.size() >= from + count) std::sort(urls.begin() + from, urls.begin() + from + count);
   return urls;
 }
 
@@ -139,7 +150,9 @@ TEST_F(DownloadTest, CrawlSortsLinksIntoListsStoresThemAndRestartsFromTheStartin
   Crawl(index);
   EXPECT_EQ(m_server.Requests().front().Header("user-agent"), "My Agent/1.0 (x)");
 
-  EXPECT_EQ(Urls(m_dl.ReadyLinks()), (std::vector<std::string>{index, a, gif}));
+  // a.html and b.gif are fetched side by side, so either may end first.
+  EXPECT_EQ(ReadyEndingTogether(m_dl.ReadyLinks(), 1, 2),
+            (std::vector<std::string>{index, a, gif}));
   EXPECT_EQ(Urls(m_dl.FailedLinks()), std::vector<std::string>{missing});
   EXPECT_EQ(m_dl.FailedLinks().Get(0)->ErrorText, "HTTP/1.1 404 Not Found");
   EXPECT_EQ(Urls(m_dl.EmailLinks()), std::vector<std::string>{"me@example.test"});
@@ -168,7 +181,8 @@ TEST_F(DownloadTest, CrawlSortsLinksIntoListsStoresThemAndRestartsFromTheStartin
   // is known by now.
   m_ends.clear();
   Crawl(index);
-  EXPECT_EQ(Urls(m_dl.ReadyLinks()), (std::vector<std::string>{index, a, gif, index}));
+  EXPECT_EQ(ReadyEndingTogether(m_dl.ReadyLinks(), 1, 2),
+            (std::vector<std::string>{index, a, gif, index}));
   EXPECT_EQ(RequestsFor("/index.html"), 2);
   EXPECT_EQ(RequestsFor("/a.html"), 1);
   EXPECT_EQ(m_ends, (std::vector<bool>{true, false}));
@@ -303,6 +317,45 @@ TEST_F(DownloadTest, UnusableStartsFailAndStillCompleteTheDownloads) {
   EXPECT_EQ(m_dl.QueueLinks().Count(), 0);
 }
 
+class StyleLinksCrawlTest : public DownloadTest, public ::testing::WithParamInterface<bool> {};
+
+// A project saved before style sheet and srcset links were followed has no key for it and
+// crawls as it did; a new project fetches what they name and keeps the style sheet unchanged.
+TEST_P(StyleLinksCrawlTest, FollowsStyleSheetAndSrcsetLinksOnlyWhenTheProjectSaysSo) {
+  const bool newProject = GetParam();
+  const std::string css = "body{background:url(../img/bg.png)}";
+  m_server.Route("/index.html", Html("<link rel=stylesheet href=css/site.css>"
+                                     "<img src=a.png srcset=\"b.png 2x\">"
+                                     "<p style=\"background:url(c.png)\">"));
+  m_server.Route("/css/site.css", [css](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/css\r\n", css));
+  });
+  const TestRoute png = [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: image/png\r\n", "PNG"));
+  };
+  for (const char* image : {"/a.png", "/b.png", "/c.png", "/img/bg.png"})
+    m_server.Route(image, png);
+  TVornMemIniFile ini("");
+  m_dl.Settings().SaveToIni(ini, false);
+  if (!newProject) ini.DeleteKey("FTagsRecognition", "FStyleLinks");
+  m_dl.Settings().LoadFromIni(ini, false);
+  Crawl(m_server.Url("/index.html"));
+
+  std::vector<std::string> fetched;
+  for (const TestRequest& request : m_server.Requests()) fetched.push_back(request.Target);
+  std::sort(fetched.begin(), fetched.end());
+  const std::vector<std::string> expected =
+      newProject ? std::vector<std::string>{"/a.png",        "/b.png",      "/c.png",
+                                            "/css/site.css", "/img/bg.png", "/index.html"}
+                 : std::vector<std::string>{"/a.png", "/css/site.css", "/index.html"};
+  EXPECT_EQ(fetched, expected);
+  EXPECT_EQ(m_doc.Entries().at(m_server.Url("/css/site.css")).at("CONTENT"), css);
+  EXPECT_EQ(m_dl.IgnoredLinks().Count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Project, StyleLinksCrawlTest, ::testing::Values(false, true),
+                         [](const auto& param) { return param.param ? "New" : "WithoutTheKey"; });
+
 TEST_F(DownloadTest, AFailingDocumentWriteDoesNotKeepTheWorkerSlot) {
   m_server.Route("/p.html", Html("<p>p</p>"));
   m_doc.FailContent = true;
@@ -311,6 +364,88 @@ TEST_F(DownloadTest, AFailingDocumentWriteDoesNotKeepTheWorkerSlot) {
   Crawl(m_server.Url("/p.html"));  // needs the one worker slot back
   EXPECT_EQ(m_dl.ReadyLinks().Count(), 2);
   EXPECT_EQ(m_dl.ThreadManager().PageCount(), 0);
+}
+
+// A hostile server's answers, each the start of a crawl: where they end and that they lead to no
+// other request. A file over its filter's size bound, announced or reached while it arrives (an
+// endless body too), is listed in Ignored with the size reason, or nowhere with that list off,
+// and the document keeps the refusal page in its place.
+TEST_F(DownloadTest, HostileAnswersEndInTheirListsAndLeadNowhereElse) {
+  std::atomic<int> hungUp{0};
+  const auto raw = [this](const std::string& target, const std::string& bytes) {
+    m_server.Route(target, [bytes](const TestRequest&, TestConnection& c) { c.Send(bytes); });
+  };
+  const std::string body(40960, 'b'), empty = "Content-Length: 0\r\n\r\n";
+  raw("/announced.bin", "HTTP/1.1 200 OK\r\nContent-Length: 40960\r\n\r\n" + body);
+  raw("/unannounced.bin", "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + body);
+  m_server.Route("/endless.bin", [&](const TestRequest&, TestConnection& c) {
+    c.Send("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+    while (c.Send("1000\r\n" + std::string(4096, 'z') + "\r\n")) {
+    }
+    ++hungUp;  // what it wrote before it noticed sat in the sockets' buffers, not in the crawl
+  });
+  raw("/crlf.html",
+      "HTTP/1.1 302 Found\r\nLocation: /n\x1b[31m.html\r<http://evil.test/>\r\n" + empty);
+  raw("/escapes.html", "HTTP/1.1 404 \x1b]0;owned\x07\x1b[2J\r\n" + empty);
+  raw("/to-file.html", "HTTP/1.1 301 Moved\r\nLocation: file:///etc/passwd\r\n" + empty);
+  raw("/to-ftp.html", "HTTP/1.1 301 Moved\r\nLocation: ftp://127.0.0.1:1/x.html\r\n" + empty);
+  raw("/to-script.html", "HTTP/1.1 301 Moved\r\nLocation: javascript:x()\r\n" + empty);
+  TVornFileFilters& archives = m_dl.FilterArchiveFiles();
+  archives.Download = true;
+  archives.FileExtensions.Add().Value = "bin";
+  archives.FileSizeUsage = ffsSelected;
+  archives.FileMaxSize = {20, true};
+  m_dl.SetDispatchInterval(0);
+  const std::pair<const char*, TVornLinkList> rows[] = {
+      {"/announced.bin", ellIgnored}, {"/unannounced.bin", ellIgnored},
+      {"/endless.bin", ellIgnored},   {"/crlf.html", ellReady},
+      {"/escapes.html", ellFailed},   {"/to-file.html", ellReady},
+      {"/to-ftp.html", ellReady},     {"/to-script.html", ellReady},
+  };
+  for (const bool listed : {false, true}) {
+    m_dl.System().SetBuildIgnored(listed);
+    for (const auto& [target, list] : rows) {
+      SCOPED_TRACE(std::string(target) + (listed ? "" : ", Ignored list off"));
+      const std::string url = m_server.Url(target);
+      m_server.ClearRequests();
+      Crawl(url);
+      EXPECT_EQ(m_dl.Links(list).FindUrl(kFindExact, url) >= 0, list != ellIgnored || listed);
+      EXPECT_EQ(m_server.Requests().size(), 1u);
+      if (list != ellIgnored) continue;
+      EXPECT_EQ(m_dl.ReadyLinks().FindUrl(kFindExact, url), -1);
+      EXPECT_EQ(m_doc.Entries().at(url).at("STATUS"), "0");
+      EXPECT_EQ(m_doc.Entries().at(url).at("CONTENT").rfind("<HTML><TITLE>Page Ignored", 0), 0u);
+    }
+    EXPECT_EQ(m_dl.IgnoredLinks().Count(), listed ? 4 : 0);  // with the odd redirect target
+  }
+  EXPECT_EQ(hungUp, 2);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(m_dl.IgnoredLinks().Get(i)->Reason, kReasonSize);
+  const std::string announced = m_server.Url("/announced.bin");
+  EXPECT_EQ(m_doc.Entries().at(announced).at("CONTENT"), MakeRefusalPage(40960, announced));
+  // The redirect target lost its line break: the stored header holds one link line.
+  EXPECT_EQ(ParseStoredDocument(m_doc.Entries().at(m_server.Url("/crlf.html")).at("CONTENT")).Links,
+            std::vector<std::string>{m_server.Url("/n\x1b[31m.html%3Chttp://evil.test/%3E")});
+  EXPECT_EQ(m_dl.FailedLinks().Get(0)->ErrorText, "HTTP/1.1 404 \x1b]0;owned\x07\x1b[2J");
+  EXPECT_GE(m_dl.FailedLinks().FindUrl(kFindExact, "ftp://127.0.0.1:1/x.html"), 0);
+}
+
+// Ctrl-C right after a page has ended, before the links found on it were admitted: the page is
+// Ready and will never be analysed again, so they must reach the Queue before the crawl ends.
+TEST_F(DownloadTest, LinksFoundBeforeAStopAreAdmittedBeforeTheCrawlEnds) {
+  m_server.Route("/index.html", Html("<a href=a.html>a</a><a href=b.html>b</a>"));
+  // No tick comes between the page's end and the stop: the next one is far away.
+  m_dl.OnStartThread() = [&](const TVornPagePtr&) { m_dl.SetDispatchInterval(60000); };
+  m_dl.OnJobReady() = [&](const TVornPagePtr&, const std::string&, const TVornLinkPtr&) {
+    EXPECT_EQ(m_dl.PendingLinks().Count(), 2);
+    m_dl.StopDownload();
+    m_dl.SetDispatchInterval(10);
+  };
+  m_dl.General().BaseUrl = m_server.Url("/index.html");
+  m_dl.StartDownload();
+  ASSERT_TRUE(RunUntil([&] { return m_dl.State() == edsReady; }));
+  EXPECT_EQ(Urls(m_dl.QueueLinks()),
+            (std::vector<std::string>{m_server.Url("/a.html"), m_server.Url("/b.html")}));
+  EXPECT_EQ(m_doc.Entries().at(m_server.Url("/a.html")).at("STATUS"), "1");
 }
 
 TEST_F(DownloadTest, LoadedLinksJoinTheirListsWithoutWritesAndRemovalsUseTheStoredKey) {

@@ -6,10 +6,14 @@
 #include <sys/socket.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <thread>
+#include <tuple>
 
+#include "engine/passwords.h"
 #include "engine/transfer_fixture.h"
 #include "foundation/format.h"
+#include "support/fake_dialog_service.h"
 
 namespace tq::test {
 namespace {
@@ -149,7 +153,7 @@ TEST_F(HttpTransferTest, SizeRefusalStopsBeforeTheBodyAndStoresTheRefusalPage) {
   std::vector<double> checked;
   m_manager.OnSizeCheck = [&](const TVornLinkPtr&, double size) {
     checked.push_back(size);
-    return std::string("too large");
+    return TVornSizeVerdict{false, -1, "too large"};
   };
   PageRecord r = Fetch(m_server.Url("/large"));
   EXPECT_FALSE(r.Errored) << r.Error;
@@ -172,7 +176,7 @@ TEST_F(HttpTransferTest, NoAnnouncedSizeIsCheckedAsZero) {
   std::vector<double> checked;
   m_manager.OnSizeCheck = [&](const TVornLinkPtr&, double size) {
     checked.push_back(size);
-    return size < 10 ? std::string("below the minimum") : std::string();
+    return TVornSizeVerdict{size >= 10, -1, "below the minimum"};
   };
   PageRecord r = Fetch(m_server.Url("/nolength"));
   EXPECT_EQ(checked, std::vector<double>{0});
@@ -298,6 +302,57 @@ TEST_F(HttpTransferTest, CancelAllEndsFiveStalledTransfersAsCancelled) {
     EXPECT_EQ(p->Http().Attempts(), 1);
     EXPECT_FALSE(Record(p).Errored);
   }
+}
+
+// An error inside one of the library's callbacks must not unwind through the library: it fails
+// the attempt with its text, like any other, and the library client stays fit for the next one.
+// The login prompt's error comes the way the controller's lookup meets it: rethrown from the
+// interface thread.
+TEST_F(HttpTransferTest, ErrorsInsideTheLibraryCallbacksFailTheAttemptWithTheirText) {
+  m_server.Route("/page", [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "", "page"));
+  });
+  m_server.Route("/moved", [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("301 Moved", "Location: /page\r\n", ""));
+  });
+  m_server.Route("/secret", [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("401 Unauthorized", "", ""));
+  });
+  auto dialogs = std::make_shared<TFakeDialogService>();
+  dialogs->whileLoginOpen = [] { throw std::runtime_error("prompt failed"); };
+  SetDialogService(dialogs);
+  TVornPasswords passwords;
+  const auto redirect = m_manager.OnPageRedirect;
+  const auto work = m_manager.OnPageWork;
+  const auto thrower = [](const char* text) {
+    return [text](auto&&...) -> TVornSizeVerdict { throw std::runtime_error(text); };
+  };
+  const std::tuple<const char*, const char*, std::function<void()>> cases[] = {
+      {"/moved", "redirect failed", [&] { m_manager.OnPageRedirect = thrower("redirect failed"); }},
+      {"/page", "work failed", [&] { m_manager.OnPageWork = thrower("work failed"); }},
+      {"/page", "size check failed", [&] { m_manager.OnSizeCheck = thrower("size check failed"); }},
+      {"/secret", "prompt failed",
+       [&] {
+         m_manager.Credentials = [&](const std::string& address, std::string&, std::string&) {
+           return !passwords.LookupCredentials(address, true).User.empty();
+         };
+       }},
+  };
+  m_manager.RetriesOnFailed = 1;
+  for (const auto& [target, error, arm] : cases) {
+    SCOPED_TRACE(error);
+    arm();
+    const PageRecord r = Fetch(m_server.Url(target));
+    EXPECT_TRUE(r.Errored);
+    EXPECT_EQ(r.Error, error);
+    EXPECT_EQ(m_last->Http().Attempts(), 2);
+    m_manager.OnPageRedirect = redirect;
+    m_manager.OnPageWork = work;
+    m_manager.OnSizeCheck = nullptr;
+    m_manager.Credentials = nullptr;
+    EXPECT_EQ(Fetch(m_server.Url("/page")).Content, "page");
+  }
+  SetDialogService(nullptr);
 }
 
 TEST(HttpPagesTest, AddressesFromTheWebCannotInjectMarkup) {

@@ -1,6 +1,7 @@
 // Fuzzes the HTML tokenizer, writer and charset handling. Input: a charset label on the first line
 // (used as the Content-Type charset), then the page. Checks: items cover the input exactly, an
-// unedited windows-1252 write-back gives the input back, and rewriting with edits never fails.
+// unedited windows-1252 write-back gives the input back, rewriting with edits never fails, and
+// every attribute value splits into sound srcset candidates.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 #include "formats/html_rewrite.h"
 #include "formats/html_tokenizer.h"
 #include "formats/html_writer.h"
+#include "formats/srcset.h"
 #include "formats/stored_document.h"
 
 #include "fuzz_check.h"
@@ -46,6 +48,19 @@ void CheckIdentity(std::string_view bytes) {
   FUZZ_CHECK(writer.Output() == expected);
 }
 
+// Every attribute value read as a srcset: candidates in order, inside the value, never empty,
+// never holding a blank and never ending in a comma.
+void CheckSrcset(std::string_view value) {
+  std::size_t after = 0;
+  for (const tq::TSrcsetCandidate& c : tq::ParseSrcset(value)) {
+    FUZZ_CHECK(after <= c.Begin && c.Begin < c.End && c.End <= value.size());
+    const std::string_view address = value.substr(c.Begin, c.End - c.Begin);
+    FUZZ_CHECK(address.find_first_of(" \t\n\r\f") == std::string_view::npos);
+    FUZZ_CHECK(address.front() != ',' && address.back() != ',');
+    after = c.End;
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -65,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (std::size_t i = 0; i < count; ++i) {
           if (tag.Attributes()[i].Removed) continue;
           const std::string name = tq::Utf16ToUtf8(tag.Attributes()[i].Name);
-          (void)tag.GetAttribute(name);
+          CheckSrcset(tag.GetAttribute(name).value_or(""));
           tag.SetAttribute(name, tq::LinkPlaceholderText(number++) + "#\"&'<");
         }
         if (number % 3 == 0 && !tag.Attributes().empty())

@@ -37,6 +37,8 @@ class TFakeDialogService : public IDialogService {
   // Every status line the modal windows showed, in order; beeps sounded.
   std::vector<std::string> statuses;
   int beeps = 0;
+  // Runs while the login prompt is open, before it answers: a modal dialog's own loop.
+  std::function<void()> whileLoginOpen;
 
   std::vector<Asked> Questions() const {
     std::lock_guard lock(m_mutex);
@@ -48,6 +50,7 @@ class TFakeDialogService : public IDialogService {
     return Take(messageAnswers, "message", text, int(mrCancel));
   }
   TLoginAnswer PromptLogin(const TLoginRequest& request) override {
+    if (whileLoginOpen) whileLoginOpen();
     return Take(loginAnswers, "login", request.Caption, TLoginAnswer{});
   }
   std::string BrowseForFolder(const std::string& title, int) override {

@@ -76,6 +76,11 @@ std::vector<TestRequest> HttpTestServer::Requests() const {
   return m_requests;
 }
 
+void HttpTestServer::ClearRequests() {
+  std::lock_guard<std::mutex> guard(m_mutex);
+  m_requests.clear();
+}
+
 std::string HttpTestServer::Answer(const std::string& status, const std::string& headers,
                                    const std::string& body, bool keepOpen) {
   return "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " +

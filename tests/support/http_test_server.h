@@ -54,6 +54,7 @@ class HttpTestServer {
   int Port() const { return m_port; }
   std::string Url(const std::string& target) const;
   std::vector<TestRequest> Requests() const;
+  void ClearRequests();
 
   // "HTTP/1.1 <status>" with the given headers and body, Content-Length added, and
   // "Connection: close" unless keepOpen.

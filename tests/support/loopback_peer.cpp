@@ -47,15 +47,24 @@ bool ProgramExists(const std::string& name) {
   return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-bool WaitForListening(int port) {
+bool WaitForListening(int port, bool ipv6) {
   return RunUntil(
-      [port] {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_port = htons(static_cast<uint16_t>(port));
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+      [port, ipv6] {
+        const int fd = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM, 0);
+        bool ok = false;
+        if (ipv6) {
+          sockaddr_in6 addr{};
+          addr.sin6_family = AF_INET6;
+          addr.sin6_port = htons(static_cast<uint16_t>(port));
+          addr.sin6_addr = in6addr_loopback;
+          ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        } else {
+          sockaddr_in addr{};
+          addr.sin_family = AF_INET;
+          addr.sin_port = htons(static_cast<uint16_t>(port));
+          addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+          ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        }
         ::close(fd);
         return ok;
       },

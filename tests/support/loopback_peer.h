@@ -27,8 +27,8 @@ class ChildProcess {
 };
 
 bool ProgramExists(const std::string& name);
-// Waits (bounded) until something accepts connections on the loopback port.
-bool WaitForListening(int port);
+// Waits (bounded) until something accepts connections on the loopback port (::1 with ipv6).
+bool WaitForListening(int port, bool ipv6 = false);
 
 // Accepts SOCKS 4, 4A and 5 requests on a loopback port, records the user id and host name they
 // carry (and the methods a SOCKS 5 greeting offers), grants them and answers the HTTP request

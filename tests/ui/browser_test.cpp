@@ -1,7 +1,7 @@
 // The embedded web engine on a virtual display: a page stored by a crawl is shown through the
 // project window's offline server, with the stored title, and its image comes from the stored
 // copy, not from the site.
-// ctest: timeout=120 labels=xvfb
+// ctest: timeout=240 labels=xvfb
 #include <gtest/gtest.h>
 
 #include <QBuffer>
@@ -57,7 +57,8 @@ TEST_F(EmbeddedBrowser, ShowsAStoredPageAndItsImageThroughTheOfflineServer) {
   QObject::connect(&project->Browser(), &TProjectBrowser::DocumentComplete, &Window(),
                    [&loaded] { loaded = true; });
   project->OpenLink(page, true);
-  ASSERT_TRUE(RunUntil([&] { return loaded; }, Millis(30000)));
+  // The browser engine's processes start slowly on a busy machine.
+  ASSERT_TRUE(RunUntil([&] { return loaded; }, Millis(90000)));
   // The browser shows the address without the port when it is the default one.
   const QUrl shown(project->Browser().Address());
   EXPECT_EQ(shown.port(80), project->Server().Port());
