@@ -18,6 +18,7 @@
 #include "storage/archive_test_util.h"
 #include "storage/document.h"
 #include "support/fake_dialog_service.h"
+#include "support/ready_document.h"
 
 namespace tq {
 namespace {
@@ -98,12 +99,7 @@ class DeployManagerTest : public ::testing::Test {
 
   // A fetched document, stored as the crawl stores it.
   void AddReady(const std::string& url, const std::string& type, const std::string& content) {
-    auto link = std::make_shared<TVornLink>();
-    link->SetPage(url);
-    link->SetText(url);
-    m_download.ReadyLinks().Add(link);
-    m_document.SetDocumentValue(url, kIndexContentType, type);
-    m_document.SetDocumentContent(url, content);
+    test::AddReadyDocument(m_download, m_document, url, type, content);
   }
   // A page that links to each address, and says its own address in its text.
   void AddPage(const std::string& url, const std::vector<std::string>& links) {

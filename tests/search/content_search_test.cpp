@@ -8,6 +8,7 @@
 #include "engine/download.h"
 #include "formats/stored_document.h"
 #include "storage/document.h"
+#include "support/ready_document.h"
 
 namespace tq {
 namespace {
@@ -31,13 +32,9 @@ class ContentSearch : public ::testing::Test {
   void AddPage(const std::string& name, const std::string& body,
                const std::string& contentType = "text/html") {
     const std::string url = "http://h.test/" + name;
-    auto link = std::make_shared<TVornLink>();
-    link->SetPage(url);
-    link->SetText(url);
-    m_download.ReadyLinks().Add(link);
-    m_doc.SetDocumentValue(url, kIndexContentType, contentType);
     TStoredDocumentWriter writer;
-    m_doc.SetDocumentContent(url, contentType == "text/html" ? writer.Build(url, body) : body);
+    test::AddReadyDocument(m_download, m_doc, url, contentType,
+                           contentType == "text/html" ? writer.Build(url, body) : body);
   }
 
   void Search(const std::string& keyword) {

@@ -15,6 +15,7 @@
 #include "server/http_client.h"
 #include "server/offline_page.h"
 #include "storage/document.h"
+#include "support/ready_document.h"
 
 namespace tq {
 namespace {
@@ -55,12 +56,7 @@ class OfflineServerTest : public ::testing::Test {
 
   // Stores a fetched document the way the crawl does: the link joins Ready, then its content.
   void Store(const std::string& url, const std::string& type, const std::string& content) {
-    auto link = std::make_shared<TVornLink>();
-    link->SetPage(url);
-    link->SetText(url);
-    m_download.ReadyLinks().Add(link);
-    m_document.SetDocumentValue(url, kIndexContentType, type);
-    m_document.SetDocumentContent(url, content);
+    test::AddReadyDocument(m_download, m_document, url, type, content);
   }
   void Activate() {
     m_server.SetActive(true);
