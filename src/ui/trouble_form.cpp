@@ -26,7 +26,7 @@ shown through a small web server on this computer, which needs networking switch
 <li>Check that networking is enabled in your desktop's network settings, or run
 <code>nmcli networking on</code> in a terminal.</li>
 <li>If your computer connects through a modem or a mobile connection, set the connection up in
-<b>Tools - Options - Dial-Up</b>, so that Tarnquill can dial before it downloads.</li>
+<b>Tools - Options - Internet - Dial-UP</b>, so that Tarnquill can dial before it downloads.</li>
 <li>If a firewall blocks connections to this computer itself (127.0.0.1), allow them for
 Tarnquill.</li>
 </ol>
