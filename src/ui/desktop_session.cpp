@@ -5,6 +5,7 @@
 #include "server/server.h"
 #include "ui/main_window.h"
 #include "ui/qt_clipboard.h"
+#include "ui/tips_form.h"
 
 namespace tq {
 
@@ -20,6 +21,7 @@ TDesktopSession::TDesktopSession(TMainForm& window, const TDesktopSetup& setup) 
   if (!TVornServer::HasNetworkAdapter() && !options.TroubleShooter.ShowTopic("nocard")) {
     options.SaveOptions();
   }
+  if (TipsOnStartup(options.ConfigFile())) ShowTips(options.ConfigFile(), &window);
 }
 
 TDesktopSession::~TDesktopSession() {

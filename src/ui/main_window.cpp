@@ -21,6 +21,7 @@
 #include "ui/link_images.h"
 #include "ui/project_window.h"
 #include "ui/qt_text.h"
+#include "ui/tips_form.h"
 #include "ui/tray.h"
 
 namespace tq {
@@ -48,6 +49,7 @@ TMainForm::TMainForm(const TMainFormSetup& setup)
   WireCommands();
   WireDialogs();
   m_tray = new TTray(*this);
+  WireHelpCommands(*this);
 
   m_documents.ConfirmClose = [this] { return m_options.Confirmation.ConfirmCloseDocument(); };
   m_documents.OnNewDoc = [this](TWWWDocForm*) { SyncActiveTab(); };

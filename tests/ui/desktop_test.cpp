@@ -22,6 +22,7 @@
 #include "ui/gui_dialog_service.h"
 #include "ui/modal_window_form.h"
 #include "ui/qt_text.h"
+#include "ui/tips_form.h"
 #include "ui/tray.h"
 #include "ui/trouble_form.h"
 #include "ui_fixture.h"
@@ -190,6 +191,25 @@ TEST_F(DesktopTest, TroubleShooterRemembersItsCheckBoxAndAnswersOkOnlyFromItsPag
   });
   EXPECT_TRUE(topics.ShowTopic("other"));
   EXPECT_TRUE(topics.Topics.at(topics.FindTopic("other")).Show);
+}
+
+TEST_F(DesktopTest, TipsGoOnWhereTheyStoppedAndRememberTheStartupBox) {
+  const std::string config = Path("config.dat");
+  std::vector<int> shown;
+  SetModalHandler([&](QDialog& dialog) {
+    auto& tips = dynamic_cast<TTipsForm&>(dialog);
+    shown.push_back(tips.Tip());
+    FindByText<QPushButton>(&tips, Q("&Next Tip"))->click();
+    shown.push_back(tips.Tip());
+    tips.ShowOnStartup()->setChecked(shown.size() == 2);
+    return int(QDialog::Accepted);
+  });
+  EXPECT_FALSE(TipsOnStartup(config));
+  ShowTips(config, nullptr);
+  EXPECT_TRUE(TipsOnStartup(config));
+  for (int i = 0; i < 3; ++i) ShowTips(config, nullptr);
+  EXPECT_FALSE(TipsOnStartup(config));
+  EXPECT_EQ(shown, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7}));
 }
 
 TEST_F(DesktopTest, ScheduledExitSavesTheProjectsAndTheNextStartReopensThem) {
