@@ -51,10 +51,6 @@ TTray::TTray(TMainForm& window) : QObject(&window), m_window(window) {
   window.installEventFilter(this);
 }
 
-TTray::~TTray() {
-  m_window.removeEventFilter(this);
-}
-
 void TTray::RebuildReopenMenu() {
   m_reopen->clear();
   for (const std::string& path : m_window.Recent().Items()) {

@@ -21,7 +21,6 @@ class TTray : public QObject, public INotifier {
  public:
   // Watches window's minimising; the menu triggers window's commands.
   explicit TTray(TMainForm& window);
-  ~TTray() override;
 
   void ShowBalloon(const TBalloon& balloon) override;
   const std::vector<TBalloon>& Balloons() const override { return m_balloons; }
