@@ -91,6 +91,19 @@ class TProgressLine {
   std::string m_current;
 };
 
+// The three proxy options of one kind of transfer; they exclude each other.
+void AddSocksOptions(CLI::App& command, const std::string& prefix, const std::string& purpose,
+                     std::string& socks4, std::string& socks4a, std::string& socks5) {
+  auto* s4 =
+      command.add_option(prefix + "socks4", socks4, "SOCKS 4 proxy" + purpose + " HOST:PORT");
+  auto* s4a =
+      command.add_option(prefix + "socks4a", socks4a, "SOCKS 4A proxy" + purpose + " HOST:PORT");
+  auto* s5 =
+      command.add_option(prefix + "socks5", socks5, "SOCKS 5 proxy" + purpose + " HOST:PORT");
+  s4->excludes(s4a)->excludes(s5);
+  s4a->excludes(s5);
+}
+
 }  // namespace
 
 void TCrawlOptions::AddTo(CLI::App& command) {
@@ -106,11 +119,7 @@ void TCrawlOptions::AddTo(CLI::App& command) {
                     ->check(CLI::Range(0, 11));
   command.add_option("--agent-string", Args.AgentString, "User-Agent text sent as typed")
       ->excludes(agent);
-  auto* s4 = command.add_option("--socks4", Socks4, "SOCKS 4 proxy HOST:PORT");
-  auto* s4a = command.add_option("--socks4a", Socks4A, "SOCKS 4A proxy HOST:PORT");
-  auto* s5 = command.add_option("--socks5", Socks5, "SOCKS 5 proxy HOST:PORT");
-  s4->excludes(s4a)->excludes(s5);
-  s4a->excludes(s5);
+  AddSocksOptions(command, "--", "", Socks4, Socks4A, Socks5);
   command.add_option("--user", Args.User,
                      "User name for the starting address's server (sent to no other)");
   command.add_option("--password", Args.Password,
@@ -120,19 +129,37 @@ void TCrawlOptions::AddTo(CLI::App& command) {
       .add_option("--dispatch-interval", Args.DispatchIntervalMs,
                   "Milliseconds between dispatches (0: as fast as workers are free)")
       ->check(CLI::Range(0, 60000));
+  AddSocksOptions(command, "--ftp-", " for FTP,", FtpSocks4, FtpSocks4A, FtpSocks5);
+  command.add_flag("--ftp-passive", Args.FtpPassive,
+                   "FTP data connections opened by this side (passive mode)");
 }
 
-bool TCrawlOptions::Resolve() {
+namespace {
+
+// The one of the three proxy options given (they exclude each other) into arg; false (with a
+// message) when it is not HOST:PORT.
+bool ResolveSocks(const std::string& socks4, const std::string& socks4a, const std::string& socks5,
+                  TSocksArg& arg) {
   const std::pair<const std::string*, TSocksVersion> choices[] = {
-      {&Socks4, svSocks4}, {&Socks4A, svSocks4A}, {&Socks5, svSocks5}};
+      {&socks4, svSocks4}, {&socks4a, svSocks4A}, {&socks5, svSocks5}};
   for (const auto& [text, version] : choices) {
     if (text->empty()) continue;
-    if (!ParseHostPort(*text, Args.Socks.Host, Args.Socks.Port)) {
+    if (!ParseHostPort(*text, arg.Host, arg.Port)) {
       std::fprintf(stderr, "tarnquill-cli: a SOCKS proxy is given as HOST:PORT, not \"%s\"\n",
                    text->c_str());
       return false;
     }
-    Args.Socks.Version = version;
+    arg.Version = version;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool TCrawlOptions::Resolve() {
+  if (!ResolveSocks(Socks4, Socks4A, Socks5, Args.Socks) ||
+      !ResolveSocks(FtpSocks4, FtpSocks4A, FtpSocks5, Args.FtpSocks)) {
+    return false;
   }
   if (Args.User && !Args.Password) {
     // Not on the command line, where every user of the machine can read it.
@@ -184,6 +211,12 @@ void ApplyCrawlArgs(const TCrawlArgs& args, TVornDownload& download, TVornOption
     download.Passwords().SetServerLogin(download.General().BaseUrl, args.User.value_or(""),
                                         args.Password.value_or(""));
   }
+  if (args.FtpSocks.Version != svNoSocks) {
+    options.ProxyFTP.Version = args.FtpSocks.Version;
+    options.ProxyFTP.Address = args.FtpSocks.Host;
+    options.ProxyFTP.Port = args.FtpSocks.Port;
+  }
+  if (args.FtpPassive) options.ProxyFTP.PasvMode = true;
   download.SetDispatchInterval(args.DispatchIntervalMs);
   download.SetVornOptions(&options);
 }

@@ -26,6 +26,8 @@ struct TCrawlArgs {
   TSocksArg Socks;
   std::optional<std::string> SocksUser;       // a SOCKS 4/4A user id
   std::optional<std::string> User, Password;  // the login for the starting address's server
+  TSocksArg FtpSocks;
+  bool FtpPassive = false;  // set: passive; unset: the saved options decide
   int DispatchIntervalMs = kDefaultDispatchIntervalMs;
 };
 
@@ -34,6 +36,7 @@ struct TCrawlArgs {
 struct TCrawlOptions {
   TCrawlArgs Args;
   std::string Socks4, Socks4A, Socks5;  // HOST:PORT as typed
+  std::string FtpSocks4, FtpSocks4A, FtpSocks5;
 
   void AddTo(CLI::App& command);
   // Fills in the parsed text options, and a password for --user given without --password (from

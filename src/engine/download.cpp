@@ -10,6 +10,7 @@
 
 #include "engine/connection_thread.h"
 #include "engine/content.h"
+#include "engine/ftp_connection.h"
 #include "engine/link_lists.h"
 #include "foundation/errors.h"
 #include "foundation/url.h"
@@ -21,6 +22,10 @@ TVornLinkPtr CopyOf(const TVornLink& link) {
   auto copy = std::make_shared<TVornLink>();
   copy->Assign(link);
   return copy;
+}
+
+TVornSocksSettings SocksOf(const TVornProxy& proxy) {
+  return {proxy.Version, proxy.Address, proxy.Port, proxy.User, proxy.Password};
 }
 
 // A page's result must reach its list even when a document write fails, or the page would never
@@ -456,7 +461,14 @@ void TVornDownload::StartPage(const TVornPagePtr& page, const std::string& url) 
   };
 
   if (GetUrlProtocol(url) == upFtp) {
-    FailPage(page, kFtpUnavailable);
+    TVornFTPConnection& ftp = page->Ftp();
+    ftp.UserName = credentials.User;
+    ftp.Password = credentials.Password;
+    if (m_options != nullptr) {
+      ftp.Socks = SocksOf(m_options->ProxyFTP);
+      ftp.Passive = m_options->ProxyFTP.PasvMode;
+    }
+    ftp.StartTransfer();
     return;
   }
   TVornHTTPConnection& http = page->Http();
@@ -464,19 +476,15 @@ void TVornDownload::StartPage(const TVornPagePtr& page, const std::string& url) 
   http.Password = credentials.Password;
   if (m_options != nullptr) {
     http.UserAgent = m_options->InternetConnection.GetAgentString();
-    const TVornProxyHTTP& proxy = m_options->ProxyHTTP;
-    http.Socks.Version = proxy.Version;
-    http.Socks.Host = proxy.Address;
-    http.Socks.Port = proxy.Port;
-    http.Socks.UserName = proxy.User;
-    http.Socks.Password = proxy.Password;
+    http.Socks = SocksOf(m_options->ProxyHTTP);
   }
   http.StartTransfer();
 }
 
-// A page that cannot do its work (an ftp: link until FTP transfers exist, a transfer without a
-// thread) fails the way a transfer that gave up does, on the interface thread after dispatch, so
-// its page leaves the manager and its link is listed in Failed with the error.
+// A page whose transfer has no thread fails the way a transfer that gave up does, on the
+// interface thread after dispatch, so its page leaves the manager and its link is listed in
+// Failed with the error. The HTTP transfer's hooks serve for an FTP page too: the thread manager
+// wires both transfers of a page to the same hooks.
 void TVornDownload::FailPage(const TVornPagePtr& page, std::string error) {
   PostToInterface([page, error = std::move(error)] {
     TVornHTTPConnection& http = page->Http();

@@ -41,9 +41,6 @@ inline constexpr TVornState edsSaving = 4;
 
 enum TVornWizardReason : uint8_t { ewrBlankBaseUrl };
 
-// The text of an ftp: link's failure until FTP transfers exist.
-inline constexpr const char* kFtpUnavailable = "FTP transfer is not available";
-
 inline constexpr int kDefaultDispatchIntervalMs = 100;
 // Unpaced crawls look for work this often while waiting for a worker, in case a wake-up came
 // before the worker had left the manager.

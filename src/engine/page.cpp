@@ -4,6 +4,7 @@
 
 #include "engine/connection_thread.h"
 #include "engine/content.h"
+#include "engine/ftp_connection.h"
 #include "engine/http_connection.h"
 #include "foundation/ansi.h"
 
@@ -72,8 +73,13 @@ void TVornPageAnalyser::SetPriority(TThreadPriority priority) {
   if (m_thread) m_thread->SetPriority(priority);
 }
 
-TVornPage::TVornPage() : m_http(std::make_unique<TVornHTTPConnection>(*this)) {
+TVornPage::TVornPage()
+    : m_http(std::make_unique<TVornHTTPConnection>(*this)),
+      m_ftp(std::make_unique<TVornFTPConnection>(*this)) {
   m_http->OnDone = [this](std::string content) {
+    if (OnDone) OnDone(std::move(content));
+  };
+  m_ftp->OnDone = [this](std::string content) {
     if (OnDone) OnDone(std::move(content));
   };
   m_analyser.OnFinished = [this](bool cancelled, std::string content) {
@@ -96,19 +102,19 @@ void TVornPage::AssignLink(TVornLinkPtr link) {
 void TVornPage::SetPriority(TThreadPriority priority) {
   m_priority = priority;
   m_http->SetPriority(priority);
-  if (FtpSetPriority) FtpSetPriority(priority);
+  m_ftp->SetPriority(priority);
   m_analyser.SetPriority(priority);
 }
 
 bool TVornPage::Busy() const {
-  return m_http->Busy() || (FtpBusy && FtpBusy()) || m_analyser.Busy();
+  return m_http->Busy() || m_ftp->Busy() || m_analyser.Busy();
 }
 
 void TVornPage::CancelPage() {
   if (m_http->Busy()) {
     m_http->CancelTransfer();
-  } else if (FtpBusy && FtpBusy()) {
-    if (FtpCancel) FtpCancel();
+  } else if (m_ftp->Busy()) {
+    m_ftp->CancelTransfer();
   } else {
     m_analyser.Cancel();
   }

@@ -1,8 +1,8 @@
-// TVornPage: the bundle of work for one link being fetched (its HTTP transfer and analyser hang
-// off it, the FTP transfer through hooks), and the outcome that decides which list the link goes
-// to afterwards. Created and finished on the interface thread; the worker threads of one page
-// write its Outcome and the link's size and type before handing the page back, and the hand-over
-// through the interface thread orders those writes before any reader.
+// TVornPage: the bundle of work for one link being fetched (its HTTP and FTP transfers and its
+// analyser), and the outcome that decides which list the link goes to afterwards. Created and
+// finished on the interface thread; the worker threads of one page write its Outcome and the
+// link's size and type before handing the page back, and the hand-over through the interface
+// thread orders those writes before any reader.
 #pragma once
 
 #include <atomic>
@@ -19,6 +19,7 @@
 
 namespace tq {
 
+class TVornFTPConnection;
 class TVornHTTPConnection;
 class TVornLevelLinks;
 class TVornWorkerThread;
@@ -87,12 +88,8 @@ class TVornPage : public std::enable_shared_from_this<TVornPage> {
   uint8_t Outcome = kOutcomeNone;
 
   TVornHTTPConnection& Http() { return *m_http; }
+  TVornFTPConnection& Ftp() { return *m_ftp; }
   TVornPageAnalyser& Analyser() { return m_analyser; }
-
-  // The FTP transfer lives outside this layer's code; the page reaches it through these.
-  std::function<bool()> FtpBusy;
-  std::function<void()> FtpCancel;
-  std::function<void(TThreadPriority)> FtpSetPriority;
 
   // Interface thread, the result of the page: the fetched, analysed or generated content.
   std::function<void(std::string content)> OnDone;
@@ -107,6 +104,7 @@ class TVornPage : public std::enable_shared_from_this<TVornPage> {
 
  private:
   std::unique_ptr<TVornHTTPConnection> m_http;
+  std::unique_ptr<TVornFTPConnection> m_ftp;
   TVornPageAnalyser m_analyser;
   TThreadPriority m_priority = tpNormal;
 };

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "engine/ftp_connection.h"
 #include "foundation/main_loop.h"
 
 namespace tq {
@@ -16,6 +17,39 @@ TThreadManager::~TThreadManager() {
   if (m_count.load() > 0) CancelAll();
 }
 
+// Both kinds of transfer report to the same hooks and take the same settings.
+template <class Transfer, class With>
+void TThreadManager::WireTransfer(Transfer& transfer, const With& with) {
+  transfer.OnStatus = [this, with](TVornConnectionStatus status, const std::string& text) {
+    with([&](const TVornPagePtr& p) {
+      if (OnPageStatus) OnPageStatus(p, status, text);
+    });
+  };
+  transfer.OnWork = [this, with](TWorkMode mode, const TVornConnectionInfo& info) {
+    with([&](const TVornPagePtr& p) {
+      if (OnPageWork) OnPageWork(p, mode, info);
+    });
+  };
+  transfer.OnSizeCheck = [this](const TVornLinkPtr& link, double size) {
+    return OnSizeCheck ? OnSizeCheck(link, size) : TVornSizeVerdict{};
+  };
+  transfer.OnError = [this, with](const std::string& error) {
+    with([&](const TVornPagePtr& p) {
+      std::lock_guard<std::recursive_mutex> lock(ThreadManagerLock());
+      if (OnPageError) OnPageError(p, error);
+      Remove(p.get());
+      if (OnPageGone) OnPageGone();
+    });
+  };
+  transfer.OnAuthorization = [this](const std::string& address, std::string& user,
+                                    std::string& password) {
+    return Credentials ? Credentials(address, user, password) : false;
+  };
+  transfer.ReadTimeoutSeconds = ConnectionTimeout;
+  transfer.Retries = RetriesOnFailed;
+  transfer.TestOnlyRetryPauseMs = TestOnlyRetryPauseMs;
+}
+
 TVornPagePtr TThreadManager::NewPage() {
   std::lock_guard<std::recursive_mutex> guard(ThreadManagerLock());
   auto page = std::make_shared<TVornPage>();
@@ -24,40 +58,13 @@ TVornPagePtr TThreadManager::NewPage() {
   auto with = [weak](auto&& fn) {
     if (auto p = weak.lock()) fn(p);
   };
-  TVornHTTPConnection& http = page->Http();
-  http.OnRedirect = [this, with](const std::string& location) {
+  WireTransfer(page->Http(), with);
+  WireTransfer(page->Ftp(), with);
+  page->Http().OnRedirect = [this, with](const std::string& location) {
     with([&](const TVornPagePtr& p) {
       if (OnPageRedirect) OnPageRedirect(p, location);
     });
   };
-  http.OnStatus = [this, with](TVornConnectionStatus status, const std::string& text) {
-    with([&](const TVornPagePtr& p) {
-      if (OnPageStatus) OnPageStatus(p, status, text);
-    });
-  };
-  http.OnWork = [this, with](TWorkMode mode, const TVornConnectionInfo& info) {
-    with([&](const TVornPagePtr& p) {
-      if (OnPageWork) OnPageWork(p, mode, info);
-    });
-  };
-  http.OnSizeCheck = [this](const TVornLinkPtr& link, double size) {
-    return OnSizeCheck ? OnSizeCheck(link, size) : TVornSizeVerdict{};
-  };
-  http.OnError = [this, with](const std::string& error) {
-    with([&](const TVornPagePtr& p) {
-      std::lock_guard<std::recursive_mutex> lock(ThreadManagerLock());
-      if (OnPageError) OnPageError(p, error);
-      Remove(p.get());
-      if (OnPageGone) OnPageGone();
-    });
-  };
-  http.OnAuthorization = [this](const std::string& address, std::string& user,
-                                std::string& password) {
-    return Credentials ? Credentials(address, user, password) : false;
-  };
-  http.ReadTimeoutSeconds = ConnectionTimeout;
-  http.Retries = RetriesOnFailed;
-  http.TestOnlyRetryPauseMs = TestOnlyRetryPauseMs;
   page->Analyser().OnAnalysisStart = [this, with] {
     with([&](const TVornPagePtr& p) {
       if (OnAnalysisStart) OnAnalysisStart(p);

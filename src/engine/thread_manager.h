@@ -2,9 +2,9 @@
 // hooks, counts the live ones and cancels them all when the crawl stops.
 //
 // NewPage and the error and done hooks take the process-wide manager lock, which guards only the
-// page lists (and the controller's handling inside those two hooks). Status, work, size-check and
-// redirect hooks run on the transfer threads without it. CancelAll runs on the controller's stop
-// thread (or on the interface thread, which it then keeps running).
+// page lists (and the controller's handling inside those two hooks). Status, work, size-check,
+// redirect and authorisation hooks run on the transfer threads without it. CancelAll runs on the
+// controller's stop thread (or on the interface thread, which it then keeps running).
 #pragma once
 
 #include <atomic>
@@ -57,6 +57,8 @@ class TThreadManager {
   void CancelAll();
 
  private:
+  template <class Transfer, class With>
+  void WireTransfer(Transfer& transfer, const With& with);
   void Remove(const TVornPage* page);
 
   std::vector<TVornPagePtr> m_pages;

@@ -289,7 +289,7 @@ TEST_F(DownloadTest, UnusableStartsFailAndStillCompleteTheDownloads) {
       {"", true, ""},
       {m_server.Url("/gone.html"), false, "HTTP/1.1 404 Not Found"},
       {"http://127.0.0.1:" + std::to_string(refused) + "/", false, ""},
-      {"ftp://127.0.0.1/file.zip", false, kFtpUnavailable},
+      {"ftp://127.0.0.1:" + std::to_string(refused) + "/file.zip", false, ""},
       {m_server.Url("/proxied.html"), false, "", svSocks5},  // a proxy that is not there
   };
   bool asked = false;

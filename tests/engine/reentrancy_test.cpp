@@ -149,11 +149,13 @@ TEST(ReentrancyTest, AStepWithoutAThreadFailsAloneAndTheCrawlGoesOn) {
     const char* step;
     int skip;  // thread starts that succeed first
     int ready, failed;
+    std::string start;  // empty: the site's index
   };
   for (const Case& k :
-       {Case{"transfer", 0, 0, 1}, Case{"analysis", 1, 1, 0}, Case{"admission", 2, 2, 0}}) {
+       {Case{"transfer", 0, 0, 1, ""}, Case{"analysis", 1, 1, 0, ""},
+        Case{"admission", 2, 2, 0, ""}, Case{"FTP transfer", 0, 0, 1, "ftp://127.0.0.1:1/a"}}) {
     SCOPED_TRACE(k.step);
-    TCrawl c(site.Url("/index.html"));
+    TCrawl c(k.start.empty() ? site.Url("/index.html") : k.start);
     TVornWorkerThread::TestOnlyFailStarts(1, k.skip);
     c.dl->StartDownload();
     const bool ended = c.Ended();

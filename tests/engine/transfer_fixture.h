@@ -63,9 +63,8 @@ class TransferFixture : public ::testing::Test {
     return link;
   }
 
-  // A page for url, set up by setup before its transfer starts.
-  TVornPagePtr Start(const std::string& url,
-                     const std::function<void(TVornHTTPConnection&)>& setup = nullptr) {
+  // A page for url whose hooks are recorded; nothing started yet.
+  TVornPagePtr RecordedPage(const std::string& url) {
     TVornPagePtr page = m_manager.NewPage();
     {
       std::lock_guard<std::mutex> guard(m_mutex);
@@ -73,6 +72,13 @@ class TransferFixture : public ::testing::Test {
       m_pages.push_back(page);  // no later page may take this one's address
     }
     page->AssignLink(LinkTo(url));
+    return page;
+  }
+
+  // A page for url, set up by setup before its transfer starts.
+  TVornPagePtr Start(const std::string& url,
+                     const std::function<void(TVornHTTPConnection&)>& setup = nullptr) {
+    TVornPagePtr page = RecordedPage(url);
     if (setup) setup(page->Http());
     page->Http().StartTransfer();
     return page;

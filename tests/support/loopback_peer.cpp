@@ -14,8 +14,10 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 #include "foundation/main_loop.h"
+#include "support/http_test_server.h"
 
 extern char** environ;
 
@@ -234,6 +236,60 @@ TestCertificates::~TestCertificates() {
     std::error_code ignored;
     std::filesystem::remove_all(Dir, ignored);
   }
+}
+
+namespace {
+// Debian's own interpreter: the one first on the path may not see Debian's Python packages.
+constexpr const char* kPython = "/usr/bin/python3";
+}  // namespace
+
+bool FtpTestServer::Available() {
+  return std::system((std::string(kPython) + " -c 'import pyftpdlib' >/dev/null 2>&1").c_str()) ==
+         0;
+}
+
+FtpTestServer::FtpTestServer(const Options& options) {
+  char pattern[] = "/tmp/tq-ftp-XXXXXX";
+  if (::mkdtemp(pattern) == nullptr) return;
+  m_dir = pattern;
+  std::filesystem::create_directories(m_dir + "/root");
+  m_port = RefusedPort();
+  std::vector<std::string> argv = {
+      kPython,  std::string(TQ_SOURCE_DIR) + "/tests/support/ftp_server.py",
+      "--port", std::to_string(m_port),
+      "--root", m_dir + "/root",
+      "--log",  m_dir + "/commands.log"};
+  if (!options.User.empty()) {
+    argv.insert(argv.end(), {"--user", options.User, "--password", options.Password});
+  }
+  if (options.Rate > 0) argv.insert(argv.end(), {"--rate", std::to_string(options.Rate)});
+  m_process = std::make_unique<ChildProcess>(argv);
+  m_listening = m_process->Running() && WaitForListening(m_port);
+}
+
+FtpTestServer::~FtpTestServer() {
+  m_process.reset();
+  if (!m_dir.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_dir, ignored);
+  }
+}
+
+void FtpTestServer::Put(const std::string& path, const std::string& content) const {
+  const std::filesystem::path file = m_dir + "/root/" + path;
+  std::filesystem::create_directories(file.parent_path());
+  std::ofstream(file, std::ios::binary) << content;
+}
+
+std::string FtpTestServer::Url(const std::string& path) const {
+  return "ftp://127.0.0.1:" + std::to_string(m_port) + "/" + path;
+}
+
+std::vector<std::string> FtpTestServer::Commands() const {
+  std::vector<std::string> commands;
+  std::ifstream log(m_dir + "/commands.log");
+  for (std::string line; std::getline(log, line);) commands.push_back(line);
+  return commands;
 }
 
 }  // namespace tq::test

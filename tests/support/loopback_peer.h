@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -60,6 +61,35 @@ struct TestCertificates {
   bool Made = false;
   TestCertificates();
   ~TestCertificates();
+};
+
+// Debian's pyftpdlib serving a folder of its own on a free loopback port, to anonymous users or
+// to one user only, and recording every command it receives.
+class FtpTestServer {
+ public:
+  struct Options {
+    std::string User, Password;  // empty user: anonymous
+    int Rate = 0;                // bytes a second on data connections; 0: as fast as it goes
+  };
+  static bool Available();  // the interpreter with pyftpdlib is installed
+
+  FtpTestServer() : FtpTestServer(Options{}) {}
+  explicit FtpTestServer(const Options& options);
+  ~FtpTestServer();
+  FtpTestServer(const FtpTestServer&) = delete;
+  FtpTestServer& operator=(const FtpTestServer&) = delete;
+
+  bool Running() const { return m_process && m_process->Running() && m_listening; }
+  // Writes a file below the served folder, making its folders.
+  void Put(const std::string& path, const std::string& content) const;
+  std::string Url(const std::string& path) const;  // ftp://127.0.0.1:PORT/path
+  std::vector<std::string> Commands() const;       // as received, passwords masked
+
+ private:
+  std::string m_dir;
+  int m_port = 0;
+  bool m_listening = false;
+  std::unique_ptr<ChildProcess> m_process;
 };
 
 }  // namespace tq::test

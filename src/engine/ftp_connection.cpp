@@ -1,0 +1,427 @@
+// One FTP retrieval on libcurl: the attempts on the connection thread, the library's callbacks
+// (server replies, data, progress), and the end handler on the interface thread.
+#include "engine/ftp_connection.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <chrono>
+#include <mutex>
+#include <new>
+
+#include "engine/page.h"
+#include "engine/transfer_limits.h"
+#include "foundation/url.h"
+
+namespace tq {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The content type of every document fetched over FTP, whatever the file holds.
+constexpr const char* kFtpContentTypeText = "Binary FTP";
+
+void InitCurlOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// The path as the library's address parser takes it: bytes it would refuse or read as the start
+// of a query or fragment are escaped, escapes already in the address stay as they are.
+std::string EscapeForUrl(const std::string& path) {
+  static const char* const kHex = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(path.size());
+  for (unsigned char c : path) {
+    if (c <= 0x20 || c >= 0x7F ||
+        std::string_view("\"#<>?\\^`{|}").find(static_cast<char>(c)) != std::string_view::npos) {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
+
+bool HasLineBreak(const std::string& text) {
+  return text.find_first_of("\r\n") != std::string::npos;
+}
+
+}  // namespace
+
+std::string FtpRequestUrl(const std::string& address) {
+  std::string path = ExtractUrlDir(address) + ExtractUrlFileName(address);
+  while (!path.empty() && path.back() == '/') path.pop_back();
+  if (path.empty()) path = ".";
+  return ExtractUrlServer(address) + "/" + EscapeForUrl(path);
+}
+
+int FtpReplyCode(std::string_view line) {
+  const auto digit = [&](size_t i) { return line[i] >= '0' && line[i] <= '9'; };
+  if (line.size() < 4 || !digit(0) || !digit(1) || !digit(2) || line[3] != ' ') return 0;
+  return (line[0] - '0') * 100 + (line[1] - '0') * 10 + (line[2] - '0');
+}
+
+// Some servers do not answer SIZE but name the size when the data connection opens:
+// "150 Opening BINARY mode data connection for a.zip (1234 bytes)".
+int64_t FtpReplySize(std::string_view reply) {
+  const size_t bytes = reply.rfind(" bytes)");
+  if (bytes == std::string_view::npos) return -1;
+  const size_t open = reply.rfind('(', bytes);
+  if (open == std::string_view::npos || open + 1 == bytes) return -1;
+  int64_t size = 0;
+  for (size_t i = open + 1; i < bytes; ++i) {
+    if (reply[i] < '0' || reply[i] > '9') return -1;
+    if (size < INT64_MAX / 10) size = size * 10 + (reply[i] - '0');  // beyond: too big anyway
+  }
+  return size;
+}
+
+struct TVornFTPConnection::Attempt {
+  TVornFTPConnection* Self = nullptr;
+  TVornWorkerThread* Thread = nullptr;
+  CURL* Curl = nullptr;
+  TVornCallbackGuard Guard;
+  std::string Host;              // as written in the address, with any port
+  std::string TransferringText;  // reported for every block of data
+  int LastCode = 0;              // of the server's last complete reply
+  std::string LastReply;
+  bool SizeChecked = false;
+  bool Connecting = false;
+  bool TimedOut = false;
+  int64_t Expected = 0;
+  int64_t Limit = kMaxContentBytes;  // the most bytes the file may reach
+  TVornSizeVerdict Verdict;
+  Clock::time_point Start;
+  Clock::time_point LastActivity;
+
+  void Report(TVornConnectionStatus status, const std::string& text) const {
+    if (Self->OnStatus) Self->OnStatus(status, text);
+  }
+  bool Stopping() const { return Self->m_cancelled.load() || Thread->Terminated(); }
+
+  // Refuses the file at size bytes: what was received goes, the refusal page stands for it.
+  void Refuse(double size) {
+    Self->m_refusalPage = RefuseBySize(Self->m_page, size, Self->m_address, Verdict.Reason);
+    Self->m_refused = true;
+    std::string().swap(Self->m_content);
+  }
+
+  // The size is known once the data connection opens (from SIZE, or from the opening reply);
+  // false refuses the file before any of it is read.
+  bool SizeAnnounced(int64_t announced) {
+    SizeChecked = true;
+    const int64_t size = std::max<int64_t>(announced, 0);
+    TVornPage& page = Self->m_page;
+    if (page.Link) page.Link->SetSize(size);
+    Verdict = Self->OnSizeCheck ? Self->OnSizeCheck(page.Link, static_cast<double>(size))
+                                : TVornSizeVerdict{};
+    Limit = BodyLimit(Verdict);
+    if (!Verdict.Allowed || size > Limit) {
+      Refuse(static_cast<double>(size));
+      return false;
+    }
+    Expected = size;
+    // The whole file at once: growing by doubling would hold up to twice its size meanwhile.
+    // The size is the server's word, but memory reserved and never written costs no pages.
+    try {
+      Self->m_content.reserve(static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+      // It grows as the data comes instead.
+    }
+    return true;
+  }
+
+  // Every reply line of the control connection passes here.
+  size_t Reply(const char* data, size_t length) {
+    LastActivity = Clock::now();
+    std::string line(data, length);
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+    const int code = FtpReplyCode(line);
+    if (code == 0) return length;  // a line of a multi-line reply
+    // The answer to the QUIT that closes every attempt, failed ones too, says nothing of it.
+    if (code == 221) return length;
+    LastCode = code;
+    LastReply = line;
+    if ((code == 150 || code == 125) && !SizeChecked) {
+      curl_off_t announced = -1;
+      curl_easy_getinfo(Curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+      if (announced < 0) announced = FtpReplySize(line);
+      if (!SizeAnnounced(announced)) return 0;
+    }
+    return length;
+  }
+
+  size_t Data(const char* data, size_t length) {
+    if (Stopping() || Self->m_refused) return 0;
+    // Data without an opening reply seen: the size is not known, so the check sees 0.
+    if (!SizeChecked && !SizeAnnounced(0)) return 0;
+    LastActivity = Clock::now();
+    std::string& content = Self->m_content;
+    // A file longer than announced is held to the bounds as it grows.
+    if (static_cast<int64_t>(content.size() + length) > Limit) {
+      Refuse(static_cast<double>(content.size() + length));
+      return 0;
+    }
+    content.append(data, length);
+    Report(ecsTransferring, TransferringText);
+    if (Self->OnWork) {
+      const auto elapsed =
+          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
+      Self->OnWork(wmRead, TVornConnectionInfo::Make(static_cast<double>(Expected),
+                                                     static_cast<double>(content.size()), elapsed));
+    }
+    return length;
+  }
+
+  int Progress() {
+    if (Stopping()) return 1;
+    const int timeout = Self->ReadTimeoutSeconds;
+    if (timeout > 0 && Clock::now() - LastActivity > std::chrono::seconds(timeout)) {
+      TimedOut = true;
+      return 1;
+    }
+    return 0;
+  }
+
+  // The library's callbacks. An error must not unwind through the library: the guard keeps it
+  // for the attempt and the callback's return value aborts the transfer.
+  static size_t OnReply(char* data, size_t size, size_t count, void* user) {
+    auto* a = static_cast<Attempt*>(user);
+    return a->Guard.Run(size_t{0}, [&] { return a->Reply(data, size * count); });
+  }
+
+  static size_t OnData(char* data, size_t size, size_t count, void* user) {
+    auto* a = static_cast<Attempt*>(user);
+    return a->Guard.Run(size_t{0}, [&] { return a->Data(data, size * count); });
+  }
+
+  // Called often, also while nothing arrives: where cancelling and the read time-out act.
+  static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* a = static_cast<Attempt*>(user);
+    return a->Guard.Run(1, [&] { return a->Progress(); });
+  }
+
+  static curl_socket_t OnOpenSocket(void* user, curlsocktype, struct curl_sockaddr* address) {
+    auto* a = static_cast<Attempt*>(user);
+    return a->Guard.Run(CURL_SOCKET_BAD, [&] {
+      // The data connection opens a socket of its own; the status speaks of the server's.
+      if (!a->Connecting) a->Report(ecsConnecting, StatusTextConnecting(a->Host));
+      a->Connecting = true;
+      return socket(address->family, address->socktype, address->protocol);
+    });
+  }
+
+  static int OnConnected(void* user, char*, char*, int, int) {
+    auto* a = static_cast<Attempt*>(user);
+    return a->Guard.Run(int{CURL_PREREQFUNC_ABORT}, [&] {
+      a->LastActivity = Clock::now();
+      a->Report(ecsConnected, kStatusConnected);
+      return int{CURL_PREREQFUNC_OK};
+    });
+  }
+};
+
+TVornFTPConnection::TVornFTPConnection(TVornPage& page) : m_page(page) {
+  InitCurlOnce();
+}
+
+TVornFTPConnection::~TVornFTPConnection() = default;
+
+void TVornFTPConnection::SetPriority(TThreadPriority priority) {
+  m_priority = priority;
+  std::lock_guard<std::mutex> guard(m_threadMutex);
+  if (m_thread) m_thread->SetPriority(priority);
+}
+
+void TVornFTPConnection::StartTransfer() {
+  m_cancelled = false;
+  m_refused = false;
+  m_address = m_page.Link ? m_page.Link->GetUrl() : m_page.Url;
+  std::lock_guard<std::mutex> guard(m_threadMutex);
+  if (m_thread) return;
+  std::shared_ptr<TVornPage> keep = m_page.weak_from_this().lock();
+  // Busy only once the thread exists: a transfer that never started has nothing to cancel or
+  // wait for. The end handler runs on the interface thread, after this.
+  m_thread = TVornWorkerThread::Start(
+      m_priority,
+      [this, keep](TVornWorkerThread& thread) {
+        // Every attempt connects afresh and leaves nothing open, so the handle is the
+        // transfer's own and goes with it.
+        std::unique_ptr<CURL, void (*)(CURL*)> client(curl_easy_init(), curl_easy_cleanup);
+        m_curl = client.get();
+        TVornAttemptLoop loop;
+        loop.Retries = Retries;
+        loop.RetryPauseMs = TestOnlyRetryPauseMs;
+        loop.Report = OnStatus;
+        std::string error;
+        const bool ok = loop.Run(
+            thread, [&](std::string& attemptError) { return RunAttempt(thread, attemptError); },
+            [&] { return m_cancelled.load() || m_refused.load(); }, error);
+        m_curl = nullptr;
+        m_failed = !ok;
+        m_errorText = error;
+      },
+      [this, keep] { EndHandler(); });
+  m_busy = true;
+}
+
+void TVornFTPConnection::CancelTransfer() {
+  std::lock_guard<std::mutex> guard(m_threadMutex);
+  if (!m_thread) return;  // not started, or its end handler has run: nothing to cancel
+  m_cancelled = true;
+  m_thread->Terminate();
+}
+
+bool TVornFTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& error) {
+  ++m_attempts;
+  CURL* curl = static_cast<CURL*>(m_curl);
+  if (!curl) {
+    error = "Out of memory";
+    return false;
+  }
+  m_content.clear();
+  const std::string server = ExtractUrlServer(m_address);
+  Attempt a;
+  a.Self = this;
+  a.Thread = &thread;
+  a.Curl = curl;
+  a.Host = server.substr(std::min<size_t>(server.size(), 6));  // after "ftp://"
+  a.TransferringText = kStatusTransferringPrefix + a.Host;
+  a.Start = a.LastActivity = Clock::now();
+  a.Report(ecsResolving, StatusTextResolving(a.Host));
+  // The login lines are commands of their own on the control connection.
+  if (HasLineBreak(UserName) || HasLineBreak(Password)) {
+    error = "Invalid user name or password";
+    return false;
+  }
+
+  const std::string url = FtpRequestUrl(m_address);
+
+  char errorBuffer[CURL_ERROR_SIZE] = {};
+  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "ftp");
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
+  // The path goes to the server as written, relative to the login folder, in one RETR.
+  curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
+  curl_easy_setopt(curl, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_NOCWD));
+  curl_easy_setopt(curl, CURLOPT_DIRLISTONLY, 0L);
+  curl_easy_setopt(curl, CURLOPT_UPLOAD, 0L);
+  curl_easy_setopt(curl, CURLOPT_TRANSFERTEXT, 0L);
+  curl_easy_setopt(curl, CURLOPT_RESUME_FROM_LARGE, curl_off_t{0});
+  // Credentials come from the project, never from the address.
+  curl_easy_setopt(curl, CURLOPT_DISALLOW_USERNAME_IN_URL, 1L);
+  curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
+  curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 1024L);
+  curl_easy_setopt(curl, CURLOPT_UPLOAD_BUFFERSIZE, 32768L);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
+  // Passive: the client connects to the server for the data; active: "-" offers the address
+  // the control connection uses.
+  curl_easy_setopt(curl, CURLOPT_FTPPORT, Passive ? nullptr : "-");
+  curl_easy_setopt(curl, CURLOPT_USERNAME, UserName.empty() ? nullptr : UserName.c_str());
+  curl_easy_setopt(curl, CURLOPT_PASSWORD, UserName.empty() ? nullptr : Password.c_str());
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
+                   ReadTimeoutSeconds > 0 ? ReadTimeoutSeconds * 1000L : 0L);
+  const std::string proxy = SocksProxyUrl(Socks);
+  // SOCKS 4 carries the user name as its user id; SOCKS 5 is offered no authentication.
+  const std::string proxyUser =
+      Socks.Version == svSocks4 || Socks.Version == svSocks4A ? Socks.UserName.substr(0, 255) : "";
+  curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
+  curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxyUser.empty() ? nullptr : proxyUser.c_str());
+  curl_easy_setopt(curl, CURLOPT_SOCKS5_AUTH, static_cast<long>(CURLAUTH_NONE));
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Attempt::OnReply);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &a);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Attempt::OnData);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &a);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Attempt::OnProgress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &a);
+  curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &Attempt::OnOpenSocket);
+  curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &a);
+  curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &Attempt::OnConnected);
+  curl_easy_setopt(curl, CURLOPT_PREREQDATA, &a);
+
+  const CURLcode rc = curl_easy_perform(curl);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
+
+  bool ok = false;
+  if (a.Guard.Failed()) {
+    error = a.Guard.Error();
+  } else if (m_refused) {
+    ok = true;  // the data was stopped on purpose
+  } else if (m_cancelled || thread.Terminated()) {
+    error = "Cancelled";
+  } else if (a.TimedOut) {
+    error = "Read Timeout";
+  } else if (rc != CURLE_OK) {
+    // A refused anonymous login: the next attempt logs in with what the project knows.
+    if (a.LastCode == 530 && UserName.empty()) {
+      a.Report(ecsAuthorizing, kStatusAuthorizing);
+      std::string user, password;
+      if (OnAuthorization && OnAuthorization(m_address, user, password)) {
+        UserName = user;
+        Password = password;
+      }
+    }
+    // The server's own words where it refused something; the library's for everything else.
+    // In active mode the library notes a harmless address-printing failure as its first error,
+    // which would hide the real one.
+    const std::string libraryText = errorBuffer;
+    if (a.LastCode >= 400) {
+      error = a.LastReply;
+    } else if (!libraryText.empty() && libraryText.rfind("sa_addr inet_ntop()", 0) != 0) {
+      error = libraryText;
+    } else {
+      error = curl_easy_strerror(rc);
+    }
+  } else {
+    a.Report(ecsTransferComplete, kStatusTransferComplete);
+    ok = true;
+  }
+  a.Report(ecsDisconnecting, kStatusDisconnecting);
+  a.Report(ecsDisconnected, kStatusDisconnected);
+  return ok;
+}
+
+void TVornFTPConnection::EndHandler() {
+  {
+    std::lock_guard<std::mutex> guard(m_threadMutex);
+    // An error that escaped the attempts ends the transfer as failed, with its text.
+    if (m_thread && !m_thread->Error().empty()) {
+      m_failed = true;
+      m_errorText = m_thread->Error();
+    }
+    m_thread.reset();
+  }
+  m_busy = false;
+  TVornPage& page = m_page;
+  if (m_failed && !m_cancelled) {
+    if (OnStatus) OnStatus(ecsError, kStatusErrorPrefix + m_errorText);
+    page.Outcome = kOutcomeFailed;
+    if (OnError) OnError(m_errorText);
+    return;
+  }
+  if (m_cancelled) {
+    page.Outcome = kOutcomeCancelled;
+    if (OnDone) OnDone(std::move(m_content));
+    return;
+  }
+  // No analysis follows, whatever the file holds; the analyser only learns where it was.
+  page.Analyser().BaseUrl = m_address;
+  if (m_refused) {
+    // The refusal set the link's size and type and the page's outcome already.
+    if (OnDone) OnDone(std::move(m_refusalPage));
+    return;
+  }
+  if (page.Link)
+    page.Link->SetSizeAndType(static_cast<int64_t>(m_content.size()), kFtpContentTypeText);
+  page.Outcome = kOutcomeFetched;
+  if (OnDone) OnDone(std::move(m_content));
+}
+
+}  // namespace tq

@@ -1,0 +1,102 @@
+// TVornFTPConnection: fetches the file of one ftp: link for its page, on a connection thread of
+// its own, with retries, a size check once the server announces the size and before any data
+// arrives, a credential lookup after a refused anonymous login, and optional SOCKS 4/4A/5. The
+// file is retrieved in binary mode into memory and handed on unanalysed as "Binary FTP". Built on
+// a libcurl easy handle per transfer that may speak FTP only and never lists a folder or uploads.
+//
+// Settings and hooks are set on the interface thread before StartTransfer. Status, work, size
+// check and authorisation hooks run on the transfer's thread; the error and done hooks on the
+// interface thread. CancelTransfer may come from any thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+#include "engine/connection_status.h"
+#include "engine/connection_thread.h"
+#include "engine/http_connection.h"  // TVornSocksSettings, SocksProxyUrl
+#include "engine/link.h"
+#include "engine/transfer_limits.h"
+
+namespace tq {
+
+class TVornPage;
+
+// The address the network library is given for an ftp: address: the server as written (any
+// port kept) and the path after it, relative to the login folder, without query or fragment, with
+// the bytes an address may not hold escaped. A folder (a path ending in "/", or none) is named
+// without the "/", or as "." for the login folder: the library would list it otherwise.
+std::string FtpRequestUrl(const std::string& address);
+
+// The code of a final reply line of the control connection ("226 Transfer complete."), or 0 for
+// any other line (one of a multi-line reply, or garbage).
+int FtpReplyCode(std::string_view line);
+// The size an opening reply gives ("150 ... (1234 bytes)"), or -1 when it gives none.
+int64_t FtpReplySize(std::string_view reply);
+
+class TVornFTPConnection {
+ public:
+  explicit TVornFTPConnection(TVornPage& page);
+  ~TVornFTPConnection();
+  TVornFTPConnection(const TVornFTPConnection&) = delete;
+  TVornFTPConnection& operator=(const TVornFTPConnection&) = delete;
+
+  int ReadTimeoutSeconds = 0;      // 0: none
+  std::string UserName, Password;  // empty user name: an anonymous login
+  int Retries = 0;
+  bool Passive = false;  // the client opens the data connection; else the server does
+  TVornSocksSettings Socks;
+  int TestOnlyRetryPauseMs = 2000;
+
+  std::function<void(TVornConnectionStatus, const std::string&)> OnStatus;
+  std::function<void(TWorkMode, const TVornConnectionInfo&)> OnWork;
+  // What the size bounds say once the size is announced (0 when it is not). Unset: any size up
+  // to kMaxContentBytes.
+  std::function<TVornSizeVerdict(const TVornLinkPtr& link, double size)> OnSizeCheck;
+  std::function<void(const std::string& error)> OnError;
+  std::function<void(std::string content)> OnDone;
+  // Credentials for the address after an anonymous login was refused (may prompt); false leaves
+  // the login as it is.
+  std::function<bool(const std::string& address, std::string& user, std::string& password)>
+      OnAuthorization;
+
+  void SetPriority(TThreadPriority priority);
+  TThreadPriority Priority() const { return m_priority; }
+
+  // Interface thread. Throws std::system_error, and stays idle, when no thread can be had.
+  void StartTransfer();
+  void CancelTransfer();
+  bool Busy() const { return m_busy.load(); }
+  bool Cancelled() const { return m_cancelled.load(); }
+  bool Failed() const { return m_failed; }
+  const std::string& ErrorText() const { return m_errorText; }
+  int Attempts() const { return m_attempts.load(); }
+
+  struct Attempt;  // the state of one retrieval, seen by the library's callbacks
+
+ private:
+  bool RunAttempt(TVornWorkerThread& thread, std::string& error);
+  void EndHandler();
+
+  TVornPage& m_page;
+  void* m_curl = nullptr;  // the library client, held only while the transfer's thread runs
+  std::string m_content;
+  std::atomic<bool> m_busy{false};
+  std::atomic<bool> m_cancelled{false};
+  std::atomic<bool> m_refused{false};
+  bool m_failed = false;
+  std::string m_errorText;
+  std::string m_refusalPage;
+  std::string m_address;
+  std::atomic<int> m_attempts{0};
+  TThreadPriority m_priority = tpNormal;
+  std::mutex m_threadMutex;
+  std::shared_ptr<TVornWorkerThread> m_thread;
+};
+
+}  // namespace tq
