@@ -47,6 +47,7 @@ TMainForm::TMainForm(const TMainFormSetup& setup)
   BuildStatusBar();
   WireCommands();
   WireDialogs();
+  WireSearchAndExport();
 
   m_documents.ConfirmClose = [this] { return m_options.Confirmation.ConfirmCloseDocument(); };
   m_documents.OnNewDoc = [this](TWWWDocForm*) { SyncActiveTab(); };
