@@ -14,9 +14,8 @@
 namespace tq {
 namespace {
 
-constexpr int kFirstPages[kExportStartModes] = {epWelcome, epLinks,       epEmails,      epKinds,
-                                                epDestination, epDestination, epDestination,
-                                                epTemplate};
+constexpr int kFirstPages[kExportStartModes] = {
+    epWelcome, epLinks, epEmails, epKinds, epDestination, epDestination, epDestination, epTemplate};
 
 // The template name a project file suggests: its name up to the first ".", then ".etpl".
 std::string DefaultTemplateName(const TVornDocument* document) {

@@ -93,7 +93,7 @@ class TExportWizardModel {
   std::vector<TExportEmailRow> Emails;  // filled on entering page 6
   std::string EmailsFile;
   TVornDeployFilesKind Kinds = TVornDeployFilesKind().set(edfkText).set(edfkImages);
-  std::string Folder;       // page 9, typed or chosen
+  std::string Folder;  // page 9, typed or chosen
   int DestinationType = edtFolder;
   std::string TemplateName;
 

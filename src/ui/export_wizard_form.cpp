@@ -136,8 +136,8 @@ void TExportForm::BuildPages() {
   AddPage(epEmails, l);
   m_emails = new QTreeWidget;
   m_emails->setRootIsDecorated(false);
-  m_emails->setHeaderLabels({QStringLiteral("Email"), QStringLiteral("Level"),
-                             QStringLiteral("Page")});
+  m_emails->setHeaderLabels(
+      {QStringLiteral("Email"), QStringLiteral("Level"), QStringLiteral("Page")});
   connect(m_emails, &QTreeWidget::itemChanged, this, [this](QTreeWidgetItem* item) {
     const int row = m_emails->indexOfTopLevelItem(item);
     if (row >= 0 && row < static_cast<int>(m_model->Emails.size()))
@@ -145,8 +145,8 @@ void TExportForm::BuildPages() {
   });
   l->addWidget(m_emails, 1);
   auto* checks = new QHBoxLayout;
-  for (const auto& [caption, state] : {std::pair{"&Check All", Qt::Checked},
-                                       std::pair{"&Uncheck All", Qt::Unchecked}}) {
+  for (const auto& [caption, state] :
+       {std::pair{"&Check All", Qt::Checked}, std::pair{"&Uncheck All", Qt::Unchecked}}) {
     auto* button = new QPushButton(QString::fromLatin1(caption));
     connect(button, &QPushButton::clicked, this, [this, state = state] {
       for (int i = 0; i < m_emails->topLevelItemCount(); ++i)
@@ -231,8 +231,8 @@ void TExportForm::FillPage(int page) {
     const QSignalBlocker quiet(m_emails);
     m_emails->clear();
     for (const TExportEmailRow& row : m_model->Emails) {
-      auto* item = new QTreeWidgetItem(
-          {ToQ(row.Address), QString::number(row.Level), ToQ(row.Page)});
+      auto* item =
+          new QTreeWidgetItem({ToQ(row.Address), QString::number(row.Level), ToQ(row.Page)});
       item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
       item->setCheckState(0, row.Checked ? Qt::Checked : Qt::Unchecked);
       m_emails->addTopLevelItem(item);

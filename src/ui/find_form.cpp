@@ -71,9 +71,8 @@ TFindFileForm::TFindFileForm(TVornDownload& download, const std::string& project
   m_results->setRootIsDecorated(false);
   m_results->setSelectionBehavior(QAbstractItemView::SelectRows);
   m_results->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  m_results->setHeaderLabels(
-      {QStringLiteral("URL"), QStringLiteral("Status"), QStringLiteral("Level"),
-       QStringLiteral("Page")});
+  m_results->setHeaderLabels({QStringLiteral("URL"), QStringLiteral("Status"),
+                              QStringLiteral("Level"), QStringLiteral("Page")});
   m_results->header()->resizeSection(0, 200);
   m_results->header()->resizeSection(3, 100);
   layout->addWidget(m_results, 1);

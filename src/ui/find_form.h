@@ -25,8 +25,7 @@ class TVornDownload;
 
 class TFindFileForm : public QDialog {
  public:
-  TFindFileForm(TVornDownload& download, const std::string& projectName,
-                QWidget* parent = nullptr);
+  TFindFileForm(TVornDownload& download, const std::string& projectName, QWidget* parent = nullptr);
 
   // The address of the selected row; empty without one.
   std::string SelectedUrl() const;

@@ -11,9 +11,9 @@
 #include <QUrl>
 
 #include "engine/download.h"
+#include "formats/stored_document.h"
 #include "foundation/atomic_file.h"
 #include "foundation/url.h"
-#include "formats/stored_document.h"
 #include "options/options.h"
 #include "platform/dialog_service.h"
 #include "storage/document.h"
@@ -97,7 +97,8 @@ void TVornOptionsPopupMenu::Build(QTreeView* tree) {
     for (int i = 0; i < options->ExtBrowsers.Count(); ++i) {
       const TVornUtilityApp& app = options->ExtBrowsers.Items(i);
       const std::string caption = app.Caption;
-      QAction* action = with->addAction(ToQ(caption), this, [this, caption] { BrowseWith(caption); });
+      QAction* action =
+          with->addAction(ToQ(caption), this, [this, caption] { BrowseWith(caption); });
       action->setShortcut(QKeySequence(static_cast<int>(app.HotKey)));
       action->setEnabled(app.Enabled);
     }
@@ -146,9 +147,9 @@ void TVornOptionsPopupMenu::BrowseWith(const std::string& caption) {
 bool TVornOptionsPopupMenu::ConfirmRemoval(const std::string& url, const char* verb,
                                            const char* title) {
   if (m_download.DeletedLinks().Contains(kFindExact, url)) return false;
-  return DialogService().ShowMessageDlg(std::string("Are you sure you want to ") + verb + " \n\r" +
-                                            url + " from project?",
-                                        mdiConfirmation, mbYes | mbNo, title, 0) == mrYes;
+  return DialogService().ShowMessageDlg(
+             std::string("Are you sure you want to ") + verb + " \n\r" + url + " from project?",
+             mdiConfirmation, mbYes | mbNo, title, 0) == mrYes;
 }
 
 void TVornOptionsPopupMenu::Delete() {

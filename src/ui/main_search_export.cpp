@@ -1,6 +1,6 @@
 // The main window's find-in-lists dialog and the export wizard, each for the active project.
-#include "ui/export_wizard_form.h"
 #include "ui/dialog_kit.h"
+#include "ui/export_wizard_form.h"
 #include "ui/find_form.h"
 #include "ui/main_window.h"
 #include "ui/project_window.h"

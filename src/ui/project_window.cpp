@@ -209,8 +209,8 @@ QWidget* TWWWDocForm::BuildLeftPane() {
   m_readyView = MakeTreeView(m_readyTree, m_trees);
   m_trees->addWidget(m_allView);
   m_trees->addWidget(m_readyView);
-  m_linkMenu = new TVornOptionsPopupMenu(*m_engine, *m_document, [this] { return ServerPrefix(); },
-                                         this);
+  m_linkMenu = new TVornOptionsPopupMenu(
+      *m_engine, *m_document, [this] { return ServerPrefix(); }, this);
   m_linkMenu->OnBrowse = [this](const std::string& url) { OpenLink(url, true); };
   for (QTreeView* view : {m_allView, m_readyView}) {
     view->installEventFilter(this);

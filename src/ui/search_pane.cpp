@@ -52,8 +52,8 @@ QString SearchPageLabel(const QString& page) {
 
 TSearchRowLayout LayoutSearchRow(const QRect& row, int titleHeight, int textHeight) {
   TSearchRowLayout layout;
-  layout.ItemRect = QRect(QPoint(row.left() + 5, row.top()),
-                          QPoint(row.right() - 5 - 1, row.bottom() - 1));
+  layout.ItemRect =
+      QRect(QPoint(row.left() + 5, row.top()), QPoint(row.right() - 5 - 1, row.bottom() - 1));
   const int width = layout.ItemRect.width();
   layout.TitleRect = QRect(QPoint(kTextLeft, 2), QPoint(width - kTextLeft, titleHeight + 4));
   const int textTop = titleHeight + 4;
