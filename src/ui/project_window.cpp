@@ -252,7 +252,7 @@ QWidget* TWWWDocForm::BuildLeftPane() {
     m_state.Set(&TWWWState::FindContentEnabled, !busy);
   };
   connect(m_searchButton, &QToolButton::clicked, this,
-          [this] { m_searchPane->StartSearch(FromQ(m_searchBox->text())); });
+          [this] { m_searchPane->StartSearch(m_searchBox->text().toStdString()); });
   findLayout->addWidget(m_searchPane, 1);
   m_leftTabs->addTab(findPage, QStringLiteral("Find"));
   return m_leftTabs;

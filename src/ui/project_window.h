@@ -61,7 +61,7 @@ class TWWWDocForm : public QWidget {
   QLineEdit* SearchBox() const { return m_searchBox; }
   QToolButton* SearchButton() const { return m_searchButton; }
   TSearchPane& SearchPane() { return *m_searchPane; }
-  // The link trees' context menu; the edit commands run through it while a tree has the focus.
+  // The link trees' context menu; its Run and Can... tests serve the main window's edit commands.
   TVornOptionsPopupMenu& LinkMenu() { return *m_linkMenu; }
   TLinkListsPane& Lists() { return *m_lists; }
   TProjectBrowser& Browser() { return *m_browser; }

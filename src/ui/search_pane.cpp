@@ -75,11 +75,12 @@ QVariant TSearchListModel::data(const QModelIndex& index, int role) const {
   const TSearchListBoxItem& item = m_search.Items()[static_cast<size_t>(index.row())];
   switch (role) {
     case Qt::DisplayRole:
-      return ToQ(item.Title + "\n" + item.Text + "\n" + item.Url);
+      return QString::fromStdString(item.Title + "\n" + item.Text + "\n") + ToQ(item.Url);
+    // Titles and texts come decoded from the page; addresses are the core's 8-bit text.
     case TitleRole:
-      return ToQ(item.Title);
+      return QString::fromStdString(item.Title);
     case TextRole:
-      return ToQ(item.Text);
+      return QString::fromStdString(item.Text);
     case UrlRole:
       return ToQ(item.Url);
     case ClickedRole:

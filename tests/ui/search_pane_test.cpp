@@ -58,14 +58,15 @@ TEST(SearchRowText, ShortensTitlesAtTheEndAndAddressesInTheMiddle) {
 
 class SearchPaneTest : public MainWindowFixture {
  protected:
-  // A blank project whose Ready list holds count pages that all say "offline".
+  // A blank project whose Ready list holds count pages that all say "offline", their titles in
+  // the Windows-1252 the pages are read in when they declare nothing.
   TWWWDocForm* ProjectWithPages(int count) {
     TWWWDocForm* project = Window().NewBlankProject();
     for (int i = 0; i < count; ++i) {
       const std::string url = "http://h.test/p" + std::to_string(i) + ".html";
       TStoredDocumentWriter writer;
       AddReadyDocument(project->Engine(), project->Document(), url, "text/html",
-                       writer.Build(url, "<title>Page " + std::to_string(i) +
+                       writer.Build(url, "<title>Caf\xE9 " + std::to_string(i) +
                                              "</title><p>works offline too</p>"));
     }
     return project;
@@ -101,8 +102,8 @@ TEST_F(SearchPaneTest, TheProgressDialogFollowsTheSearchAndCancelKeepsTheRowsFou
   TSearchPane& pane = project->SearchPane();
   EXPECT_EQ(Search(*project, "OFFLINE"), (std::vector<int>{0, 25, 50, 75}));
   ASSERT_EQ(pane.model()->rowCount(), 4);
-  EXPECT_EQ(pane.model()->index(1, 0).data().toString().toStdString(),
-            "Page 1\noffline too\nhttp://h.test/p1.html");
+  EXPECT_EQ(pane.model()->index(1, 0).data().toString(),
+            QStringLiteral(u"Caf\u00e9 1\noffline too\nhttp://h.test/p1.html"));
   EXPECT_EQ(pane.ProgressForm()->PageLabel()->text().toStdString(), "http://h.test/p3.html");
 
   // Cancelled at the second page: that page is still searched, the rest are not.
