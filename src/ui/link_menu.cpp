@@ -28,6 +28,26 @@ namespace {
 // The lists a removed link is looked for in, in that order.
 constexpr TVornLinkList kRemovableLists[] = {ellReady, ellQueue, ellIgnored, ellFailed};
 
+// The shortcut of a stored hot-key code: the key in the low byte (the letters, digits and F1 to
+// F24 share their codes with Qt's keys or sit at a fixed distance), Shift 1, Ctrl 2 and Alt 4 in
+// the high byte. A key of another kind shows no shortcut.
+QKeySequence HotKeySequence(uint16_t code) {
+  const int key = code & 0xFF;
+  const int modifiers = code >> 8;
+  int qtKey = 0;
+  if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) {
+    qtKey = key;
+  } else if (key >= 0x70 && key <= 0x87) {
+    qtKey = Qt::Key_F1 + (key - 0x70);
+  } else {
+    return {};
+  }
+  if (modifiers & 1) qtKey |= Qt::SHIFT;
+  if (modifiers & 2) qtKey |= Qt::CTRL;
+  if (modifiers & 4) qtKey |= Qt::ALT;
+  return QKeySequence(qtKey);
+}
+
 }  // namespace
 
 void PutFileOnClipboard(const std::string& path) {
@@ -79,6 +99,9 @@ bool TVornOptionsPopupMenu::CanCut() const {
 
 void TVornOptionsPopupMenu::Build(QTreeView* tree) {
   clear();
+  // clear() keeps the submenus, which the menu owns: the last one goes with its items.
+  if (m_browseWith != nullptr) m_browseWith->deleteLater();
+  m_browseWith = nullptr;
   m_tree = tree;
   if (tree == nullptr) return;
   const auto item = [this](const char* caption, int image, const char* shortcut, bool enabled,
@@ -93,13 +116,13 @@ void TVornOptionsPopupMenu::Build(QTreeView* tree) {
   addSeparator();
   const TVornOptions* options = m_download.VornOptions();
   if (canDelete && options != nullptr && options->ExtBrowsers.Count() > 0) {
-    QMenu* with = addMenu(QStringLiteral("Browse with"));
+    QMenu* with = m_browseWith = addMenu(QStringLiteral("Browse with"));
     for (int i = 0; i < options->ExtBrowsers.Count(); ++i) {
       const TVornUtilityApp& app = options->ExtBrowsers.Items(i);
       const std::string caption = app.Caption;
       QAction* action =
           with->addAction(ToQ(caption), this, [this, caption] { BrowseWith(caption); });
-      action->setShortcut(QKeySequence(static_cast<int>(app.HotKey)));
+      action->setShortcut(HotKeySequence(app.HotKey));
       action->setEnabled(app.Enabled);
     }
   }

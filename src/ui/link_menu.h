@@ -72,6 +72,7 @@ class TVornOptionsPopupMenu : public QMenu {
   TVornDocument& m_document;
   std::function<std::string()> m_serverPrefix;
   QTreeView* m_tree = nullptr;
+  QMenu* m_browseWith = nullptr;
   std::string m_tempFile;
 };
 

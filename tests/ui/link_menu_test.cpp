@@ -69,14 +69,18 @@ TEST_F(LinkMenuTest, CopyPutsTheStoredDocumentOnTheClipboardAsAFile) {
       if (action->menu() == nullptr) continue;
       for (QAction* entry : action->menu()->actions())
         texts << QStringLiteral(">") + entry->text() +
-                     (entry->isEnabled() ? QString() : QStringLiteral(" (off)"));
+                     (entry->isEnabled() ? QString() : QStringLiteral(" (off)")) +
+                     QLatin1Char(' ') + entry->shortcut().toString();
     }
     return texts.join(QLatin1Char('|')).toStdString();
   };
   EXPECT_EQ(items(), "Browse|Delete|Cut|Copy|Copy As Shortcut|Paste (off)");
-  browsers.Add().Caption = "Viewer";
+  TVornUtilityApp& viewer = browsers.Add();
+  viewer.Caption = "Viewer";
+  viewer.HotKey = 0x0371;  // Shift, Ctrl and F2 as the hot-key control stores them
   EXPECT_EQ(items(),
-            "Browse|Browse with|>Viewer (off)|Delete|Cut|Copy|Copy As Shortcut|Paste (off)");
+            "Browse|Browse with|>Viewer (off) Ctrl+Shift+F2|Delete|Cut|Copy|Copy As Shortcut|"
+            "Paste (off)");
 
   TVornOptionsPopupMenu& menu = m_project->LinkMenu();
   menu.Copy();
