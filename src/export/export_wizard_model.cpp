@@ -345,12 +345,19 @@ void TExportWizardModel::StartLinksThread() {
     } catch (const std::exception&) {
       // Whatever was gathered is still written.
     }
-    // A file that cannot be written is not reported: the wizard ends as usual.
-    if (!run->Stop) SaveTextLines(file, lines);
-    PostToInterface([this, run] {
+    const bool saved = !run->Stop && SaveTextLines(file, lines);
+    PostToInterface([this, run, saved, file] {
       if (!run->Alive) return;
       m_linksThread.join();
-      GoTo(epDone);
+      if (saved) {
+        GoTo(epDone);
+        return;
+      }
+      // Finishing would claim a file that is not there: the user picks another one instead.
+      m_links.reset();
+      DialogService().ShowMessageDlg("Unable to save links to \"" + file + "\" file", mdiError,
+                                     mbOk, "Error", 0);
+      GoTo(epLinksFile);
     });
   });
 }

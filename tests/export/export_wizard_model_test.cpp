@@ -146,8 +146,14 @@ TEST_F(ExportWizardModel, TheLinkListThreadWritesTheTickedListsAndEnds) {
   test::TScratchFolder dir;
   TExportWizardModel wizard(m_download, nullptr, 1);
   wizard.Lists = {false, false, true, false};
-  wizard.LinksFile = dir / "links.txt";
+  wizard.LinksFile = dir / "no/such/folder/links.txt";
   wizard.Next();
+  wizard.Next();
+  ASSERT_TRUE(RunUntil([&] { return wizard.Page() != epLinksRunning; }));
+  EXPECT_EQ(wizard.Page(), epLinksFile);  // told, and back to choose another file
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"Unable to save links to \"" + wizard.LinksFile +
+                                                  "\" file"}));
+  wizard.LinksFile = dir / "links.txt";
   wizard.Next();
   EXPECT_EQ(wizard.Page(), epLinksRunning);
   EXPECT_FALSE(wizard.BackEnabled());
