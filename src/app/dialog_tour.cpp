@@ -7,12 +7,15 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include "dialup/scheduled_actions.h"
 #include "foundation/main_loop.h"
 #include "ui/auth_form.h"
 #include "ui/configure_form.h"
+#include "ui/dialog_kit.h"
 #include "ui/export_wizard_form.h"
 #include "ui/find_form.h"
 #include "ui/main_window.h"
+#include "ui/modal_window_form.h"
 #include "ui/new_project_form.h"
 #include "ui/options_form.h"
 #include "ui/project_window.h"
@@ -27,6 +30,31 @@ bool Shoot(QDialog& dialog, const QString& folder, const QString& name) {
   QApplication::processEvents();
   const bool ok = dialog.grab().save(QDir(folder).filePath(name), "PNG");
   dialog.hide();
+  return ok;
+}
+
+// The windows the dial-up layer and the options open through the dialog service, each pictured
+// and cancelled as it comes up.
+bool ShootDesktopWindows(TMainForm& window, const QString& folder) {
+  bool ok = true;
+  QString name;
+  SetModalHandler([&](QDialog& dialog) {
+    if (auto* countdown = dynamic_cast<TModalWindowForm*>(&dialog)) {
+      for (int i = 0; i < 5; ++i) countdown->Tick();
+    }
+    ok = Shoot(dialog, folder, name) && ok;
+    return int(QDialog::Rejected);
+  });
+  {
+    TSystemClock clock;
+    TVornScheduledActions actions(window.Options(), clock, nullptr);
+    name = QStringLiteral("20-countdown.png");
+    actions.Disconnect(false);
+  }
+  name = QStringLiteral("21-troubleshooter.png");
+  bool dontShowAgain = false;
+  DialogService().ShowTroubleShooter("nocard", dontShowAgain);
+  SetModalHandler(nullptr);
   return ok;
 }
 
@@ -89,6 +117,7 @@ bool ShootDialogs(TMainForm& window, TWWWDocForm& project, const QString& folder
     wizard.NextButton()->click();
     ok = Shoot(wizard, folder, QStringLiteral("14-export-wizard.png")) && ok;
   }
+  ok = ShootDesktopWindows(window, folder) && ok;
   return ok;
 }
 

@@ -6,7 +6,9 @@
 
 #include "ui/auth_form.h"
 #include "ui/message_dialog.h"
+#include "ui/modal_window_form.h"
 #include "ui/qt_text.h"
+#include "ui/trouble_form.h"
 
 namespace tq {
 
@@ -40,6 +42,18 @@ std::string TGuiDialogService::PromptSaveFile(const std::string& title,
   // Qt's own dialog asks before replacing an existing file.
   return PathFromQ(QFileDialog::getSaveFileName(QApplication::activeWindow(), ToQ(title),
                                                 PathToQ(initialPath), QtFileFilter(filter)));
+}
+
+int TGuiDialogService::ShowModalWindow(TModalWindow& window) {
+  return RunModalWindow(window);
+}
+
+void TGuiDialogService::Beep() {
+  QApplication::beep();
+}
+
+int TGuiDialogService::ShowTroubleShooter(const std::string& topic, bool& dontShowAgain) {
+  return RunTroubleShooter(topic, dontShowAgain);
 }
 
 }  // namespace tq

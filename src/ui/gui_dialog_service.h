@@ -1,5 +1,6 @@
-// The dialog service of the desktop program: the program's message dialog, the login prompt and
-// the desktop's own file and folder pickers. Interface thread only, as the service's contract says.
+// The dialog service of the desktop program: the program's message dialog, the login prompt, the
+// desktop's own file and folder pickers, the dial-up layer's windows and the troubleshooter.
+// Interface thread only, as the service's contract says.
 #pragma once
 
 #include <QString>
@@ -16,6 +17,9 @@ class TGuiDialogService : public IDialogService {
   std::string BrowseForFolder(const std::string& title, int flags) override;
   std::string PromptSaveFile(const std::string& title, const std::string& initialPath,
                              const std::string& filter) override;
+  int ShowModalWindow(TModalWindow& window) override;
+  void Beep() override;
+  int ShowTroubleShooter(const std::string& topic, bool& dontShowAgain) override;
 };
 
 // "Name|*.ext|Other|*.a;*.b" as a Qt file dialog filter ("Name (*.ext);;Other (*.a *.b)").

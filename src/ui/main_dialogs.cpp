@@ -21,9 +21,8 @@ void TMainForm::WireDialogs() {
   });
   On("ViewWizard", [this] { ViewWizard(); });
   On("ToolsOptions", [this] {
-    // The dial-up connections come from the platform's phonebook once dialling is wired in;
-    // without one the list is empty and OK stores no connection.
-    TOptionsForm form(m_options, {}, this);
+    // Without dialling wired in the list is empty and OK stores no connection.
+    TOptionsForm form(m_options, m_phonebook ? m_phonebook() : std::vector<std::string>{}, this);
     if (ExecModal(form) == QDialog::Accepted) m_options.SaveOptions();
   });
   On("ViewProperties", [this] { ViewProperties(); });

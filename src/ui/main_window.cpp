@@ -9,7 +9,6 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QStatusBar>
-#include <QSystemTrayIcon>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
@@ -22,6 +21,8 @@
 #include "ui/link_images.h"
 #include "ui/project_window.h"
 #include "ui/qt_text.h"
+#include "ui/tips_form.h"
+#include "ui/tray.h"
 
 namespace tq {
 namespace {
@@ -48,6 +49,8 @@ TMainForm::TMainForm(const TMainFormSetup& setup)
   WireCommands();
   WireDialogs();
   WireSearchAndExport();
+  m_tray = new TTray(*this);
+  WireHelpCommands(*this);
 
   m_documents.ConfirmClose = [this] { return m_options.Confirmation.ConfirmCloseDocument(); };
   m_documents.OnNewDoc = [this](TWWWDocForm*) { SyncActiveTab(); };
@@ -326,14 +329,17 @@ void TMainForm::SetTabCaption(TWWWDocForm* window, const QString& caption) {
 }
 
 void TMainForm::ShowBalloon(const QString& title, const QString& text) {
-  m_lastBalloon = title + QLatin1Char('\n') + text;
-  if (!QSystemTrayIcon::isSystemTrayAvailable()) return;
-  if (m_tray == nullptr) {
-    m_tray = new QSystemTrayIcon(windowIcon(), this);
-    m_tray->setToolTip(QStringLiteral("Tarnquill"));
-    m_tray->show();
-  }
-  m_tray->showMessage(title, text, QSystemTrayIcon::Information, 5000);
+  m_tray->ShowBalloon({title, text, 5000});
+}
+
+INotifier& TMainForm::Notifier() const {
+  return *m_tray;
+}
+
+QString TMainForm::LastBalloon() const {
+  if (m_tray->Balloons().empty()) return {};
+  const TBalloon& last = m_tray->Balloons().back();
+  return last.Title + QLatin1Char('\n') + last.Text;
 }
 
 void TMainForm::AddRecentProject(const std::string& fileName) {

@@ -23,12 +23,14 @@ class QAction;
 class QLabel;
 class QMenu;
 class QProgressBar;
-class QSystemTrayIcon;
 class QTabWidget;
 class QTimer;
 class QToolBar;
 
 namespace tq {
+
+class INotifier;
+class TTray;
 
 struct TMainFormSetup {
   std::string ConfigFile;       // empty: the program's "config.dat" (ProgramSettingsFile)
@@ -53,8 +55,15 @@ class TMainForm : public QMainWindow, public IProjectHost {
   QLabel* StatusPanel(int index) const { return m_panels[index]; }
   QProgressBar* Gauge() const { return m_gauge; }
   QMenu* RecentMenu() const { return m_recentMenu; }
-  // The last tray balloon shown, title and text.
-  const QString& LastBalloon() const { return m_lastBalloon; }
+  // The tray and its balloons.
+  TTray& Tray() const { return *m_tray; }
+  INotifier& Notifier() const;
+  // The last balloon shown, title and text on two lines; empty when none was.
+  QString LastBalloon() const;
+  // Where the options dialog finds the dial-up connections; unset: none.
+  void SetPhonebook(std::function<std::vector<std::string>()> phonebook) {
+    m_phonebook = std::move(phonebook);
+  }
   // Set by a scheduled shutdown: the next close skips the close query.
   void SetShutDown(bool value) { m_shutDown = value; }
 
@@ -115,10 +124,10 @@ class TMainForm : public QMainWindow, public IProjectHost {
   QLabel* m_panels[4] = {};
   QProgressBar* m_gauge = nullptr;
   QMenu* m_recentMenu = nullptr;
-  QSystemTrayIcon* m_tray = nullptr;
+  TTray* m_tray = nullptr;
+  std::function<std::vector<std::string>()> m_phonebook;
   QTimer* m_activity = nullptr;
   TEditHandler m_editHandler;
-  QString m_lastBalloon;
   bool m_shutDown = false;
   bool m_closing = false;
 };

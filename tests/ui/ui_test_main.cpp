@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(home);
   ::setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
   ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+  ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);  // the ".web" file type goes there
   std::filesystem::create_directories(home / "runtime");
   std::filesystem::permissions(home / "runtime", std::filesystem::perms::owner_all);
   ::setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
