@@ -2,8 +2,9 @@
 # Pictures of the desktop program for a reviewer without a desktop: builds, crawls the sample
 # site into a project, opens it in `tarnquill` on a virtual display and writes PNG screenshots of
 # the main window (trees, lists, the browser showing a stored page) and of each dialog (properties,
-# statistics, both wizards, new project, options, login, compiler finder). The last line printed is the
-# folder that holds them.
+# statistics, both wizards, new project, options, login, compiler finder, find files, export
+# wizard) and of the search pane with its results. The last line printed is the folder that holds
+# them.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 TQ_TARGETS="tarnquill tarnquill-cli" "$root/scripts/build.sh" >&2

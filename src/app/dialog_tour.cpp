@@ -2,14 +2,18 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTreeWidget>
 
 #include "dialup/scheduled_actions.h"
+#include "foundation/main_loop.h"
 #include "ui/auth_form.h"
 #include "ui/configure_form.h"
 #include "ui/dialog_kit.h"
+#include "ui/export_wizard_form.h"
+#include "ui/find_form.h"
 #include "ui/main_window.h"
 #include "ui/modal_window_form.h"
 #include "ui/new_project_form.h"
@@ -100,6 +104,18 @@ bool ShootDialogs(TMainForm& window, TWWWDocForm& project, const QString& folder
   {
     TFindCompilerForm form(&window);
     ok = Shoot(form, folder, QStringLiteral("12-find-compiler.png")) && ok;
+  }
+  {
+    TFindFileForm form(project.Engine(), project.Engine().General().ProjectName(), &window);
+    form.KeywordBox()->setText(QStringLiteral("html"));
+    form.SearchButton()->click();
+    ProcessEventsUntil([&form] { return form.Finder().Idle(); }, Millis(10000));
+    ok = Shoot(form, folder, QStringLiteral("13-find-files.png")) && ok;
+  }
+  {
+    TExportForm wizard(project.Engine(), &project.Document(), 0, &window.Options(), &window);
+    wizard.NextButton()->click();
+    ok = Shoot(wizard, folder, QStringLiteral("14-export-wizard.png")) && ok;
   }
   ok = ShootDesktopWindows(window, folder) && ok;
   return ok;

@@ -6,10 +6,12 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>
 #include <QTabBar>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeView>
 
 #include "app/dialog_tour.h"
@@ -19,6 +21,7 @@
 #include "ui/main_window.h"
 #include "ui/project_window.h"
 #include "ui/qt_text.h"
+#include "ui/search_pane.h"
 
 namespace tq {
 namespace {
@@ -71,6 +74,12 @@ void StartScreenTour(TMainForm& window, const std::string& projectFile, const st
     ProcessEventsUntil([] { return false; }, Millis(1500));
     ok = Shoot(window, out, QStringLiteral("3-browser-stored-page.png")) && ok;
     ok = ShootDialogs(window, *project, out) && ok;
+    project->ShowFind();
+    project->SearchBox()->setText(QStringLiteral("the"));
+    project->SearchButton()->click();
+    ProcessEventsUntil([project] { return !project->SearchPane().Search().Searching(); },
+                       Millis(20000));
+    ok = Shoot(window, out, QStringLiteral("15-search-pane.png")) && ok;
     QApplication::exit(ok ? 0 : 1);
   });
 }

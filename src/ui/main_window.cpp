@@ -48,6 +48,7 @@ TMainForm::TMainForm(const TMainFormSetup& setup)
   BuildStatusBar();
   WireCommands();
   WireDialogs();
+  WireSearchAndExport();
   m_tray = new TTray(*this);
   WireHelpCommands(*this);
 

@@ -111,6 +111,8 @@ class TMainForm : public QMainWindow, public IProjectHost {
   void NewProjectOther();
   void ViewWizard();
   void ViewProperties();
+  // Find Files and Folders and the export commands (main_search_export.cpp).
+  void WireSearchAndExport();
 
   TVornOptions m_options;
   TVornTemplates m_templates;

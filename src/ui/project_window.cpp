@@ -28,7 +28,9 @@
 #include "ui/browser.h"
 #include "ui/link_images.h"
 #include "ui/link_lists_pane.h"
+#include "ui/link_menu.h"
 #include "ui/qt_text.h"
+#include "ui/search_pane.h"
 
 namespace tq {
 namespace {
@@ -77,6 +79,9 @@ TWWWDocForm::TWWWDocForm(IProjectHost& host, TVornOptions* options, TVornTemplat
 
 TWWWDocForm::~TWWWDocForm() {
   m_state.Detach();
+  // Both read the engine and the document, which go before the child widgets would.
+  delete m_searchPane;
+  delete m_linkMenu;
   try {
     m_engine->StopDownload();
   } catch (const std::exception&) {
@@ -204,8 +209,15 @@ QWidget* TWWWDocForm::BuildLeftPane() {
   m_readyView = MakeTreeView(m_readyTree, m_trees);
   m_trees->addWidget(m_allView);
   m_trees->addWidget(m_readyView);
+  m_linkMenu = new TVornOptionsPopupMenu(
+      *m_engine, *m_document, [this] { return ServerPrefix(); }, this);
+  m_linkMenu->OnBrowse = [this](const std::string& url) { OpenLink(url, true); };
   for (QTreeView* view : {m_allView, m_readyView}) {
     view->installEventFilter(this);
+    view->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(view, &QTreeView::customContextMenuRequested, this, [this, view](const QPoint& at) {
+      m_linkMenu->Popup(view, view->viewport()->mapToGlobal(at));
+    });
     connect(view, &QTreeView::doubleClicked, this, [this, view](const QModelIndex& index) {
       const std::string url = static_cast<TVornLinkTree*>(view->model())->UrlOf(index);
       if (!url.empty()) OpenLink(url, true);
@@ -232,7 +244,16 @@ QWidget* TWWWDocForm::BuildLeftPane() {
   auto* findLayout = new QVBoxLayout(findPage);
   findLayout->setContentsMargins(2, 2, 2, 2);
   findLayout->addLayout(searchRow);
-  findLayout->addStretch(1);
+  m_searchPane = new TSearchPane(*m_engine, *m_document, findPage);
+  m_searchPane->OnNavigateLink = [this](const std::string& url) { OpenLink(url, true); };
+  m_searchPane->OnBusy = [this](bool busy) {
+    m_state.Set(&TWWWState::SaveEnabled, !busy);
+    m_state.Set(&TWWWState::CloseEnabled, !busy && m_engine->State() == edsReady);
+    m_state.Set(&TWWWState::FindContentEnabled, !busy);
+  };
+  connect(m_searchButton, &QToolButton::clicked, this,
+          [this] { m_searchPane->StartSearch(m_searchBox->text().toStdString()); });
+  findLayout->addWidget(m_searchPane, 1);
   m_leftTabs->addTab(findPage, QStringLiteral("Find"));
   return m_leftTabs;
 }

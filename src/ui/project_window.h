@@ -34,6 +34,8 @@ namespace tq {
 class TLinkListsPane;
 class TLoadForm;
 class TProjectBrowser;
+class TSearchPane;
+class TVornOptionsPopupMenu;
 class TVornServer;
 
 class TWWWDocForm : public QWidget {
@@ -58,6 +60,9 @@ class TWWWDocForm : public QWidget {
   QTabWidget* LeftTabs() const { return m_leftTabs; }
   QLineEdit* SearchBox() const { return m_searchBox; }
   QToolButton* SearchButton() const { return m_searchButton; }
+  TSearchPane& SearchPane() { return *m_searchPane; }
+  // The link trees' context menu; its Run and Can... tests serve the main window's edit commands.
+  TVornOptionsPopupMenu& LinkMenu() { return *m_linkMenu; }
   TLinkListsPane& Lists() { return *m_lists; }
   TProjectBrowser& Browser() { return *m_browser; }
   TVornServer& Server() { return *m_server; }
@@ -136,6 +141,8 @@ class TWWWDocForm : public QWidget {
   QTreeView* m_readyView = nullptr;
   QLineEdit* m_searchBox = nullptr;
   QToolButton* m_searchButton = nullptr;
+  TSearchPane* m_searchPane = nullptr;
+  TVornOptionsPopupMenu* m_linkMenu = nullptr;
   TLinkListsPane* m_lists = nullptr;
   QSplitter* m_outer = nullptr;
   QSplitter* m_inner = nullptr;
