@@ -55,6 +55,9 @@ TVornPagePtr TThreadManager::NewPage() {
                                 std::string& password) {
     return Credentials ? Credentials(address, user, password) : false;
   };
+  http.WaitForStorage = [this] {
+    if (WaitForStorage) WaitForStorage();
+  };
   http.ReadTimeoutSeconds = ConnectionTimeout;
   http.Retries = RetriesOnFailed;
   http.TestOnlyRetryPauseMs = TestOnlyRetryPauseMs;
