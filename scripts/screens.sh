@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Pictures of the desktop program for a reviewer without a desktop: builds, crawls the sample
 # site into a project, opens it in `tarnquill` on a virtual display and writes PNG screenshots of
-# the main window (trees, lists, the browser showing a stored page). The last line printed is the
+# the main window (trees, lists, the browser showing a stored page) and of each dialog (properties,
+# statistics, both wizards, new project, options, login, compiler finder). The last line printed is the
 # folder that holds them.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include "app/dialog_tour.h"
 #include "foundation/main_loop.h"
 #include "ui/browser.h"
 #include "ui/link_lists_pane.h"
@@ -69,6 +70,7 @@ void StartScreenTour(TMainForm& window, const std::string& projectFile, const st
     // Images of the page arrive after the document itself.
     ProcessEventsUntil([] { return false; }, Millis(1500));
     ok = Shoot(window, out, QStringLiteral("3-browser-stored-page.png")) && ok;
+    ok = ShootDialogs(window, *project, out) && ok;
     QApplication::exit(ok ? 0 : 1);
   });
 }

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QStringList>
 
+#include "ui/auth_form.h"
 #include "ui/message_dialog.h"
 #include "ui/qt_text.h"
 
@@ -25,8 +26,8 @@ int TGuiDialogService::ShowMessageDlg(const std::string& text, TMsgDlgIcon icon,
   return tq::ShowMessageDlg(text, icon, buttons, title, helpContext);
 }
 
-TLoginAnswer TGuiDialogService::PromptLogin(const TLoginRequest&) {
-  return {};
+TLoginAnswer TGuiDialogService::PromptLogin(const TLoginRequest& request) {
+  return RunAuthForm(request);
 }
 
 std::string TGuiDialogService::BrowseForFolder(const std::string& title, int) {

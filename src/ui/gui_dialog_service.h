@@ -1,5 +1,5 @@
-// The dialog service of the desktop program: the program's message dialog and the desktop's own
-// file and folder pickers. Interface thread only, as the service's contract says.
+// The dialog service of the desktop program: the program's message dialog, the login prompt and
+// the desktop's own file and folder pickers. Interface thread only, as the service's contract says.
 #pragma once
 
 #include <QString>
@@ -12,8 +12,6 @@ class TGuiDialogService : public IDialogService {
  public:
   int ShowMessageDlg(const std::string& text, TMsgDlgIcon icon, unsigned buttons,
                      const std::string& title, int helpContext) override;
-  // The site login dialog arrives with the project dialogs; until then a login is cancelled and
-  // the crawl goes on without credentials.
   TLoginAnswer PromptLogin(const TLoginRequest& request) override;
   std::string BrowseForFolder(const std::string& title, int flags) override;
   std::string PromptSaveFile(const std::string& title, const std::string& initialPath,

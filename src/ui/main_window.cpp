@@ -46,6 +46,7 @@ TMainForm::TMainForm(const TMainFormSetup& setup)
   BuildToolbars();
   BuildStatusBar();
   WireCommands();
+  WireDialogs();
 
   m_documents.ConfirmClose = [this] { return m_options.Confirmation.ConfirmCloseDocument(); };
   m_documents.OnNewDoc = [this](TWWWDocForm*) { SyncActiveTab(); };
@@ -220,21 +221,6 @@ TWWWDocForm* TMainForm::NewBlankProject() {
   system.SetBuildEmails(false);
   Dock(window);
   return window;
-}
-
-void TMainForm::NewProjectFromAddress(const TNewProjectRequest& request) {
-  // The new-project wizard that confirms the address and name comes with the project dialogs;
-  // until then the request goes ahead as its lines give it.
-  if (request.Lines.empty()) return;
-  TWWWDocForm* window = m_documents.NewDoc();
-  TVornDownload& engine = window->Engine();
-  engine.System().SetBuildAllTree(request.BuildAllTree);
-  engine.System().SetBuildIgnored(request.BuildIgnored);
-  engine.System().SetBuildEmails(request.BuildEmails);
-  engine.General().BaseUrl = request.Lines[0];
-  if (request.Lines.size() > 1) engine.General().SetProjectName(request.Lines[1]);
-  Dock(window);
-  if (request.StartDownload) engine.StartDownload();
 }
 
 TWWWDocForm* TMainForm::OpenProject(const std::string& fileName) {

@@ -97,6 +97,11 @@ class TMainForm : public QMainWindow, public IProjectHost {
   void SetTextLabels(bool on);
   void EditCommand(int command);
   void WireOptions();
+  // The project and program dialogs behind their commands (main_dialogs.cpp).
+  void WireDialogs();
+  void NewProjectOther();
+  void ViewWizard();
+  void ViewProperties();
 
   TVornOptions m_options;
   TVornTemplates m_templates;

@@ -9,17 +9,39 @@
 #include <string>
 
 #include <QApplication>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTabBar>
 
 #include "engine/link_lists.h"
 #include "storage/archive.h"
 #include "support/fake_dialog_service.h"
 #include "support/http_test_server.h"
+#include "ui/dialog_kit.h"
 #include "ui/link_lists_pane.h"
 #include "ui/main_window.h"
 #include "ui/project_window.h"
+#include "ui/wizard_form.h"
 
 namespace tq::test {
+
+// How these tests answer a modal dialog unless a test says otherwise: a wizard is walked to its
+// last page and finished (cancelled when an invalid address stops it), a new project keeping the
+// file types and locations a new project starts with (archives and video skipped, only the
+// starting server); any other dialog is cancelled.
+inline int FinishWizard(QDialog& dialog) {
+  auto* wizard = dynamic_cast<TWizardForm*>(&dialog);
+  if (wizard == nullptr) return QDialog::Rejected;
+  for (const char* choice :
+       {"Skip loading the following file types :", "Load only from the starting server"}) {
+    if (auto* radio = FindByText<QRadioButton>(wizard, QString::fromLatin1(choice))) radio->click();
+  }
+  for (size_t i = 0; i < wizard->Model().Pages().size() && !wizard->Model().FinishVisible(); ++i)
+    wizard->NextButton()->click();
+  if (!wizard->Model().FinishVisible()) return QDialog::Rejected;
+  wizard->FinishButton()->click();
+  return wizard->result();
+}
 
 class MainWindowFixture : public ::testing::Test {
  protected:
@@ -30,9 +52,11 @@ class MainWindowFixture : public ::testing::Test {
     std::filesystem::create_directories(m_dir / "Templates");
     m_dialogs = std::make_shared<TFakeDialogService>();
     SetDialogService(m_dialogs);
+    SetModalHandler(FinishWizard);
   }
   void TearDown() override {
     m_window.reset();
+    SetModalHandler(nullptr);
     SetDialogService(nullptr);
     std::error_code ignored;
     std::filesystem::remove_all(m_dir, ignored);

@@ -1,0 +1,36 @@
+// TStatsForm: a project's statistics, read from its engine when the dialog opens and again every
+// half second while it is up, so a running crawl's figures move. Interface thread only.
+#pragma once
+
+#include <array>
+
+#include <QDialog>
+
+#include "engine/statistics.h"
+
+class QLabel;
+class QProgressBar;
+
+namespace tq {
+
+class TVornDownload;
+
+class TStatsForm : public QDialog {
+ public:
+  explicit TStatsForm(TVornDownload& engine, QWidget* parent = nullptr);
+
+  // Reads the figures again.
+  void Refresh();
+  const TProjectStatistics& Figures() const { return m_figures; }
+  // Downloaded, Queued, Failed, Ignored.
+  QProgressBar* Bar(int index) const { return m_bars.at(index); }
+
+ private:
+  TVornDownload& m_engine;
+  TProjectStatistics m_figures;
+  QLabel *m_baseUrl, *m_name, *m_total, *m_emails;
+  std::array<QLabel*, 4> m_counts{};
+  std::array<QProgressBar*, 4> m_bars{};
+};
+
+}  // namespace tq
