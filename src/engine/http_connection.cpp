@@ -309,15 +309,11 @@ struct TVornHTTPConnection::Attempt {
   }
 };
 
-TVornHTTPConnection::TVornHTTPConnection(TVornPage& page) : m_page(page) {
-  InitCurlOnce();
-}
+TVornHTTPConnection::TVornHTTPConnection(TVornPage& page) : m_page(page) { InitCurlOnce(); }
 
 TVornHTTPConnection::~TVornHTTPConnection() = default;
 
-void CloseIdleHttpConnections() {
-  TClientPool::Instance().CloseIdle();
-}
+void CloseIdleHttpConnections() { TClientPool::Instance().CloseIdle(); }
 
 std::string SocksProxyUrl(const TVornSocksSettings& socks) {
   if (socks.Version == svNoSocks) return {};
