@@ -55,6 +55,23 @@ bool HasUnfetchableScheme(std::string_view value) {
   return scheme != "HTTP" && scheme != "HTTPS" && scheme != "FTP";
 }
 
+// A cleaned link value made absolute against its page (pageDir: the page without its query,
+// pageServer: its server), the text its link is registered with.
+std::string ResolveCleanLink(std::string url, std::string_view pageUrl, std::string_view pageDir,
+                             std::string_view pageServer) {
+  switch (GetLinkKind(url, pageUrl)) {
+    case lkRelative:
+      // Resolved against the page without its query, as the link itself resolves its text: a
+      // "/" inside the page's query is no folder.
+      return ResolveUrl(pageDir, url, pageServer);
+    case lkRootRelative:
+    case lkScript:
+      return ResolveUrl(pageUrl, url, pageServer);
+    default:
+      return url;
+  }
+}
+
 }  // namespace
 
 bool IsStyleSheetType(std::string_view contentType) {
@@ -246,19 +263,7 @@ std::string TVornContent::ScanScript(std::string_view script, TVornPublishedTags
 std::string TVornContent::RegisterLink(std::string_view value, TVornPublishedTagsKind kind) {
   std::string url = CleanLinkValue(value);
   if (url.empty()) return {};
-  switch (GetLinkKind(url, m_baseUrl)) {
-    case lkRelative:
-      // Resolved against the page without its query, as the link itself resolves its text: a
-      // "/" inside the page's query is no folder.
-      url = ResolveUrl(m_baseDir, url, m_baseServer);
-      break;
-    case lkRootRelative:
-    case lkScript:
-      url = ResolveUrl(m_baseUrl, url, m_baseServer);
-      break;
-    default:
-      break;
-  }
+  url = ResolveCleanLink(std::move(url), m_baseUrl, m_baseDir, m_baseServer);
   int index = m_links->FindUrl(kFindExact, url);
   if (index < 0) {
     auto link = std::make_shared<TVornLink>();
@@ -288,6 +293,16 @@ void TVornContent::TreatSrcset(THtmlStartTag& tag) {
   if (rewritten.empty()) return;
   rewritten.append(text.substr(copied));
   tag.SetAttribute("srcset", rewritten);
+}
+
+std::string TVornContent::StyleLinkAddress(std::string_view reference,
+                                           std::string_view documentUrl) {
+  const std::string_view value = reference.substr(0, reference.find('#'));
+  if (value.empty() || HasUnfetchableScheme(value)) return {};
+  std::string url = CleanLinkValue(value);
+  if (url.empty()) return {};
+  return ResolveCleanLink(std::move(url), documentUrl, StripUrlQuery(documentUrl),
+                          ExtractUrlServer(documentUrl));
 }
 
 void TVornContent::RegisterStyleLinks(std::string_view css) {

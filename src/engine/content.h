@@ -89,6 +89,11 @@ class TVornContent : public TVornHTMLElements {
   // non-ASCII character percent-encoded, so addresses stay 8-bit text whatever the page's
   // charset was.
   static std::string CleanLinkValue(std::string_view value);
+  // The absolute address a style sheet reference (a url() value or an @import string, as
+  // FindCssReferences reads it) of the document at documentUrl leads to: the address the crawl
+  // fetches for it, fragment dropped. "" when it names nothing the crawl fetches (data:, about:
+  // and the like). Exports map a sheet's references by it.
+  static std::string StyleLinkAddress(std::string_view reference, std::string_view documentUrl);
 
  private:
   class TCancelledError {};

@@ -1,12 +1,13 @@
 // What an export writes for one stored document, by content type: a page gets its links pointed
-// at the other exported files (or left at their online addresses), every other type is written
-// as stored. A rewrite for another type (style sheets' url(...) values) plugs into Render beside
-// the page case and maps its addresses with MapLink.
+// at the other exported files (or left at their online addresses), and so do the url(...) and
+// @import references of a style sheet and of a page's style elements and attributes; every
+// other type is written as stored.
 //
 // Threads: immutable once made; any thread.
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "engine/crawl_settings.h"
 #include "export/dep_files.h"
@@ -28,6 +29,12 @@ class TVornExportRender {
   std::string Render(const TVornDepFile& file, std::string content) const;
 
  private:
+  // css (a sheet, or the text of a style element or attribute of from) with every reference to
+  // a fetchable address mapped by MapLink, fragment kept.
+  std::string MapStyleSheet(const TVornDepFile& from, std::string_view css) const;
+  // A rendered stored page with the references of its style elements and attributes mapped.
+  std::string MapPageStyles(const TVornDepFile& file, std::string page) const;
+
   const TVornDepFiles& m_files;
   bool m_translate;
   TLinkTranslation m_followed;

@@ -262,10 +262,70 @@ class TCssScanner {
   std::vector<TCssReference> m_found;
 };
 
+// address written between quote characters, or as an unquoted url() value when quote is 0: a
+// backslash goes before every character that would end or break that form, except line breaks,
+// which only a hex escape can carry. That escape ends with a blank, which the reader takes as
+// part of it, so a following hex digit or blank stays itself.
+std::string EscapeCssAddress(std::string_view address, char quote) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out;
+  out.reserve(address.size());
+  for (const char c : address) {
+    if (IsNewline(c)) {
+      out += '\\';
+      out += kHex[static_cast<unsigned char>(c) & 15];
+      out += ' ';
+      continue;
+    }
+    if (c == '\\' || c == quote ||
+        (quote == 0 &&
+         (IsBlank(c) || IsNonPrintable(c) || c == '"' || c == '\'' || c == '(' || c == ')')))
+      out += '\\';
+    out += c;
+  }
+  return out;
+}
+
 }  // namespace
 
 std::vector<TCssReference> FindCssReferences(std::string_view css) {
   return TCssScanner(css).Run();
+}
+
+std::string ReplaceCssReferences(std::string_view css, const TCssReferenceMapping& mapping) {
+  std::string out;
+  std::size_t copied = 0;
+  for (const TCssReference& reference : FindCssReferences(css)) {
+    const std::optional<std::string> address = mapping(reference);
+    if (!address) continue;
+    // Where the address or its opening quote begins: after "url(" and its blanks, or at the
+    // @import string's quote. The name "url" holds no "(" even when written with escapes.
+    std::size_t value = reference.Begin;
+    if (reference.UrlFunction) {
+      value = css.find('(', reference.Begin) + 1;
+      while (value < reference.End && IsBlank(css[value])) ++value;
+    }
+    const char quote =
+        value < reference.End && (css[value] == '"' || css[value] == '\'') ? css[value] : 0;
+    out.append(css.substr(copied, value - copied));
+    if (quote != 0) out += quote;
+    out += EscapeCssAddress(*address, quote);
+    if (quote != 0) out += quote;  // also closes a string the end of the sheet cut off
+    if (reference.UrlFunction) {
+      // The blanks before ")" stay; a url() cut off by the end of the sheet gets its ")".
+      std::size_t closing = reference.End;
+      if (css[closing - 1] == ')') {
+        --closing;
+        while (closing > value && IsBlank(css[closing - 1])) --closing;
+      }
+      out.append(css.substr(closing, reference.End - closing));
+      if (closing == reference.End) out += ')';
+    }
+    copied = reference.End;
+  }
+  if (copied == 0) return std::string(css);
+  out.append(css.substr(copied));
+  return out;
 }
 
 }  // namespace tq

@@ -1,8 +1,8 @@
 // Finding the addresses a style sheet names: url(...) values and the strings of @import rules,
 // read the way a browser's CSS tokenizer reads them (comments, strings, escapes, malformed
 // urls), never by pattern over the raw text, so nothing inside a comment or a string counts.
-// Each address comes with the byte range it occupies, so that a caller can replace exactly those
-// bytes and keep every other byte of the sheet.
+// Each address comes with the byte range it occupies, and ReplaceCssReferences writes other
+// addresses into those ranges, keeping every other byte of the sheet.
 //
 // Pure functions of their input, safe on any thread. The input is taken as bytes of an ASCII
 // compatible charset; bytes from 0x80 up are name characters and are copied into addresses as
@@ -10,6 +10,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,5 +31,14 @@ struct TCssReference {
 // The references of a style sheet (a file, a style element's text or a style attribute's
 // value), in source order. An empty url() or string names nothing and is left out.
 std::vector<TCssReference> FindCssReferences(std::string_view css);
+
+// The address to write in place of a reference's, or nullopt to leave the reference as it is.
+using TCssReferenceMapping = std::function<std::optional<std::string>(const TCssReference&)>;
+
+// css with the address of every reference that mapping gives a new one for replaced by it. The
+// reference keeps its form: the same function name, quote (an unquoted url() stays unquoted) and
+// blanks, with the new address escaped as that form needs, so FindCssReferences reads it back
+// as given. Every byte outside the references stays as it was.
+std::string ReplaceCssReferences(std::string_view css, const TCssReferenceMapping& mapping);
 
 }  // namespace tq

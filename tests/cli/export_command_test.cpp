@@ -7,12 +7,13 @@
 #include <QUrl>
 
 #include "cli/cli_run.h"
+#include "formats/css_tokenizer.h"
 
 namespace tq {
 namespace {
 
 const char kIndexPage[] = R"(<!DOCTYPE html>
-<html><body>
+<html><head><link rel="stylesheet" href="css/site.css"></head><body>
 <img src="images/logo.png" alt="logo">
 <a id="next" href="pages/next.html?part=2#end">next</a>
 <a href="missing.html">gone</a> <a href="mailto:me@example.org">mail</a>
@@ -42,6 +43,12 @@ class ExportCommand : public ::testing::Test {
     serve("/index.html", "text/html", kIndexPage);
     serve("/images/logo.png", "image/png", ReadFile(SampleSite() / "images/logo.png"));
     serve("/pages/next.html?part=2", "text/html", "<html><body>part two</body></html>");
+    // The copy's name for the query variant differs from the online one: only a rewritten
+    // reference finds it.
+    serve("/css/site.css", "text/css",
+          "body { background: url(\"../images/logo.png?bg=1\") }\np { background: "
+          "url(/images/logo.png) }");
+    serve("/images/logo.png?bg=1", "image/png", ReadFile(SampleSite() / "images/logo.png"));
     s_host = "127.0.0.1_" + std::to_string(server.Port());
     const CliRun crawl = RunCli(
         {"crawl", server.Url("/index.html"), "-o", s_dir / "site.web", "--dispatch-interval", "0"});
@@ -82,6 +89,20 @@ TEST_F(ExportCommand, ABrowserOpensTheFolderExportFromDisk) {
   EXPECT_NE(ReadFile(target).find("part two"), std::string::npos) << target;
 }
 
+TEST_F(ExportCommand, TheExportedStyleSheetLeadsToTheExportedImages) {
+  const fs::path out = s_dir / "styled";
+  ASSERT_EQ(Export("--folder", out).ExitCode, 0);
+  const fs::path sheet = out / "http" / s_host / "css/site.css";
+  const std::string css = ReadFile(sheet);
+  const std::vector<TCssReference> references = FindCssReferences(css);
+  ASSERT_EQ(references.size(), 2u) << css;
+  for (const TCssReference& reference : references) {
+    const std::string path =
+        QUrl::fromPercentEncoding(QByteArray::fromStdString(reference.Url)).toStdString();
+    EXPECT_TRUE(fs::is_regular_file(sheet.parent_path() / path)) << css;
+  }
+}
+
 TEST_F(ExportCommand, ZipAndEbookHoldTheFolderExportsFiles) {
   const fs::path out = s_dir / "same";
   ASSERT_EQ(Export("--folder", out).ExitCode, 0);
@@ -90,7 +111,7 @@ TEST_F(ExportCommand, ZipAndEbookHoldTheFolderExportsFiles) {
     if (entry.is_regular_file()) files.push_back(fs::relative(entry.path(), out).string());
   }
   std::sort(files.begin(), files.end());
-  EXPECT_EQ(files.size(), 3u);
+  EXPECT_EQ(files.size(), 5u);
 
   ASSERT_EQ(Export("--zip", s_dir / "site.zip").ExitCode, 0);
   QProcess unzip;

@@ -192,6 +192,62 @@ TEST_F(DeployManagerTest, LinksLeadToExportedFilesOrOnline) {
   EXPECT_TRUE(m_dialogs->Questions().empty());
 }
 
+TEST_F(DeployManagerTest, StyleSheetReferencesLeadToExportedFilesOrOnline) {
+  struct Row {
+    std::string css, offline, online;
+  };
+  const Row rows[] = {
+      {"@import url('/css/more.css') screen;", "@import url('more.css') screen;",
+       "@import url('http://h/css/more.css') screen;"},
+      {"a{background:url(/img/logo.gif)}", "a{background:url(../img/logo.gif)}",
+       "a{background:url(http://h/img/logo.gif)}"},
+      {"b{background:URL( \"http://h/img/logo.gif#top\" )}",
+       "b{background:URL( \"../img/logo.gif#top\" )}",
+       "b{background:URL( \"http://h/img/logo.gif#top\" )}"},
+      {"c{background:u\\72l(\\2F img/logo.gif)}", "c{background:u\\72l(../img/logo.gif)}",
+       "c{background:u\\72l(http://h/img/logo.gif)}"},
+      {"d{background:url(../img/logo.gif?v=2)}",
+       "d{background:url(../img/logo.gif%C2%BFPageID=3.gif)}",
+       "d{background:url(http://h/img/logo.gif?v=2)}"},
+      {"@import 'gone.css'; e{background:url(../img/gone.png)}",
+       "@import 'http://h/css/gone.css'; e{background:url(http://h/img/gone.png)}",
+       "@import 'http://h/css/gone.css'; e{background:url(http://h/img/gone.png)}"},
+      {"/* url(x.gif) */ f{content:\"url(x.gif)\"; background:url(data:image/gif;base64,R0l)}", "",
+       ""},
+  };
+  std::string sheet, offline, online;
+  for (const Row& row : rows) {
+    sheet += row.css + "\n";
+    offline += (row.offline.empty() ? row.css : row.offline) + "\n";
+    online += (row.online.empty() ? row.css : row.online) + "\n";
+  }
+  AddReady("http://h/css/site.css", "text/css", sheet);
+  AddReady("http://h/css/more.css", "text/css; charset=utf-8", "p{color:red}");
+  AddReady(kLogo, "image/gif", "GIF89a");
+  AddReady("http://h/img/logo.gif?v=2", "image/gif", "GIF89a");
+  // A page's style element and attributes, escaped as the stored copy writes them.
+  AddReady(kPageB, "text/html",
+           TStoredDocumentWriter().Build(
+               kPageB,
+               "<style>p{background:url(/img/logo.gif)}</style>\n"
+               "<p id=x style=\"background:url(&quot;/img/logo.gif&quot;)\">\xE9</p>"));
+
+  m_manager.FilesKind = kAllDeployFileKinds;
+  m_download.LinksTranslation().Enabled = true;
+  for (const TLinkTranslation followed : {EltOffline, eltOnline}) {
+    m_download.LinksTranslation().Followed = followed;
+    const fs::path out = m_dir / (followed == EltOffline ? "offline" : "online");
+    Export(estFolder, out.string());
+    EXPECT_EQ(ReadFile(out / "http/h/css/site.css"), followed == EltOffline ? offline : online);
+    const std::string to = followed == EltOffline ? "../img/logo.gif" : "http://h/img/logo.gif";
+    EXPECT_EQ(ReadFile(out / "http/h/a/b.html"),
+              "<!-- saved from url=\"http://h/a/b.html\" using Tarnquill -->\r\n"
+              "<style>p{background:url(" +
+                  to + ")}</style>\r\n<p id=\"x\" style=\"background:url(&quot;" + to +
+                  "&quot;)\">\xE9</p>\r\n");
+  }
+}
+
 TEST_F(DeployManagerTest, NothingIsWrittenOutsideTheDestination) {
   const std::vector<std::string> climbing = {
       "http://h/a/../../../../../x.html", "http://h/%2e%2e/%2E%2E/y.html",
