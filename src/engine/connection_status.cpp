@@ -44,26 +44,34 @@ int32_t RoundHalfEven(double seconds) {
 
 }  // namespace
 
-TVornConnectionInfo TVornConnectionInfo::Make(double bytesTotal, double bytesDone,
-                                              int64_t elapsedMs) {
+TVornConnectionInfo TVornConnectionInfo::Numbers(double bytesTotal, double bytesDone,
+                                                 int64_t elapsedMs) {
   TVornConnectionInfo info;
   info.BytesDone = bytesDone;
   info.ElapsedSeconds = static_cast<double>(elapsedMs) / 1000.0;
   info.BytesTotal = bytesTotal;
-  if (info.ElapsedSeconds != 0) {
-    info.Speed = bytesDone / info.ElapsedSeconds;
-    info.SpeedText = FormatFileSize(info.Speed) + "/sec";
-  } else {
-    info.SpeedText = "O Bytes/s";
-  }
-  info.DoneText = FormatFileSize(bytesDone);
-  info.ElapsedText = FormatDuration(RoundHalfEven(info.ElapsedSeconds));
+  if (info.ElapsedSeconds != 0) info.Speed = bytesDone / info.ElapsedSeconds;
   if (info.ElapsedSeconds != 0 && bytesTotal != 0 && info.Speed != 0) {
     info.SecondsLeft = (bytesTotal - bytesDone) / info.Speed;
   }
-  info.EstimatedText = info.SecondsLeft == 0 ? std::string("Unknown")
-                                             : FormatDuration(RoundHalfEven(info.SecondsLeft));
-  info.TotalText = FormatFileSize(bytesTotal);
+  return info;
+}
+
+void TVornConnectionInfo::MakeTexts() {
+  if (HasTexts) return;
+  HasTexts = true;
+  SpeedText = ElapsedSeconds != 0 ? FormatFileSize(Speed) + "/sec" : std::string("O Bytes/s");
+  DoneText = FormatFileSize(BytesDone);
+  ElapsedText = FormatDuration(RoundHalfEven(ElapsedSeconds));
+  EstimatedText =
+      SecondsLeft == 0 ? std::string("Unknown") : FormatDuration(RoundHalfEven(SecondsLeft));
+  TotalText = FormatFileSize(BytesTotal);
+}
+
+TVornConnectionInfo TVornConnectionInfo::Make(double bytesTotal, double bytesDone,
+                                              int64_t elapsedMs) {
+  TVornConnectionInfo info = Numbers(bytesTotal, bytesDone, elapsedMs);
+  info.MakeTexts();
   return info;
 }
 

@@ -61,7 +61,8 @@ inline constexpr const char* kStatusAnalyzing = "Analyzing Document ..";
 inline constexpr const char* kStatusAnalyzingReady = "Done";
 inline constexpr const char* kStatusAuthorizing = "Authorizing...";
 
-// One progress step of a transfer, with its display texts worked out once.
+// One progress step of a transfer. The display texts are worked out once, when the step is
+// shown: most steps of a crawl are never shown to anyone.
 struct TVornConnectionInfo {
   double BytesDone = 0;
   double ElapsedSeconds = 0;
@@ -73,9 +74,13 @@ struct TVornConnectionInfo {
   std::string EstimatedText;
   double SecondsLeft = 0;
   std::string TotalText;
+  bool HasTexts = false;
 
   // elapsedMs: whole milliseconds since the attempt started; total 0 means "not announced".
   static TVornConnectionInfo Make(double bytesTotal, double bytesDone, int64_t elapsedMs);
+  // The numbers alone; MakeTexts adds the texts later.
+  static TVornConnectionInfo Numbers(double bytesTotal, double bytesDone, int64_t elapsedMs);
+  void MakeTexts();
 };
 
 }  // namespace tq

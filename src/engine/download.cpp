@@ -246,6 +246,9 @@ void TVornDownload::InstallWorkerHooks() {
     if (link) verdict.Allowed = m_admission.CheckSize(*link, &verdict.MaxBytes) != elvNo;
     return verdict;
   };
+  m_manager.WaitForStorage = [this] {
+    if (IDownloadDocument* document = m_document.load()) document->WaitForRoom();
+  };
   m_manager.OnPageError = [this](const TVornPagePtr& page, const std::string& error) {
     if (TVornLinkPtr copy = TakeWorkingLink(page)) {
       copy->ErrorText = error;

@@ -48,6 +48,9 @@ class IDownloadDocument {
   virtual void SetDocumentValue(std::string_view url, std::string_view key,
                                 std::string_view value) = 0;
   virtual void SetDocumentContent(std::string_view url, std::string_view content) = 0;
+  // Called by the crawl's worker threads before they hand a document on: waits while the
+  // document cannot take more writes yet. Never waits on the interface thread.
+  virtual void WaitForRoom() {}
   // Installs the controller's hooks (any may be empty to remove one).
   virtual void SetDownloadHooks(TLoadLinkHook onLoadLink, TSettingsHook onLoadSettings,
                                 TSettingsHook onSaveSettings) = 0;

@@ -58,7 +58,10 @@ void TVornEventPage::Fire() {
       if (h.OnStatus) h.OnStatus(Sender, Status, Text, Link);
       break;
     case ekWork:
-      if (h.OnWork && Info) h.OnWork(Sender, WorkMode, *Info, Link);
+      if (h.OnWork && Info) {
+        Info->MakeTexts();
+        h.OnWork(Sender, WorkMode, *Info, Link);
+      }
       break;
     case ekFetchStart:
       if (h.OnFetchStart) h.OnFetchStart(Sender, Link);

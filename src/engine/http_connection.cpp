@@ -21,6 +21,13 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// How often a transfer reports its progress: often enough for a person watching, rarely enough
+// that a crawl of small pages makes about one report per page.
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
+
+// The library's own default is 16 KB; a typical page then arrives in one or two reads.
+constexpr long kReceiveBufferBytes = 64 * 1024;
+
 void InitCurlOnce() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -142,6 +149,12 @@ struct TVornHTTPConnection::Attempt {
   bool TimedOut = false;
   Clock::time_point Start;
   Clock::time_point LastActivity;
+  // Progress is reported at most every kProgressInterval and once after the last block, with
+  // the values that block would have reported.
+  Clock::time_point LastProgress;
+  bool ProgressOwed = false;
+  double OwedBytes = 0;
+  int64_t OwedElapsedMs = 0;
 
   void Report(TVornConnectionStatus status, const std::string& text) const {
     if (Self->OnStatus) Self->OnStatus(status, text);
@@ -229,14 +242,25 @@ struct TVornHTTPConnection::Attempt {
       return 0;
     }
     content.append(data, length);
-    Report(ecsTransferring, TransferringText);
-    if (Self->OnWork) {
-      const auto elapsed =
-          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
-      Self->OnWork(wmRead, TVornConnectionInfo::Make(static_cast<double>(Expected),
-                                                     static_cast<double>(content.size()), elapsed));
+    const Clock::time_point now = LastActivity;
+    ProgressOwed = true;
+    OwedBytes = static_cast<double>(content.size());
+    OwedElapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(now - Start).count();
+    if (LastProgress == Clock::time_point() || now - LastProgress >= kProgressInterval) {
+      LastProgress = now;
+      ReportProgress();
     }
     return length;
+  }
+
+  void ReportProgress() {
+    if (!ProgressOwed) return;
+    ProgressOwed = false;
+    Report(ecsTransferring, TransferringText);
+    if (Self->OnWork) {
+      Self->OnWork(wmRead, TVornConnectionInfo::Numbers(static_cast<double>(Expected), OwedBytes,
+                                                        OwedElapsedMs));
+    }
   }
 
   int Progress() {
@@ -325,6 +349,7 @@ void TVornHTTPConnection::Redirect(const std::string& location) {
 void TVornHTTPConnection::StartTransfer() {
   m_cancelled = false;
   m_refused = false;
+  m_analysis.reset();
   m_address = m_page.Link ? m_page.Link->GetUrl() : m_page.Url;
   std::lock_guard<std::mutex> guard(m_threadMutex);
   if (m_thread) return;
@@ -349,6 +374,7 @@ void TVornHTTPConnection::StartTransfer() {
         m_curl = nullptr;
         m_failed = !ok;
         m_errorText = error;
+        if (ok && !m_cancelled && !m_refused && !m_redirected) Fetched();
       },
       [this, keep] { EndHandler(); });
   m_busy = true;
@@ -387,7 +413,7 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 1024L);
+  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
   curl_easy_setopt(curl, CURLOPT_UPLOAD_BUFFERSIZE, 32768L);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
   curl_easy_setopt(curl, CURLOPT_USERAGENT, UserAgent.c_str());
@@ -426,6 +452,7 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
   curl_easy_setopt(curl, CURLOPT_PREREQDATA, &a);
 
   const CURLcode rc = curl_easy_perform(curl);
+  a.ReportProgress();
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, nullptr);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
   curl_slist_free_all(headers);
@@ -453,6 +480,14 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
   a.Report(ecsDisconnecting, kStatusDisconnecting);
   a.Report(ecsDisconnected, kStatusDisconnected);
   return ok;
+}
+
+void TVornHTTPConnection::Fetched() {
+  if (m_page.Link)
+    m_page.Link->SetSizeAndType(static_cast<int64_t>(m_content.size()), m_contentType);
+  TVornPageAnalyser& analyser = m_page.Analyser();
+  if (analyser.Analyses(m_contentType)) m_analysis = analyser.AnalyseHere(m_content);
+  if (WaitForStorage) WaitForStorage();
 }
 
 void TVornHTTPConnection::EndHandler() {
@@ -488,10 +523,11 @@ void TVornHTTPConnection::EndHandler() {
     if (OnDone) OnDone(std::move(m_refusalPage));
     return;
   }
-  if (page.Link) page.Link->SetSizeAndType(static_cast<int64_t>(m_content.size()), m_contentType);
   page.Outcome = kOutcomeFetched;
-  if (page.Analyser().Analyses(m_contentType)) {
-    page.Analyser().Start(page.weak_from_this().lock(), std::move(m_content));
+  if (m_analysis) {
+    TVornPageAnalyser::TInlineResult analysis = std::move(*m_analysis);
+    m_analysis.reset();
+    page.Analyser().FinishHere(std::move(analysis), std::move(m_content));
   } else if (OnDone) {
     OnDone(std::move(m_content));
   }

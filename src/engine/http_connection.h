@@ -14,11 +14,13 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "engine/connection_status.h"
 #include "engine/connection_thread.h"
 #include "engine/link.h"
+#include "engine/page.h"
 #include "engine/transfer_limits.h"
 #include "options/internet_connection.h"  // TSocksVersion
 
@@ -69,6 +71,8 @@ class TVornHTTPConnection {
   std::function<void(const std::string& location)> OnRedirect;
   std::function<void(const std::string& error)> OnError;
   std::function<void(std::string content)> OnDone;
+  // On the transfer's thread before a fetched document is handed on; may wait for storage.
+  std::function<void()> WaitForStorage;
   // Credentials for the address after a 401 (may prompt); false leaves the request's as they are.
   std::function<bool(const std::string& address, std::string& user, std::string& password)>
       OnAuthorization;
@@ -91,6 +95,8 @@ class TVornHTTPConnection {
   bool RunAttempt(TVornWorkerThread& thread, std::string& error);
   void Redirect(const std::string& location);
   void EndHandler();
+  // On the transfer's thread, after a document arrived whole.
+  void Fetched();
 
   TVornPage& m_page;
   void* m_curl = nullptr;  // the library client, held only while the transfer's thread runs
@@ -101,6 +107,8 @@ class TVornHTTPConnection {
   std::atomic<bool> m_refused{false};
   std::atomic<bool> m_redirected{false};
   bool m_failed = false;
+  // Set on the transfer's thread when it analysed the document itself.
+  std::optional<TVornPageAnalyser::TInlineResult> m_analysis;
   std::string m_errorText;
   std::string m_refusalPage;
   std::string m_address;

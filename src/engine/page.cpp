@@ -42,13 +42,7 @@ void TVornPageAnalyser::Start(std::shared_ptr<void> keepAlive, std::string raw) 
               m_thread.reset();
             }
             m_busy = false;
-            const bool cancelled = m_cancelled.load();
-            // A failed analysis keeps the page as fetched, without links, like a page the
-            // analyser cannot read.
-            if (failed) Links.reset();
-            const bool useResult = work->Result && !cancelled && !failed;
-            if (OnFinished)
-              OnFinished(cancelled, useResult ? std::move(*work->Result) : std::move(work->Raw));
+            FinishHere({std::move(work->Result), failed}, std::move(work->Raw));
           });
       m_busy = true;
       return;
@@ -60,11 +54,39 @@ void TVornPageAnalyser::Start(std::shared_ptr<void> keepAlive, std::string raw) 
   if (OnFinished) OnFinished(false, std::move(work->Raw));
 }
 
+TVornPageAnalyser::TInlineResult TVornPageAnalyser::AnalyseHere(std::string& raw) {
+  {
+    std::lock_guard<std::mutex> guard(m_threadMutex);
+    m_cancelled = false;
+    m_inline = true;
+  }
+  TInlineResult result;
+  try {
+    if (OnAnalysisStart) OnAnalysisStart();
+    if (Analyse) result.Document = Analyse(*this, raw);
+    if (OnAnalysisEnd) OnAnalysisEnd();
+  } catch (...) {
+    result.Failed = true;
+  }
+  std::lock_guard<std::mutex> guard(m_threadMutex);
+  m_inline = false;
+  return result;
+}
+
+void TVornPageAnalyser::FinishHere(TInlineResult result, std::string raw) {
+  const bool cancelled = m_cancelled.load();
+  // A failed analysis keeps the page as fetched, without links, like a page the analyser cannot
+  // read.
+  if (result.Failed) Links.reset();
+  const bool useDocument = result.Document && !cancelled && !result.Failed;
+  if (OnFinished) OnFinished(cancelled, useDocument ? std::move(*result.Document) : std::move(raw));
+}
+
 void TVornPageAnalyser::Cancel() {
   std::lock_guard<std::mutex> guard(m_threadMutex);
-  if (!m_thread) return;  // not started, or finished
+  if (!m_thread && !m_inline) return;  // not started, or finished
   m_cancelled = true;
-  m_thread->Terminate();
+  if (m_thread) m_thread->Terminate();
 }
 
 void TVornPageAnalyser::SetPriority(TThreadPriority priority) {
@@ -113,6 +135,7 @@ bool TVornPage::Busy() const {
 void TVornPage::CancelPage() {
   if (m_http->Busy()) {
     m_http->CancelTransfer();
+    m_analyser.Cancel();  // the transfer's thread may be analysing already
   } else if (m_ftp->Busy()) {
     m_ftp->CancelTransfer();
   } else {

@@ -61,6 +61,15 @@ class TVornPageAnalyser {
   // Interface thread. Starts the analysis of raw; keeps keepAlive alive until it has finished.
   // Without a thread to run it on, OnFinished runs at once with raw.
   void Start(std::shared_ptr<void> keepAlive, std::string raw);
+  // The same analysis on a worker thread the page already has (its transfer's), which spares a
+  // hand-over to the interface thread and on to another thread; Cancel reaches it as well.
+  // Returns what the interface thread then passes to FinishHere with raw (Start's end does too).
+  struct TInlineResult {
+    std::optional<std::string> Document;
+    bool Failed = false;
+  };
+  TInlineResult AnalyseHere(std::string& raw);
+  void FinishHere(TInlineResult result, std::string raw);
   void Cancel();  // any thread; does nothing once finished
   bool Busy() const { return m_busy.load(); }
   bool Cancelled() const { return m_cancelled.load(); }
@@ -73,6 +82,7 @@ class TVornPageAnalyser {
   TThreadPriority m_priority = tpNormal;
   std::mutex m_threadMutex;
   std::shared_ptr<TVornWorkerThread> m_thread;
+  bool m_inline = false;  // under m_threadMutex: AnalyseHere is running
 };
 
 class TVornPage : public std::enable_shared_from_this<TVornPage> {

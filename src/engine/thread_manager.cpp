@@ -65,6 +65,10 @@ TVornPagePtr TThreadManager::NewPage() {
       if (OnPageRedirect) OnPageRedirect(p, location);
     });
   };
+  // A finished HTTP document waits here while the project file's queue is full.
+  page->Http().WaitForStorage = [this] {
+    if (WaitForStorage) WaitForStorage();
+  };
   page->Analyser().OnAnalysisStart = [this, with] {
     with([&](const TVornPagePtr& p) {
       if (OnAnalysisStart) OnAnalysisStart(p);

@@ -48,6 +48,8 @@ class TThreadManager {
   std::function<void(const TVornPagePtr&)> OnAnalysisStart;
   std::function<void(const TVornPagePtr&)> OnAnalysisEnd;
   std::function<TVornSizeVerdict(const TVornLinkPtr&, double size)> OnSizeCheck;
+  // On a worker thread before it hands a fetched document on; may wait for the storage.
+  std::function<void()> WaitForStorage;
   std::function<void(const TVornPagePtr&, std::string content)> OnPageDone;
   // After a page has left the manager (its slot is free), on the thread that ended it.
   std::function<void()> OnPageGone;

@@ -14,6 +14,7 @@
 #include "formats/lha_header.h"
 #include "foundation/ansi.h"
 #include "foundation/atomic_file.h"
+#include "foundation/main_loop.h"
 #include "foundation/mem_ini_file.h"
 
 namespace tq {
@@ -29,6 +30,10 @@ constexpr size_t kCompactAfter = 4096;
 
 size_t SectionHash(std::string_view section) {
   return std::hash<std::string_view>()(section);
+}
+
+uint64_t CostOf(const TVornDocJob& job) {
+  return sizeof(TVornDocJob) + job.Section.size() + job.Key.size() + job.Value.size();
 }
 
 }  // namespace
@@ -70,6 +75,7 @@ TVornDocJobs::~TVornDocJobs() {
     m_jobs.clear();
   }
   m_wake.notify_all();
+  m_room.notify_all();
   m_worker.join();
 }
 
@@ -78,10 +84,33 @@ void TVornDocJobs::Queue(TVornDocJob job) {
     std::lock_guard queue(m_queueLock);
     if (m_stop) return;
     ++m_pendingByHash[SectionHash(job.Section)];
+    m_queuedBytes += CostOf(job);
     m_jobs.push_back(std::move(job));
     m_changeCount.fetch_add(1, std::memory_order_release);
   }
   m_wake.notify_one();
+}
+
+void TVornDocJobs::WaitForRoom() {
+  if (IsInterfaceThread()) return;
+  std::unique_lock queue(m_queueLock);
+  m_room.wait(queue, [this] { return m_stop || m_queuedBytes <= m_queueLimit; });
+}
+
+void TVornDocJobs::TestOnlySetQueueLimit(uint64_t bytes) {
+  {
+    std::lock_guard queue(m_queueLock);
+    m_queueLimit = bytes;
+  }
+  m_room.notify_all();
+}
+
+void TVornDocJobs::TakenLocked(const TVornDocJob& job) {
+  const auto it = m_pendingByHash.find(SectionHash(job.Section));
+  if (--it->second == 0) m_pendingByHash.erase(it);
+  const bool over = m_queuedBytes > m_queueLimit;
+  m_queuedBytes -= CostOf(job);
+  if (over && m_queuedBytes <= m_queueLimit) m_room.notify_all();
 }
 
 void TVornDocJobs::Flush() {
@@ -113,8 +142,7 @@ bool TVornDocJobs::RunNextLocked() {
     if (m_jobs.empty() || m_stop) return false;
     job = std::move(m_jobs.front());
     m_jobs.pop_front();
-    const auto it = m_pendingByHash.find(SectionHash(job.Section));
-    if (--it->second == 0) m_pendingByHash.erase(it);
+    TakenLocked(job);
   }
   Execute(job);
   return true;
@@ -126,14 +154,16 @@ void TVornDocJobs::RunPendingForLocked(std::string_view section) {
     std::lock_guard queue(m_queueLock);
     const auto it = m_pendingByHash.find(SectionHash(section));
     if (it == m_pendingByHash.end()) return;
+    uint32_t left = it->second;
     // Another address with the same hash only costs this walk.
     for (TVornDocJob& job : m_jobs) {
       if (job.Kind == djTaken || job.Section != section) continue;
+      --left;
+      TakenLocked(job);
       mine.push_back(std::move(job));
       job.Kind = djTaken;
-      if (--it->second == 0) break;
+      if (left == 0) break;
     }
-    if (it->second == 0) m_pendingByHash.erase(it);
   }
   for (TVornDocJob& job : mine) Execute(job);
 }

@@ -36,6 +36,9 @@ inline constexpr std::string_view kIndexMember = "index.dat";
 // The largest settings or index member a project file may hold: far above any real project's,
 // and low enough that a crafted file cannot make a load allocate gigabytes.
 inline constexpr uint64_t kMaxControlMemberSize = uint64_t{256} << 20;
+// The most bytes of jobs the queue holds before the crawl's worker threads wait for it: a crawl
+// faster than the disk would otherwise grow it without end.
+inline constexpr uint64_t kMaxQueuedJobBytes = uint64_t{64} << 20;
 
 enum TDocJobKind : uint8_t { djRemove, djStoreContent, djWriteInteger, djWriteString, djTaken };
 
@@ -65,8 +68,12 @@ class TVornDocJobs {
 
   const std::string& Folder() const { return m_folder; }
 
-  // Appends a job; the worker runs it soon.
+  // Appends a job; the worker runs it soon. Never waits, also past the queue's bound.
   void Queue(TVornDocJob job);
+  // Waits while the queued jobs hold more than their bound; returns at once on the interface
+  // thread, which must never wait for the disk. For the threads that produce what is queued.
+  void WaitForRoom();
+  void TestOnlySetQueueLimit(uint64_t bytes);
   // Grows with every job queued, every adoption and every content a save drops, each counted once
   // it can be seen: a read made after taking the count sees every change the count includes.
   uint64_t ChangeCount() const { return m_changeCount.load(std::memory_order_acquire); }
@@ -99,6 +106,8 @@ class TVornDocJobs {
   void WorkerLoop();
   // With the document lock held: runs the first queued job; false when there was none.
   bool RunNextLocked();
+  // With the queue lock held: job leaves the queue.
+  void TakenLocked(const TVornDocJob& job);
   // With the document lock held: runs the jobs queued for section, in order.
   void RunPendingForLocked(std::string_view section);
   void Execute(TVornDocJob& job);
@@ -131,6 +140,9 @@ class TVornDocJobs {
   std::condition_variable m_wake;
   std::deque<TVornDocJob> m_jobs;  // a job run ahead by a read stays as djTaken
   std::unordered_map<size_t, uint32_t> m_pendingByHash;  // queued jobs per section hash
+  uint64_t m_queuedBytes = 0;
+  uint64_t m_queueLimit = kMaxQueuedJobBytes;
+  std::condition_variable m_room;
   bool m_stop = false;
   std::atomic<uint64_t> m_changeCount{0};
 

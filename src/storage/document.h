@@ -87,6 +87,8 @@ class TVornDocument : public TStoredDocumentReader, public IDownloadDocument {
   std::string GetDocumentContent(std::string_view url) override;
   // Waits until every write queued so far has been carried out.
   void FlushJobs() { m_jobs->Flush(); }
+  void WaitForRoom() override { m_jobs->WaitForRoom(); }
+  void TestOnlySetQueueLimit(uint64_t bytes) { m_jobs->TestOnlySetQueueLimit(bytes); }
   // A number that grows with every write queued and every load, so a reader can keep what it
   // read while the number stays the same: reads made after taking it see every change it counts.
   uint64_t ChangeCount() const { return m_jobs->ChangeCount(); }

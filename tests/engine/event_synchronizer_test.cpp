@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "foundation/format.h"
 #include "foundation/main_loop.h"
 
 namespace tq {
@@ -55,12 +56,13 @@ TEST(EventSynchronizerTest, WorkEventsWaitForAWakingEventAndKeepTheirPlace) {
   sync.Handlers().OnWork = [&](const TVornPagePtr&, TWorkMode, const TVornConnectionInfo& info,
                                const TVornLinkPtr&) {
     order.push_back("work" + std::to_string(static_cast<int>(info.BytesDone)));
+    EXPECT_EQ(info.DoneText, FormatFileSize(info.BytesDone));  // made on delivery
   };
   sync.Handlers().OnFetchStart = [&](const TVornPagePtr&, const TVornLinkPtr&) {
     order.push_back("start");
   };
   for (int i = 1; i <= 3; ++i)
-    sync.Work(nullptr, wmRead, TVornConnectionInfo::Make(0, i, 5), nullptr);
+    sync.Work(nullptr, wmRead, TVornConnectionInfo::Numbers(0, i, 5), nullptr);
   EXPECT_FALSE(RunUntil([&] { return !order.empty(); }, Millis(150)));
   sync.FetchStart(nullptr, nullptr);
   ASSERT_TRUE(RunUntil([&] { return order.size() == 4; }));

@@ -32,6 +32,11 @@ TEST_F(HttpTransferTest, AnswersEndInTheirOutcomeWithContentTypeAndSize) {
   m_server.Route("/nolength", [](const TestRequest&, TestConnection& c) {
     c.Send("HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\nunsized");
   });
+  // Many receive blocks: progress is reported for a few of them, the last one always.
+  const std::string big(3 << 20, 'b');
+  m_server.Route("/big.bin", [&](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: application/octet-stream\r\n", big));
+  });
   struct Case {
     std::string target;
     uint8_t outcome;
@@ -42,6 +47,7 @@ TEST_F(HttpTransferTest, AnswersEndInTheirOutcomeWithContentTypeAndSize) {
       {"/page.html", kOutcomeFetched, "text/html; charset=utf-8", "<html>hi</html>"},
       {"/file.bin", kOutcomeFetched, "application/octet-stream", std::string(5000, 'x')},
       {"/nolength", kOutcomeFetched, "text/plain", "unsized"},
+      {"/big.bin", kOutcomeFetched, "application/octet-stream", big},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.target);
@@ -53,7 +59,24 @@ TEST_F(HttpTransferTest, AnswersEndInTheirOutcomeWithContentTypeAndSize) {
     EXPECT_EQ(m_last->Link->Size, static_cast<int32_t>(c.content.size()));
     ASSERT_FALSE(r.Works.empty());
     EXPECT_EQ(r.Works.back().BytesDone, static_cast<double>(c.content.size()));
-    EXPECT_EQ(r.Statuses.back().second, "Disconnected.");
+    EXPECT_EQ(r.Works.back().DoneText, FormatFileSize(static_cast<double>(c.content.size())));
+    for (size_t i = 1; i < r.Works.size(); ++i) {
+      EXPECT_LT(r.Works[i - 1].BytesDone, r.Works[i].BytesDone);
+    }
+    // Each progress step has its status, all of them before the transfer's end (a reused
+    // connection reports no connecting).
+    std::vector<std::string> texts;
+    for (const auto& [status, text] : r.Statuses) {
+      if (status == ecsConnecting || status == ecsConnected) continue;
+      if (status != ecsTransferring || texts.back() != "Transferring") {
+        texts.push_back(status == ecsTransferring ? "Transferring" : text);
+      }
+    }
+    EXPECT_EQ(texts, (std::vector<std::string>{"Resolving hostname 127.0.0.1.", "Transferring",
+                                               "Done.", "Disconnecting.", "Disconnected."}));
+    size_t transferring = 0;
+    for (const auto& status : r.Statuses) transferring += status.first == ecsTransferring;
+    EXPECT_EQ(transferring, r.Works.size());
   }
   const auto requests = m_server.Requests();
   ASSERT_FALSE(requests.empty());

@@ -1,4 +1,5 @@
-// Progress records, page analysis on its own thread, priorities and cancelling an analysis.
+// Progress records, page analysis on the transfer's thread, priorities and cancelling an
+// analysis.
 #include "engine/thread_manager.h"
 
 #include <gtest/gtest.h>
@@ -61,13 +62,14 @@ TEST_F(PageWorkTest, HtmlIsAnalysedOnWorkerThreadsAtThePagePriority) {
   m_manager.OnAnalysisStart = [&](const TVornPagePtr&) { ++starts; };
   m_manager.OnAnalysisEnd = [&](const TVornPagePtr&) { ++ends; };
   for (int i = 0; i < 4; ++i) {
-    pages.push_back(Start(m_server.Url("/page.html")));
-    pages.back()->Analyser().Analyse = [&, i](TVornPageAnalyser& a, const std::string& raw) {
-      errno = 0;
-      nice[i] = getpriority(PRIO_PROCESS, static_cast<id_t>(CurrentThreadTid()));
-      ++analysed;
-      return "analysed(" + raw + ") level " + std::to_string(a.Level);
-    };
+    pages.push_back(Start(m_server.Url("/page.html"), nullptr, [&, i](TVornPage& page) {
+      page.Analyser().Analyse = [&, i](TVornPageAnalyser& a, const std::string& raw) {
+        errno = 0;
+        nice[i] = getpriority(PRIO_PROCESS, static_cast<id_t>(CurrentThreadTid()));
+        ++analysed;
+        return "analysed(" + raw + ") level " + std::to_string(a.Level);
+      };
+    }));
   }
   for (const auto& p : pages) ASSERT_TRUE(WaitFinished(p));
   EXPECT_EQ(analysed, 4);
@@ -85,15 +87,16 @@ TEST_F(PageWorkTest, StoppingDuringAnalysisWaitsForItAndHandsBackTheRawDocument)
   std::mutex mutex;
   std::condition_variable cv;
   bool inside = false, release = false;
-  TVornPagePtr page = Start(m_server.Url("/page.html"));
-  page->Analyser().Analyse = [&](TVornPageAnalyser& a, const std::string&) {
-    std::unique_lock<std::mutex> lock(mutex);
-    inside = true;
-    cv.notify_all();
-    cv.wait(lock, [&] { return release; });
-    EXPECT_TRUE(a.Cancelled());
-    return std::string("analysed");
-  };
+  TVornPagePtr page = Start(m_server.Url("/page.html"), nullptr, [&](TVornPage& p) {
+    p.Analyser().Analyse = [&](TVornPageAnalyser& a, const std::string&) {
+      std::unique_lock<std::mutex> lock(mutex);
+      inside = true;
+      cv.notify_all();
+      cv.wait(lock, [&] { return release; });
+      EXPECT_TRUE(a.Cancelled());
+      return std::string("analysed");
+    };
+  });
   ASSERT_TRUE(RunUntil([&] {
     std::lock_guard<std::mutex> guard(mutex);
     return inside;

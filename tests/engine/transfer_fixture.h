@@ -37,6 +37,7 @@ class TransferFixture : public ::testing::Test {
     m_manager.OnPageWork = [this](const TVornPagePtr& p, TWorkMode, const TVornConnectionInfo& i) {
       std::lock_guard<std::mutex> guard(m_mutex);
       m_records[p.get()].Works.push_back(i);
+      m_records[p.get()].Works.back().MakeTexts();
     };
     m_manager.OnPageRedirect = [this](const TVornPagePtr& p, const std::string& location) {
       std::lock_guard<std::mutex> guard(m_mutex);
@@ -75,11 +76,13 @@ class TransferFixture : public ::testing::Test {
     return page;
   }
 
-  // A page for url, set up by setup before its transfer starts.
+  // A page for url, set up by setup (and preparePage) before its transfer starts.
   TVornPagePtr Start(const std::string& url,
-                     const std::function<void(TVornHTTPConnection&)>& setup = nullptr) {
+                     const std::function<void(TVornHTTPConnection&)>& setup = nullptr,
+                     const std::function<void(TVornPage&)>& preparePage = nullptr) {
     TVornPagePtr page = RecordedPage(url);
     if (setup) setup(page->Http());
+    if (preparePage) preparePage(*page);
     page->Http().StartTransfer();
     return page;
   }

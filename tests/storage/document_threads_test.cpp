@@ -1,11 +1,14 @@
 // The project document across threads: loads and saves run off the interface thread while it
 // keeps serving and receives their progress, writes never wait for a running save, jobs keep the
-// order in which threads queued them, and saving a new project asks for its name.
+// order in which threads queued them, a full queue holds worker threads only, and saving a new
+// project asks for its name.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <future>
+#include <mutex>
 #include <thread>
 
 #include "archive_test_util.h"
@@ -194,6 +197,47 @@ TEST_F(DocumentThreadsTest, ReadsRunOnlyTheJobsOfTheirAddress) {
   doc.FlushJobs();
   EXPECT_EQ(foreignStores.load(), 0);
   EXPECT_EQ(doc.GetDocumentContent("http://h.org/59"), Html(3000, 59));
+}
+
+// A crawl faster than the disk: past the queue's bound the crawl's worker threads wait for the
+// queue to drain, while the interface thread's writes (and its own wait) return at once.
+TEST_F(DocumentThreadsTest, AFullQueueHoldsWorkerThreadsButNeverTheInterfaceThread) {
+  test::TFaultFileSystem files;
+  std::mutex mutex;
+  std::condition_variable cv;
+  bool diskFree = false;
+  files.Allow = [&](std::string_view operation, const std::string&) {
+    std::unique_lock lock(mutex);
+    if (operation == "create") cv.wait(lock, [&] { return diskFree; });
+    return true;
+  };
+  auto freeDisk = [&] {
+    std::lock_guard lock(mutex);
+    diskFree = true;
+    cv.notify_all();
+  };
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string(), files);
+  struct TFreeAtEnd {
+    std::function<void()> Free;
+    ~TFreeAtEnd() { Free(); }
+  } freeAtEnd{freeDisk};  // before the document's worker is joined, also when a check fails
+  doc.TestOnlySetQueueLimit(16 << 10);
+  for (int i = 0; i < 20; ++i) {
+    const std::string url = "http://h.org/" + std::to_string(i);
+    doc.SetDocumentStatus(url, kStatusReady);
+    doc.SetDocumentContent(url, Html(3000, static_cast<uint32_t>(i)));
+  }
+  doc.WaitForRoom();
+  std::atomic<bool> through{false};
+  std::thread transfer([&] {
+    doc.WaitForRoom();
+    through = true;
+  });
+  EXPECT_FALSE(RunUntil([&] { return through.load(); }, Millis(200)));
+  freeDisk();
+  EXPECT_TRUE(RunUntil([&] { return through.load(); }));
+  transfer.join();
+  EXPECT_EQ(doc.GetDocumentContent("http://h.org/19"), Html(3000, 19));
 }
 
 TEST_F(DocumentThreadsTest, NewProjectAsksForItsName) {
