@@ -2,8 +2,11 @@
 // in project_window_events.cpp.
 #include "ui/project_window.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFocusEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -218,6 +221,9 @@ QWidget* TWWWDocForm::BuildLeftPane() {
     connect(view, &QTreeView::customContextMenuRequested, this, [this, view](const QPoint& at) {
       m_linkMenu->Popup(view, view->viewport()->mapToGlobal(at));
     });
+    connect(view->selectionModel(), &QItemSelectionModel::currentChanged, this, [this, view] {
+      if (m_editTree == view) EditTargetFocused(view);
+    });
     connect(view, &QTreeView::doubleClicked, this, [this, view](const QModelIndex& index) {
       const std::string url = static_cast<TVornLinkTree*>(view->model())->UrlOf(index);
       if (!url.empty()) OpenLink(url, true);
@@ -377,8 +383,55 @@ void TWWWDocForm::showEvent(QShowEvent* event) {
   m_lists->ShowOptionalTab(llEmails, system.BuildEmails());
 }
 
+void TWWWDocForm::EditTargetFocused(QObject* target) {
+  TWWWOptions& s = m_state;
+  if (target == m_address->lineEdit()) {
+    QLineEdit* edit = m_address->lineEdit();
+    m_editTree = nullptr;
+    s.Set(&TWWWState::CutEnabled, true);
+    s.Set(&TWWWState::CopyEnabled, true);
+    s.Set(&TWWWState::PasteEnabled, !QGuiApplication::clipboard()->text().isEmpty());
+    s.Set(&TWWWState::EditHandler, TEditHandler([edit](TEditCommand command) {
+      if (command == ecCut) edit->cut();
+      if (command == ecCopy) edit->copy();
+      if (command == ecPaste) edit->paste();
+    }));
+    return;
+  }
+  m_editTree = static_cast<QTreeView*>(target);
+  m_linkMenu->Build(m_editTree);
+  s.Set(&TWWWState::DeleteEnabled, m_linkMenu->CanDelete());
+  s.Set(&TWWWState::CutEnabled, m_linkMenu->CanCut());
+  s.Set(&TWWWState::CopyEnabled, m_linkMenu->CanCopy());
+  s.Set(&TWWWState::PasteEnabled, m_linkMenu->CanPaste());
+  s.Set(&TWWWState::EditHandler, TEditHandler([this](TEditCommand command) {
+    if (m_editTree == nullptr || !m_editTree->currentIndex().isValid()) return;
+    m_linkMenu->Build(m_editTree);
+    m_linkMenu->Run(command);
+  }));
+}
+
+void TWWWDocForm::EditTargetLeft() {
+  m_editTree = nullptr;
+  for (auto field : {&TWWWState::DeleteEnabled, &TWWWState::CutEnabled, &TWWWState::CopyEnabled,
+                     &TWWWState::PasteEnabled})
+    m_state.Set(field, false);
+  m_state.Set(&TWWWState::EditHandler, TEditHandler());
+}
+
 bool TWWWDocForm::eventFilter(QObject* watched, QEvent* event) {
   const QEvent::Type type = event->type();
+  if ((type == QEvent::FocusIn || type == QEvent::FocusOut) &&
+      (watched == m_address->lineEdit() || watched == m_allView || watched == m_readyView)) {
+    // A menu opening over the window takes the focus for a moment; its commands must stay.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason != Qt::PopupFocusReason && reason != Qt::MenuBarFocusReason) {
+      if (type == QEvent::FocusIn)
+        EditTargetFocused(watched);
+      else
+        EditTargetLeft();
+    }
+  }
   if (watched == m_searchBox) {
     if (type == QEvent::FocusIn && m_searchBox->text() == kSearchPlaceholder) m_searchBox->clear();
     if (type == QEvent::FocusOut && m_searchBox->text().trimmed().isEmpty())

@@ -115,6 +115,10 @@ class TWWWDocForm : public QWidget {
   bool ProjectIdle() const;
   void SetBusyCursor(bool busy);
   void UpdateSearchButton();
+  // The main window's Delete, Cut, Copy and Paste act on the address bar or the link tree that
+  // has the focus, and on nothing once both have lost it.
+  void EditTargetFocused(QObject* target);
+  void EditTargetLeft();
 
   IProjectHost& m_host;
   TWWWOptions m_state;
@@ -143,6 +147,7 @@ class TWWWDocForm : public QWidget {
   QToolButton* m_searchButton = nullptr;
   TSearchPane* m_searchPane = nullptr;
   TVornOptionsPopupMenu* m_linkMenu = nullptr;
+  QTreeView* m_editTree = nullptr;  // the tree the edit commands act on
   TLinkListsPane* m_lists = nullptr;
   QSplitter* m_outer = nullptr;
   QSplitter* m_inner = nullptr;

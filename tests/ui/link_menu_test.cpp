@@ -10,7 +10,11 @@
 #include <sstream>
 
 #include <QClipboard>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFocusEvent>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QTreeView>
 #include <QUrl>
@@ -116,6 +120,50 @@ TEST_F(LinkMenuTest, DeleteAsksOnceAndMovesTheLinkToTheDeletedList) {
   EXPECT_EQ(Messages(), (std::vector<std::string>(2, std::string("Are you sure you want to delete "
                                                                  "\n\r") +
                                                          kImage + " from project?")));
+}
+
+// The main window's edit commands act on the tree or the address bar that has the focus, and on
+// nothing once it has gone (a menu opening over the window does not take them away).
+TEST_F(LinkMenuTest, TheMainWindowsEditCommandsFollowTheFocus) {
+  const auto focus = [](QObject* target, QEvent::Type type, Qt::FocusReason reason) {
+    QFocusEvent event(type, reason);
+    QCoreApplication::sendEvent(target, &event);
+  };
+  const auto enabled = [this] {
+    std::string states;
+    for (const char* name : {"EditDelete", "EditCut", "EditCopy", "EditPaste"})
+      states += Window().Action(name)->isEnabled() ? '1' : '0';
+    return states;
+  };
+  m_project->GoToFile(kImage);
+  QTreeView* tree = m_project->AllTreeView();
+  focus(tree, QEvent::FocusIn, Qt::OtherFocusReason);
+  EXPECT_EQ(enabled(), "1110");
+  focus(tree, QEvent::FocusOut, Qt::PopupFocusReason);
+  Window().Action("EditCopy")->trigger();
+  EXPECT_EQ(
+      ReadAll(QGuiApplication::clipboard()->mimeData()->urls().first().toLocalFile().toStdString()),
+      std::string("\x89PNG\r\n\x1a\n\0\xA4\xA4", 11));
+  focus(tree, QEvent::FocusOut, Qt::OtherFocusReason);
+  EXPECT_EQ(enabled(), "0000");
+
+  QLineEdit* address = m_project->AddressBar()->lineEdit();
+  address->setText(QStringLiteral("http://typed.test/"));
+  address->selectAll();
+  QGuiApplication::clipboard()->clear();
+  focus(address, QEvent::FocusIn, Qt::OtherFocusReason);
+  EXPECT_EQ(enabled(), "0110");  // nothing to paste
+  Window().Action("EditCut")->trigger();
+  EXPECT_EQ(address->text(), QString());
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("http://typed.test/"));
+  focus(address, QEvent::FocusIn, Qt::OtherFocusReason);
+  EXPECT_EQ(enabled(), "0111");
+  Window().Action("EditPaste")->trigger();
+  EXPECT_EQ(address->text(), QStringLiteral("http://typed.test/"));
+  focus(address, QEvent::FocusOut, Qt::OtherFocusReason);
+  EXPECT_EQ(enabled(), "0000");
+  Window().Action("EditPaste")->trigger();  // no handler: nothing happens
+  EXPECT_EQ(address->text(), QStringLiteral("http://typed.test/"));
 }
 
 }  // namespace
