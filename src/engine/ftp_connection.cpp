@@ -264,6 +264,7 @@ void TVornFTPConnection::StartTransfer() {
         m_curl = nullptr;
         m_failed = !ok;
         m_errorText = error;
+        if (ok && !m_cancelled && !m_refused && WaitForStorage) WaitForStorage();
       },
       [this, keep] { EndHandler(); });
   m_busy = true;

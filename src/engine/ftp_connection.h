@@ -60,6 +60,8 @@ class TVornFTPConnection {
   std::function<TVornSizeVerdict(const TVornLinkPtr& link, double size)> OnSizeCheck;
   std::function<void(const std::string& error)> OnError;
   std::function<void(std::string content)> OnDone;
+  // On the transfer's thread before a fetched file is handed on; may wait for storage.
+  std::function<void()> WaitForStorage;
   // Credentials for the address after an anonymous login was refused (may prompt); false leaves
   // the login as it is.
   std::function<bool(const std::string& address, std::string& user, std::string& password)>

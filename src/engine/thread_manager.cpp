@@ -45,6 +45,10 @@ void TThreadManager::WireTransfer(Transfer& transfer, const With& with) {
                                     std::string& password) {
     return Credentials ? Credentials(address, user, password) : false;
   };
+  // A fetched document waits on its transfer's thread while the project file's queue is full.
+  transfer.WaitForStorage = [this] {
+    if (WaitForStorage) WaitForStorage();
+  };
   transfer.ReadTimeoutSeconds = ConnectionTimeout;
   transfer.Retries = RetriesOnFailed;
   transfer.TestOnlyRetryPauseMs = TestOnlyRetryPauseMs;
@@ -64,10 +68,6 @@ TVornPagePtr TThreadManager::NewPage() {
     with([&](const TVornPagePtr& p) {
       if (OnPageRedirect) OnPageRedirect(p, location);
     });
-  };
-  // A finished HTTP document waits here while the project file's queue is full.
-  page->Http().WaitForStorage = [this] {
-    if (WaitForStorage) WaitForStorage();
   };
   page->Analyser().OnAnalysisStart = [this, with] {
     with([&](const TVornPagePtr& p) {
