@@ -93,15 +93,19 @@ void TMainForm::BuildActions() {
   for (const char* name : kProjectCommands) m_actions[name]->setEnabled(false);
 }
 
+void TMainForm::PutActions(QMenu* menu, std::initializer_list<const char*> names) const {
+  for (const char* name : names) {
+    if (name[0] == '-') {
+      menu->addSeparator();
+    } else {
+      menu->addAction(m_actions.at(name));
+    }
+  }
+}
+
 void TMainForm::BuildMenus() {
   const auto put = [this](QMenu* menu, std::initializer_list<const char*> names) {
-    for (const char* name : names) {
-      if (name[0] == '-') {
-        menu->addSeparator();
-      } else {
-        menu->addAction(m_actions.at(name));
-      }
-    }
+    PutActions(menu, names);
   };
   QMenuBar* bar = menuBar();
   QMenu* file = bar->addMenu(QStringLiteral("&File"));

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <string>
@@ -51,6 +52,8 @@ class TMainForm : public QMainWindow, public IProjectHost {
   TRecentProjects& Recent() { return m_recent; }
   // A command by its name ("FileSave", "DownloadPause", ...); null for an unknown name.
   QAction* Action(const std::string& name) const;
+  // Adds the named commands to menu in order; "-" adds a separator.
+  void PutActions(QMenu* menu, std::initializer_list<const char*> names) const;
   QTabWidget* Tabs() const { return m_tabs; }
   QLabel* StatusPanel(int index) const { return m_panels[index]; }
   QProgressBar* Gauge() const { return m_gauge; }

@@ -20,13 +20,7 @@ TTray::TTray(TMainForm& window) : QObject(&window), m_window(window) {
   m_menu = new QMenu(&window);
   m_menu->setObjectName(QStringLiteral("TrayMenu"));
   const auto put = [this](QMenu* menu, std::initializer_list<const char*> names) {
-    for (const char* name : names) {
-      if (name[0] == '-') {
-        menu->addSeparator();
-      } else {
-        menu->addAction(m_window.Action(name));
-      }
-    }
+    m_window.PutActions(menu, names);
   };
   put(m_menu, {"ShowTarnquill"});
   put(m_menu->addMenu(QStringLiteral("Download")),
