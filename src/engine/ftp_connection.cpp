@@ -10,6 +10,7 @@
 #include <new>
 
 #include "engine/page.h"
+#include "engine/transfer_attempt.h"
 #include "engine/transfer_limits.h"
 #include "foundation/url.h"
 
@@ -80,35 +81,11 @@ int64_t FtpReplySize(std::string_view reply) {
   return size;
 }
 
-struct TVornFTPConnection::Attempt {
-  TVornFTPConnection* Self = nullptr;
-  TVornWorkerThread* Thread = nullptr;
-  CURL* Curl = nullptr;
-  TVornCallbackGuard Guard;
-  std::string Host;              // as written in the address, with any port
-  std::string TransferringText;  // reported for every block of data
-  int LastCode = 0;              // of the server's last complete reply
+struct TVornFTPConnection::Attempt : TVornTransferAttempt<TVornFTPConnection, Attempt> {
+  int LastCode = 0;  // of the server's last complete reply
   std::string LastReply;
   bool SizeChecked = false;
-  bool Connecting = false;
-  bool TimedOut = false;
-  int64_t Expected = 0;
-  int64_t Limit = kMaxContentBytes;  // the most bytes the file may reach
-  TVornSizeVerdict Verdict;
-  Clock::time_point Start;
-  Clock::time_point LastActivity;
-
-  void Report(TVornConnectionStatus status, const std::string& text) const {
-    if (Self->OnStatus) Self->OnStatus(status, text);
-  }
-  bool Stopping() const { return Self->m_cancelled.load() || Thread->Terminated(); }
-
-  // Refuses the file at size bytes: what was received goes, the refusal page stands for it.
-  void Refuse(double size) {
-    Self->m_refusalPage = RefuseBySize(Self->m_page, size, Self->m_address, Verdict.Reason);
-    Self->m_refused = true;
-    std::string().swap(Self->m_content);
-  }
+  bool ConnectingReported = false;
 
   // The size is known once the data connection opens (from SIZE, or from the opening reply);
   // false refuses the file before any of it is read.
@@ -135,8 +112,8 @@ struct TVornFTPConnection::Attempt {
     return true;
   }
 
-  // Every reply line of the control connection passes here.
-  size_t Reply(const char* data, size_t length) {
+  // Every reply line of the control connection passes here (the library calls them headers).
+  size_t Header(const char* data, size_t length) {
     LastActivity = Clock::now();
     std::string line(data, length);
     while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
@@ -155,73 +132,17 @@ struct TVornFTPConnection::Attempt {
     return length;
   }
 
-  size_t Data(const char* data, size_t length) {
+  size_t Body(const char* data, size_t length) {
     if (Stopping() || Self->m_refused) return 0;
     // Data without an opening reply seen: the size is not known, so the check sees 0.
     if (!SizeChecked && !SizeAnnounced(0)) return 0;
-    LastActivity = Clock::now();
-    std::string& content = Self->m_content;
-    // A file longer than announced is held to the bounds as it grows.
-    if (static_cast<int64_t>(content.size() + length) > Limit) {
-      Refuse(static_cast<double>(content.size() + length));
-      return 0;
-    }
-    content.append(data, length);
-    Report(ecsTransferring, TransferringText);
-    if (Self->OnWork) {
-      const auto elapsed =
-          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - Start).count();
-      Self->OnWork(wmRead, TVornConnectionInfo::Make(static_cast<double>(Expected),
-                                                     static_cast<double>(content.size()), elapsed));
-    }
-    return length;
+    return Append(data, length) ? length : 0;
   }
 
-  int Progress() {
-    if (Stopping()) return 1;
-    const int timeout = Self->ReadTimeoutSeconds;
-    if (timeout > 0 && Clock::now() - LastActivity > std::chrono::seconds(timeout)) {
-      TimedOut = true;
-      return 1;
-    }
-    return 0;
-  }
-
-  // The library's callbacks. An error must not unwind through the library: the guard keeps it
-  // for the attempt and the callback's return value aborts the transfer.
-  static size_t OnReply(char* data, size_t size, size_t count, void* user) {
-    auto* a = static_cast<Attempt*>(user);
-    return a->Guard.Run(size_t{0}, [&] { return a->Reply(data, size * count); });
-  }
-
-  static size_t OnData(char* data, size_t size, size_t count, void* user) {
-    auto* a = static_cast<Attempt*>(user);
-    return a->Guard.Run(size_t{0}, [&] { return a->Data(data, size * count); });
-  }
-
-  // Called often, also while nothing arrives: where cancelling and the read time-out act.
-  static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    auto* a = static_cast<Attempt*>(user);
-    return a->Guard.Run(1, [&] { return a->Progress(); });
-  }
-
-  static curl_socket_t OnOpenSocket(void* user, curlsocktype, struct curl_sockaddr* address) {
-    auto* a = static_cast<Attempt*>(user);
-    return a->Guard.Run(CURL_SOCKET_BAD, [&] {
-      // The data connection opens a socket of its own; the status speaks of the server's.
-      if (!a->Connecting) a->Report(ecsConnecting, StatusTextConnecting(a->Host));
-      a->Connecting = true;
-      return socket(address->family, address->socktype, address->protocol);
-    });
-  }
-
-  static int OnConnected(void* user, char*, char*, int, int) {
-    auto* a = static_cast<Attempt*>(user);
-    return a->Guard.Run(int{CURL_PREREQFUNC_ABORT}, [&] {
-      a->LastActivity = Clock::now();
-      a->Report(ecsConnected, kStatusConnected);
-      return int{CURL_PREREQFUNC_OK};
-    });
+  // The data connection opens a socket of its own; the status speaks of the server's.
+  void Connecting() {
+    if (!ConnectingReported) Report(ecsConnecting, StatusTextConnecting(Host));
+    ConnectingReported = true;
   }
 };
 
@@ -335,9 +256,9 @@ bool TVornFTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& erro
   curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
   curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxyUser.empty() ? nullptr : proxyUser.c_str());
   curl_easy_setopt(curl, CURLOPT_SOCKS5_AUTH, static_cast<long>(CURLAUTH_NONE));
-  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Attempt::OnReply);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Attempt::OnHeader);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &a);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Attempt::OnData);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Attempt::OnBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &a);
   curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Attempt::OnProgress);
@@ -348,6 +269,7 @@ bool TVornFTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& erro
   curl_easy_setopt(curl, CURLOPT_PREREQDATA, &a);
 
   const CURLcode rc = curl_easy_perform(curl);
+  a.ReportProgress();
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
 
   bool ok = false;

@@ -25,6 +25,9 @@
 
 namespace tq {
 
+template <class Connection, class Derived>
+struct TVornTransferAttempt;
+
 class TVornPage;
 
 // The address the network library is given for an ftp: address: the server as written (any
@@ -80,6 +83,8 @@ class TVornFTPConnection {
   int Attempts() const { return m_attempts.load(); }
 
   struct Attempt;  // the state of one retrieval, seen by the library's callbacks
+  template <class, class>
+  friend struct TVornTransferAttempt;
 
  private:
   bool RunAttempt(TVornWorkerThread& thread, std::string& error);

@@ -13,6 +13,7 @@
 
 #include "engine/content.h"
 #include "engine/page.h"
+#include "engine/transfer_attempt.h"
 #include "foundation/ansi.h"
 
 namespace tq {
@@ -23,7 +24,6 @@ using Clock = std::chrono::steady_clock;
 
 // How often a transfer reports its progress: often enough for a person watching, rarely enough
 // that a crawl of small pages makes about one report per page.
-constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
 // The library's own default is 16 KB; a typical page then arrives in one or two reads.
 constexpr long kReceiveBufferBytes = 64 * 1024;
@@ -131,43 +131,12 @@ std::string HostOf(const std::string& address) {
 
 }  // namespace
 
-struct TVornHTTPConnection::Attempt {
-  TVornHTTPConnection* Self = nullptr;
-  TVornWorkerThread* Thread = nullptr;
-  CURL* Curl = nullptr;
-  TVornCallbackGuard Guard;
-  std::string Host;
-  std::string TransferringText;  // reported for every block of the body
+struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, Attempt> {
   std::string StatusLine;
   std::string Location;
   std::string ContentType;
   int64_t ContentLength = 0;
-  int64_t Expected = 0;
-  int64_t Limit = kMaxContentBytes;  // the most bytes the body may reach
-  TVornSizeVerdict Verdict;
   bool HttpError = false;
-  bool TimedOut = false;
-  Clock::time_point Start;
-  Clock::time_point LastActivity;
-  // Progress is reported at most every kProgressInterval and once after the last block, with
-  // the values that block would have reported.
-  Clock::time_point LastProgress;
-  bool ProgressOwed = false;
-  double OwedBytes = 0;
-  int64_t OwedElapsedMs = 0;
-
-  void Report(TVornConnectionStatus status, const std::string& text) const {
-    if (Self->OnStatus) Self->OnStatus(status, text);
-  }
-  bool Stopping() const { return Self->m_cancelled.load() || Thread->Terminated(); }
-
-  // Refuses the document at size bytes: what was received goes, the refusal page stands for it.
-  void Refuse(double size) {
-    TVornPage& page = Self->m_page;
-    Self->m_refusalPage = RefuseBySize(page, size, Self->m_address, Verdict.Reason);
-    Self->m_refused = true;
-    std::string().swap(Self->m_content);
-  }
 
   // The headers of one answer are complete; false stops the transfer before any body byte.
   bool HeadersDone() {
@@ -234,86 +203,21 @@ struct TVornHTTPConnection::Attempt {
 
   size_t Body(const char* data, size_t length) {
     if (Stopping() || Self->m_refused || Self->m_redirected) return 0;
-    LastActivity = Clock::now();
-    std::string& content = Self->m_content;
-    // A body without a length, or longer than it said, is held to the bounds as it grows.
-    if (static_cast<int64_t>(content.size() + length) > Limit) {
-      Refuse(static_cast<double>(content.size() + length));
-      return 0;
-    }
-    content.append(data, length);
-    const Clock::time_point now = LastActivity;
-    ProgressOwed = true;
-    OwedBytes = static_cast<double>(content.size());
-    OwedElapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(now - Start).count();
-    if (LastProgress == Clock::time_point() || now - LastProgress >= kProgressInterval) {
-      LastProgress = now;
-      ReportProgress();
-    }
-    return length;
+    return Append(data, length) ? length : 0;
   }
 
-  void ReportProgress() {
-    if (!ProgressOwed) return;
-    ProgressOwed = false;
-    Report(ecsTransferring, TransferringText);
-    if (Self->OnWork) {
-      Self->OnWork(wmRead, TVornConnectionInfo::Numbers(static_cast<double>(Expected), OwedBytes,
-                                                        OwedElapsedMs));
-    }
-  }
-
-  int Progress() {
-    if (Stopping()) return 1;
-    const int timeout = Self->ReadTimeoutSeconds;
-    if (timeout > 0 && Clock::now() - LastActivity > std::chrono::seconds(timeout)) {
-      TimedOut = true;
-      return 1;
-    }
-    return 0;
-  }
-
-  // The library's callbacks. An error must not unwind through the library: the guard keeps it
-  // for the attempt and the callback's return value aborts the transfer.
-  static size_t OnHeader(char* data, size_t size, size_t count, void* user) {
-    auto* a = static_cast<Attempt*>(user);
-    return a->Guard.Run(size_t{0}, [&] { return a->Header(data, size * count); });
-  }
-
-  static size_t OnBody(char* data, size_t size, size_t count, void* user) {
-    auto* a = static_cast<Attempt*>(user);
-    return a->Guard.Run(size_t{0}, [&] { return a->Body(data, size * count); });
-  }
-
-  // Called often, also while nothing arrives: where cancelling and the read time-out act.
-  static int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
-    auto* a = static_cast<Attempt*>(user);
-    return a->Guard.Run(1, [&] { return a->Progress(); });
-  }
-
-  static curl_socket_t OnOpenSocket(void* user, curlsocktype, struct curl_sockaddr* address) {
-    auto* a = static_cast<Attempt*>(user);
-    return a->Guard.Run(CURL_SOCKET_BAD, [&] {
-      a->Report(ecsConnecting, StatusTextConnecting(a->Host));
-      return socket(address->family, address->socktype, address->protocol);
-    });
-  }
-
-  static int OnConnected(void* user, char*, char*, int, int) {
-    auto* a = static_cast<Attempt*>(user);
-    return a->Guard.Run(int{CURL_PREREQFUNC_ABORT}, [&] {
-      a->LastActivity = Clock::now();
-      a->Report(ecsConnected, kStatusConnected);
-      return int{CURL_PREREQFUNC_OK};
-    });
-  }
+  void Connecting() const { Report(ecsConnecting, StatusTextConnecting(Host)); }
 };
 
-TVornHTTPConnection::TVornHTTPConnection(TVornPage& page) : m_page(page) { InitCurlOnce(); }
+TVornHTTPConnection::TVornHTTPConnection(TVornPage& page) : m_page(page) {
+  InitCurlOnce();
+}
 
 TVornHTTPConnection::~TVornHTTPConnection() = default;
 
-void CloseIdleHttpConnections() { TClientPool::Instance().CloseIdle(); }
+void CloseIdleHttpConnections() {
+  TClientPool::Instance().CloseIdle();
+}
 
 std::string SocksProxyUrl(const TVornSocksSettings& socks) {
   if (socks.Version == svNoSocks) return {};

@@ -26,6 +26,9 @@
 
 namespace tq {
 
+template <class Connection, class Derived>
+struct TVornTransferAttempt;
+
 class TVornPage;
 
 struct TVornSocksSettings {
@@ -90,6 +93,8 @@ class TVornHTTPConnection {
   int Attempts() const { return m_attempts.load(); }
 
   struct Attempt;  // the state of one request, seen by the library's callbacks
+  template <class, class>
+  friend struct TVornTransferAttempt;
 
  private:
   bool RunAttempt(TVornWorkerThread& thread, std::string& error);
