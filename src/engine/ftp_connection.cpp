@@ -239,8 +239,6 @@ bool TVornFTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& erro
   curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
   curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, 1024L);
-  curl_easy_setopt(curl, CURLOPT_UPLOAD_BUFFERSIZE, 32768L);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
   // Passive: the client connects to the server for the data; active: "-" offers the address
   // the control connection uses.
@@ -249,24 +247,7 @@ bool TVornFTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& erro
   curl_easy_setopt(curl, CURLOPT_PASSWORD, UserName.empty() ? nullptr : Password.c_str());
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
                    ReadTimeoutSeconds > 0 ? ReadTimeoutSeconds * 1000L : 0L);
-  const std::string proxy = SocksProxyUrl(Socks);
-  // SOCKS 4 carries the user name as its user id; SOCKS 5 is offered no authentication.
-  const std::string proxyUser =
-      Socks.Version == svSocks4 || Socks.Version == svSocks4A ? Socks.UserName.substr(0, 255) : "";
-  curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
-  curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxyUser.empty() ? nullptr : proxyUser.c_str());
-  curl_easy_setopt(curl, CURLOPT_SOCKS5_AUTH, static_cast<long>(CURLAUTH_NONE));
-  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Attempt::OnHeader);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &a);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Attempt::OnBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &a);
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Attempt::OnProgress);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &a);
-  curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &Attempt::OnOpenSocket);
-  curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &a);
-  curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &Attempt::OnConnected);
-  curl_easy_setopt(curl, CURLOPT_PREREQDATA, &a);
+  a.Install(Socks);
 
   const CURLcode rc = curl_easy_perform(curl);
   a.ReportProgress();

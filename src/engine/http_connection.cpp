@@ -22,12 +22,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How often a transfer reports its progress: often enough for a person watching, rarely enough
-// that a crawl of small pages makes about one report per page.
-
-// The library's own default is 16 KB; a typical page then arrives in one or two reads.
-constexpr long kReceiveBufferBytes = 64 * 1024;
-
 void InitCurlOnce() {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -317,8 +311,6 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 0L);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, kReceiveBufferBytes);
-  curl_easy_setopt(curl, CURLOPT_UPLOAD_BUFFERSIZE, 32768L);
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
   curl_easy_setopt(curl, CURLOPT_USERAGENT, UserAgent.c_str());
   curl_slist* headers = curl_slist_append(nullptr, "Accept: text/html, */*");
@@ -336,24 +328,7 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, VerifyCertificates ? 1L : 0L);
   curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, VerifyCertificates ? 2L : 0L);
   curl_easy_setopt(curl, CURLOPT_CAINFO, CaFile.empty() ? nullptr : CaFile.c_str());
-  const std::string proxy = SocksProxyUrl(Socks);
-  // SOCKS 4 carries the user name as its user id; SOCKS 5 is offered no authentication.
-  const std::string proxyUser =
-      Socks.Version == svSocks4 || Socks.Version == svSocks4A ? Socks.UserName.substr(0, 255) : "";
-  curl_easy_setopt(curl, CURLOPT_PROXY, proxy.c_str());
-  curl_easy_setopt(curl, CURLOPT_PROXYUSERNAME, proxyUser.empty() ? nullptr : proxyUser.c_str());
-  curl_easy_setopt(curl, CURLOPT_SOCKS5_AUTH, static_cast<long>(CURLAUTH_NONE));
-  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Attempt::OnHeader);
-  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &a);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Attempt::OnBody);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &a);
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &Attempt::OnProgress);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &a);
-  curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, &Attempt::OnOpenSocket);
-  curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &a);
-  curl_easy_setopt(curl, CURLOPT_PREREQFUNCTION, &Attempt::OnConnected);
-  curl_easy_setopt(curl, CURLOPT_PREREQDATA, &a);
+  a.Install(Socks);
 
   const CURLcode rc = curl_easy_perform(curl);
   a.ReportProgress();

@@ -16,6 +16,7 @@
 
 #include "engine/connection_status.h"
 #include "engine/connection_thread.h"
+#include "engine/http_connection.h"  // TVornSocksSettings, SocksProxyUrl
 #include "engine/transfer_limits.h"
 
 namespace tq {
@@ -23,7 +24,9 @@ namespace tq {
 template <class Connection, class Derived>
 struct TVornTransferAttempt {
   using Clock = std::chrono::steady_clock;
-  // Progress goes out at most this often, and once after the last block with its values.
+  // Progress goes out at most this often, and once after the last block with its values: often
+  // enough for a person watching, rarely enough that a crawl of small pages makes about one
+  // report per page.
   static constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
   Connection* Self = nullptr;
@@ -42,6 +45,33 @@ struct TVornTransferAttempt {
   bool ProgressOwed = false;
   double OwedBytes = 0;
   int64_t OwedElapsedMs = 0;
+
+  // Points the library's callbacks at this attempt, with the receive buffer and the SOCKS proxy.
+  void Install(const TVornSocksSettings& socks) {
+    void* self = static_cast<Derived*>(this);
+    // The library's own default is 16 KB; a typical page then arrives in one or two reads.
+    curl_easy_setopt(Curl, CURLOPT_BUFFERSIZE, 64L * 1024);
+    curl_easy_setopt(Curl, CURLOPT_UPLOAD_BUFFERSIZE, 32768L);
+    const std::string proxy = SocksProxyUrl(socks);
+    // SOCKS 4 carries the user name as its user id; SOCKS 5 is offered no authentication.
+    const std::string proxyUser = socks.Version == svSocks4 || socks.Version == svSocks4A
+                                      ? socks.UserName.substr(0, 255)
+                                      : "";
+    curl_easy_setopt(Curl, CURLOPT_PROXY, proxy.c_str());
+    curl_easy_setopt(Curl, CURLOPT_PROXYUSERNAME, proxyUser.empty() ? nullptr : proxyUser.c_str());
+    curl_easy_setopt(Curl, CURLOPT_SOCKS5_AUTH, static_cast<long>(CURLAUTH_NONE));
+    curl_easy_setopt(Curl, CURLOPT_HEADERFUNCTION, &OnHeader);
+    curl_easy_setopt(Curl, CURLOPT_HEADERDATA, self);
+    curl_easy_setopt(Curl, CURLOPT_WRITEFUNCTION, &OnBody);
+    curl_easy_setopt(Curl, CURLOPT_WRITEDATA, self);
+    curl_easy_setopt(Curl, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(Curl, CURLOPT_XFERINFOFUNCTION, &OnProgress);
+    curl_easy_setopt(Curl, CURLOPT_XFERINFODATA, self);
+    curl_easy_setopt(Curl, CURLOPT_OPENSOCKETFUNCTION, &OnOpenSocket);
+    curl_easy_setopt(Curl, CURLOPT_OPENSOCKETDATA, self);
+    curl_easy_setopt(Curl, CURLOPT_PREREQFUNCTION, &OnConnected);
+    curl_easy_setopt(Curl, CURLOPT_PREREQDATA, self);
+  }
 
   void Report(TVornConnectionStatus status, const std::string& text) const {
     if (Self->OnStatus) Self->OnStatus(status, text);
