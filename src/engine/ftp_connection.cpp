@@ -23,11 +23,6 @@ using Clock = std::chrono::steady_clock;
 // The content type of every document fetched over FTP, whatever the file holds.
 constexpr const char* kFtpContentTypeText = "Binary FTP";
 
-void InitCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 // The path as the library's address parser takes it: bytes it would refuse or read as the start
 // of a query or fragment are escaped, escapes already in the address stay as they are.
 std::string EscapeForUrl(const std::string& path) {
@@ -146,17 +141,9 @@ struct TVornFTPConnection::Attempt : TVornTransferAttempt<TVornFTPConnection, At
   }
 };
 
-TVornFTPConnection::TVornFTPConnection(TVornPage& page) : m_page(page) {
-  InitCurlOnce();
-}
+TVornFTPConnection::TVornFTPConnection(TVornPage& page) : TVornTransfer(page) {}
 
 TVornFTPConnection::~TVornFTPConnection() = default;
-
-void TVornFTPConnection::SetPriority(TThreadPriority priority) {
-  m_priority = priority;
-  std::lock_guard<std::mutex> guard(m_threadMutex);
-  if (m_thread) m_thread->SetPriority(priority);
-}
 
 void TVornFTPConnection::StartTransfer() {
   m_cancelled = false;
@@ -189,13 +176,6 @@ void TVornFTPConnection::StartTransfer() {
       },
       [this, keep] { EndHandler(); });
   m_busy = true;
-}
-
-void TVornFTPConnection::CancelTransfer() {
-  std::lock_guard<std::mutex> guard(m_threadMutex);
-  if (!m_thread) return;  // not started, or its end handler has run: nothing to cancel
-  m_cancelled = true;
-  m_thread->Terminate();
 }
 
 bool TVornFTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& error) {

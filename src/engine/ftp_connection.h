@@ -19,8 +19,8 @@
 
 #include "engine/connection_status.h"
 #include "engine/connection_thread.h"
-#include "engine/http_connection.h"  // TVornSocksSettings, SocksProxyUrl
 #include "engine/link.h"
+#include "engine/transfer.h"
 #include "engine/transfer_limits.h"
 
 namespace tq {
@@ -42,45 +42,16 @@ int FtpReplyCode(std::string_view line);
 // The size an opening reply gives ("150 ... (1234 bytes)"), or -1 when it gives none.
 int64_t FtpReplySize(std::string_view reply);
 
-class TVornFTPConnection {
+class TVornFTPConnection : public TVornTransfer {
  public:
   explicit TVornFTPConnection(TVornPage& page);
   ~TVornFTPConnection();
-  TVornFTPConnection(const TVornFTPConnection&) = delete;
-  TVornFTPConnection& operator=(const TVornFTPConnection&) = delete;
 
-  int ReadTimeoutSeconds = 0;      // 0: none
-  std::string UserName, Password;  // empty user name: an anonymous login
-  int Retries = 0;
+  // An empty UserName logs in anonymously.
   bool Passive = false;  // the client opens the data connection; else the server does
-  TVornSocksSettings Socks;
-  int TestOnlyRetryPauseMs = 2000;
-
-  std::function<void(TVornConnectionStatus, const std::string&)> OnStatus;
-  std::function<void(TWorkMode, const TVornConnectionInfo&)> OnWork;
-  // What the size bounds say once the size is announced (0 when it is not). Unset: any size up
-  // to kMaxContentBytes.
-  std::function<TVornSizeVerdict(const TVornLinkPtr& link, double size)> OnSizeCheck;
-  std::function<void(const std::string& error)> OnError;
-  std::function<void(std::string content)> OnDone;
-  // On the transfer's thread before a fetched file is handed on; may wait for storage.
-  std::function<void()> WaitForStorage;
-  // Credentials for the address after an anonymous login was refused (may prompt); false leaves
-  // the login as it is.
-  std::function<bool(const std::string& address, std::string& user, std::string& password)>
-      OnAuthorization;
-
-  void SetPriority(TThreadPriority priority);
-  TThreadPriority Priority() const { return m_priority; }
 
   // Interface thread. Throws std::system_error, and stays idle, when no thread can be had.
   void StartTransfer();
-  void CancelTransfer();
-  bool Busy() const { return m_busy.load(); }
-  bool Cancelled() const { return m_cancelled.load(); }
-  bool Failed() const { return m_failed; }
-  const std::string& ErrorText() const { return m_errorText; }
-  int Attempts() const { return m_attempts.load(); }
 
   struct Attempt;  // the state of one retrieval, seen by the library's callbacks
   template <class, class>
@@ -89,21 +60,6 @@ class TVornFTPConnection {
  private:
   bool RunAttempt(TVornWorkerThread& thread, std::string& error);
   void EndHandler();
-
-  TVornPage& m_page;
-  void* m_curl = nullptr;  // the library client, held only while the transfer's thread runs
-  std::string m_content;
-  std::atomic<bool> m_busy{false};
-  std::atomic<bool> m_cancelled{false};
-  std::atomic<bool> m_refused{false};
-  bool m_failed = false;
-  std::string m_errorText;
-  std::string m_refusalPage;
-  std::string m_address;
-  std::atomic<int> m_attempts{0};
-  TThreadPriority m_priority = tpNormal;
-  std::mutex m_threadMutex;
-  std::shared_ptr<TVornWorkerThread> m_thread;
 };
 
 }  // namespace tq

@@ -22,11 +22,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void InitCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
-
 // Library handles outlive their transfers: a handle keeps its open connections, so the next
 // transfer to the same server skips the connect, and a crawl does not pay a handle's set-up
 // (and its wake-up socket pair) once per page. A handle serves one transfer at a time and
@@ -203,31 +198,12 @@ struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, 
   void Connecting() const { Report(ecsConnecting, StatusTextConnecting(Host)); }
 };
 
-TVornHTTPConnection::TVornHTTPConnection(TVornPage& page) : m_page(page) {
-  InitCurlOnce();
-}
+TVornHTTPConnection::TVornHTTPConnection(TVornPage& page) : TVornTransfer(page) {}
 
 TVornHTTPConnection::~TVornHTTPConnection() = default;
 
 void CloseIdleHttpConnections() {
   TClientPool::Instance().CloseIdle();
-}
-
-std::string SocksProxyUrl(const TVornSocksSettings& socks) {
-  if (socks.Version == svNoSocks) return {};
-  const char* scheme = socks.Version == svSocks4    ? "socks4://"
-                       : socks.Version == svSocks4A ? "socks4a://"
-                                                    : "socks5h://";
-  // An IPv6 address keeps (or gets) its brackets, or its colons would read as the port's.
-  const bool bare6 = socks.Host.find(':') != std::string::npos && socks.Host.front() != '[';
-  const std::string host = bare6 ? "[" + socks.Host + "]" : socks.Host;
-  return scheme + host + ":" + std::to_string(socks.Port);
-}
-
-void TVornHTTPConnection::SetPriority(TThreadPriority priority) {
-  m_priority = priority;
-  std::lock_guard<std::mutex> guard(m_threadMutex);
-  if (m_thread) m_thread->SetPriority(priority);
 }
 
 void TVornHTTPConnection::Redirect(const std::string& location) {
@@ -276,13 +252,6 @@ void TVornHTTPConnection::StartTransfer() {
       },
       [this, keep] { EndHandler(); });
   m_busy = true;
-}
-
-void TVornHTTPConnection::CancelTransfer() {
-  std::lock_guard<std::mutex> guard(m_threadMutex);
-  if (!m_thread) return;  // not started, or its end handler has run: nothing to cancel
-  m_cancelled = true;
-  m_thread->Terminate();
 }
 
 bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& error) {

@@ -21,8 +21,8 @@
 #include "engine/connection_thread.h"
 #include "engine/link.h"
 #include "engine/page.h"
+#include "engine/transfer.h"
 #include "engine/transfer_limits.h"
-#include "options/internet_connection.h"  // TSocksVersion
 
 namespace tq {
 
@@ -30,17 +30,6 @@ template <class Connection, class Derived>
 struct TVornTransferAttempt;
 
 class TVornPage;
-
-struct TVornSocksSettings {
-  TSocksVersion Version = svNoSocks;
-  std::string Host;  // a name, an IPv4 address or an IPv6 address (bracketed or not)
-  int Port = 1080;
-  std::string UserName;  // a SOCKS 4/4A user id only; never offered for authentication
-  std::string Password;  // never sent
-};
-
-// The proxy address the network library takes for these settings; empty for svNoSocks.
-std::string SocksProxyUrl(const TVornSocksSettings& socks);
 
 // The stored "Redirected" page: the stored-document header naming target, then the message.
 std::string MakeRedirectPage(const std::string& target);
@@ -50,47 +39,19 @@ std::string EscapeAddressForHtml(const std::string& address);
 // server reuses its open connection; this closes the clients no transfer holds.
 void CloseIdleHttpConnections();
 
-class TVornHTTPConnection {
+class TVornHTTPConnection : public TVornTransfer {
  public:
   explicit TVornHTTPConnection(TVornPage& page);
   ~TVornHTTPConnection();
-  TVornHTTPConnection(const TVornHTTPConnection&) = delete;
-  TVornHTTPConnection& operator=(const TVornHTTPConnection&) = delete;
 
   std::string UserAgent;
-  int ReadTimeoutSeconds = 0;  // 0: no time-out
-  std::string UserName, Password;
-  int Retries = 0;
-  TVornSocksSettings Socks;
   bool VerifyCertificates = true;
   std::string CaFile;  // empty: the system store
-  int TestOnlyRetryPauseMs = 2000;
 
-  std::function<void(TVornConnectionStatus, const std::string&)> OnStatus;
-  std::function<void(TWorkMode, const TVornConnectionInfo&)> OnWork;
-  // What the size bounds say once the size is announced (0 when it is not). Unset: any size up
-  // to kMaxContentBytes.
-  std::function<TVornSizeVerdict(const TVornLinkPtr& link, double size)> OnSizeCheck;
   std::function<void(const std::string& location)> OnRedirect;
-  std::function<void(const std::string& error)> OnError;
-  std::function<void(std::string content)> OnDone;
-  // On the transfer's thread before a fetched document is handed on; may wait for storage.
-  std::function<void()> WaitForStorage;
-  // Credentials for the address after a 401 (may prompt); false leaves the request's as they are.
-  std::function<bool(const std::string& address, std::string& user, std::string& password)>
-      OnAuthorization;
-
-  void SetPriority(TThreadPriority priority);
-  TThreadPriority Priority() const { return m_priority; }
 
   // Interface thread. Throws std::system_error, and stays idle, when no thread can be had.
   void StartTransfer();
-  void CancelTransfer();
-  bool Busy() const { return m_busy.load(); }
-  bool Cancelled() const { return m_cancelled.load(); }
-  bool Failed() const { return m_failed; }
-  const std::string& ErrorText() const { return m_errorText; }
-  int Attempts() const { return m_attempts.load(); }
 
   struct Attempt;  // the state of one request, seen by the library's callbacks
   template <class, class>
@@ -103,24 +64,10 @@ class TVornHTTPConnection {
   // On the transfer's thread, after a document arrived whole.
   void Fetched();
 
-  TVornPage& m_page;
-  void* m_curl = nullptr;  // the library client, held only while the transfer's thread runs
-  std::string m_content;
   std::string m_contentType;
-  std::atomic<bool> m_busy{false};
-  std::atomic<bool> m_cancelled{false};
-  std::atomic<bool> m_refused{false};
   std::atomic<bool> m_redirected{false};
-  bool m_failed = false;
   // Set on the transfer's thread when it analysed the document itself.
   std::optional<TVornPageAnalyser::TInlineResult> m_analysis;
-  std::string m_errorText;
-  std::string m_refusalPage;
-  std::string m_address;
-  std::atomic<int> m_attempts{0};
-  TThreadPriority m_priority = tpNormal;
-  std::mutex m_threadMutex;
-  std::shared_ptr<TVornWorkerThread> m_thread;
 };
 
 }  // namespace tq

@@ -16,7 +16,7 @@
 
 #include "engine/connection_status.h"
 #include "engine/connection_thread.h"
-#include "engine/http_connection.h"  // TVornSocksSettings, SocksProxyUrl
+#include "engine/transfer.h"
 #include "engine/transfer_limits.h"
 
 namespace tq {

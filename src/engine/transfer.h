@@ -1,0 +1,92 @@
+// TVornTransfer: what the HTTP and FTP transfers of a page have in common: the settings and hooks
+// the thread manager wires, the transfer's own connection thread with its priority and cancel,
+// and the state of the body being received. Each protocol's connection derives from it.
+//
+// Settings and hooks are set on the interface thread before StartTransfer. Status, work, size
+// check and authorisation hooks run on the transfer's thread; the error and done hooks on the
+// interface thread. CancelTransfer may come from any thread.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "engine/connection_status.h"
+#include "engine/connection_thread.h"
+#include "engine/link.h"
+#include "engine/transfer_limits.h"
+#include "options/internet_connection.h"  // TSocksVersion
+
+namespace tq {
+
+class TVornPage;
+
+struct TVornSocksSettings {
+  TSocksVersion Version = svNoSocks;
+  std::string Host;  // a name, an IPv4 address or an IPv6 address (bracketed or not)
+  int Port = 1080;
+  std::string UserName;  // a SOCKS 4/4A user id only; never offered for authentication
+  std::string Password;  // never sent
+};
+
+// The proxy address the network library takes for these settings; empty for svNoSocks.
+std::string SocksProxyUrl(const TVornSocksSettings& socks);
+
+class TVornTransfer {
+ public:
+  TVornTransfer(const TVornTransfer&) = delete;
+  TVornTransfer& operator=(const TVornTransfer&) = delete;
+
+  int ReadTimeoutSeconds = 0;  // 0: no time-out
+  std::string UserName, Password;
+  int Retries = 0;
+  TVornSocksSettings Socks;
+  int TestOnlyRetryPauseMs = 2000;
+
+  std::function<void(TVornConnectionStatus, const std::string&)> OnStatus;
+  std::function<void(TWorkMode, const TVornConnectionInfo&)> OnWork;
+  // What the size bounds say once the size is announced (0 when it is not). Unset: any size up
+  // to kMaxContentBytes.
+  std::function<TVornSizeVerdict(const TVornLinkPtr& link, double size)> OnSizeCheck;
+  std::function<void(const std::string& error)> OnError;
+  std::function<void(std::string content)> OnDone;
+  // On the transfer's thread before a fetched document is handed on; may wait for storage.
+  std::function<void()> WaitForStorage;
+  // Credentials for the address after the server refused the login (may prompt); false leaves
+  // the login as it is.
+  std::function<bool(const std::string& address, std::string& user, std::string& password)>
+      OnAuthorization;
+
+  void SetPriority(TThreadPriority priority);
+  TThreadPriority Priority() const { return m_priority; }
+
+  void CancelTransfer();
+  bool Busy() const { return m_busy.load(); }
+  bool Cancelled() const { return m_cancelled.load(); }
+  bool Failed() const { return m_failed; }
+  const std::string& ErrorText() const { return m_errorText; }
+  int Attempts() const { return m_attempts.load(); }
+
+ protected:
+  explicit TVornTransfer(TVornPage& page);
+  ~TVornTransfer() = default;
+
+  TVornPage& m_page;
+  void* m_curl = nullptr;  // the library client, held only while the transfer's thread runs
+  std::string m_content;
+  std::atomic<bool> m_busy{false};
+  std::atomic<bool> m_cancelled{false};
+  std::atomic<bool> m_refused{false};
+  bool m_failed = false;
+  std::string m_errorText;
+  std::string m_refusalPage;
+  std::string m_address;
+  std::atomic<int> m_attempts{0};
+  TThreadPriority m_priority = tpNormal;
+  std::mutex m_threadMutex;
+  std::shared_ptr<TVornWorkerThread> m_thread;
+};
+
+}  // namespace tq
