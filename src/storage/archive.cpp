@@ -29,10 +29,6 @@ using archive_detail::TPackedMember;
 
 namespace {
 
-// Members at least this large are compressed as their file is read, on the writing thread;
-// smaller ones are read whole and packed in batches on every core.
-constexpr uint64_t kStreamedMemberSize = 8 << 20;
-
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
@@ -73,7 +69,7 @@ std::string ReadWhole(const TOpenSource& source, const std::string& path) {
 
 // One member of a batch: what to pack, then what packing gave.
 struct TPackJob {
-  const TVornArchive::TSource* source = nullptr;
+  size_t index = 0;  // of the source in its list
   std::string name;
   bool fromFile = false;
   std::string owned;      // the source file's content, when it came from a file
@@ -196,16 +192,21 @@ std::string TVornArchive::ExtractToStream(std::string_view name, uint64_t maxSiz
 void TVornArchive::AddFiles(const std::vector<std::string>& paths, const TFileAdded& onFileAdded) {
   std::vector<TSource> sources;
   sources.reserve(paths.size());
-  for (const std::string& path : paths) sources.push_back({{}, path, {}, 0});
-  Rewrite(sources, {}, onFileAdded);
+  for (const std::string& path : paths) sources.emplace_back().path = path;
+  Rewrite(sources, {}, [&](size_t source) {
+    if (onFileAdded) onFileAdded(paths[source]);
+  });
 }
 
 void TVornArchive::AddStream(std::string_view name, std::string_view data) {
-  Rewrite({{std::string(name), {}, data, 0}}, {}, {});
+  TSource source;
+  source.name = name;
+  source.data = data;
+  Rewrite({source}, {}, {});
 }
 
-void TVornArchive::Add(const std::vector<TSource>& sources, const TFileAdded& onFileAdded) {
-  Rewrite(sources, {}, onFileAdded);
+void TVornArchive::Add(const std::vector<TSource>& sources, const TSourceAdded& onAdded) {
+  Rewrite(sources, {}, onAdded);
 }
 
 void TVornArchive::Delete(const std::vector<std::string>& names) {
@@ -215,7 +216,7 @@ void TVornArchive::Delete(const std::vector<std::string>& names) {
 }
 
 void TVornArchive::Rewrite(const std::vector<TSource>& added,
-                           const std::vector<std::string>& removed, const TFileAdded& onFileAdded) {
+                           const std::vector<std::string>& removed, const TSourceAdded& onAdded) {
   // Read and check the old archive before anything is written: a damaged archive is reported,
   // never silently cut short by copying only its readable part.
   std::optional<TArchiveReader> old;
@@ -251,8 +252,8 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
   constexpr size_t kBatchBytes = size_t{32} << 20;
   std::vector<TPackJob> batch;
   size_t batchBytes = 0;
-  const auto written = [&](const TSource& source, const std::string& name) {
-    if (!source.path.empty() && onFileAdded) onFileAdded(source.path);
+  const auto written = [&](size_t index, const std::string& name) {
+    if (onAdded) onAdded(index);
     dropped.insert(name);
   };
   auto flush = [&] {
@@ -260,21 +261,38 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
     for (TPackJob& job : batch) {
       if (job.error) std::rethrow_exception(job.error);
       writer.WriteMember(job.packed);
-      written(*job.source, job.name);
+      written(job.index, job.name);
     }
     batch.clear();
     batchBytes = 0;
   };
+  // The file of packed members last copied from, kept open for the next one.
+  std::optional<TArchiveReader> packedFrom;
   for (size_t i = 0; i < added.size(); ++i) {
     const auto it = winner.find(names[i]);
     if (it == winner.end() || it->second != i) continue;
     const TSource& source = added[i];
     TPackJob job;
-    job.source = &source;
+    job.index = i;
     job.name = names[i];
+    if (source.IsPacked()) {
+      flush();
+      if (!packedFrom || packedFrom->FileName() != source.path) packedFrom.emplace(source.path);
+      writer.Copy(*packedFrom, source.packedAt, source.packedLength);
+      written(i, job.name);
+      continue;
+    }
     if (source.path.empty()) {
+      if (source.data.size() >= archive_detail::kStreamedMemberSize) {
+        flush();
+        writer.StreamMember(job.name, archive_detail::ReadFromMemory(source.data),
+                            source.data.size(), source.timeStamp, source.attributes);
+        written(i, job.name);
+        continue;
+      }
       job.data = source.data;
       job.timeStamp = source.timeStamp;
+      job.attributes = source.attributes;
     } else {
       std::optional<TOpenSource> file;
       try {
@@ -284,11 +302,11 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
         throw;
       }
       if (!file) continue;  // removed since it was looked at: as good as missing
-      if (file->size >= kStreamedMemberSize) {
+      if (file->size >= archive_detail::kStreamedMemberSize) {
         flush();
-        writer.StreamMember(job.name, file->fd.Get(), file->size, file->timeStamp,
-                            file->attributes);
-        written(source, job.name);
+        writer.StreamMember(job.name, archive_detail::ReadFromFd(file->fd.Get(), job.name),
+                            file->size, file->timeStamp, file->attributes);
+        written(i, job.name);
         continue;
       }
       job.fromFile = true;

@@ -44,14 +44,22 @@ inline constexpr uint64_t kMaxMemberSize = UINT32_MAX;
 class TVornArchive {
  public:
   using TFileAdded = std::function<void(const std::string& path)>;
+  // Told the index of a source in its list once its member is written.
+  using TSourceAdded = std::function<void(size_t source)>;
 
-  // What to add as one member: the content of the file at path, or else data (which the caller
-  // keeps alive during the call) with the time stamp given.
+  // What to add as one member: the content of the file at path; or a member already in member
+  // form (header and data), the packedLength bytes at packedAt of the file at path, copied as
+  // they are; or else data (which the caller keeps alive during the call) with the time stamp
+  // and attributes given.
   struct TSource {
-    std::string name;  // member name; empty: the file name of path
+    std::string name;  // member name; empty: the file name of path (never for a packed member)
     std::string path;
     std::string_view data;
     uint32_t timeStamp = 0;  // MS-DOS date and time, for data
+    uint8_t attributes = 0;  // MS-DOS attributes, for data
+    uint64_t packedAt = 0;
+    uint64_t packedLength = 0;
+    bool IsPacked() const { return packedLength > 0; }
   };
 
   // A member as it was when opened: it stays readable, on any thread, even after the archive
@@ -102,7 +110,7 @@ class TVornArchive {
   void AddStream(std::string_view name, std::string_view data);
 
   // AddFiles and AddStream in one rewrite: members from files and from memory, in list order.
-  void Add(const std::vector<TSource>& sources, const TFileAdded& onFileAdded = {});
+  void Add(const std::vector<TSource>& sources, const TSourceAdded& onAdded = {});
 
   // The decompressed bytes of a member; throws EArchiveError when there is no such member, the
   // archive is damaged, the data does not match its CRC or the member is larger than maxSize.
@@ -120,7 +128,7 @@ class TVornArchive {
   // changed (another device, inode, size, modification or change time).
   const TDirectory& DirectoryOf(const archive_detail::TArchiveReader& reader) const;
   void Rewrite(const std::vector<TSource>& added, const std::vector<std::string>& removed,
-               const TFileAdded& onFileAdded);
+               const TSourceAdded& onAdded);
 
   std::string m_fileName;
   TFileSystem& m_fileSystem;

@@ -34,13 +34,8 @@ std::string EncodeHeader(const TLhaHeader& header) {
   }
 }
 
-// Reads up to size bytes from fd; fewer only at its end.
-size_t ReadSome(int fd, char* buffer, size_t size, const std::string& name) {
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, size);
-    if (n >= 0) return static_cast<size_t>(n);
-    if (errno != EINTR) throw EArchiveError("Cannot read the file of member " + name);
-  }
+void Write(TWritableFile& file, std::string_view data) {
+  if (!file.Append(data)) ThrowWriteError();
 }
 
 }  // namespace
@@ -65,7 +60,101 @@ TPackedMember PackMember(const std::string& name, std::string_view data, uint32_
   }
   header.packedSize = static_cast<uint32_t>(member.body.size());
   member.header = EncodeHeader(header);
+  member.info = std::move(header);
   return member;
+}
+
+TReadAt ReadFromFd(int fd, const std::string& name) {
+  return [fd, name](uint64_t offset, char* buffer, size_t size) {
+    for (;;) {
+      const ssize_t n = ::pread(fd, buffer, size, static_cast<off_t>(offset));
+      if (n >= 0) return static_cast<size_t>(n);
+      if (errno != EINTR) throw EArchiveError("Cannot read the file of member " + name);
+    }
+  };
+}
+
+TReadAt ReadFromMemory(std::string_view data) {
+  return [data](uint64_t offset, char* buffer, size_t size) {
+    if (offset >= data.size()) return size_t{0};
+    return data.copy(buffer, size, static_cast<size_t>(offset));
+  };
+}
+
+TEntry AppendPacked(TWritableFile& file, const TPackedMember& member) {
+  TEntry entry{member.info, file.Size(), member.header.size()};
+  Write(file, member.header);
+  Write(file, member.body);
+  return entry;
+}
+
+TEntry AppendStreamed(TWritableFile& file, const std::string& name, const TReadAt& readAt,
+                      uint64_t size, uint32_t timeStamp, uint8_t attributes) {
+  if (size > kMaxMemberSize) {
+    throw EArchiveError("Member " + name + " is too large for an archive member");
+  }
+  // The header goes first with its sizes and CRC unknown and is completed after the data.
+  TLhaHeader header;
+  header.method = std::string(kLhaLh1);
+  header.name = name;
+  header.timeStamp = timeStamp;
+  header.attributes = attributes;
+  const uint64_t headerAt = file.Size();
+  Write(file, EncodeHeader(header));
+  const uint64_t dataAt = file.Size();
+
+  std::string buffer(kCopyBuffer, '\0');
+  std::string packed;
+  TLh1Encoder encoder;
+  uint16_t crc = 0;
+  uint64_t read = 0;
+  bool compressed = true;
+  for (size_t n; compressed && (n = readAt(read, buffer.data(), buffer.size())) > 0;) {
+    read += n;
+    crc = Crc16Update(crc, buffer.data(), n);
+    encoder.Write(std::string_view(buffer.data(), n), packed);
+    Write(file, packed);
+    packed.clear();
+    // Large files are mostly media and archives that never get smaller: once a first stretch
+    // has not, the rest is stored rather than compressed in vain.
+    const uint64_t out = file.Size() - dataAt;
+    compressed = out < size && (read < kGiveUpAfter || out < read);
+  }
+  if (compressed) {
+    encoder.Finish(packed);
+    Write(file, packed);
+    compressed = file.Size() - dataAt < read;
+  }
+  if (!compressed) {
+    // Stored instead: the data is read again from its start.
+    if (!file.Truncate(dataAt)) ThrowWriteError();
+    header.method = std::string(kLhaStored);
+    crc = 0;
+    read = 0;
+    for (size_t n; (n = readAt(read, buffer.data(), buffer.size())) > 0;) {
+      read += n;
+      crc = Crc16Update(crc, buffer.data(), n);
+      Write(file, std::string_view(buffer.data(), n));
+    }
+  }
+  // A file may have grown while it was read; what was read is the member.
+  if (read > kMaxMemberSize) {
+    throw EArchiveError("Member " + name + " is too large for an archive member");
+  }
+  header.originalSize = static_cast<uint32_t>(read);
+  header.packedSize = static_cast<uint32_t>(file.Size() - dataAt);
+  header.crc = crc;
+  const std::string encoded = EncodeHeader(header);
+  if (!file.WriteAt(headerAt, encoded)) ThrowWriteError();
+  return TEntry{std::move(header), headerAt, encoded.size()};
+}
+
+TEntry AppendMember(TWritableFile& file, const std::string& name, std::string_view data,
+                    uint32_t timeStamp, uint8_t attributes) {
+  if (data.size() >= kStreamedMemberSize) {
+    return AppendStreamed(file, name, ReadFromMemory(data), data.size(), timeStamp, attributes);
+  }
+  return AppendPacked(file, PackMember(name, data, timeStamp, attributes));
 }
 
 TArchiveWriter::TArchiveWriter(TFileSystem& fileSystem, std::string target, mode_t mode,
@@ -89,72 +178,13 @@ TArchiveWriter::~TArchiveWriter() {
   }
 }
 
-void TArchiveWriter::Write(std::string_view data) {
-  if (!m_file->Append(data)) ThrowWriteError();
-}
-
 void TArchiveWriter::WriteMember(const TPackedMember& member) {
-  Write(member.header);
-  Write(member.body);
+  AppendPacked(*m_file, member);
 }
 
-void TArchiveWriter::StreamMember(const std::string& name, int fd, uint64_t size,
+void TArchiveWriter::StreamMember(const std::string& name, const TReadAt& readAt, uint64_t size,
                                   uint32_t timeStamp, uint8_t attributes) {
-  if (size > kMaxMemberSize) {
-    throw EArchiveError("Member " + name + " is too large for an archive member");
-  }
-  // The header goes first with its sizes and CRC unknown and is completed after the data.
-  TLhaHeader header;
-  header.method = std::string(kLhaLh1);
-  header.name = name;
-  header.timeStamp = timeStamp;
-  header.attributes = attributes;
-  const uint64_t headerAt = m_file->Size();
-  Write(EncodeHeader(header));
-  const uint64_t dataAt = m_file->Size();
-
-  std::string buffer(kCopyBuffer, '\0');
-  std::string packed;
-  TLh1Encoder encoder;
-  uint16_t crc = 0;
-  uint64_t read = 0;
-  bool compressed = true;
-  for (size_t n; compressed && (n = ReadSome(fd, buffer.data(), buffer.size(), name)) > 0;) {
-    read += n;
-    crc = Crc16Update(crc, buffer.data(), n);
-    encoder.Write(std::string_view(buffer.data(), n), packed);
-    Write(packed);
-    packed.clear();
-    // Large files are mostly media and archives that never get smaller: once a first stretch
-    // has not, the rest is stored rather than compressed in vain.
-    const uint64_t out = m_file->Size() - dataAt;
-    compressed = out < size && (read < kGiveUpAfter || out < read);
-  }
-  if (compressed) {
-    encoder.Finish(packed);
-    Write(packed);
-    compressed = m_file->Size() - dataAt < read;
-  }
-  if (!compressed) {
-    // Stored instead: the file is read again from its start.
-    if (!m_file->Truncate(dataAt) || ::lseek(fd, 0, SEEK_SET) != 0) ThrowWriteError();
-    header.method = std::string(kLhaStored);
-    crc = 0;
-    read = 0;
-    for (size_t n; (n = ReadSome(fd, buffer.data(), buffer.size(), name)) > 0;) {
-      read += n;
-      crc = Crc16Update(crc, buffer.data(), n);
-      Write(std::string_view(buffer.data(), n));
-    }
-  }
-  // The file may have grown while it was read; what was read is the member.
-  if (read > kMaxMemberSize) {
-    throw EArchiveError("Member " + name + " is too large for an archive member");
-  }
-  header.originalSize = static_cast<uint32_t>(read);
-  header.packedSize = static_cast<uint32_t>(m_file->Size() - dataAt);
-  header.crc = crc;
-  if (!m_file->WriteAt(headerAt, EncodeHeader(header))) ThrowWriteError();
+  AppendStreamed(*m_file, name, readAt, size, timeStamp, attributes);
 }
 
 void TArchiveWriter::Copy(const TArchiveReader& from, uint64_t offset, uint64_t size) {
@@ -162,14 +192,14 @@ void TArchiveWriter::Copy(const TArchiveReader& from, uint64_t offset, uint64_t 
   while (size > 0) {
     const size_t chunk = static_cast<size_t>(std::min<uint64_t>(buffer.size(), size));
     if (from.ReadAt(offset, buffer.data(), chunk) != chunk) ThrowDamaged(from, "data truncated");
-    Write(std::string_view(buffer.data(), chunk));
+    Write(*m_file, std::string_view(buffer.data(), chunk));
     offset += chunk;
     size -= chunk;
   }
 }
 
 void TArchiveWriter::Commit() {
-  Write(std::string_view("\0", 1));
+  Write(*m_file, std::string_view("\0", 1));
   if ((m_durable && !m_file->Sync()) || !m_file->Close()) ThrowWriteError();
   if (!m_fileSystem.Rename(m_temp, m_target)) ThrowWriteError();
   m_committed = true;

@@ -9,6 +9,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,8 +19,14 @@
 
 namespace tq::archive_detail {
 
-// A member ready to be written: its header and its body, compressed when that is smaller.
+// Members of this size and more are compressed while they are read, and stored once an early
+// stretch has not shrunk; smaller ones are packed whole in memory (in batches on every core).
+inline constexpr uint64_t kStreamedMemberSize = 8 << 20;
+
+// A member ready to be written: its header (parsed and encoded) and its body, compressed when
+// that is smaller.
 struct TPackedMember {
+  TLhaHeader info;
   std::string header;
   std::string body;
 };
@@ -27,6 +34,25 @@ struct TPackedMember {
 // Throws EArchiveError when data is larger than a member can be or the name cannot be written.
 TPackedMember PackMember(const std::string& name, std::string_view data, uint32_t timeStamp,
                          uint8_t attributes);
+
+// Reads up to size bytes of a member's data at offset; fewer only at its end. Throws
+// EArchiveError when the data cannot be read.
+using TReadAt = std::function<size_t(uint64_t offset, char* buffer, size_t size)>;
+TReadAt ReadFromFd(int fd, const std::string& name);
+TReadAt ReadFromMemory(std::string_view data);
+
+// Appending one member to a file, returning where it went. Every write failure raises
+// EArchiveError with kArchiveWriteError and may leave part of the member written: the caller
+// cuts the file back or throws it away.
+TEntry AppendPacked(TWritableFile& file, const TPackedMember& member);
+// Compresses the data readAt gives (size bytes expected) while it reads it; stores it instead
+// when compression does not make it smaller, or has not after the first megabyte.
+TEntry AppendStreamed(TWritableFile& file, const std::string& name, const TReadAt& readAt,
+                      uint64_t size, uint32_t timeStamp, uint8_t attributes);
+// The member form of data exactly as a rewrite writes it: streamed from kStreamedMemberSize on,
+// packed whole below.
+TEntry AppendMember(TWritableFile& file, const std::string& name, std::string_view data,
+                    uint32_t timeStamp, uint8_t attributes);
 
 // The new archive, written beside the old one (extension ".$$$"). Until Commit succeeds the
 // destructor removes it, so a failed rewrite leaves only the old archive behind. Every write
@@ -40,19 +66,15 @@ class TArchiveWriter {
   TArchiveWriter& operator=(const TArchiveWriter&) = delete;
 
   void WriteMember(const TPackedMember& member);
-  // Compresses size bytes read from fd (at its start) as the member name while it reads them;
-  // stores them instead when compression does not make them smaller, or has not after the
-  // first megabyte.
-  void StreamMember(const std::string& name, int fd, uint64_t size, uint32_t timeStamp,
-                    uint8_t attributes);
+  // See AppendStreamed.
+  void StreamMember(const std::string& name, const TReadAt& readAt, uint64_t size,
+                    uint32_t timeStamp, uint8_t attributes);
   // Copies bytes of the old archive unchanged.
   void Copy(const TArchiveReader& from, uint64_t offset, uint64_t size);
   // Ends the archive and puts it in the place of the old one.
   void Commit();
 
  private:
-  void Write(std::string_view data);
-
   TFileSystem& m_fileSystem;
   std::string m_target;
   std::string m_temp;
