@@ -2,10 +2,8 @@
 #include "storage/doc_jobs.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
 #include <ctime>
 #include <optional>
@@ -13,7 +11,6 @@
 
 #include "formats/lha_header.h"
 #include "foundation/ansi.h"
-#include "foundation/atomic_file.h"
 #include "foundation/main_loop.h"
 #include "foundation/mem_ini_file.h"
 
@@ -23,6 +20,8 @@ namespace {
 // The working copy of the project archive. Its name cannot be a content file's name, nor can a
 // project file's own name clash with the files a save writes into the folder.
 constexpr std::string_view kWorkingArchive = "project.~web";
+// The spool's working file of packed contents.
+constexpr std::string_view kSpoolFile = "members.~web";
 // Links rebuilt under the document lock at a time while a load hands them over.
 constexpr size_t kHandOverBatch = 512;
 // Erased index sections are freed once there are this many and more of them than live ones.
@@ -66,6 +65,11 @@ TVornDocJobs::TVornDocJobs(std::string folder, TFileSystem& fileSystem)
       m_archive(std::make_unique<TVornArchive>(m_folder + std::string(kWorkingArchive),
                                                m_fileSystem, false)),
       m_random(SeededRandom()),
+      m_clock([] { return std::time(nullptr); }),
+      m_spool(m_folder.empty()
+                  ? nullptr
+                  : std::make_unique<TMemberSpool>(m_folder + std::string(kSpoolFile), m_fileSystem,
+                                                   [this] { NotifyRoom(); })),
       m_worker([this] { WorkerLoop(); }) {}
 
 TVornDocJobs::~TVornDocJobs() {
@@ -77,6 +81,7 @@ TVornDocJobs::~TVornDocJobs() {
   m_wake.notify_all();
   m_room.notify_all();
   m_worker.join();
+  m_spool.reset();  // its packer reports room to this object
 }
 
 void TVornDocJobs::Queue(TVornDocJob job) {
@@ -91,10 +96,27 @@ void TVornDocJobs::Queue(TVornDocJob job) {
   m_wake.notify_one();
 }
 
+bool TVornDocJobs::OverLimitLocked() const {
+  return m_queuedBytes + (m_spool ? m_spool->WaitingBytes() : 0) > m_queueLimit;
+}
+
+void TVornDocJobs::NotifyRoom() {
+  // Taken and let go so that a waiter between its check and its wait cannot miss the call.
+  { std::lock_guard queue(m_queueLock); }
+  m_room.notify_all();
+}
+
 void TVornDocJobs::WaitForRoom() {
   if (IsInterfaceThread()) return;
   std::unique_lock queue(m_queueLock);
-  m_room.wait(queue, [this] { return m_stop || m_queuedBytes <= m_queueLimit; });
+  while (!m_stop && OverLimitLocked()) {
+    // The spool packs at the lowest priority: a crawl that keeps every core busy would wait for
+    // it without end, so the crawl's own threads pack what holds them up.
+    queue.unlock();
+    const bool packed = m_spool && m_spool->PackOne();
+    queue.lock();
+    if (!packed && !m_stop && OverLimitLocked()) m_room.wait(queue);
+  }
 }
 
 void TVornDocJobs::TestOnlySetQueueLimit(uint64_t bytes) {
@@ -105,12 +127,17 @@ void TVornDocJobs::TestOnlySetQueueLimit(uint64_t bytes) {
   m_room.notify_all();
 }
 
+void TVornDocJobs::TestOnlySetClock(std::function<std::time_t()> clock) {
+  std::lock_guard doc(m_docLock);
+  m_clock = std::move(clock);
+}
+
 void TVornDocJobs::TakenLocked(const TVornDocJob& job) {
   const auto it = m_pendingByHash.find(SectionHash(job.Section));
   if (--it->second == 0) m_pendingByHash.erase(it);
-  const bool over = m_queuedBytes > m_queueLimit;
+  const bool over = OverLimitLocked();
   m_queuedBytes -= CostOf(job);
-  if (over && m_queuedBytes <= m_queueLimit) m_room.notify_all();
+  if (over && !OverLimitLocked()) m_room.notify_all();
 }
 
 void TVornDocJobs::Flush() {
@@ -175,7 +202,7 @@ void TVornDocJobs::Execute(TVornDocJob& job) {
         Remove(job.Section);
         break;
       case djStoreContent:
-        StoreContent(job.Section, job.Value);
+        StoreContent(job.Section, std::move(job.Value));
         break;
       case djWriteInteger:
         m_index->WriteInteger(job.Section, job.Key, job.IntValue);
@@ -189,29 +216,6 @@ void TVornDocJobs::Execute(TVornDocJob& job) {
   } catch (const std::exception&) {
     // Index jobs report nothing: a failed job leaves the entry as it was.
   }
-}
-
-bool TVornDocJobs::IsLoose(std::string_view name) const {
-  return m_looseAt.find(std::string(name)) != m_looseAt.end();
-}
-
-void TVornDocJobs::AddLoose(std::string name) {
-  if (m_looseAt.emplace(name, m_looseOrder.size()).second) m_looseOrder.push_back(std::move(name));
-}
-
-void TVornDocJobs::DropLoose(std::string_view name) {
-  const auto it = m_looseAt.find(std::string(name));
-  if (it == m_looseAt.end()) return;
-  m_looseOrder[it->second].clear();
-  m_looseAt.erase(it);
-}
-
-void TVornDocJobs::ClearLoose() {
-  for (const auto& name : m_looseOrder) {
-    if (!name.empty()) m_fileSystem.Remove(m_folder + name);
-  }
-  m_looseOrder.clear();
-  m_looseAt.clear();
 }
 
 // The index comes from a project file, so a content name is never trusted to stay inside the
@@ -228,9 +232,8 @@ void TVornDocJobs::Remove(const std::string& section) {
   if (!name.empty()) {
     if (m_archive->Contains(name)) {
       m_archive->Delete({name});
-    } else if (IsLoose(name)) {
-      DropLoose(name);
-      m_fileSystem.Remove(m_folder + name);
+    } else if (m_spool) {
+      m_spool->Forget(name);
     }
   }
   m_index->EraseSection(section);
@@ -240,45 +243,29 @@ void TVornDocJobs::Remove(const std::string& section) {
   }
 }
 
-// Draws a name no file of the folder and no member of the archive has, creating the file
-// (which reserves the name) and writing content into it; removes it again when that fails.
-bool TVornDocJobs::WriteNewContentFile(std::string& name, std::string_view content) {
+std::string TVornDocJobs::DrawContentName() {
   for (int attempt = 0; attempt < 100000; ++attempt) {
-    name = DrawName(m_random, "tmp", ".~tmp");
-    if (m_archive->Contains(name)) continue;
-    const std::string path = m_folder + name;
-    auto file = m_fileSystem.CreateFile(path, 0600);
-    if (!file) {
-      if (errno == EEXIST) continue;
-      return false;
-    }
-    if (file->Append(content) && file->Close()) return true;
-    file->Close();
-    m_fileSystem.Remove(path);
-    return false;
+    std::string name = DrawName(m_random, "tmp", ".~tmp");
+    if (!m_archive->Contains(name) && !m_spool->Holds(name)) return name;
   }
-  return false;
+  return {};
 }
 
-void TVornDocJobs::StoreContent(const std::string& section, const std::string& content) {
+void TVornDocJobs::StoreContent(const std::string& section, std::string&& content) {
   // No member can hold more; the crawl fails such a document before it gets here.
   if (content.size() > kMaxMemberSize) return;
-  if (m_folder.empty() || !m_index->SectionExists(section)) return;
+  if (!m_spool || !m_index->SectionExists(section)) return;
   std::string name = ContentNameOf(section);
   if (!name.empty() && m_archive->Contains(name)) {
     m_archive->AddStream(name, content);
     return;
   }
-  if (!name.empty() && IsLoose(name)) {
-    // Written beside the old file and renamed over it: a failed write keeps the old content.
-    ReplaceFile(
-        m_folder + name, [&](TWritableFile& file) { return file.Append(content); }, false,
-        m_fileSystem);
-    return;
+  if (name.empty() || !m_spool->Holds(name)) {
+    name = DrawContentName();
+    if (name.empty()) return;
+    m_index->WriteString(section, kIndexContent, name);
   }
-  if (!WriteNewContentFile(name, content)) return;
-  m_index->WriteString(section, kIndexContent, name);
-  AddLoose(std::move(name));
+  m_spool->Put(name, std::move(content), ToDosDateTime(m_clock()));
 }
 
 std::string TVornDocJobs::ReadString(std::string_view section, std::string_view key) {
@@ -293,51 +280,25 @@ std::string TVornDocJobs::ReadString(std::string_view section, std::string_view 
 
 std::string TVornDocJobs::ReadContent(std::string_view section) {
   // What to read is settled under the lock; reading and decompressing happen after it, from a
-  // member or a file opened meanwhile, which later rewrites and renames do not change.
+  // member or a content taken meanwhile, which later rewrites and saves do not change.
   std::optional<TVornArchive::TMember> member;
-  TFd loose;
+  std::optional<TMemberSpool::TContent> spooled;
   try {
     std::lock_guard doc(m_docLock);
     RunPendingForLocked(section);
     const std::string name = ContentNameOf(section);
     if (name.empty()) return {};
     member = m_archive->OpenMember(name);
-    if (!member && IsLoose(name)) {
-      loose.Reset(::open((m_folder + name).c_str(), O_RDONLY | O_CLOEXEC));
-    }
+    if (!member && m_spool) spooled = m_spool->Find(name);
   } catch (const std::exception&) {
     return {};
   }
-  std::string content;
   try {
     if (member) return member->Extract();
-    if (loose.Valid() && !ReadFully(loose.Get(), content)) content.clear();
+    if (spooled) return spooled->Read();
   } catch (const std::exception&) {
-    content.clear();
   }
-  return content;
-}
-
-void TVornDocJobs::DropOversizeLoose() {
-  for (std::string& name : m_looseOrder) {
-    struct stat st {};
-    if (name.empty() || ::lstat((m_folder + name).c_str(), &st) != 0 ||
-        static_cast<uint64_t>(st.st_size) <= kMaxMemberSize) {
-      continue;
-    }
-    m_fileSystem.Remove(m_folder + name);
-    m_looseAt.erase(name);
-    // Its section no longer names content; finding it is a walk, but this never happens twice.
-    std::string_view section;
-    for (size_t slot = 0; slot < m_index->SlotCount(); ++slot) {
-      if (m_index->SectionAt(slot, section) &&
-          m_index->ReadString(section, kIndexContent, "") == name) {
-        m_index->DeleteKey(section, kIndexContent);
-      }
-    }
-    name.clear();
-    m_changeCount.fetch_add(1, std::memory_order_release);
-  }
+  return {};
 }
 
 int TVornDocJobs::Pack(const std::function<void(TVornCustomIniFile& settings)>& writeSettings,
@@ -345,33 +306,30 @@ int TVornDocJobs::Pack(const std::function<void(TVornCustomIniFile& settings)>& 
   std::lock_guard doc(m_docLock);
   while (RunNextLocked()) {
   }
-  if (m_folder.empty()) return -1;
+  if (!m_spool) return -1;
   try {
-    DropOversizeLoose();
     TVornMemIniFile settings("");
     if (writeSettings) writeSettings(settings);
     const std::string settingsText = settings.GetText();
     const std::string indexText = m_index->GetText();
-    // Settings and index go in from memory: files written only to be packed need no disk.
-    const uint32_t now = ToDosDateTime(std::time(nullptr));
-    std::vector<TVornArchive::TSource> sources = {
-        {std::string(kSettingsMember), {}, settingsText, now},
-        {std::string(kIndexMember), {}, indexText, now}};
-    std::unordered_map<std::string, size_t> loosePosition;
-    for (const auto& name : m_looseOrder) {
-      if (name.empty()) continue;
-      loosePosition.emplace(m_folder + name, loosePosition.size());
-      sources.push_back({{}, m_folder + name, {}, 0});
-    }
-    const size_t looseCount = loosePosition.size();
-    m_archive->Add(sources, [&](const std::string& path) {
-      const auto it = loosePosition.find(path);
-      if (it != loosePosition.end() && progress) progress(it->second, looseCount);
+    const uint32_t now = ToDosDateTime(m_clock());
+    m_spool->Drain([&](const std::vector<TVornArchive::TSource>& contents) {
+      // Settings and index go in from memory: files written only to be packed need no disk.
+      std::vector<TVornArchive::TSource> sources(2);
+      sources[0].name = kSettingsMember;
+      sources[0].data = settingsText;
+      sources[1].name = kIndexMember;
+      sources[1].data = indexText;
+      for (auto& source : sources) source.timeStamp = now;
+      const size_t first = sources.size();
+      sources.insert(sources.end(), contents.begin(), contents.end());
+      m_archive->Add(sources, [&](size_t source) {
+        if (source >= first && progress) progress(source - first, contents.size());
+      });
     });
   } catch (const std::exception&) {
     return -1;
   }
-  ClearLoose();
   return ::open(m_archive->FileName().c_str(), O_RDONLY | O_CLOEXEC);
 }
 
@@ -384,7 +342,7 @@ void TVornDocJobs::Adopt(const std::string& archiveCopy, std::unique_ptr<TVornIn
     throw EArchiveError("Unable to move " + archiveCopy);
   }
   // Content stored before the load belongs to no loaded entry.
-  ClearLoose();
+  if (m_spool) m_spool->Clear();
   m_archive = std::make_unique<TVornArchive>(working, m_fileSystem, false);
   m_index = std::move(index);
   m_changeCount.fetch_add(1, std::memory_order_release);

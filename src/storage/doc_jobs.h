@@ -1,6 +1,6 @@
 // TVornDocJobs: the storage behind one project document — its working folder, content index,
-// archive working copy and loose content files — and the queue of storage jobs that one worker
-// thread works off, so that crawl threads never wait for disk or archive work.
+// archive working copy and the spool of contents not yet saved — and the queue of storage jobs
+// that one worker thread works off, so that crawl threads never wait for disk or archive work.
 //
 // Threads: every method may be called from any thread. Queue only takes the queue lock, for a
 // moment, and never waits on a job, a load or a save. Every job execution, every immediate read
@@ -14,6 +14,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <ctime>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -28,6 +29,7 @@
 #include "storage/archive.h"
 #include "storage/content_index.h"
 #include "storage/index_file.h"
+#include "storage/member_spool.h"
 
 namespace tq {
 
@@ -36,8 +38,8 @@ inline constexpr std::string_view kIndexMember = "index.dat";
 // The largest settings or index member a project file may hold: far above any real project's,
 // and low enough that a crafted file cannot make a load allocate gigabytes.
 inline constexpr uint64_t kMaxControlMemberSize = uint64_t{256} << 20;
-// The most bytes of jobs the queue holds before the crawl's worker threads wait for it: a crawl
-// faster than the disk would otherwise grow it without end.
+// The most bytes of jobs, and of stored contents not yet packed, held before the crawl's worker
+// threads wait for them: a crawl faster than the disk would otherwise grow them without end.
 inline constexpr uint64_t kMaxQueuedJobBytes = uint64_t{64} << 20;
 
 enum TDocJobKind : uint8_t { djRemove, djStoreContent, djWriteInteger, djWriteString, djTaken };
@@ -70,10 +72,13 @@ class TVornDocJobs {
 
   // Appends a job; the worker runs it soon. Never waits, also past the queue's bound.
   void Queue(TVornDocJob job);
-  // Waits while the queued jobs hold more than their bound; returns at once on the interface
-  // thread, which must never wait for the disk. For the threads that produce what is queued.
+  // Waits while the queued jobs and the contents waiting to be packed hold more than their
+  // bound, packing contents itself meanwhile; returns at once on the interface thread, which
+  // must never wait for the disk. For the threads that produce what is queued.
   void WaitForRoom();
   void TestOnlySetQueueLimit(uint64_t bytes);
+  // The time stamps of stored contents and of the saved settings and index come from clock.
+  void TestOnlySetClock(std::function<std::time_t()> clock);
   // Grows with every job queued, every adoption and every content a save drops, each counted once
   // it can be seen: a read made after taking the count sees every change the count includes.
   uint64_t ChangeCount() const { return m_changeCount.load(std::memory_order_acquire); }
@@ -85,11 +90,10 @@ class TVornDocJobs {
   std::string ReadContent(std::string_view section);
 
   // The save's packing: runs the queued jobs and adds the settings (from writeSettings), the
-  // index and every loose content file to the archive in one rewrite, reporting after each loose
-  // file. Returns a descriptor open on the packed archive (the caller closes it), so that later
-  // writes cannot change what the caller copies; -1 when packing failed, in which case every
-  // loose file is kept for the next save. Errors of writeSettings count as failures. A loose file
-  // too large for the archive is dropped with its "Content" entry rather than failing every save.
+  // index and every content stored since the last save to the archive in one rewrite, reporting
+  // after each content. Returns a descriptor open on the packed archive (the caller closes it),
+  // so that later writes cannot change what the caller copies; -1 when packing failed, in which
+  // case every content is kept for the next save. Errors of writeSettings count as failures.
   int Pack(const std::function<void(TVornCustomIniFile& settings)>& writeSettings,
            const TPackProgress& progress);
 
@@ -112,14 +116,13 @@ class TVornDocJobs {
   void RunPendingForLocked(std::string_view section);
   void Execute(TVornDocJob& job);
   void Remove(const std::string& section);
-  void StoreContent(const std::string& section, const std::string& content);
-  bool WriteNewContentFile(std::string& name, std::string_view content);
+  void StoreContent(const std::string& section, std::string&& content);
+  // A content name no member of the archive or the spool has; empty when none was found.
+  std::string DrawContentName();
   std::string ContentNameOf(std::string_view section) const;
-  bool IsLoose(std::string_view name) const;
-  void AddLoose(std::string name);
-  void DropLoose(std::string_view name);
-  void DropOversizeLoose();
-  void ClearLoose();
+  // With the queue lock held: whether the queue and the spool are over their bound.
+  bool OverLimitLocked() const;
+  void NotifyRoom();
 
   const std::string m_folder;
   TFileSystem& m_fileSystem;
@@ -128,12 +131,9 @@ class TVornDocJobs {
   mutable std::mutex m_docLock;
   std::unique_ptr<TVornIndexFile> m_index;
   std::unique_ptr<TVornArchive> m_archive;
-  // Content files not yet in the archive, in store order ("" where one was dropped), and where
-  // each name is in that order.
-  std::vector<std::string> m_looseOrder;
-  std::unordered_map<std::string, size_t> m_looseAt;
   bool m_handingOver = false;  // slots of the index must stay where they are
   std::mt19937 m_random;
+  std::function<std::time_t()> m_clock;
 
   // Guarded by m_queueLock.
   mutable std::mutex m_queueLock;
@@ -146,6 +146,8 @@ class TVornDocJobs {
   bool m_stop = false;
   std::atomic<uint64_t> m_changeCount{0};
 
+  // Contents not yet in the archive; none without a working folder. Ended before the rest.
+  std::unique_ptr<TMemberSpool> m_spool;
   std::thread m_worker;
 };
 

@@ -1,4 +1,4 @@
-// The project document: content kept loose until a save and archived after it, save and load
+// The project document: content spooled until a save and archived after it, save and load
 // round trips, saves that fail at every step of writing the project file or on a full disk,
 // hostile project files, and content names from a hostile project file.
 #include "storage/document.h"
@@ -7,7 +7,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <atomic>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,6 +20,9 @@
 
 #include "archive_test_util.h"
 #include "formats/lha_header.h"
+#include "foundation/main_loop.h"
+#include "storage/archive_writer.h"
+#include "storage/doc_jobs.h"
 #include "support/fake_dialog_service.h"
 #include "support/fault_file_system.h"
 
@@ -69,7 +76,7 @@ class DocumentTest : public ::testing::Test {
   test::TFaultFileSystem m_fs;
 };
 
-TEST_F(DocumentTest, ContentIsLooseUntilSavedThenArchived) {
+TEST_F(DocumentTest, ContentIsSpooledUntilSavedThenArchived) {
   TVornDocument doc(m_dir / "cache", m_dir.Path().string());
   ASSERT_FALSE(doc.Folder().empty());
   EXPECT_EQ(doc.Folder().back(), '/');
@@ -102,23 +109,87 @@ TEST_F(DocumentTest, ContentIsLooseUntilSavedThenArchived) {
   EXPECT_EQ(doc.GetDocumentContent(kPage), "<html>page</html>");
 }
 
-// A new content replaces the file of the old one only once it is completely written: on a full
-// disk the old content stays whole.
-TEST_F(DocumentTest, RestoringLooseContentKeepsOneFile) {
-  TVornDocument doc(m_dir / "cache", m_dir.Path().string(), m_fs);
-  WriteReadyEntryTo(doc, kPage, 1);
-  doc.SetDocumentContent(kPage, "first");
-  doc.SetDocumentContent(kPage, "second");
-  doc.FlushJobs();
-  m_fs.FreeBytes = 5000;
-  doc.SetDocumentContent(kPage, Noise(20000, 1));
-  EXPECT_TRUE(doc.GetDocumentContent(kPage) == "second");
-  m_fs.FreeBytes = UINT64_MAX;
-  EXPECT_EQ(FilesIn(doc.Folder()).size(), 1u);
-  doc.RemoveDocument(kPage);
-  doc.FlushJobs();
-  EXPECT_TRUE(FilesIn(doc.Folder()).empty());
-  EXPECT_EQ(doc.GetDocumentContent(kPage), "");
+// Contents are packed into members as they are stored and a save copies them: the project file
+// must be byte for byte what packing the same contents as files at the save gives. Some are
+// packed before the save, the rest wait because the disk refused them, and both are readable.
+TEST_F(DocumentTest, PrePackedSaveEqualsPackingAtSave) {
+  constexpr std::time_t kTime = 1700000000;
+  const std::string folder = m_dir / "jobs/";
+  fs::create_directories(folder);
+  std::atomic<bool> refuse{false};
+  std::atomic<int> refused{0};
+  m_fs.Allow = [&](std::string_view operation, const std::string& path) {
+    const bool spool = operation == "append" && path.ends_with("members.~web");
+    return !(spool && refuse && ++refused > 0);
+  };
+  TVornDocJobs jobs(folder, m_fs);
+  jobs.TestOnlySetClock([] { return kTime; });
+  struct TPage {
+    std::string url, content;
+  };
+  const std::vector<TPage> pages = {
+      {"http://h.org/a", test::Html(30000, 1)},    // compressed
+      {"http://h.org/b", Noise(5000, 2)},          // stored
+      {"http://h.org/c", test::Html(2000, 3)},     // replaced after packing
+      {"http://h.org/gone", test::Html(4000, 4)},  // removed after packing
+      {"http://h.org/c", Noise(300, 5)},           // waits for the disk
+      {"http://h.org/big", Noise(archive_detail::kStreamedMemberSize + 70000, 6)},  // streamed
+      {"http://h.org/e", test::Html(900, 7)},
+  };
+  const auto store = [&](const TPage& page) {
+    jobs.Queue({djWriteString, page.url, std::string(kIndexStatus), "1"});
+    jobs.Queue({djStoreContent, page.url, {}, page.content});
+  };
+  for (size_t i = 0; i < 4; ++i) store(pages[i]);
+  jobs.Flush();
+  // A crawl thread held by the bound packs everything itself.
+  jobs.TestOnlySetQueueLimit(0);
+  std::thread([&] { jobs.WaitForRoom(); }).join();
+  jobs.TestOnlySetQueueLimit(kMaxQueuedJobBytes);
+  jobs.Queue({djRemove, "http://h.org/gone", {}, {}});
+  refuse = true;
+  for (size_t i = 4; i < pages.size(); ++i) store(pages[i]);
+  ASSERT_TRUE(RunUntil([&] { return refused.load() > 0; }));
+  for (size_t i : {0, 1, 4, 5, 6}) EXPECT_TRUE(jobs.ReadContent(pages[i].url) == pages[i].content);
+  EXPECT_EQ(jobs.ReadContent("http://h.org/gone"), "");
+
+  const auto writeSettings = [](TVornCustomIniFile& settings) {
+    settings.WriteString("Project", "FName", "Home");
+  };
+  std::string saved;
+  {
+    TFd packed(jobs.Pack(writeSettings, {}));
+    ASSERT_TRUE(packed.Valid());
+    ASSERT_TRUE(ReadFully(packed.Get(), saved));
+  }
+  refuse = false;
+
+  // The same save from files written at the time stamp the contents were stored at.
+  const std::string loose = m_dir / "loose/";
+  fs::create_directories(loose);
+  TVornArchive savedArchive(folder + "project.~web");
+  const std::string settingsText = savedArchive.ExtractToStream(kSettingsMember);
+  const std::string indexText = savedArchive.ExtractToStream(kIndexMember);
+  std::vector<TVornArchive::TSource> sources(2);
+  sources[0].name = kSettingsMember;
+  sources[0].data = settingsText;
+  sources[1].name = kIndexMember;
+  sources[1].data = indexText;
+  for (auto& source : sources) source.timeStamp = ToDosDateTime(kTime);
+  for (const char* url : {"http://h.org/a", "http://h.org/b", "http://h.org/c", "http://h.org/big",
+                          "http://h.org/e"}) {
+    const std::string path = loose + jobs.ReadString(url, kIndexContent);
+    const auto last = std::find_if(pages.rbegin(), pages.rend(),
+                                   [&](const TPage& page) { return page.url == url; });
+    WriteFile(path, last->content);
+    const timespec times[2] = {{kTime, 0}, {kTime, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+    sources.emplace_back().path = path;
+  }
+  TVornArchive plain(m_dir / "plain.web");
+  plain.Add(sources);
+  EXPECT_TRUE(saved == ReadFile(m_dir / "plain.web"));
+  EXPECT_EQ(FilesIn(folder), std::vector<std::string>{"project.~web"});
 }
 
 TEST_F(DocumentTest, SaveAndLoadRoundTrip) {
@@ -298,24 +369,6 @@ TEST_F(DocumentTest, FailedSaveLeavesPreviousFileIntact) {
   ASSERT_TRUE(loaded.Load(file));
   EXPECT_EQ(loaded.GetDocumentContent(kImage), Noise(150000, static_cast<uint32_t>(failAt)));
   EXPECT_EQ(loaded.GetDocumentContent("http://h.org/new.gif"), Noise(50000, 9));
-}
-
-// A content file too large for any archive member (one that grew behind the document's back, as
-// a sparse file here) is dropped with its content name; it must not fail this and every later
-// save, and is never read into memory.
-TEST_F(DocumentTest, OversizeContentFileDoesNotBlockSaves) {
-  const std::string file = m_dir / "site.web";
-  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
-  FillAndSave(doc, file);
-  const std::string big = "http://h.org/big.iso";
-  WriteReadyEntryTo(doc, big, 1);
-  doc.SetDocumentContent(big, "small at first");
-  const std::string name = doc.GetDocumentValue(big, kIndexContent);
-  ASSERT_EQ(::truncate((doc.Folder() + name).c_str(), off_t{5} << 30), 0);
-  ASSERT_TRUE(doc.Save(false));
-  EXPECT_EQ(doc.GetDocumentValue(big, kIndexContent), "");
-  EXPECT_EQ(doc.GetDocumentValue(big, kIndexStatus), "0");
-  EXPECT_EQ(doc.GetDocumentContent(kImage), m_image);
 }
 
 // Writing the project file fails: the user is asked on the interface thread; OK retries, Cancel
