@@ -24,6 +24,9 @@ constexpr std::string_view kWorkingArchive = "project.~web";
 constexpr std::string_view kSpoolFile = "members.~web";
 // Links rebuilt under the document lock at a time while a load hands them over.
 constexpr size_t kHandOverBatch = 512;
+// The most bytes of stored contents held in memory until the spool packs them: past it the
+// crawl's threads pack them rather than let the idle packer fall further behind.
+constexpr uint64_t kMaxWaitingContentBytes = uint64_t{1} << 20;
 // Erased index sections are freed once there are this many and more of them than live ones.
 constexpr size_t kCompactAfter = 4096;
 
@@ -97,7 +100,8 @@ void TVornDocJobs::Queue(TVornDocJob job) {
 }
 
 bool TVornDocJobs::OverLimitLocked() const {
-  return m_queuedBytes + (m_spool ? m_spool->WaitingBytes() : 0) > m_queueLimit;
+  const uint64_t waiting = m_spool ? m_spool->WaitingBytes() : 0;
+  return m_queuedBytes + waiting > m_queueLimit || waiting > kMaxWaitingContentBytes;
 }
 
 void TVornDocJobs::NotifyRoom() {

@@ -3,6 +3,7 @@
 #include "storage/member_spool.h"
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -124,8 +125,7 @@ std::optional<TMemberSpool::TContent> TMemberSpool::Find(const std::string& name
   } else {
     // Opened while the entry is known to be in this file: a restart clears the entries before
     // it removes the file, and the descriptor keeps this version readable after.
-    content.m_member.emplace(std::make_shared<const archive_detail::TArchiveReader>(m_path),
-                             *item.entry);
+    content.m_member.emplace(OpenLocked(), *item.entry);
   }
   return content;
 }
@@ -174,6 +174,14 @@ TMemberSpool::TPacked TMemberSpool::Pack() {
       // A file a crash left behind goes first; the new one is never opened through a link.
       m_fileSystem.Remove(m_path);
       m_file = m_fileSystem.CreateFile(m_path, 0600);
+      struct stat st {};
+      if (m_file && ::stat(m_path.c_str(), &st) == 0) {
+        std::lock_guard items(m_itemLock);
+        m_fileId = {static_cast<int64_t>(st.st_dev), static_cast<int64_t>(st.st_ino)};
+      } else if (m_file) {
+        m_file->Close();
+        m_file.reset();
+      }
     }
     if (m_file) {
       const uint64_t end = m_file->Size();
@@ -224,6 +232,7 @@ void TMemberSpool::Drain(
       }
       sources.push_back(std::move(source));
     }
+    if (m_file) OpenLocked();
   }
   write(sources);
   RestartLocked();
@@ -236,6 +245,14 @@ void TMemberSpool::Clear() {
     RestartLocked();
   }
   m_onRoom();
+}
+
+std::shared_ptr<const archive_detail::TArchiveReader> TMemberSpool::OpenLocked() const {
+  auto reader = std::make_shared<const archive_detail::TArchiveReader>(m_path);
+  if (reader->Identity()[0] != m_fileId[0] || reader->Identity()[1] != m_fileId[1]) {
+    throw EArchiveError("The working file " + m_path + " was replaced");
+  }
+  return reader;
 }
 
 void TMemberSpool::RestartLocked() {

@@ -10,6 +10,7 @@
 // long as they never take them inside Drain's write.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -98,6 +99,10 @@ class TMemberSpool {
   void ReleaseLocked(TItem& item);
   // With the file lock held: removes the file and forgets every content.
   void RestartLocked();
+  // With the item lock held: the working file opened for reading. Throws EArchiveError when the
+  // file under its name is no longer the one written (something saved over it): its bytes must
+  // never be copied into a project as members.
+  std::shared_ptr<const archive_detail::TArchiveReader> OpenLocked() const;
 
   const std::string m_path;
   TFileSystem& m_fileSystem;
@@ -112,6 +117,7 @@ class TMemberSpool {
   std::vector<TItem> m_items;
   std::unordered_map<std::string, size_t> m_slotOf;
   std::deque<TClaim> m_waiting;  // contents to pack, oldest first; stale entries are skipped
+  std::array<int64_t, 2> m_fileId{};  // device and inode of the file; set under both locks
   uint64_t m_nextVersion = 0;
   bool m_stop = false;
   std::condition_variable m_wake;
