@@ -266,8 +266,6 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
     batch.clear();
     batchBytes = 0;
   };
-  // The file of packed members last copied from, kept open for the next one.
-  std::optional<TArchiveReader> packedFrom;
   for (size_t i = 0; i < added.size(); ++i) {
     const auto it = winner.find(names[i]);
     if (it == winner.end() || it->second != i) continue;
@@ -275,10 +273,9 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
     TPackJob job;
     job.index = i;
     job.name = names[i];
-    if (source.IsPacked()) {
+    if (source.packedFrom) {
       flush();
-      if (!packedFrom || packedFrom->FileName() != source.path) packedFrom.emplace(source.path);
-      writer.Copy(*packedFrom, source.packedAt, source.packedLength);
+      writer.Copy(*source.packedFrom, source.packedAt, source.packedLength);
       written(i, job.name);
       continue;
     }

@@ -48,18 +48,18 @@ class TVornArchive {
   using TSourceAdded = std::function<void(size_t source)>;
 
   // What to add as one member: the content of the file at path; or a member already in member
-  // form (header and data), the packedLength bytes at packedAt of the file at path, copied as
-  // they are; or else data (which the caller keeps alive during the call) with the time stamp
-  // and attributes given.
+  // form (header and data), the packedLength bytes at packedAt of packedFrom, copied as they
+  // are; or else data (which the caller keeps alive during the call) with the time stamp and
+  // attributes given.
   struct TSource {
     std::string name;  // member name; empty: the file name of path (never for a packed member)
     std::string path;
     std::string_view data;
     uint32_t timeStamp = 0;  // MS-DOS date and time, for data
     uint8_t attributes = 0;  // MS-DOS attributes, for data
+    std::shared_ptr<const archive_detail::TArchiveReader> packedFrom = nullptr;
     uint64_t packedAt = 0;
     uint64_t packedLength = 0;
-    bool IsPacked() const { return packedLength > 0; }
   };
 
   // A member as it was when opened: it stays readable, on any thread, even after the archive

@@ -14,8 +14,11 @@
 
 namespace tq::archive_detail {
 
-TArchiveReader::TArchiveReader(const std::string& fileName) : m_fileName(fileName) {
-  m_fd.Reset(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+TArchiveReader::TArchiveReader(const std::string& fileName)
+    : TArchiveReader(fileName, TFd(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC))) {}
+
+TArchiveReader::TArchiveReader(const std::string& fileName, TFd fd)
+    : m_fileName(fileName), m_fd(std::move(fd)) {
   struct stat st {};
   if (!m_fd.Valid() || ::fstat(m_fd.Get(), &st) != 0) {
     throw EArchiveError("Cannot open archive " + fileName);

@@ -32,6 +32,9 @@ class TArchiveReader {
  public:
   // Throws EArchiveError when the file cannot be opened.
   explicit TArchiveReader(const std::string& fileName);
+  // Reads the file open on fd (fileName only names it in messages); throws EArchiveError when fd
+  // is not open.
+  TArchiveReader(const std::string& fileName, TFd fd);
 
   uint64_t Size() const { return m_size; }
   mode_t Mode() const { return m_mode; }

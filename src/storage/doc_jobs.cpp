@@ -20,8 +20,8 @@ namespace {
 // The working copy of the project archive. Its name cannot be a content file's name, nor can a
 // project file's own name clash with the files a save writes into the folder.
 constexpr std::string_view kWorkingArchive = "project.~web";
-// The spool's working file of packed contents.
-constexpr std::string_view kSpoolFile = "members.~web";
+// The start of the names of the spool's working files of packed contents.
+constexpr std::string_view kSpoolStem = "members";
 // Links rebuilt under the document lock at a time while a load hands them over.
 constexpr size_t kHandOverBatch = 512;
 // The most bytes of stored contents held in memory until the spool packs them: past it the
@@ -71,7 +71,7 @@ TVornDocJobs::TVornDocJobs(std::string folder, TFileSystem& fileSystem)
       m_clock([] { return std::time(nullptr); }),
       m_spool(m_folder.empty()
                   ? nullptr
-                  : std::make_unique<TMemberSpool>(m_folder + std::string(kSpoolFile), m_fileSystem,
+                  : std::make_unique<TMemberSpool>(m_folder + std::string(kSpoolStem), m_fileSystem,
                                                    [this] { NotifyRoom(); })),
       m_worker([this] { WorkerLoop(); }) {}
 

@@ -2,8 +2,8 @@
 // hand-over.
 #include "storage/member_spool.h"
 
+#include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -25,11 +25,12 @@ std::string TMemberSpool::TContent::Read() const {
   return m_data ? *m_data : m_member->Extract();
 }
 
-TMemberSpool::TMemberSpool(std::string path, TFileSystem& fileSystem, std::function<void()> onRoom)
-    : m_path(std::move(path)),
-      m_fileSystem(fileSystem),
-      m_onRoom(std::move(onRoom)),
-      m_packer([this] { PackerLoop(); }) {}
+TMemberSpool::TMemberSpool(const std::string& stem, TFileSystem& fileSystem,
+                           std::function<void()> onRoom)
+    : m_fileSystem(fileSystem), m_onRoom(std::move(onRoom)) {
+  for (size_t i = 0; i < m_files.size(); ++i) m_files[i].path = stem + std::to_string(i) + ".~web";
+  m_packer = std::thread([this] { PackerLoop(); });
+}
 
 TMemberSpool::~TMemberSpool() {
   {
@@ -38,16 +39,18 @@ TMemberSpool::~TMemberSpool() {
   }
   m_wake.notify_all();
   m_packer.join();
-  if (m_file) {
-    m_file->Close();
-    m_fileSystem.Remove(m_path);
+  for (TFile& file : m_files) {
+    if (file.writable) {
+      file.writable->Close();
+      m_fileSystem.Remove(file.path);
+    }
   }
 }
 
 void TMemberSpool::PackerLoop() {
   // Packing is work a save would otherwise do at its end: it may wait while the crawl has
-  // anything to do. The lowest nice value rather than SCHED_IDLE: the packer holds the file lock
-  // while it appends, and a thread with a share of its own always gets to let it go.
+  // anything to do. The lowest nice value rather than SCHED_IDLE: a save waits for the append
+  // under way, and a thread with a share of its own always gets to end it.
   ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
   for (;;) {
     {
@@ -55,7 +58,7 @@ void TMemberSpool::PackerLoop() {
       m_wake.wait(items, [this] { return m_stop || !m_waiting.empty(); });
       if (m_stop) return;
     }
-    if (Pack() == TPacked::Failed) {
+    if (Pack(kPackerFile) == TPacked::Failed) {
       // Trying again at once would spin on a full or failing disk.
       std::unique_lock items(m_itemLock);
       m_wake.wait_for(items, kRetryAfter, [this] { return m_stop; });
@@ -69,10 +72,11 @@ bool TMemberSpool::CurrentLocked(const TClaim& claim) const {
 }
 
 void TMemberSpool::ReleaseLocked(TItem& item) {
-  if (item.data) {
+  if (item.data && !item.claimed) {
     m_waitingBytes.fetch_sub(item.data->size(), std::memory_order_acq_rel);
-    item.data.reset();
   }
+  item.data.reset();
+  item.claimed = false;
 }
 
 void TMemberSpool::Put(const std::string& name, std::string content, uint32_t timeStamp) {
@@ -125,16 +129,16 @@ std::optional<TMemberSpool::TContent> TMemberSpool::Find(const std::string& name
   } else {
     // Opened while the entry is known to be in this file: a restart clears the entries before
     // it removes the file, and the descriptor keeps this version readable after.
-    content.m_member.emplace(OpenLocked(), *item.entry);
+    content.m_member.emplace(OpenLocked(item.file), *item.entry);
   }
   return content;
 }
 
 bool TMemberSpool::PackOne() {
-  return Pack() == TPacked::Packed;
+  return Pack(kHelperFile) == TPacked::Packed;
 }
 
-TMemberSpool::TPacked TMemberSpool::Pack() {
+TMemberSpool::TPacked TMemberSpool::Pack(size_t fileIndex) {
   TClaim claim;
   std::string name;
   uint32_t timeStamp = 0;
@@ -146,11 +150,21 @@ TMemberSpool::TPacked TMemberSpool::Pack() {
       claim = m_waiting.front();
       m_waiting.pop_front();
     } while (!CurrentLocked(claim) || !m_items[claim.slot].data);
-    const TItem& item = m_items[claim.slot];
+    TItem& item = m_items[claim.slot];
     name = item.name;
     timeStamp = item.timeStamp;
     data = item.data;
+    item.claimed = true;
+    m_waitingBytes.fetch_sub(data->size(), std::memory_order_acq_rel);
   }
+  m_onRoom();
+  // With the item lock held: back to waiting when it could not be packed, for a later try or
+  // the next save.
+  const auto unclaim = [&] {
+    m_items[claim.slot].claimed = false;
+    m_waitingBytes.fetch_add(data->size(), std::memory_order_acq_rel);
+    m_waiting.push_back(claim);
+  };
   // Small members are compressed before the file is locked, so that threads packing side by
   // side append one after the other but compress at the same time.
   std::optional<archive_detail::TPackedMember> packed;
@@ -160,68 +174,72 @@ TMemberSpool::TPacked TMemberSpool::Pack() {
     }
   } catch (const EArchiveError&) {
     std::lock_guard items(m_itemLock);
-    if (CurrentLocked(claim)) m_waiting.push_back(claim);
+    if (CurrentLocked(claim)) unclaim();
     return TPacked::Failed;
   }
   std::optional<archive_detail::TEntry> entry;
+  TFile& file = m_files[fileIndex];
   {
-    std::lock_guard file(m_fileLock);
+    std::lock_guard fileLock(file.lock);
     {
       std::lock_guard items(m_itemLock);
       if (!CurrentLocked(claim)) return TPacked::Packed;  // replaced or forgotten meanwhile
     }
-    if (!m_file) {
+    if (!file.writable) {
       // A file a crash left behind goes first; the new one is never opened through a link.
-      m_fileSystem.Remove(m_path);
-      m_file = m_fileSystem.CreateFile(m_path, 0600);
-      struct stat st {};
-      if (m_file && ::stat(m_path.c_str(), &st) == 0) {
+      m_fileSystem.Remove(file.path);
+      file.writable = m_fileSystem.CreateFile(file.path, 0600);
+      TFd readable(file.writable ? ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC) : -1);
+      if (readable.Valid()) {
         std::lock_guard items(m_itemLock);
-        m_fileId = {static_cast<int64_t>(st.st_dev), static_cast<int64_t>(st.st_ino)};
-      } else if (m_file) {
-        m_file->Close();
-        m_file.reset();
+        file.readable = std::move(readable);
+      } else if (file.writable) {
+        file.writable->Close();
+        file.writable.reset();
       }
     }
-    if (m_file) {
-      const uint64_t end = m_file->Size();
+    if (file.writable) {
+      const uint64_t end = file.writable->Size();
       try {
-        entry = packed ? archive_detail::AppendPacked(*m_file, *packed)
-                       : archive_detail::AppendMember(*m_file, name, *data, timeStamp,
+        entry = packed ? archive_detail::AppendPacked(*file.writable, *packed)
+                       : archive_detail::AppendMember(*file.writable, name, *data, timeStamp,
                                                       kContentAttributes);
       } catch (const EArchiveError&) {
         // What part of the member got written is cut off; should even that fail, the members
         // before it still lie where they were recorded.
-        m_file->Truncate(end);
+        file.writable->Truncate(end);
       }
     }
     std::lock_guard items(m_itemLock);
     if (!CurrentLocked(claim)) return TPacked::Packed;
     if (!entry) {
-      m_waiting.push_back(claim);
+      unclaim();
       return TPacked::Failed;
     }
     TItem& item = m_items[claim.slot];
     item.entry = std::move(entry);
+    item.file = fileIndex;
     ReleaseLocked(item);
   }
-  m_onRoom();
   return TPacked::Packed;
 }
 
 void TMemberSpool::Drain(
     const std::function<void(const std::vector<TVornArchive::TSource>&)>& write) {
-  std::lock_guard file(m_fileLock);
+  std::scoped_lock files(m_files[kPackerFile].lock, m_files[kHelperFile].lock);
   std::vector<TVornArchive::TSource> sources;
   std::vector<std::shared_ptr<const std::string>> waiting;  // alive while write reads them
   {
     std::lock_guard items(m_itemLock);
+    std::array<std::shared_ptr<const archive_detail::TArchiveReader>, 2> packedFrom;
     for (const TItem& item : m_items) {
       if (item.name.empty()) continue;
       TVornArchive::TSource source;
       source.name = item.name;
       if (item.entry) {
-        source.path = m_path;
+        auto& reader = packedFrom[item.file];
+        if (!reader) reader = OpenLocked(item.file);
+        source.packedFrom = reader;
         source.packedAt = item.entry->offset;
         source.packedLength = item.entry->End() - item.entry->offset;
       } else {
@@ -232,7 +250,6 @@ void TMemberSpool::Drain(
       }
       sources.push_back(std::move(source));
     }
-    if (m_file) OpenLocked();
   }
   write(sources);
   RestartLocked();
@@ -241,18 +258,19 @@ void TMemberSpool::Drain(
 
 void TMemberSpool::Clear() {
   {
-    std::lock_guard file(m_fileLock);
+    std::scoped_lock files(m_files[kPackerFile].lock, m_files[kHelperFile].lock);
     RestartLocked();
   }
   m_onRoom();
 }
 
-std::shared_ptr<const archive_detail::TArchiveReader> TMemberSpool::OpenLocked() const {
-  auto reader = std::make_shared<const archive_detail::TArchiveReader>(m_path);
-  if (reader->Identity()[0] != m_fileId[0] || reader->Identity()[1] != m_fileId[1]) {
-    throw EArchiveError("The working file " + m_path + " was replaced");
-  }
-  return reader;
+std::shared_ptr<const archive_detail::TArchiveReader> TMemberSpool::OpenLocked(
+    size_t fileIndex) const {
+  const TFile& file = m_files[fileIndex];
+  // A reader of its own each time: it takes the file's size as it opens, and members are
+  // appended after every earlier reader was made.
+  return std::make_shared<const archive_detail::TArchiveReader>(
+      file.path, TFd(::fcntl(file.readable.Get(), F_DUPFD_CLOEXEC, 0)));
 }
 
 void TMemberSpool::RestartLocked() {
@@ -262,11 +280,13 @@ void TMemberSpool::RestartLocked() {
     m_slotOf.clear();
     m_waiting.clear();
     m_waitingBytes.store(0, std::memory_order_release);
+    for (TFile& file : m_files) file.readable.Reset();
   }
-  if (m_file) {
-    m_file->Close();
-    m_file.reset();
-    m_fileSystem.Remove(m_path);
+  for (TFile& file : m_files) {
+    if (!file.writable) continue;
+    file.writable->Close();
+    file.writable.reset();
+    m_fileSystem.Remove(file.path);
   }
 }
 

@@ -1,13 +1,13 @@
 // TMemberSpool: the document's contents not yet in the project archive. Each is turned into its
 // archive member form (header and data, exactly as a save would write it) in the background and
-// appended to one working file, so that a save copies finished members instead of compressing
-// every content at its end, and a crawl makes one file instead of one per page.
+// appended to a working file, so that a save copies finished members instead of compressing
+// every content at its end, and a crawl makes two files instead of one per page.
 //
 // Threads: every method may be called from any thread. The spool's own packing thread runs at
 // the lowest priority, so it uses otherwise idle processor time; a thread that must not get ahead
-// of it packs on its own (PackOne). Lock order: the file lock (appending, Drain, Clear) before
-// the item lock; callers may hold locks of their own (the document lock) when they call, as
-// long as they never take them inside Drain's write.
+// of it packs on its own (PackOne) into a second file. Lock order: the file locks (appending,
+// Drain, Clear; the packer's file first) before the item lock; callers may hold locks of their own
+// (the document lock) when they call, as long as they never take them inside Drain's write.
 #pragma once
 
 #include <array>
@@ -46,10 +46,11 @@ class TMemberSpool {
     std::optional<TVornArchive::TMember> m_member;  // once packed
   };
 
-  // path: the working file, made when the first member is appended and removed with the spool.
-  // onRoom is called, without the spool's locks, whenever WaitingBytes shrank.
-  TMemberSpool(std::string path, TFileSystem& fileSystem, std::function<void()> onRoom);
-  // Stops the packing thread and removes the working file.
+  // The working files are stem + "0.~web" and stem + "1.~web", each made when its first member
+  // is appended and removed with the spool. onRoom is called, without the spool's locks,
+  // whenever WaitingBytes shrank.
+  TMemberSpool(const std::string& stem, TFileSystem& fileSystem, std::function<void()> onRoom);
+  // Stops the packing thread and removes the working files.
   ~TMemberSpool();
   TMemberSpool(const TMemberSpool&) = delete;
   TMemberSpool& operator=(const TMemberSpool&) = delete;
@@ -62,19 +63,20 @@ class TMemberSpool {
   // Nothing when the spool does not hold name.
   std::optional<TContent> Find(const std::string& name) const;
 
-  // Bytes of content held in memory until they are packed.
+  // Bytes of content held in memory that no thread is packing yet. Those being packed are held
+  // too, one by each packing thread.
   uint64_t WaitingBytes() const { return m_waitingBytes.load(std::memory_order_acquire); }
   // Packs the oldest waiting content on the calling thread. False when none waited or appending
   // it failed; the content then stays in memory and is packed later or by the next save.
   bool PackOne();
 
   // Hands every held content, in the order of their first Put, to write as archive sources
-  // (packed members as ranges of the working file, waiting ones as data), appending nothing
-  // meanwhile. When write returns they are gone and the working file starts anew; when it
+  // (packed members as ranges of the working files, waiting ones as data), appending nothing
+  // meanwhile. When write returns they are gone and the working files start anew; when it
   // throws, every one is kept. A Put or Forget while write runs is lost: the caller keeps them
   // out.
   void Drain(const std::function<void(const std::vector<TVornArchive::TSource>&)>& write);
-  // Forgets every content and starts the working file anew.
+  // Forgets every content and starts the working files anew.
   void Clear();
 
  private:
@@ -82,9 +84,22 @@ class TMemberSpool {
     std::string name;  // member name; empty once forgotten
     uint32_t timeStamp = 0;
     uint64_t version = 0;  // grows with every Put, so a packing of an older content is dropped
-    std::shared_ptr<const std::string> data;      // while waiting
+    std::shared_ptr<const std::string> data;  // while waiting
+    bool claimed = false;  // a thread is packing data: it no longer counts as waiting
     std::optional<archive_detail::TEntry> entry;  // once packed
+    size_t file = 0;                              // where entry lies
   };
+  // One working file. The packing thread appends to its own and every other thread to the
+  // second, so that no thread of normal priority ever waits for a lock the idle one holds while
+  // it writes (a system call, where the scheduler likes to take its processor away).
+  struct TFile {
+    std::string path;
+    std::mutex lock;                          // held while appending, and by Drain and Clear
+    std::unique_ptr<TWritableFile> writable;  // guarded by lock
+    TFd readable;  // the file open for reading; set and reset under lock and the item lock
+  };
+  static constexpr size_t kPackerFile = 0;
+  static constexpr size_t kHelperFile = 1;
   struct TClaim {
     size_t slot = 0;
     uint64_t version = 0;
@@ -92,32 +107,26 @@ class TMemberSpool {
   enum class TPacked { None, Packed, Failed };
 
   void PackerLoop();
-  TPacked Pack();
+  TPacked Pack(size_t fileIndex);
   // With the item lock held: whether claim still names the current content of its slot.
   bool CurrentLocked(const TClaim& claim) const;
-  // With the item lock held: the slot's waiting content leaves memory.
+  // With the item lock held: the slot's content leaves memory.
   void ReleaseLocked(TItem& item);
-  // With the file lock held: removes the file and forgets every content.
+  // With both file locks held: removes the files and forgets every content.
   void RestartLocked();
-  // With the item lock held: the working file opened for reading. Throws EArchiveError when the
-  // file under its name is no longer the one written (something saved over it): its bytes must
-  // never be copied into a project as members.
-  std::shared_ptr<const archive_detail::TArchiveReader> OpenLocked() const;
+  // With the item lock held: a working file opened for reading, through the descriptor kept
+  // since it was made, so that a file saved under its name later is never read as members.
+  std::shared_ptr<const archive_detail::TArchiveReader> OpenLocked(size_t fileIndex) const;
 
-  const std::string m_path;
   TFileSystem& m_fileSystem;
   const std::function<void()> m_onRoom;
-
-  // Guarded by m_fileLock.
-  std::mutex m_fileLock;
-  std::unique_ptr<TWritableFile> m_file;
+  std::array<TFile, 2> m_files;
 
   // Guarded by m_itemLock.
   mutable std::mutex m_itemLock;
   std::vector<TItem> m_items;
   std::unordered_map<std::string, size_t> m_slotOf;
   std::deque<TClaim> m_waiting;  // contents to pack, oldest first; stale entries are skipped
-  std::array<int64_t, 2> m_fileId{};  // device and inode of the file; set under both locks
   uint64_t m_nextVersion = 0;
   bool m_stop = false;
   std::condition_variable m_wake;
