@@ -247,7 +247,7 @@ bool TVornFTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& erro
     if (a.LastCode == 530 && UserName.empty()) {
       a.Report(ecsAuthorizing, kStatusAuthorizing);
       std::string user, password;
-      if (OnAuthorization && OnAuthorization(m_address, user, password)) {
+      if (OnAuthorization && OnAuthorization(m_address, {}, user, password)) {
         UserName = user;
         Password = password;
       }

@@ -124,6 +124,7 @@ struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, 
   std::string StatusLine;
   std::string Location;
   std::string ContentType;
+  std::vector<std::string> Challenges;  // what a 401 asks for (scheme, realm), shown at a prompt
   int64_t ContentLength = 0;
   bool HttpError = false;
 
@@ -141,7 +142,7 @@ struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, 
       if (code == 401 && Self->OnAuthorization) {
         std::string user, password;
         // The next attempt carries what the lookup found; this one fails with the status line.
-        if (Self->OnAuthorization(Self->m_address, user, password)) {
+        if (Self->OnAuthorization(Self->m_address, Challenges, user, password)) {
           Self->UserName = user;
           Self->Password = password;
         }
@@ -171,6 +172,7 @@ struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, 
       StatusLine = line;
       Location.clear();
       ContentType.clear();
+      Challenges.clear();
       ContentLength = 0;
       return length;
     }
@@ -186,6 +188,8 @@ struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, 
       ContentType = value;
     } else if (AnsiSameText(name, "Content-Length")) {
       ContentLength = ParseLength(value);
+    } else if (AnsiSameText(name, "WWW-Authenticate")) {
+      Challenges.push_back(std::move(value));
     }
     return length;
   }

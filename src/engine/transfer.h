@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/connection_status.h"
 #include "engine/connection_thread.h"
@@ -20,6 +21,13 @@
 #include "options/internet_connection.h"  // TSocksVersion
 
 namespace tq {
+
+// Credentials for an address whose server refused the login (may prompt the user), given what
+// the server asked for (its authentication request lines, e.g. the scheme and realm); false
+// when nothing was found.
+using TAuthorizationHook =
+    std::function<bool(const std::string& address, const std::vector<std::string>& challenge,
+                       std::string& user, std::string& password)>;
 
 class TVornPage;
 
@@ -56,8 +64,7 @@ class TVornTransfer {
   std::function<void()> WaitForStorage;
   // Credentials for the address after the server refused the login (may prompt); false leaves
   // the login as it is.
-  std::function<bool(const std::string& address, std::string& user, std::string& password)>
-      OnAuthorization;
+  TAuthorizationHook OnAuthorization;
 
   void SetPriority(TThreadPriority priority);
   TThreadPriority Priority() const { return m_priority; }

@@ -83,6 +83,9 @@ TEST_F(ProjectDialogsTest, A401ShowsTheLoginDialogAndTheTypedCredentialsSucceed)
   auto dialogs = std::make_shared<GuiLogin>();
   SetDialogService(dialogs);
   OnDialog<TVornAuthForm>([](TVornAuthForm& form) {
+    auto* asked = form.findChild<QLabel*>(QStringLiteral("parameters"));
+    ASSERT_NE(asked, nullptr);
+    EXPECT_EQ(asked->text(), QStringLiteral("Basic realm=\"club\""));
     QTest::keyClicks(form.UserBox()->lineEdit(), QStringLiteral("ann"));
     QTest::keyClicks(form.PasswordBox(), QStringLiteral("pw"));
     Click(&form, "Save the password");
