@@ -80,6 +80,25 @@ class TVornTransfer {
   explicit TVornTransfer(TVornPage& page);
   ~TVornTransfer() = default;
 
+  // A library client for the attempts of one transfer, and how it goes back.
+  using TClient = std::unique_ptr<void, void (*)(void*)>;
+  // What a kind of transfer puts into the attempt loop.
+  struct TAttempts {
+    std::function<TClient()> Acquire;
+    // One attempt with the client in m_curl; false, with the error set, when it failed.
+    std::function<bool(TVornWorkerThread& thread, std::string& error)> Run;
+    // Whether to stop without another attempt, beyond a cancel or a refusal; may be unset.
+    std::function<bool()> Stopped;
+    // On the transfer's thread after an attempt succeeded and nothing stopped it.
+    std::function<void()> Fetched;
+    // On the interface thread once the thread has ended.
+    std::function<void()> Ended;
+  };
+  // Interface thread. Runs the attempts on a thread of their own around one client. Busy only
+  // once the thread exists: a transfer that never started has nothing to cancel or wait for.
+  // Throws std::system_error, and stays idle, when no thread can be had.
+  void StartAttempts(TAttempts attempts);
+
   TVornPage& m_page;
   void* m_curl = nullptr;  // the library client, held only while the transfer's thread runs
   std::string m_content;
