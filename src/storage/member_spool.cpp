@@ -1,5 +1,5 @@
-// The spool of packed contents: one working file of members, the packing thread and the save's
-// hand-over.
+// The spool of packed contents: its working files of members, the packing thread and the
+// save's hand-over.
 #include "storage/member_spool.h"
 
 #include <fcntl.h>

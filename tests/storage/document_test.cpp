@@ -104,7 +104,7 @@ TEST_F(DocumentTest, ContentIsSpooledUntilSavedThenArchived) {
   EXPECT_FALSE(TVornArchive(doc.Folder() + "project.~web").Contains(name));
   EXPECT_EQ(doc.GetDocumentValue(kImage, kIndexContentType), "");
 
-  // A second save finds nothing loose and still succeeds.
+  // A second save finds nothing spooled and still succeeds.
   EXPECT_TRUE(doc.Save(false));
   EXPECT_EQ(doc.GetDocumentContent(kPage), "<html>page</html>");
 }

@@ -82,7 +82,7 @@ TEST_F(DocumentThreadsTest, LoadAndSaveWorkOffTheInterfaceThread) {
   doc.OnSaveEnd = [&](bool ok) { ends.push_back(ok); };
   ASSERT_TRUE(doc.Save(false));
   EXPECT_EQ(ends, std::vector<bool>{true});
-  // Archived content is replaced in place, so nothing was loose: no reports.
+  // Archived content is replaced in place, so nothing was spooled: no reports.
   EXPECT_TRUE(percents.empty());
   for (int i = 0; i < 4; ++i) doc.SetDocumentStatus("http://n.org/" + std::to_string(i), 0);
   for (int i = 0; i < 4; ++i) doc.SetDocumentContent("http://n.org/" + std::to_string(i), "n");
