@@ -301,11 +301,11 @@ class TMatchFinder {
     if (pos - m_origin >= kRebaseAfter) Rebase(pos - kWindow);
     int32_t& head = m_head[Hash(pos)];
     const uint16_t link = Link(head, pos);
-    // Two links on; equal to link alone when the chain ends after one.
-    const unsigned skip = link == 0 ? 0 : link + m_prev[(pos - link) & (kWindow - 1)];
+    const unsigned next = link == 0 ? 0 : m_prev[(pos - link) & (kWindow - 1)];
+    const unsigned skip = link + next;
     m_prev[pos & (kWindow - 1)] = link;
     m_prev2[pos & (kWindow - 1)] =
-        static_cast<uint16_t>(skip > link && skip <= kMaxDistance ? skip : 0);
+        static_cast<uint16_t>(next != 0 && skip <= kMaxDistance ? skip : 0);
     head = static_cast<int32_t>(pos - m_origin);
   }
 
