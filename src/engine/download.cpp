@@ -204,9 +204,10 @@ void TVornDownload::ListDeleted(TVornBaseLinks& list, const TListRole& role,
 
 void TVornDownload::InstallWorkerHooks() {
   // After a 401: the lookup that may prompt, on the interface thread while the transfer waits.
-  m_manager.Credentials = [this](const std::string& address, std::string& user,
+  m_manager.Credentials = [this](const std::string& address,
+                                 const std::vector<std::string>& challenge, std::string& user,
                                  std::string& password) {
-    const TAuthorization found = m_settings.Passwords.LookupCredentials(address, true);
+    const TAuthorization found = m_settings.Passwords.LookupCredentials(address, true, &challenge);
     user = found.User;
     password = found.Password;
     return true;

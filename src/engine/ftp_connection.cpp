@@ -146,36 +146,19 @@ TVornFTPConnection::TVornFTPConnection(TVornPage& page) : TVornTransfer(page) {}
 TVornFTPConnection::~TVornFTPConnection() = default;
 
 void TVornFTPConnection::StartTransfer() {
-  m_cancelled = false;
-  m_refused = false;
-  m_address = m_page.Link ? m_page.Link->GetUrl() : m_page.Url;
-  std::lock_guard<std::mutex> guard(m_threadMutex);
-  if (m_thread) return;
-  std::shared_ptr<TVornPage> keep = m_page.weak_from_this().lock();
-  // Busy only once the thread exists: a transfer that never started has nothing to cancel or
-  // wait for. The end handler runs on the interface thread, after this.
-  m_thread = TVornWorkerThread::Start(
-      m_priority,
-      [this, keep](TVornWorkerThread& thread) {
-        // Every attempt connects afresh and leaves nothing open, so the handle is the
-        // transfer's own and goes with it.
-        std::unique_ptr<CURL, void (*)(CURL*)> client(curl_easy_init(), curl_easy_cleanup);
-        m_curl = client.get();
-        TVornAttemptLoop loop;
-        loop.Retries = Retries;
-        loop.RetryPauseMs = TestOnlyRetryPauseMs;
-        loop.Report = OnStatus;
-        std::string error;
-        const bool ok = loop.Run(
-            thread, [&](std::string& attemptError) { return RunAttempt(thread, attemptError); },
-            [&] { return m_cancelled.load() || m_refused.load(); }, error);
-        m_curl = nullptr;
-        m_failed = !ok;
-        m_errorText = error;
-        if (ok && !m_cancelled && !m_refused && WaitForStorage) WaitForStorage();
-      },
-      [this, keep] { EndHandler(); });
-  m_busy = true;
+  StartAttempts({
+      // Every attempt connects afresh and leaves nothing open, so the handle is the transfer's
+      // own and goes with it.
+      .Acquire = [] { return TClient(curl_easy_init(), curl_easy_cleanup); },
+      .Run = [this](TVornWorkerThread& thread,
+                    std::string& error) { return RunAttempt(thread, error); },
+      .Stopped = {},
+      .Fetched =
+          [this] {
+            if (WaitForStorage) WaitForStorage();
+          },
+      .Ended = [this] { EndHandler(); },
+  });
 }
 
 bool TVornFTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& error) {
@@ -247,7 +230,7 @@ bool TVornFTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& erro
     if (a.LastCode == 530 && UserName.empty()) {
       a.Report(ecsAuthorizing, kStatusAuthorizing);
       std::string user, password;
-      if (OnAuthorization && OnAuthorization(m_address, user, password)) {
+      if (OnAuthorization && OnAuthorization(m_address, {}, user, password)) {
         UserName = user;
         Password = password;
       }

@@ -50,7 +50,7 @@ class TVornFTPConnection : public TVornTransfer {
   // An empty UserName logs in anonymously.
   bool Passive = false;  // the client opens the data connection; else the server does
 
-  // Interface thread. Throws std::system_error, and stays idle, when no thread can be had.
+  // Interface thread; see StartAttempts.
   void StartTransfer();
 
   struct Attempt;  // the state of one retrieval, seen by the library's callbacks

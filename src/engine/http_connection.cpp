@@ -124,6 +124,7 @@ struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, 
   std::string StatusLine;
   std::string Location;
   std::string ContentType;
+  std::vector<std::string> Challenges;  // what a 401 asks for (scheme, realm), shown at a prompt
   int64_t ContentLength = 0;
   bool HttpError = false;
 
@@ -141,7 +142,7 @@ struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, 
       if (code == 401 && Self->OnAuthorization) {
         std::string user, password;
         // The next attempt carries what the lookup found; this one fails with the status line.
-        if (Self->OnAuthorization(Self->m_address, user, password)) {
+        if (Self->OnAuthorization(Self->m_address, Challenges, user, password)) {
           Self->UserName = user;
           Self->Password = password;
         }
@@ -171,6 +172,7 @@ struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, 
       StatusLine = line;
       Location.clear();
       ContentType.clear();
+      Challenges.clear();
       ContentLength = 0;
       return length;
     }
@@ -186,6 +188,8 @@ struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, 
       ContentType = value;
     } else if (AnsiSameText(name, "Content-Length")) {
       ContentLength = ParseLength(value);
+    } else if (AnsiSameText(name, "WWW-Authenticate")) {
+      Challenges.push_back(std::move(value));
     }
     return length;
   }
@@ -221,37 +225,20 @@ void TVornHTTPConnection::Redirect(const std::string& location) {
 }
 
 void TVornHTTPConnection::StartTransfer() {
-  m_cancelled = false;
-  m_refused = false;
   m_analysis.reset();
-  m_address = m_page.Link ? m_page.Link->GetUrl() : m_page.Url;
-  std::lock_guard<std::mutex> guard(m_threadMutex);
-  if (m_thread) return;
-  std::shared_ptr<TVornPage> keep = m_page.weak_from_this().lock();
-  // Busy only once the thread exists: a transfer that never started has nothing to cancel or
-  // wait for. The end handler runs on the interface thread, after this.
-  m_thread = TVornWorkerThread::Start(
-      m_priority,
-      [this, keep](TVornWorkerThread& thread) {
-        // The client goes back to the pool when the attempts end, however they end.
-        std::unique_ptr<CURL, void (*)(CURL*)> client(
-            TClientPool::Instance().Acquire(), [](CURL* c) { TClientPool::Instance().Release(c); });
-        m_curl = client.get();
-        TVornAttemptLoop loop;
-        loop.Retries = Retries;
-        loop.RetryPauseMs = TestOnlyRetryPauseMs;
-        loop.Report = OnStatus;
-        std::string error;
-        const bool ok = loop.Run(
-            thread, [&](std::string& attemptError) { return RunAttempt(thread, attemptError); },
-            [&] { return m_cancelled.load() || m_refused.load() || m_redirected.load(); }, error);
-        m_curl = nullptr;
-        m_failed = !ok;
-        m_errorText = error;
-        if (ok && !m_cancelled && !m_refused && !m_redirected) Fetched();
-      },
-      [this, keep] { EndHandler(); });
-  m_busy = true;
+  StartAttempts({
+      // The client goes back to the pool, keeping its connections for the next transfer.
+      .Acquire =
+          [] {
+            return TClient(TClientPool::Instance().Acquire(),
+                           [](void* client) { TClientPool::Instance().Release(client); });
+          },
+      .Run = [this](TVornWorkerThread& thread,
+                    std::string& error) { return RunAttempt(thread, error); },
+      .Stopped = [this] { return m_redirected.load(); },
+      .Fetched = [this] { Fetched(); },
+      .Ended = [this] { EndHandler(); },
+  });
 }
 
 bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& error) {

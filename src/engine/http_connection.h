@@ -50,7 +50,7 @@ class TVornHTTPConnection : public TVornTransfer {
 
   std::function<void(const std::string& location)> OnRedirect;
 
-  // Interface thread. Throws std::system_error, and stays idle, when no thread can be had.
+  // Interface thread; see StartAttempts.
   void StartTransfer();
 
   struct Attempt;  // the state of one request, seen by the library's callbacks

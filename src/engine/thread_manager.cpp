@@ -41,9 +41,10 @@ void TThreadManager::WireTransfer(Transfer& transfer, const With& with) {
       if (OnPageGone) OnPageGone();
     });
   };
-  transfer.OnAuthorization = [this](const std::string& address, std::string& user,
+  transfer.OnAuthorization = [this](const std::string& address,
+                                    const std::vector<std::string>& challenge, std::string& user,
                                     std::string& password) {
-    return Credentials ? Credentials(address, user, password) : false;
+    return Credentials ? Credentials(address, challenge, user, password) : false;
   };
   // A fetched document waits on its transfer's thread while the project file's queue is full.
   transfer.WaitForStorage = [this] {

@@ -37,8 +37,7 @@ class TThreadManager {
   TThreadPriority ThreadsPriority = tpNormal;
   int TestOnlyRetryPauseMs = 2000;
   // The credential lookup that may prompt; false when nothing was found.
-  std::function<bool(const std::string& address, std::string& user, std::string& password)>
-      Credentials;
+  TAuthorizationHook Credentials;
 
   // The controller's worker hooks.
   std::function<void(const TVornPagePtr&, const std::string& location)> OnPageRedirect;

@@ -2,6 +2,8 @@
 
 #include <curl/curl.h>
 
+#include "engine/page.h"
+
 namespace tq {
 
 std::string SocksProxyUrl(const TVornSocksSettings& socks) {
@@ -18,6 +20,41 @@ std::string SocksProxyUrl(const TVornSocksSettings& socks) {
 TVornTransfer::TVornTransfer(TVornPage& page) : m_page(page) {
   static std::once_flag once;
   std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+void TVornTransfer::StartAttempts(TAttempts attempts) {
+  m_cancelled = false;
+  m_refused = false;
+  m_address = m_page.Link ? m_page.Link->GetUrl() : m_page.Url;
+  std::lock_guard<std::mutex> guard(m_threadMutex);
+  if (m_thread) return;
+  std::shared_ptr<TVornPage> keep = m_page.weak_from_this().lock();
+  auto shared = std::make_shared<TAttempts>(std::move(attempts));
+  m_thread = TVornWorkerThread::Start(
+      m_priority,
+      [this, keep, shared](TVornWorkerThread& thread) {
+        const TAttempts& how = *shared;
+        // The client goes back when the attempts end, however they end.
+        TClient client = how.Acquire();
+        m_curl = client.get();
+        const auto stopped = [&] {
+          return m_cancelled.load() || m_refused.load() || (how.Stopped && how.Stopped());
+        };
+        TVornAttemptLoop loop;
+        loop.Retries = Retries;
+        loop.RetryPauseMs = TestOnlyRetryPauseMs;
+        loop.Report = OnStatus;
+        std::string error;
+        const bool ok = loop.Run(
+            thread, [&](std::string& attemptError) { return how.Run(thread, attemptError); },
+            stopped, error);
+        m_curl = nullptr;
+        m_failed = !ok;
+        m_errorText = error;
+        if (ok && !stopped()) how.Fetched();
+      },
+      [keep, shared] { shared->Ended(); });
+  m_busy = true;
 }
 
 void TVornTransfer::SetPriority(TThreadPriority priority) {

@@ -12,6 +12,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/connection_status.h"
 #include "engine/connection_thread.h"
@@ -20,6 +21,13 @@
 #include "options/internet_connection.h"  // TSocksVersion
 
 namespace tq {
+
+// Credentials for an address whose server refused the login (may prompt the user), given what
+// the server asked for (its authentication request lines, e.g. the scheme and realm); false
+// when nothing was found.
+using TAuthorizationHook =
+    std::function<bool(const std::string& address, const std::vector<std::string>& challenge,
+                       std::string& user, std::string& password)>;
 
 class TVornPage;
 
@@ -56,8 +64,7 @@ class TVornTransfer {
   std::function<void()> WaitForStorage;
   // Credentials for the address after the server refused the login (may prompt); false leaves
   // the login as it is.
-  std::function<bool(const std::string& address, std::string& user, std::string& password)>
-      OnAuthorization;
+  TAuthorizationHook OnAuthorization;
 
   void SetPriority(TThreadPriority priority);
   TThreadPriority Priority() const { return m_priority; }
@@ -72,6 +79,25 @@ class TVornTransfer {
  protected:
   explicit TVornTransfer(TVornPage& page);
   ~TVornTransfer() = default;
+
+  // A library client for the attempts of one transfer, and how it goes back.
+  using TClient = std::unique_ptr<void, void (*)(void*)>;
+  // What a kind of transfer puts into the attempt loop.
+  struct TAttempts {
+    std::function<TClient()> Acquire;
+    // One attempt with the client in m_curl; false, with the error set, when it failed.
+    std::function<bool(TVornWorkerThread& thread, std::string& error)> Run;
+    // Whether to stop without another attempt, beyond a cancel or a refusal; may be unset.
+    std::function<bool()> Stopped;
+    // On the transfer's thread after an attempt succeeded and nothing stopped it.
+    std::function<void()> Fetched;
+    // On the interface thread once the thread has ended.
+    std::function<void()> Ended;
+  };
+  // Interface thread. Runs the attempts on a thread of their own around one client. Busy only
+  // once the thread exists: a transfer that never started has nothing to cancel or wait for.
+  // Throws std::system_error, and stays idle, when no thread can be had.
+  void StartAttempts(TAttempts attempts);
 
   TVornPage& m_page;
   void* m_curl = nullptr;  // the library client, held only while the transfer's thread runs

@@ -17,6 +17,7 @@
 #include "options/options.h"
 #include "platform/dialog_service.h"
 #include "storage/document.h"
+#include "ui/hot_key.h"
 #include "ui/link_images.h"
 #include "ui/link_tree.h"
 #include "ui/list_commands.h"
@@ -27,26 +28,6 @@ namespace {
 
 // The lists a removed link is looked for in, in that order.
 constexpr TVornLinkList kRemovableLists[] = {ellReady, ellQueue, ellIgnored, ellFailed};
-
-// The shortcut of a stored hot-key code: the key in the low byte (the letters, digits and F1 to
-// F24 share their codes with Qt's keys or sit at a fixed distance), Shift 1, Ctrl 2 and Alt 4 in
-// the high byte. A key of another kind shows no shortcut.
-QKeySequence HotKeySequence(uint16_t code) {
-  const int key = code & 0xFF;
-  const int modifiers = code >> 8;
-  int qtKey = 0;
-  if ((key >= '0' && key <= '9') || (key >= 'A' && key <= 'Z')) {
-    qtKey = key;
-  } else if (key >= 0x70 && key <= 0x87) {
-    qtKey = Qt::Key_F1 + (key - 0x70);
-  } else {
-    return {};
-  }
-  if (modifiers & 1) qtKey |= Qt::SHIFT;
-  if (modifiers & 2) qtKey |= Qt::CTRL;
-  if (modifiers & 4) qtKey |= Qt::ALT;
-  return QKeySequence(qtKey);
-}
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -16,6 +17,7 @@
 
 #include "options/internet_connection.h"
 #include "ui/dialog_kit.h"
+#include "ui/hot_key.h"
 #include "ui/qt_text.h"
 
 namespace tq {
@@ -175,8 +177,9 @@ void TOptionsForm::BuildBrowsers() {
   QLineEdit* caption = AddCaptionedEdit(side, "&Caption : ");
   QLineEdit* file = AddCaptionedEdit(side, "&File :");
   side->addWidget(new QLabel(QStringLiteral("&Hotkey : ")));
-  auto* hotKey = new QSpinBox();
-  hotKey->setRange(0, 0xFFFF);
+  auto* hotKey = new QKeySequenceEdit();
+  hotKey->setObjectName(QStringLiteral("hotKey"));
+  hotKey->setClearButtonEnabled(true);
   side->addWidget(hotKey);
   auto* add = new QPushButton(QStringLiteral("<< &Add"));
   auto* remove = new QPushButton(QStringLiteral("&Remove >>"));
@@ -188,7 +191,7 @@ void TOptionsForm::BuildBrowsers() {
     const QSignalBlocker a(caption), b(file), c(hotKey);
     caption->setText(ToQ(editor.CaptionBox()));
     file->setText(ToQ(editor.FileBox()));
-    hotKey->setValue(editor.HotKeyBox());
+    hotKey->setKeySequence(HotKeySequence(editor.HotKeyBox()));
     for (QWidget* w : std::initializer_list<QWidget*>{caption, file, hotKey, remove})
       w->setEnabled(editor.BoxesEnabled());
   };
@@ -217,8 +220,14 @@ void TOptionsForm::BuildBrowsers() {
   });
   connect(file, &QLineEdit::textEdited, this,
           [&editor](const QString& text) { editor.EditFile(FromQ(text)); });
-  connect(hotKey, &QSpinBox::valueChanged, this,
-          [&editor](int code) { editor.EditHotKey(static_cast<uint16_t>(code)); });
+  // A key a stored code cannot hold (Home, the Meta key) leaves no hot-key, and the box shows
+  // what was stored once editing ends: the first chord only, or nothing.
+  connect(hotKey, &QKeySequenceEdit::keySequenceChanged, this,
+          [&editor](const QKeySequence& keys) { editor.EditHotKey(HotKeyCode(keys)); });
+  connect(hotKey, &QKeySequenceEdit::editingFinished, this, [hotKey, &editor] {
+    const QSignalBlocker quiet(hotKey);
+    hotKey->setKeySequence(HotKeySequence(editor.HotKeyBox()));
+  });
   connect(add, &QPushButton::clicked, this, [=, &editor] {
     editor.Add();
     refresh();

@@ -102,7 +102,8 @@ TEST_F(FtpTransferTest, ARefusedAnonymousLoginLooksUpTheProjectsCredentials) {
   ASSERT_TRUE(server.Running());
   server.Put("private/a.txt", "for alice");
   std::atomic<int> lookups{0};
-  m_manager.Credentials = [&](const std::string&, std::string& user, std::string& password) {
+  m_manager.Credentials = [&](const std::string&, const std::vector<std::string>&,
+                              std::string& user, std::string& password) {
     ++lookups;
     user = "alice";
     password = "s3cret";

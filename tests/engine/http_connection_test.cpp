@@ -218,7 +218,8 @@ TEST_F(HttpTransferTest, CredentialsAgentAndCookiesGoWithTheRequests) {
     }
   });
   std::vector<std::string> asked;
-  m_manager.Credentials = [&](const std::string& address, std::string& user, std::string& pw) {
+  m_manager.Credentials = [&](const std::string& address, const std::vector<std::string>&,
+                              std::string& user, std::string& pw) {
     asked.push_back(address);
     user = "user";
     pw = "pass";
@@ -356,7 +357,8 @@ TEST_F(HttpTransferTest, ErrorsInsideTheLibraryCallbacksFailTheAttemptWithTheirT
       {"/page", "size check failed", [&] { m_manager.OnSizeCheck = thrower("size check failed"); }},
       {"/secret", "prompt failed",
        [&] {
-         m_manager.Credentials = [&](const std::string& address, std::string&, std::string&) {
+         m_manager.Credentials = [&](const std::string& address, const std::vector<std::string>&,
+                                     std::string&, std::string&) {
            return !passwords.LookupCredentials(address, true).User.empty();
          };
        }},

@@ -6,11 +6,13 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -18,6 +20,7 @@
 #include "ui/auth_form.h"
 #include "ui/configure_form.h"
 #include "ui/gui_dialog_service.h"
+#include "ui/hot_key.h"
 #include "ui/new_project_form.h"
 #include "ui/options_form.h"
 #include "ui/stats_form.h"
@@ -80,6 +83,9 @@ TEST_F(ProjectDialogsTest, A401ShowsTheLoginDialogAndTheTypedCredentialsSucceed)
   auto dialogs = std::make_shared<GuiLogin>();
   SetDialogService(dialogs);
   OnDialog<TVornAuthForm>([](TVornAuthForm& form) {
+    auto* asked = form.findChild<QLabel*>(QStringLiteral("parameters"));
+    ASSERT_NE(asked, nullptr);
+    EXPECT_EQ(asked->text(), QStringLiteral("Basic realm=\"club\""));
     QTest::keyClicks(form.UserBox()->lineEdit(), QStringLiteral("ann"));
     QTest::keyClicks(form.PasswordBox(), QStringLiteral("pw"));
     Click(&form, "Save the password");
@@ -274,6 +280,13 @@ TEST_F(ProjectDialogsTest, OptionsWriteTheFileOnlyWhenChangedAndStopAtAnEmptyTim
     Click(&form, "Disconnect at");  // which enables its time box
     QTest::keyClicks(form.DisconnectTimeBox(), QStringLiteral("2330"));
     Click(&form, "Monitor Clipboard");
+    // A browser's hot-key is pressed, not typed: the stored code follows the keys.
+    Click(&form, "<< &Add");
+    auto* hotKey = form.findChild<QKeySequenceEdit*>(QStringLiteral("hotKey"));
+    ASSERT_NE(hotKey, nullptr);
+    QSignalSpy finished(hotKey, &QKeySequenceEdit::editingFinished);
+    QTest::keyClick(hotKey, Qt::Key_F2, Qt::ControlModifier | Qt::ShiftModifier);
+    ASSERT_TRUE(finished.wait(5000));  // the box waits a moment for a second chord
     Click(&form, "&OK");
 
     EXPECT_FALSE(form.isVisible());
@@ -282,6 +295,23 @@ TEST_F(ProjectDialogsTest, OptionsWriteTheFileOnlyWhenChangedAndStopAtAnEmptyTim
   EXPECT_TRUE(Window().Options().Integration.MonitorClipboard);
   EXPECT_TRUE(Window().Options().InternetDisconnect.DisconnectAt);
   EXPECT_NE(ReadAll(Path("config.dat")).find("FMonitorClipboard=1"), std::string::npos);
+  const TVornUtilityApps& browsers = Window().Options().ExtBrowsers;
+  ASSERT_GT(browsers.Count(), 0);
+  EXPECT_EQ(browsers.Items(browsers.Count() - 1).HotKey, 0x0371);
+}
+
+TEST(HotKeyTest, CodesAndKeySequencesConvertBothWays) {
+  for (const uint16_t code : {0x0041, 0x0230, 0x0371, 0x0487, 0x075A}) {
+    EXPECT_EQ(HotKeyCode(HotKeySequence(code)), code) << code;
+  }
+  EXPECT_EQ(HotKeySequence(0x0371).toString(), QStringLiteral("Ctrl+Shift+F2"));
+  EXPECT_TRUE(HotKeySequence(0).isEmpty());
+  EXPECT_TRUE(HotKeySequence(0x0224).isEmpty());  // Home: no code of its own here
+  EXPECT_EQ(HotKeyCode(QKeySequence(Qt::CTRL | Qt::Key_Home)), 0);
+  EXPECT_EQ(HotKeyCode(QKeySequence(Qt::META | Qt::Key_A)), 0);
+  EXPECT_EQ(
+      HotKeyCode(QKeySequence(QKeyCombination(Qt::CTRL | Qt::Key_B), QKeyCombination(Qt::Key_C))),
+      0x0242);
 }
 
 }  // namespace
