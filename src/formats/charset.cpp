@@ -7,7 +7,6 @@
 #include <unicode/ustring.h>
 
 #include <array>
-#include <cstring>
 #include <map>
 #include <mutex>
 #include <set>
@@ -199,7 +198,6 @@ std::u16string DecodeBytes(std::string_view bytes, std::string_view charset) {
 
 struct TCharsetEncoder::TTable {
   std::array<uint16_t, 0x10000> Bytes;  // byte for each BMP unit, kUnmapped when none
-  bool AsciiAsIs = false;               // units 1..0x7F are their own byte
 };
 
 namespace {
@@ -245,8 +243,6 @@ std::shared_ptr<const TCharsetEncoder::TTable> BuildTable(const std::string& nam
     if (!readableAs.empty() && other[b] != meanings[b]) continue;
     table->Bytes[meanings[b]] = static_cast<uint16_t>(b);
   }
-  table->AsciiAsIs = true;
-  for (uint16_t u = 1; u < 0x80; ++u) table->AsciiAsIs = table->AsciiAsIs && table->Bytes[u] == u;
   cached = table;
   return cached;
 }
@@ -335,22 +331,6 @@ void TCharsetEncoder::Append(std::u16string_view text, TEscapeContext context,
       char buffer[512];
       std::size_t used = 0;
       for (; i < n; ++i) {
-        // Four ASCII units (NUL excepted) at a time, without the table, where it keeps them.
-        if (m_table->AsciiAsIs && i + 4 <= n && used + 4 <= sizeof buffer) {
-          uint64_t units;
-          std::memcpy(&units, text.data() + i, 8);
-          const bool ascii = (units & 0xFF80FF80FF80FF80u) == 0;
-          const bool noNul = ((units - 0x0001000100010001u) & ~units & 0x8000800080008000u) == 0;
-          if (ascii && noNul) {
-            for (int k = 0; k < 4; ++k) buffer[used++] = static_cast<char>(text[i + k]);
-            i += 3;
-            if (used == sizeof buffer) {
-              out.append(buffer, used);
-              used = 0;
-            }
-            continue;
-          }
-        }
         const uint16_t byte = bytes[text[i]];
         if (byte == kUnmapped) break;
         buffer[used++] = static_cast<char>(byte);
