@@ -242,11 +242,17 @@ int CommonLength(const char* a, const char* b, int limit) {
 }
 
 // Hash chains over the last kWindow positions; a chain entry older than the window ends the walk.
-// Positions count from the start of the stream; the bytes live in a buffer that starts at
-// Base() and ends at End(), the last byte received so far.
+// The search takes the nearest of the longest matches among the first kMaxChain entries of the
+// chain. Positions count from the start of the stream; the bytes live in a buffer that starts
+// at Base() and ends at End(), the last byte received so far.
+//
+// The tables are kept small because every coded byte touches them at a random place: heads hold
+// 32-bit positions counted from m_origin (moved on before they overflow), and each chain link is
+// the 12-bit distance to the previous position of the same hash, 0 where there is none within
+// the window.
 class TMatchFinder {
  public:
-  TMatchFinder() : m_head(kHashSize, -1) { m_prev.fill(-1); }
+  TMatchFinder() : m_head(kHashSize, -1) {}
 
   struct TMatch {
     int length = 0;
@@ -266,35 +272,41 @@ class TMatchFinder {
   }
 
   TMatch Find(int64_t pos) const {
-    TMatch best;
     const int64_t size = End();
-    if (pos + kMinMatch > size) return best;
-    const int maxLength = static_cast<int>(std::min<int64_t>(kMaxMatch, size - pos));
-    const char* cur = Data(pos);
-    int64_t cand = m_head[Hash(pos)];
-    for (int chain = kMaxChain; cand >= 0 && pos - cand <= kMaxDistance && chain > 0; --chain) {
-      const char* old = Data(cand);
-      if (old[best.length] == cur[best.length] && old[0] == cur[0]) {
-        const int len = CommonLength(old, cur, maxLength);
-        if (len > best.length) {
-          best.length = len;
-          best.distance = static_cast<int>(pos - cand);
-          if (len == maxLength) break;
-        }
-      }
-      const int64_t next = m_prev[cand & (kWindow - 1)];
-      if (next >= cand) break;
-      cand = next;
+    if (pos + kMinMatch > size) return TMatch{};
+    const int32_t head = m_head[Hash(pos)];
+    if (head < 0) return TMatch{};
+    TSearch search(Data(pos), static_cast<int>(std::min<int64_t>(kMaxMatch, size - pos)));
+    // Even and odd entries of the chain are followed as two independent chains (two steps a
+    // link), so the walk does not wait for one load per entry; they are still looked at in
+    // chain order, and the walk ends at the first entry missing or outside the window.
+    int64_t even = m_origin + head;
+    if (pos - even > kMaxDistance) return TMatch{};
+    int64_t odd = Follow(m_prev, even);
+    static_assert(kMaxChain % 2 == 0);
+    for (int chain = kMaxChain; chain > 0; chain -= 2) {
+      if (pos - even > kMaxDistance) break;
+      search.Consider(Data(even), static_cast<int>(pos - even));
+      if (search.Done() || pos - odd > kMaxDistance) break;
+      search.Consider(Data(odd), static_cast<int>(pos - odd));
+      if (search.Done()) break;
+      even = Follow(m_prev2, even);
+      odd = Follow(m_prev2, odd);
     }
-    if (best.length < kMinMatch) best = TMatch{};
-    return best;
+    return search.best;
   }
 
   void Insert(int64_t pos) {
     if (pos + kMinMatch > End()) return;
-    const unsigned h = Hash(pos);
-    m_prev[pos & (kWindow - 1)] = m_head[h];
-    m_head[h] = pos;
+    if (pos - m_origin >= kRebaseAfter) Rebase(pos - kWindow);
+    int32_t& head = m_head[Hash(pos)];
+    const uint16_t link = Link(head, pos);
+    const unsigned next = link == 0 ? 0 : m_prev[(pos - link) & (kWindow - 1)];
+    const unsigned skip = link + next;
+    m_prev[pos & (kWindow - 1)] = link;
+    m_prev2[pos & (kWindow - 1)] =
+        static_cast<uint16_t>(next != 0 && skip <= kMaxDistance ? skip : 0);
+    head = static_cast<int32_t>(pos - m_origin);
   }
 
  private:
@@ -302,8 +314,56 @@ class TMatchFinder {
   static constexpr size_t kHashSize = size_t{1} << kHashBits;
   static constexpr int kMaxChain = 96;
   static constexpr int kForgetStep = 1 << 16;
+  // Far below the 32-bit limit, so that ordinary streams of a few megabytes move it too.
+  static constexpr int64_t kRebaseAfter = int64_t{1} << 20;
+  static constexpr int64_t kGone = INT64_MIN / 2;
+
+  // The best match so far for the bytes at cur. Only a candidate that agrees with cur on its
+  // first byte and on the two bytes ending at best.length (the first three while there is no
+  // match) can beat it, so most candidates are passed over after one compare.
+  struct TSearch {
+    TSearch(const char* bytes, int longest)
+        : cur(bytes), maxLength(longest), want(Load16(bytes + probe)) {}
+
+    void Consider(const char* old, int distance) {
+      if (Load16(old + probe) != want || old[0] != cur[0]) return;
+      const int len = CommonLength(old, cur, maxLength);
+      if (len > best.length && len >= kMinMatch) {
+        best = {len, distance};
+        if (len < maxLength) {
+          probe = len - 1;
+          want = Load16(cur + probe);
+        }
+      }
+    }
+    bool Done() const { return best.length == maxLength; }
+
+    const char* cur;
+    int maxLength;
+    int probe = kMinMatch - 2;
+    uint16_t want;
+    TMatch best;
+  };
 
   const char* Data(int64_t pos) const { return m_buffer.data() + (pos - m_base); }
+
+  // The entry a link away from pos, or one that lies outside every window when there is none.
+  static int64_t Follow(const std::array<uint16_t, kWindow>& links, int64_t pos) {
+    const int step = links[pos & (kWindow - 1)];
+    return step == 0 ? kGone : pos - step;
+  }
+
+  uint16_t Link(int32_t head, int64_t pos) const {
+    if (head < 0) return 0;
+    const int64_t distance = pos - (m_origin + head);
+    return static_cast<uint16_t>(distance <= kMaxDistance ? distance : 0);
+  }
+
+  static uint16_t Load16(const char* p) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+  }
 
   unsigned Hash(int64_t pos) const {
     const auto* p = reinterpret_cast<const uint8_t*>(Data(pos));
@@ -311,10 +371,21 @@ class TMatchFinder {
     return (v * 2654435761u) >> (32 - kHashBits);
   }
 
+  // Heads older than origin can no longer start a match, so they become empty.
+  void Rebase(int64_t origin) {
+    for (int32_t& head : m_head) {
+      const int64_t pos = m_origin + head;
+      head = head < 0 || pos < origin ? -1 : static_cast<int32_t>(pos - origin);
+    }
+    m_origin = origin;
+  }
+
   std::string m_buffer;
   int64_t m_base = 0;
-  std::vector<int64_t> m_head;
-  std::array<int64_t, kWindow> m_prev{};
+  int64_t m_origin = 0;
+  std::vector<int32_t> m_head;
+  std::array<uint16_t, kWindow> m_prev{};   // to the previous entry of the chain
+  std::array<uint16_t, kWindow> m_prev2{};  // to the entry before that
 };
 
 }  // namespace

@@ -21,6 +21,29 @@ std::string_view CutBefore(std::string_view text, char c) {
   return p == std::string_view::npos ? text : text.substr(0, p);
 }
 
+// The server of an address as ExtractUrlServer gives it, in two views: the recognised scheme,
+// always in lower case, and the host with any port as written.
+struct TServerParts {
+  std::string_view scheme;
+  std::string_view host;
+};
+
+TServerParts SplitServer(std::string_view url) {
+  std::string_view rest = CutBefore(CutBefore(url, '?'), '#');
+  if (rest.empty()) return {};
+  if (rest.front() == '\'') rest.remove_prefix(1);
+  if (!rest.empty() && rest.back() == '\'') rest.remove_suffix(1);
+  std::string_view scheme;
+  for (std::string_view known : {"http://", "https://", "ftp://"}) {
+    if (AnsiStartsText(known, rest)) {
+      scheme = known;
+      break;
+    }
+  }
+  rest.remove_prefix(scheme.size());
+  return {scheme, CutBefore(rest, '/')};
+}
+
 // Removes count leading characters, clamped like the positional string routines the rules are
 // written in.
 std::string_view DropFront(std::string_view text, size_t count) {
@@ -86,34 +109,27 @@ TLinkKind GetLinkKind(std::string_view linkText, std::string_view baseUrl) {
     linkText.remove_suffix(1);
     if (linkText.empty()) return lkNone;
   }
-  const std::string text = AnsiUpperCase(linkText);
-  if (StartsWith(text, "#")) return lkBookmark;
-  if (StartsWith(text, "MAILTO:")) return lkMail;
-  if (StartsWith(text, "JAVASCRIPT:")) return lkScript;
-  if (StartsWith(text, "FTP://") || StartsWith(text, "FTP.")) return lkFtp;
-  if (StartsWith(text, "HTTP://") || StartsWith(text, "HTTPS://")) return lkAbsolute;
-  const std::string server = AnsiUpperCase(ExtractUrlServer(baseUrl));
-  if (!server.empty() && StartsWith(text, server)) return lkAbsolute;
-  return StartsWith(text, "/") ? lkRootRelative : lkRelative;
+  // Compared without case and without copies: this runs for every link of every page.
+  for (const auto& [prefix, kind] : {std::pair<std::string_view, TLinkKind>{"#", lkBookmark},
+                                     {"MAILTO:", lkMail},
+                                     {"JAVASCRIPT:", lkScript},
+                                     {"FTP://", lkFtp},
+                                     {"FTP.", lkFtp},
+                                     {"HTTP://", lkAbsolute},
+                                     {"HTTPS://", lkAbsolute}}) {
+    if (AnsiStartsText(prefix, linkText)) return kind;
+  }
+  const TServerParts server = SplitServer(baseUrl);
+  if ((!server.scheme.empty() || !server.host.empty()) && AnsiStartsText(server.scheme, linkText) &&
+      AnsiStartsText(server.host, linkText.substr(server.scheme.size())))
+    return lkAbsolute;
+  return StartsWith(linkText, "/") ? lkRootRelative : lkRelative;
 }
 
 std::string ExtractUrlServer(std::string_view url) {
-  const std::string stripped = StripUrlQuery(url);
-  std::string_view rest = stripped;
-  if (rest.empty()) return {};
-  if (rest.front() == '\'') rest.remove_prefix(1);
-  if (!rest.empty() && rest.back() == '\'') rest.remove_suffix(1);
-  std::string_view scheme;
-  if (AnsiStartsText("http://", rest)) {
-    scheme = "http://";
-  } else if (AnsiStartsText("https://", rest)) {
-    scheme = "https://";
-  } else if (AnsiStartsText("ftp://", rest)) {
-    scheme = "ftp://";
-  }
-  rest.remove_prefix(scheme.size());
-  std::string result(scheme);
-  result += CutBefore(rest, '/');
+  const TServerParts server = SplitServer(url);
+  std::string result(server.scheme);
+  result += server.host;
   return result;
 }
 
