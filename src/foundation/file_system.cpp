@@ -104,6 +104,11 @@ class TPosixFile : public TWritableFile {
   bool Sync() override { return ::fsync(m_fd.Get()) == 0; }
   bool Close() override { return m_fd.Close(); }
   uint64_t Size() const override { return m_size; }
+  TFd OpenForReading() const override {
+    // The descriptor's own entry reopens its file, not whatever a rename put under the name.
+    const std::string self = "/proc/self/fd/" + std::to_string(m_fd.Get());
+    return TFd(::open(self.c_str(), O_RDONLY | O_CLOEXEC));
+  }
 
  private:
   TFd m_fd;

@@ -64,6 +64,8 @@ class TWritableFile {
   virtual bool Close() = 0;
   // Bytes in the file, where the next Append goes.
   virtual uint64_t Size() const = 0;
+  // A new descriptor reading this very file, whatever now carries its name; invalid on failure.
+  virtual TFd OpenForReading() const = 0;
 };
 
 class TFileSystem {

@@ -189,7 +189,9 @@ TMemberSpool::TPacked TMemberSpool::Pack(size_t fileIndex) {
       // A file a crash left behind goes first; the new one is never opened through a link.
       m_fileSystem.Remove(file.path);
       file.writable = m_fileSystem.CreateFile(file.path, 0600);
-      TFd readable(file.writable ? ::open(file.path.c_str(), O_RDONLY | O_CLOEXEC) : -1);
+      // Read back through the file just made: a file renamed over its name meanwhile (a page
+      // copied out under it) must never be read as members.
+      TFd readable(file.writable ? file.writable->OpenForReading() : TFd(-1));
       if (readable.Valid()) {
         std::lock_guard items(m_itemLock);
         file.readable = std::move(readable);

@@ -38,6 +38,7 @@ class TFaultFile : public TWritableFile {
     return m_real->Close() && permitted;
   }
   uint64_t Size() const override { return m_real->Size(); }
+  TFd OpenForReading() const override { return m_real->OpenForReading(); }
 
  private:
   TFaultFileSystem& m_owner;
