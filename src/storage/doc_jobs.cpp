@@ -234,11 +234,8 @@ void TVornDocJobs::Remove(const std::string& section) {
   if (!m_index->SectionExists(section)) return;
   const std::string name = ContentNameOf(section);
   if (!name.empty()) {
-    if (m_archive->Contains(name)) {
-      m_archive->Delete({name});
-    } else if (m_spool) {
-      m_spool->Forget(name);
-    }
+    if (m_spool) m_spool->Forget(name);
+    if (m_archive->Contains(name)) m_archive->Delete({name});
   }
   m_index->EraseSection(section);
   if (!m_handingOver && m_index->ErasedCount() >= kCompactAfter &&
@@ -260,11 +257,9 @@ void TVornDocJobs::StoreContent(const std::string& section, std::string&& conten
   if (content.size() > kMaxMemberSize) return;
   if (!m_spool || !m_index->SectionExists(section)) return;
   std::string name = ContentNameOf(section);
-  if (!name.empty() && m_archive->Contains(name)) {
-    m_archive->AddStream(name, content);
-    return;
-  }
-  if (name.empty() || !m_spool->Holds(name)) {
+  // New content of an archived document goes to the spool under the same name and takes the
+  // member's place at the next save, instead of rewriting the whole working archive per page.
+  if (name.empty() || !(m_spool->Holds(name) || m_archive->Contains(name))) {
     name = DrawContentName();
     if (name.empty()) return;
     m_index->WriteString(section, kIndexContent, name);
@@ -292,14 +287,15 @@ std::string TVornDocJobs::ReadContent(std::string_view section) {
     RunPendingForLocked(section);
     const std::string name = ContentNameOf(section);
     if (name.empty()) return {};
-    member = m_archive->OpenMember(name);
-    if (!member && m_spool) spooled = m_spool->Find(name);
+    // The spool holds the newer content when both have the name.
+    if (m_spool) spooled = m_spool->Find(name);
+    if (!spooled) member = m_archive->OpenMember(name);
   } catch (const std::exception&) {
     return {};
   }
   try {
-    if (member) return member->Extract();
     if (spooled) return spooled->Read();
+    if (member) return member->Extract();
   } catch (const std::exception&) {
   }
   return {};

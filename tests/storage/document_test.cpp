@@ -94,19 +94,29 @@ TEST_F(DocumentTest, ContentIsSpooledUntilSavedThenArchived) {
   const std::string name = doc.GetDocumentValue(kImage, "CONTENT");
   EXPECT_TRUE(name.starts_with("tmp") && name.ends_with(".~tmp")) << name;
 
-  // Replacing archived content keeps its name; removing it deletes the member at once.
+  // Replacing archived content keeps its name and waits in the spool, leaving the working
+  // archive as it is until the save puts it in the old member's place; removing a document
+  // deletes its member at once.
+  const auto archived = [&] { return ReadFile(doc.Folder() + "project.~web"); };
+  const std::string before = archived();
   doc.SetDocumentContent(kImage, "GIF89a");
+  doc.SetDocumentContent(kPage, "<html>new page</html>");
   EXPECT_EQ(doc.GetDocumentValue(kImage, kIndexContent), name);
   EXPECT_EQ(doc.GetDocumentContent(kImage), "GIF89a");
+  EXPECT_TRUE(archived() == before);
   EXPECT_TRUE(doc.Changed());
   doc.RemoveDocument(kImage);
   doc.FlushJobs();
   EXPECT_FALSE(TVornArchive(doc.Folder() + "project.~web").Contains(name));
   EXPECT_EQ(doc.GetDocumentValue(kImage, kIndexContentType), "");
+  EXPECT_EQ(doc.GetDocumentContent(kImage), "");
 
-  // A second save finds nothing spooled and still succeeds.
   EXPECT_TRUE(doc.Save(false));
-  EXPECT_EQ(doc.GetDocumentContent(kPage), "<html>page</html>");
+  TVornDocument loaded(m_dir / "cache", m_dir.Path().string());
+  ASSERT_TRUE(loaded.Load(m_dir / "site.web"));
+  EXPECT_EQ(loaded.GetDocumentContent(kPage), "<html>new page</html>");
+  const std::vector<std::string> members = TVornArchive(m_dir / "site.web").List();
+  EXPECT_EQ(members.size(), 3u);  // settings, index and the page once
 }
 
 // Contents are packed into members as they are stored and a save copies them: the project file
