@@ -205,14 +205,24 @@ void TVornArchive::AddStream(std::string_view name, std::string_view data) {
   Rewrite({source}, {}, {});
 }
 
-void TVornArchive::Add(const std::vector<TSource>& sources, const TSourceAdded& onAdded) {
-  Rewrite(sources, {}, onAdded);
+namespace {
+
+std::vector<std::string> MemberNames(const std::vector<std::string>& names) {
+  std::vector<std::string> members;
+  members.reserve(names.size());
+  for (const std::string& name : names) members.push_back(TVornArchive::MemberName(name));
+  return members;
+}
+
+}  // namespace
+
+void TVornArchive::Add(const std::vector<TSource>& sources, const TSourceAdded& onAdded,
+                       const std::vector<std::string>& removed) {
+  Rewrite(sources, MemberNames(removed), onAdded);
 }
 
 void TVornArchive::Delete(const std::vector<std::string>& names) {
-  std::vector<std::string> removed;
-  for (const std::string& name : names) removed.push_back(MemberName(name));
-  Rewrite({}, removed, {});
+  Rewrite({}, MemberNames(names), {});
 }
 
 void TVornArchive::Rewrite(const std::vector<TSource>& added,

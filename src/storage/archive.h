@@ -109,8 +109,10 @@ class TVornArchive {
   // Compresses data as the member name, replacing a member of that name.
   void AddStream(std::string_view name, std::string_view data);
 
-  // AddFiles and AddStream in one rewrite: members from files and from memory, in list order.
-  void Add(const std::vector<TSource>& sources, const TSourceAdded& onAdded = {});
+  // AddFiles and AddStream in one rewrite: members from files and from memory, in list order;
+  // the members named in removed (that no source adds again) go in the same rewrite.
+  void Add(const std::vector<TSource>& sources, const TSourceAdded& onAdded = {},
+           const std::vector<std::string>& removed = {});
 
   // The decompressed bytes of a member; throws EArchiveError when there is no such member, the
   // archive is damaged, the data does not match its CRC or the member is larger than maxSize.

@@ -235,7 +235,9 @@ void TVornDocJobs::Remove(const std::string& section) {
   const std::string name = ContentNameOf(section);
   if (!name.empty()) {
     if (m_spool) m_spool->Forget(name);
-    if (m_archive->Contains(name)) m_archive->Delete({name});
+    // The member leaves the working archive in the next save's rewrite, not in one of its own
+    // per removed page; no section names it any more, and its name is not drawn again before.
+    if (m_archive->Contains(name)) m_removedMembers.push_back(name);
   }
   m_index->EraseSection(section);
   if (!m_handingOver && m_index->ErasedCount() >= kCompactAfter &&
@@ -323,13 +325,17 @@ int TVornDocJobs::Pack(const std::function<void(TVornCustomIniFile& settings)>& 
       for (auto& source : sources) source.timeStamp = now;
       const size_t first = sources.size();
       sources.insert(sources.end(), contents.begin(), contents.end());
-      m_archive->Add(sources, [&](size_t source) {
-        if (source >= first && progress) progress(source - first, contents.size());
-      });
+      m_archive->Add(
+          sources,
+          [&](size_t source) {
+            if (source >= first && progress) progress(source - first, contents.size());
+          },
+          m_removedMembers);
     });
   } catch (const std::exception&) {
     return -1;
   }
+  m_removedMembers.clear();
   return ::open(m_archive->FileName().c_str(), O_RDONLY | O_CLOEXEC);
 }
 
@@ -343,6 +349,7 @@ void TVornDocJobs::Adopt(const std::string& archiveCopy, std::unique_ptr<TVornIn
   }
   // Content stored before the load belongs to no loaded entry.
   if (m_spool) m_spool->Clear();
+  m_removedMembers.clear();
   m_archive = std::make_unique<TVornArchive>(working, m_fileSystem, false);
   m_index = std::move(index);
   m_changeCount.fetch_add(1, std::memory_order_release);

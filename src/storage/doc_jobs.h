@@ -148,6 +148,8 @@ class TVornDocJobs {
 
   // Contents not yet in the archive; none without a working folder. Ended before the rest.
   std::unique_ptr<TMemberSpool> m_spool;
+  // Members of removed documents, still in the working archive until the next save.
+  std::vector<std::string> m_removedMembers;
   std::thread m_worker;
 };
 
