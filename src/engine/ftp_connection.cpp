@@ -162,22 +162,10 @@ void TVornFTPConnection::StartTransfer() {
 }
 
 bool TVornFTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& error) {
-  ++m_attempts;
   CURL* curl = static_cast<CURL*>(m_curl);
-  if (!curl) {
-    error = "Out of memory";
-    return false;
-  }
-  m_content.clear();
   const std::string server = ExtractUrlServer(m_address);
   Attempt a;
-  a.Self = this;
-  a.Thread = &thread;
-  a.Curl = curl;
-  a.Host = server.substr(std::min<size_t>(server.size(), 6));  // after "ftp://"
-  a.TransferringText = kStatusTransferringPrefix + a.Host;
-  a.Start = a.LastActivity = Clock::now();
-  a.Report(ecsResolving, StatusTextResolving(a.Host));
+  a.Begin(*this, thread, server.substr(std::min<size_t>(server.size(), 6)));  // after "ftp://"
   // The login lines are commands of their own on the control connection.
   if (HasLineBreak(UserName) || HasLineBreak(Password)) {
     error = "Invalid user name or password";

@@ -242,21 +242,9 @@ void TVornHTTPConnection::StartTransfer() {
 }
 
 bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& error) {
-  ++m_attempts;
   CURL* curl = static_cast<CURL*>(m_curl);
-  if (!curl) {
-    error = "Out of memory";
-    return false;
-  }
-  m_content.clear();
   Attempt a;
-  a.Self = this;
-  a.Thread = &thread;
-  a.Curl = curl;
-  a.Host = HostOf(m_address);
-  a.TransferringText = kStatusTransferringPrefix + a.Host;
-  a.Start = a.LastActivity = Clock::now();
-  a.Report(ecsResolving, StatusTextResolving(a.Host));
+  a.Begin(*this, thread, HostOf(m_address));
 
   char errorBuffer[CURL_ERROR_SIZE] = {};
   curl_easy_setopt(curl, CURLOPT_URL, m_address.c_str());

@@ -45,9 +45,16 @@ void TVornTransfer::StartAttempts(TAttempts attempts) {
         loop.RetryPauseMs = TestOnlyRetryPauseMs;
         loop.Report = OnStatus;
         std::string error;
-        const bool ok = loop.Run(
-            thread, [&](std::string& attemptError) { return how.Run(thread, attemptError); },
-            stopped, error);
+        const auto attempt = [&](std::string& attemptError) {
+          ++m_attempts;
+          if (!m_curl) {
+            attemptError = "Out of memory";
+            return false;
+          }
+          m_content.clear();
+          return how.Run(thread, attemptError);
+        };
+        const bool ok = loop.Run(thread, attempt, stopped, error);
         m_curl = nullptr;
         m_failed = !ok;
         m_errorText = error;

@@ -85,7 +85,8 @@ class TVornTransfer {
   // What a kind of transfer puts into the attempt loop.
   struct TAttempts {
     std::function<TClient()> Acquire;
-    // One attempt with the client in m_curl; false, with the error set, when it failed.
+    // One attempt with the client in m_curl (never null there) and m_content emptied; false,
+    // with the error set, when it failed.
     std::function<bool(TVornWorkerThread& thread, std::string& error)> Run;
     // Whether to stop without another attempt, beyond a cancel or a refusal; may be unset.
     std::function<bool()> Stopped;

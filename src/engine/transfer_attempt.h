@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "engine/connection_status.h"
 #include "engine/connection_thread.h"
@@ -45,6 +46,17 @@ struct TVornTransferAttempt {
   bool ProgressOwed = false;
   double OwedBytes = 0;
   int64_t OwedElapsedMs = 0;
+
+  // Starts the attempt of self on thread with its client, reporting the name look-up of host.
+  void Begin(Connection& self, TVornWorkerThread& thread, std::string host) {
+    Self = &self;
+    Thread = &thread;
+    Curl = static_cast<CURL*>(self.m_curl);
+    Host = std::move(host);
+    TransferringText = kStatusTransferringPrefix + Host;
+    Start = LastActivity = Clock::now();
+    Report(ecsResolving, StatusTextResolving(Host));
+  }
 
   // Points the library's callbacks at this attempt, with the receive buffer and the SOCKS proxy.
   void Install(const TVornSocksSettings& socks) {
