@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -57,6 +58,25 @@ QLabel* AddHeading(QBoxLayout* layout, const QString& text) {
   label->setStyleSheet(QStringLiteral("background: rgb(190, 204, 255); padding: 4px;"));
   layout->addWidget(label);
   return label;
+}
+
+QProgressBar* AddBusyGauge(QBoxLayout* layout, const QString& title) {
+  auto* heading = new QLabel(title);
+  QFont bold = heading->font();
+  bold.setBold(true);
+  heading->setFont(bold);
+  layout->addWidget(heading);
+  layout->addWidget(new QLabel(QStringLiteral("This will take a few seconds")));
+  auto* animation = new QProgressBar();
+  animation->setRange(0, 0);  // busy, whatever the gauge says: the style animates it by itself
+  animation->setTextVisible(false);
+  animation->setMaximumHeight(8);
+  layout->addWidget(animation);
+  layout->addWidget(new QLabel(QStringLiteral("Percent done :")));
+  auto* gauge = new QProgressBar();
+  gauge->setRange(0, 100);
+  layout->addWidget(gauge);
+  return gauge;
 }
 
 QCheckBox* BindCheck(QBoxLayout* layout, const char* caption, bool& value,

@@ -19,6 +19,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QListWidget;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class QStackedWidget;
@@ -36,6 +37,9 @@ using TModalHandler = std::function<int(QDialog& dialog)>;
 void SetModalHandler(TModalHandler handler);
 
 QLabel* AddHeading(QBoxLayout* layout, const QString& text);
+// The top of a borderless progress window: title in bold, "This will take a few seconds", a
+// busy bar, "Percent done :" and the gauge (0 to 100), which it returns.
+QProgressBar* AddBusyGauge(QBoxLayout* layout, const QString& title);
 
 // Each control shows value and writes every change into it; onChange (if given) runs after.
 QCheckBox* BindCheck(QBoxLayout* layout, const char* caption, bool& value,

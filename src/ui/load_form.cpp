@@ -2,12 +2,12 @@
 
 #include <QFrame>
 #include <QGuiApplication>
-#include <QLabel>
 #include <QProgressBar>
 #include <QScreen>
 #include <QVBoxLayout>
 
 #include "platform/dialog_service.h"
+#include "ui/dialog_kit.h"
 
 namespace tq {
 
@@ -20,22 +20,8 @@ TLoadForm::TLoadForm(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::Framele
   auto* frame = new QFrame(this);
   frame->setFrameShape(QFrame::Box);
   auto* layout = new QVBoxLayout(frame);
-  auto* heading = new QLabel(QStringLiteral("Loading"), frame);
-  QFont bold = heading->font();
-  bold.setBold(true);
-  heading->setFont(bold);
-  layout->addWidget(heading);
-  layout->addWidget(new QLabel(QStringLiteral("This will take a few seconds"), frame));
-  auto* animation = new QProgressBar(frame);
-  animation->setRange(0, 0);  // the style animates a busy bar by itself
-  animation->setTextVisible(false);
-  animation->setMaximumHeight(8);
-  layout->addWidget(animation);
-  layout->addWidget(new QLabel(QStringLiteral("Percent done :"), frame));
-  m_gauge = new QProgressBar(frame);
-  m_gauge->setRange(0, 100);
+  m_gauge = AddBusyGauge(layout, QStringLiteral("Loading"));
   m_gauge->setValue(0);
-  layout->addWidget(m_gauge);
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(0, 0, 0, 0);
   outer->addWidget(frame);

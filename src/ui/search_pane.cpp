@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "storage/document.h"
+#include "ui/dialog_kit.h"
 #include "ui/link_images.h"
 #include "ui/qt_text.h"
 
@@ -147,21 +148,7 @@ TSearchContentForm::TSearchContentForm(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint) {
   setModal(true);
   auto* layout = new QVBoxLayout(this);
-  auto* heading = new QLabel(QStringLiteral("Searching"), this);
-  QFont bold = heading->font();
-  bold.setBold(true);
-  heading->setFont(bold);
-  layout->addWidget(heading);
-  layout->addWidget(new QLabel(QStringLiteral("This will take a few seconds"), this));
-  auto* animation = new QProgressBar(this);  // busy, whatever the gauge says
-  animation->setRange(0, 0);
-  animation->setTextVisible(false);
-  animation->setMaximumHeight(8);
-  layout->addWidget(animation);
-  layout->addWidget(new QLabel(QStringLiteral("Percent done :"), this));
-  m_gauge = new QProgressBar(this);
-  m_gauge->setRange(0, 100);
-  layout->addWidget(m_gauge);
+  m_gauge = AddBusyGauge(layout, QStringLiteral("Searching"));
   layout->addWidget(new QLabel(QStringLiteral("Searching in : "), this));
   m_page = new QLabel(this);
   m_page->setWordWrap(true);
