@@ -289,6 +289,13 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
       written(i, job.name);
       continue;
     }
+    if (source.readAt) {
+      flush();
+      writer.StreamMember(job.name, source.readAt, source.dataSize, source.timeStamp,
+                          source.attributes);
+      written(i, job.name);
+      continue;
+    }
     if (source.path.empty()) {
       if (source.data.size() >= archive_detail::kStreamedMemberSize) {
         flush();

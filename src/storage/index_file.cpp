@@ -128,24 +128,63 @@ void TVornIndexFile::SetText(std::string_view text) {
   close();
 }
 
+void TVornIndexFile::AppendText(const std::string& section, std::string& text) {
+  if (section.empty()) return;
+  const size_t nameEnd = section.find('\n');
+  text += '[';
+  text.append(section, 0, nameEnd);
+  text += "]\r\n";
+  ForEachEntry(section, [&](TLine line) {
+    text.append(section, line.begin, line.end - line.begin);
+    text += "\r\n";
+  });
+  text += "\r\n";
+}
+
 std::string TVornIndexFile::GetText() const {
   size_t size = 0;
   for (const std::string& section : m_sections) size += section.size() + section.size() / 8 + 8;
   std::string text;
   text.reserve(size);
-  for (const std::string& section : m_sections) {
-    if (section.empty()) continue;
-    const size_t nameEnd = section.find('\n');
-    text += '[';
-    text.append(section, 0, nameEnd);
-    text += "]\r\n";
-    ForEachEntry(section, [&](TLine line) {
-      text.append(section, line.begin, line.end - line.begin);
-      text += "\r\n";
-    });
-    text += "\r\n";
-  }
+  for (const std::string& section : m_sections) AppendText(section, text);
   return text;
+}
+
+TVornIndexFile::TTextReader::TTextReader(const TVornIndexFile& index) : m_index(index) {
+  std::string piece;
+  for (const std::string& section : m_index.m_sections) {
+    piece.clear();
+    AppendText(section, piece);
+    m_size += piece.size();
+  }
+}
+
+size_t TVornIndexFile::TTextReader::ReadAt(uint64_t offset, char* buffer, size_t size) {
+  if (offset < m_pieceAt) {
+    m_slot = 0;
+    m_pieceAt = 0;
+    m_piece.clear();
+  }
+  size_t copied = 0;
+  while (copied < size) {
+    const uint64_t at = offset + copied;
+    if (at < m_pieceAt + m_piece.size()) {
+      const size_t from = static_cast<size_t>(at - m_pieceAt);
+      const size_t n = std::min(size - copied, m_piece.size() - from);
+      m_piece.copy(buffer + copied, n, from);
+      copied += n;
+      continue;
+    }
+    if (m_slot == m_index.m_sections.size()) break;
+    // Sections are rendered a few kilobytes at a time: memory stays that of one piece, and a
+    // member's reads of 64 KB cost few calls.
+    m_pieceAt += m_piece.size();
+    m_piece.clear();
+    while (m_slot < m_index.m_sections.size() && m_piece.size() < kPiece) {
+      AppendText(m_index.m_sections[m_slot++], m_piece);
+    }
+  }
+  return copied;
 }
 
 std::string TVornIndexFile::ReadString(std::string_view section, std::string_view key,

@@ -226,13 +226,13 @@ TMemberSpool::TPacked TMemberSpool::Pack(size_t fileIndex) {
   return TPacked::Packed;
 }
 
-void TMemberSpool::Drain(
-    const std::function<void(const std::vector<TVornArchive::TSource>&)>& write) {
+void TMemberSpool::Drain(std::vector<TVornArchive::TSource>& sources,
+                         const std::function<void()>& write) {
   std::scoped_lock files(m_files[kPackerFile].lock, m_files[kHelperFile].lock);
-  std::vector<TVornArchive::TSource> sources;
   std::vector<std::shared_ptr<const std::string>> waiting;  // alive while write reads them
   {
     std::lock_guard items(m_itemLock);
+    sources.reserve(sources.size() + m_slotOf.size());
     std::array<std::shared_ptr<const archive_detail::TArchiveReader>, 2> packedFrom;
     for (const TItem& item : m_items) {
       if (item.name.empty()) continue;
@@ -253,7 +253,7 @@ void TMemberSpool::Drain(
       sources.push_back(std::move(source));
     }
   }
-  write(sources);
+  write();
   RestartLocked();
   m_onRoom();
 }

@@ -70,12 +70,12 @@ class TMemberSpool {
   // it failed; the content then stays in memory and is packed later or by the next save.
   bool PackOne();
 
-  // Hands every held content, in the order of their first Put, to write as archive sources
-  // (packed members as ranges of the working files, waiting ones as data), appending nothing
-  // meanwhile. When write returns they are gone and the working files start anew; when it
-  // throws, every one is kept. A Put or Forget while write runs is lost: the caller keeps them
-  // out.
-  void Drain(const std::function<void(const std::vector<TVornArchive::TSource>&)>& write);
+  // Appends every held content, in the order of their first Put, to sources (packed members as
+  // ranges of the working files, waiting ones as data), then calls write, which writes them;
+  // nothing is appended to the working files meanwhile. When write returns the contents are
+  // gone and the working files start anew; when it throws, every one is kept. A Put or Forget
+  // while write runs is lost: the caller keeps them out.
+  void Drain(std::vector<TVornArchive::TSource>& sources, const std::function<void()>& write);
   // Forgets every content and starts the working files anew.
   void Clear();
 

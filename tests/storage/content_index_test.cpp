@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <vector>
 
@@ -204,6 +206,22 @@ TEST(ContentIndexLoad, SectionsAreExactAndARepeatedOneLoadsOnce) {
   for (int i = 0; i < 3000; ++i) WriteQueueEntry(index, std::to_string(i), 1, "p");
   for (int i = 0; i < 3000; i += 3) index.EraseSection(std::to_string(i));
   const std::string before = index.GetText();
+  // Read in pieces, as a save writes it out, the text is the same; a read from the start again
+  // starts over.
+  TVornIndexFile::TTextReader reader(index);
+  ASSERT_EQ(reader.Size(), before.size());
+  std::string pieces(before.size(), '\0');
+  const size_t steps[] = {1, 7, 300, 16 << 10, 40000, 3};
+  for (size_t at = 0, i = 0; at < pieces.size(); ++i) {
+    const size_t n = std::min(steps[i % std::size(steps)], pieces.size() - at);
+    EXPECT_EQ(reader.ReadAt(at, pieces.data() + at, n), n);
+    at += n;
+  }
+  EXPECT_TRUE(pieces == before);
+  char first[10] = {};
+  EXPECT_EQ(reader.ReadAt(before.size(), first, sizeof first), 0u);
+  EXPECT_EQ(reader.ReadAt(0, first, sizeof first), sizeof first);
+  EXPECT_EQ(std::string(first, sizeof first), before.substr(0, sizeof first));
   index.Compact();
   EXPECT_EQ(index.SlotCount(), 2000u + 4u);
   EXPECT_TRUE(index.GetText() == before);
