@@ -80,14 +80,27 @@ class TMemberSpool {
   void Clear();
 
  private:
+  // Where a packed content lies and what reading it back needs: its header less what the item
+  // knows already. A crawl keeps one per page until the save, so it is kept small.
+  struct TPlace {
+    uint64_t offset = 0;  // of the first header byte
+    uint32_t packedSize = 0;
+    uint32_t originalSize = 0;
+    uint16_t headerLength = 0;
+    uint16_t crc = 0;
+    bool lh1 = false;
+    uint8_t file = 0;
+  };
   struct TItem {
     std::string name;  // member name; empty once forgotten
     uint32_t timeStamp = 0;
+    bool claimed = false;  // a thread is packing data: it no longer counts as waiting
+    bool packed = false;   // place holds where it lies
     uint64_t version = 0;  // grows with every Put, so a packing of an older content is dropped
     std::shared_ptr<const std::string> data;  // while waiting
-    bool claimed = false;  // a thread is packing data: it no longer counts as waiting
-    std::optional<archive_detail::TEntry> entry;  // once packed
-    size_t file = 0;                              // where entry lies
+    TPlace place;
+
+    archive_detail::TEntry Entry() const;
   };
   // One working file. The packing thread appends to its own and every other thread to the
   // second, so that no thread of normal priority ever waits for a lock the idle one holds while
