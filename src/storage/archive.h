@@ -60,10 +60,10 @@ class TVornArchive {
     std::string name;  // member name; empty: the file name of path (never for a packed member)
     std::string path;
     std::string_view data;
-    TReadAt readAt;
-    uint64_t dataSize = 0;   // for readAt
     uint32_t timeStamp = 0;  // MS-DOS date and time, for data and readAt
     uint8_t attributes = 0;  // MS-DOS attributes, for data and readAt
+    TReadAt readAt = nullptr;
+    uint64_t dataSize = 0;  // for readAt
     std::shared_ptr<const archive_detail::TArchiveReader> packedFrom = nullptr;
     uint64_t packedAt = 0;
     uint64_t packedLength = 0;

@@ -13,6 +13,7 @@
 #include "foundation/ansi.h"
 #include "foundation/main_loop.h"
 #include "foundation/mem_ini_file.h"
+#include "platform/free_memory.h"
 
 namespace tq {
 namespace {
@@ -309,6 +310,9 @@ int TVornDocJobs::Pack(const std::function<void(TVornCustomIniFile& settings)>& 
   while (RunNextLocked()) {
   }
   if (!m_spool) return -1;
+  // What the crawl's threads freed stays in their allocator arenas, which this thread does not
+  // allocate from: given back first, the save's lists do not come on top of it.
+  ReleaseFreeMemory();
   try {
     TVornMemIniFile settings("");
     if (writeSettings) writeSettings(settings);
@@ -341,6 +345,7 @@ int TVornDocJobs::Pack(const std::function<void(TVornCustomIniFile& settings)>& 
     return -1;
   }
   m_removedMembers.clear();
+  ReleaseFreeMemory();  // the spool's bookkeeping and the save's lists
   return ::open(m_archive->FileName().c_str(), O_RDONLY | O_CLOEXEC);
 }
 

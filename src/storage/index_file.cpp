@@ -40,6 +40,21 @@ TLine FindKey(std::string_view text, std::string_view key) {
   return found;
 }
 
+// Replaces length bytes at at of text by with. A section gets its keys one by one and is kept
+// for the whole crawl: grown the usual way, by doubling, a third of the index would be spare
+// room, so a text that must grow is made anew at its new size.
+void Splice(std::string& text, size_t at, size_t length, std::string_view with) {
+  const size_t size = text.size() - length + with.size();
+  if (size <= text.capacity()) {
+    text.replace(at, length, with);
+    return;
+  }
+  std::string spliced;
+  spliced.reserve(size);
+  spliced.append(text, 0, at).append(with).append(text, at + length);
+  text.swap(spliced);
+}
+
 }  // namespace
 
 size_t TVornIndexFile::TNameHash::operator()(uint32_t slot) const noexcept {
@@ -205,16 +220,19 @@ void TVornIndexFile::WriteString(std::string_view section, std::string_view key,
   const std::string sectionName = IniName(section);
   const int64_t slot = Find(sectionName);
   if (slot < 0) {
-    Add(sectionName + '\n' + entry + '\n');
+    std::string text;
+    text.reserve(sectionName.size() + entry.size() + 2);
+    text.append(sectionName).append(1, '\n').append(entry).append(1, '\n');
+    Add(std::move(text));
     return;
   }
   std::string& text = m_sections[static_cast<size_t>(slot)];
   const TLine line = FindKey(text, name);
   if (line.begin == std::string_view::npos) {
-    text += entry;
-    text += '\n';
+    entry += '\n';
+    Splice(text, text.size(), 0, entry);
   } else {
-    text.replace(line.begin, line.end - line.begin, entry);
+    Splice(text, line.begin, line.end - line.begin, entry);
   }
 }
 
