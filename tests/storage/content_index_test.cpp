@@ -227,6 +227,14 @@ TEST(ContentIndexLoad, SectionsAreExactAndARepeatedOneLoadsOnce) {
   EXPECT_TRUE(index.GetText() == before);
   EXPECT_EQ(index.ReadString("2999", kIndexPage, ""), "p");
   EXPECT_EQ(index.ReadString("2998", kIndexPage, ""), "p");
+  // A key rewritten longer or shorter keeps its place and the lines after it.
+  std::vector<std::string> lines = Lines(index, "2999");
+  ASSERT_EQ(lines.size(), 3u);
+  for (const std::string& level : {std::string(300, '7'), std::string("8")}) {
+    index.WriteString("2999", kIndexLevel, level);
+    lines[1] = "LEVEL=" + level;
+    EXPECT_EQ(Lines(index, "2999"), lines);
+  }
 
   index.SetText("[http://h.org/a.html]\r\nSTATUS=1\r\n[http://h.org/b.html]\r\nSTATUS=1\r\n");
   int calls = 0;
