@@ -166,6 +166,8 @@ std::string TVornIndexFile::GetText() const {
 }
 
 TVornIndexFile::TTextReader::TTextReader(const TVornIndexFile& index) : m_index(index) {
+  // A member's header needs the size before its data; rendering once more costs a few
+  // milliseconds for a 20 000-page index, holding it would cost megabytes.
   std::string piece;
   for (const std::string& section : m_index.m_sections) {
     piece.clear();
@@ -191,7 +193,7 @@ size_t TVornIndexFile::TTextReader::ReadAt(uint64_t offset, char* buffer, size_t
       continue;
     }
     if (m_slot == m_index.m_sections.size()) break;
-    // Sections are rendered a few kilobytes at a time: memory stays that of one piece, and a
+    // Sections are rendered some kPiece bytes at a time: memory stays that of one piece, and a
     // member's reads of 64 KB cost few calls.
     m_pieceAt += m_piece.size();
     m_piece.clear();
