@@ -98,7 +98,13 @@ void TVornDownload::ArmTimer(bool soon) {
 }
 
 void TVornDownload::WakeDispatch() {
-  if (m_dispatchInterval != 0 || m_wakePosted.exchange(true)) return;
+  if (m_dispatchInterval != 0) return;
+  // A page ends on this thread: looking at once spares a round trip through the event loop.
+  if (IsInterfaceThread()) {
+    if (m_timer.Enabled() && m_timer.Interval() != 0) ArmTimer(true);
+    return;
+  }
+  if (m_wakePosted.exchange(true)) return;
   PostToInterface([this, alive = std::weak_ptr<void>(m_alive)] {
     if (alive.expired()) return;  // the controller is gone; both run on this thread
     m_wakePosted = false;
@@ -239,7 +245,8 @@ void TVornDownload::InstallWorkerHooks() {
     const auto& found = page->Analyser().Links;
     if (found) m_pending.CopyFrom(*found);
     m_sync->FetchEnd(page, found.get(), page->Link);
-    WakeDispatch();
+    // No wake-up for the found links here: the page's end, on the interface thread right after,
+    // wakes the dispatch once for the links and the free worker slot together.
   };
   m_manager.OnSizeCheck = [this](const TVornLinkPtr& link, double) {
     TVornSizeVerdict verdict;
