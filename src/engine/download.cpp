@@ -258,9 +258,12 @@ void TVornDownload::InstallWorkerHooks() {
     if (IDownloadDocument* document = m_document.load()) document->WaitForRoom();
   };
   m_manager.OnPageError = [this](const TVornPagePtr& page, const std::string& error) {
-    if (TVornLinkPtr copy = TakeWorkingLink(page)) {
-      copy->ErrorText = error;
-      Guarded("storing a failed link", [&] { m_failed.Add(copy); });
+    {
+      TVornWriteGuard moving(m_working.Lock());
+      if (TVornLinkPtr copy = TakeWorkingLink(page)) {
+        copy->ErrorText = error;
+        Guarded("storing a failed link", [&] { m_failed.Add(copy); });
+      }
     }
     m_sync->Error(page, error, page->Link);
   };
@@ -272,9 +275,14 @@ void TVornDownload::InstallWorkerHooks() {
       m_manager.OnPageError(page, std::string(kDocumentTooLarge));
       return;
     }
-    if (TVornLinkPtr copy = TakeWorkingLink(page)) {
-      const std::string url = copy->GetUrl();
+    TVornLinkPtr copy;
+    std::string url;
+    {
+      TVornWriteGuard moving(m_working.Lock());
+      copy = TakeWorkingLink(page);
+      if (copy) url = copy->GetUrl();
       Guarded("storing a finished link", [&] {
+        if (!copy) return;
         if (outcome == kOutcomeFetched || outcome == kOutcomeRedirected) {
           m_ready.Add(copy);
         } else if (outcome == kOutcomeRefused) {
@@ -284,6 +292,8 @@ void TVornDownload::InstallWorkerHooks() {
           if (url != m_settings.General.StartingUrl()) m_queue.Add(copy);
         }
       });
+    }
+    if (copy) {
       IDownloadDocument* document = m_document.load();
       if (document != nullptr && outcome >= kOutcomeFetched && outcome <= kOutcomeRedirected) {
         Guarded("storing a document", [&] {
@@ -298,6 +308,9 @@ void TVornDownload::InstallWorkerHooks() {
   m_manager.OnPageGone = [this] { WakeDispatch(); };
 }
 
+// Callers hold WorkingLinks' write lock until the copy is in its next list: the admission reads
+// WorkingLinks around its duplicate search, so a link is never seen in neither list and fetched
+// twice.
 TVornLinkPtr TVornDownload::TakeWorkingLink(const TVornPagePtr& page) {
   if (!page->Link) return nullptr;
   int index = -1;
