@@ -115,17 +115,17 @@ class TInterfacePump {
   // for them forever: so while a task runs with others behind it the eventfd stays signalled
   // for any nested loop that watches it, and ProcessEventsUntil drains here directly.
   // readable: called because the eventfd is readable. It is then always read, also when a
-  // signal that was decided before an earlier drain arrived only after it.
+  // signal that was decided before an earlier drain arrived only after it. The read stays under
+  // the lock with the flag: a read that took a write whose flag was set after the flag was
+  // cleared would leave the flag set with nothing to read, and no later task would signal.
   void Drain(bool readable = false) {
-    bool read = readable;
     {
       std::lock_guard guard(m_lock);
-      read = (read || m_signalled) && m_fd >= 0;
+      if ((readable || m_signalled) && m_fd >= 0) {
+        uint64_t count = 0;
+        [[maybe_unused]] auto got = ::read(m_fd, &count, sizeof count);
+      }
       m_signalled = false;
-    }
-    if (read) {
-      uint64_t count = 0;
-      [[maybe_unused]] auto got = ::read(m_fd, &count, sizeof count);
     }
     for (;;) {
       TTask task;
