@@ -160,19 +160,21 @@ void TVornAdmission::AdmitPending() {
   TVornBaseLinks& pending = *m_lists.Pending;
   // Only this thread deletes from PendingLinks; others append behind, so index 0 stays ours.
   while (pending.Count() > 0) {
-    auto link = std::make_shared<TVornLink>();
-    try {
-      link->Assign(*pending.Get(0));
-      AdmitLink(link);
-    } catch (...) {
-      pending.Delete(0);
-      throw;
-    }
+    TVornLinkPtr link = pending.Get(0);
     pending.Delete(0);
+    // Most links found on a page are known already: those are dropped before any copy. A link
+    // nobody else holds is admitted as it is, other ones as a copy.
+    if (!IsNewLink(link->GetUrl())) continue;
+    if (link.use_count() > 1) link = std::make_shared<TVornLink>(*link);
+    AdmitLink(link);
   }
 }
 
 bool TVornAdmission::IsNewLink(const std::string& url) const {
+  // A finished page's link leaves WorkingLinks for its next list under WorkingLinks' write lock;
+  // read-locked across the search, that move cannot fall between two look-ups, which would let
+  // the link pass as new while it is in neither list.
+  TVornReadGuard steady(m_lists.Working->Lock());
   const int mode = m_settings.TagsRecognition.RecognitionMode;
   const TVornBaseLinks* const lists[] = {
       m_lists.Ready,  m_lists.Queue,   m_settings.System.BuildIgnored() ? m_lists.Ignored : nullptr,
@@ -241,7 +243,7 @@ void TVornAdmission::FinalAdd(const TVornLinkPtr& link, const std::string& url,
       if (!accepted && ClaimsLink(*filter, *link)) accepted = true;
     }
     if (accepted) {
-      m_lists.Queue->Add(std::make_shared<TVornLink>(*link));
+      m_lists.Queue->Add(link);
       return;
     }
     link->Reason = kReasonNoFilter;

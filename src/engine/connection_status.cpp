@@ -16,10 +16,10 @@ int NiceValueOf(TThreadPriority priority) {
   return kNice[priority <= tpTimeCritical ? priority : tpNormal];
 }
 
-void ApplyThreadPriority(int tid, TThreadPriority priority) {
-  if (tid <= 0) return;
+bool ApplyThreadPriority(int tid, TThreadPriority priority) {
+  if (tid <= 0) return false;
   // Per-thread on Linux: PRIO_PROCESS with a tid addresses that thread alone.
-  (void)setpriority(PRIO_PROCESS, static_cast<id_t>(tid), NiceValueOf(priority));
+  return setpriority(PRIO_PROCESS, static_cast<id_t>(tid), NiceValueOf(priority)) == 0;
 }
 
 int CurrentThreadTid() {

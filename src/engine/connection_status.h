@@ -40,9 +40,9 @@ enum TThreadPriority : uint8_t {
 // The nice value a priority stands for on this platform.
 int NiceValueOf(TThreadPriority priority);
 
-// Applies priority to the thread with the given kernel thread id. Failures (raising priority
-// without the right to) are ignored: a worker then keeps the priority it has.
-void ApplyThreadPriority(int tid, TThreadPriority priority);
+// Applies priority to the thread with the given kernel thread id; false when it failed (raising
+// priority without the right to), and the thread then keeps the priority it has.
+bool ApplyThreadPriority(int tid, TThreadPriority priority);
 
 // The kernel thread id of the calling thread.
 int CurrentThreadTid();

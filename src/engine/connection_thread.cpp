@@ -7,6 +7,7 @@
 #include <chrono>
 #include <climits>
 #include <deque>
+#include <map>
 #include <system_error>
 #include <thread>
 
@@ -17,16 +18,20 @@ namespace tq {
 
 namespace {
 
-// What a pool thread knows of its own nice value, so that a job at the priority the thread
-// already runs at costs no system call, and the pool restores only what a job changed.
+// What a pool thread knows of itself, so that a job costs no system call for the thread's id or
+// for a priority the thread already runs at.
 constexpr int kNiceUnknown = INT_MIN;
 thread_local int t_nice = kNiceUnknown;
-thread_local bool t_niceChanged = false;
+thread_local int t_tid = 0;
 
 // Worker threads outlive their jobs for a while: a crawl starts two or three jobs per page, and a
 // thread that waits for the next one costs far less than a new thread each time. Every job still
 // gets a thread of its own (an idle one, or a new one when none is idle), so jobs never wait for
-// each other here. Never destroyed: idle threads may still wait on it while the process exits.
+// each other here. Idle threads wait in groups by the nice value they run at, and a job goes only
+// to a thread already at the nice value it asks for: nearly every job of a crawl runs at the
+// crawl's one priority, so a thread is neither lowered for each job nor raised after it (which
+// also needs a right the program may lack). Never destroyed: idle threads may still wait on it
+// while the process exits.
 class TWorkerPool {
  public:
   static TWorkerPool& Instance() {
@@ -34,21 +39,23 @@ class TWorkerPool {
     return *pool;
   }
 
-  // Throws std::system_error when no idle thread takes the job and no new one can be made; the
-  // job is then dropped without running.
-  void Run(std::function<void()> job) {
+  // Throws std::system_error when no idle thread at nice takes the job and no new one can be
+  // made; the job is then dropped without running.
+  void Run(int nice, std::function<void()> job) {
+    TGroup* group = nullptr;
     {
       std::lock_guard<std::mutex> guard(m_mutex);
+      TGroup& candidate = m_groups[nice];
       // Every queued job needs an idle thread of its own; a woken thread stays counted as idle
       // until it has taken its job, so this never counts one thread twice.
-      if (m_idle > m_jobs.size()) {
-        m_jobs.push_back(std::move(job));
-        job = nullptr;
+      if (candidate.Idle > candidate.Jobs.size()) {
+        candidate.Jobs.push_back(std::move(job));
+        group = &candidate;
       }
     }
     // Woken after the lock is released, so the thread does not wake only to wait for it.
-    if (!job) {
-      m_wake.notify_one();
+    if (group != nullptr) {
+      group->Wake.notify_one();
       return;
     }
     // A new thread is born with its first job, so a job is never left queued for a thread that
@@ -59,49 +66,46 @@ class TWorkerPool {
  private:
   static constexpr auto kIdleLifetime = std::chrono::seconds(5);
 
+  // Idle threads at one nice value and the jobs handed to them. Groups are never erased, so a
+  // waiting thread's group stays where it is.
+  struct TGroup {
+    std::condition_variable Wake;
+    std::deque<std::function<void()>> Jobs;
+    std::size_t Idle = 0;
+  };
+
   void Loop(std::function<void()> job) {
-    const int tid = CurrentThreadTid();
-    errno = 0;
-    const int birthNice = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
-    const bool knowsNice = errno == 0;
-    t_nice = knowsNice ? birthNice : kNiceUnknown;
+    t_tid = CurrentThreadTid();
+    t_nice = kNiceUnknown;
     std::unique_lock<std::mutex> lock(m_mutex, std::defer_lock);
     for (;;) {
       job();
       job = nullptr;
-      // A job starts at the priority its thread was born with; a thread that a job lowered and
-      // that may not be raised again (no right to) is not handed another job.
-      if (t_niceChanged) {
-        if (!knowsNice || !RestoreNice(tid, birthNice)) return;
-        t_nice = birthNice;
-        t_niceChanged = false;
+      // A job that changed the priority in a way the thread could not follow leaves it unknown:
+      // asked once here, it decides which jobs the thread takes next.
+      if (t_nice == kNiceUnknown) {
+        errno = 0;
+        const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(t_tid));
+        if (errno != 0) return;
+        t_nice = nice;
       }
       lock.lock();
-      if (m_jobs.empty()) {
-        ++m_idle;
-        const bool got = m_wake.wait_for(lock, kIdleLifetime, [this] { return !m_jobs.empty(); });
-        --m_idle;
+      TGroup& group = m_groups[t_nice];
+      if (group.Jobs.empty()) {
+        ++group.Idle;
+        const bool got =
+            group.Wake.wait_for(lock, kIdleLifetime, [&group] { return !group.Jobs.empty(); });
+        --group.Idle;
         if (!got) return;
       }
-      job = std::move(m_jobs.front());
-      m_jobs.pop_front();
+      job = std::move(group.Jobs.front());
+      group.Jobs.pop_front();
       lock.unlock();
     }
   }
 
-  static bool RestoreNice(int tid, int nice) {
-    const auto who = static_cast<id_t>(tid);
-    errno = 0;
-    if (getpriority(PRIO_PROCESS, who) == nice && errno == 0) return true;
-    if (setpriority(PRIO_PROCESS, who, nice) != 0) return false;
-    errno = 0;
-    return getpriority(PRIO_PROCESS, who) == nice && errno == 0;
-  }
-
   std::mutex m_mutex;
-  std::condition_variable m_wake;
-  std::deque<std::function<void()>> m_jobs;
-  std::size_t m_idle = 0;
+  std::map<int, TGroup> m_groups;
 };
 
 // Starts still to let through, then starts to fail (TestOnlyFailStarts).
@@ -135,31 +139,32 @@ std::shared_ptr<TVornWorkerThread> TVornWorkerThread::Start(TThreadPriority prio
   }
   std::shared_ptr<TVornWorkerThread> self(new TVornWorkerThread());
   self->m_priority = priority;
-  TWorkerPool::Instance().Run([self, body = std::move(body),
-                               endHandler = std::move(endHandler)]() mutable {
-    {
-      std::lock_guard<std::mutex> guard(self->m_mutex);
-      self->m_tid = CurrentThreadTid();
-      if (NiceValueOf(self->m_priority) != t_nice) {
-        ApplyThreadPriority(self->m_tid, self->m_priority);
-        t_niceChanged = true;
-      }
-    }
-    try {
-      body(*self);
-    } catch (...) {
-      // Read by the end handler, after the hand-over to the interface thread.
-      self->m_error = CurrentExceptionText();
-    }
-    {
-      // The thread goes on to other jobs: a late SetPriority must no longer reach it.
-      std::lock_guard<std::mutex> guard(self->m_mutex);
-      self->m_tid = 0;
-      if (self->m_niceChangedWhileRunning) t_niceChanged = true;
-    }
-    body = nullptr;  // what the body captured goes before the end handler runs
-    PostToInterface(std::move(endHandler));
-  });
+  TWorkerPool::Instance().Run(
+      NiceValueOf(priority),
+      [self, body = std::move(body), endHandler = std::move(endHandler)]() mutable {
+        {
+          // A priority changed after Start still counts: the thread may not be at it yet.
+          std::lock_guard<std::mutex> guard(self->m_mutex);
+          self->m_tid = t_tid;
+          const int wanted = NiceValueOf(self->m_priority);
+          if (wanted != t_nice)
+            t_nice = ApplyThreadPriority(t_tid, self->m_priority) ? wanted : kNiceUnknown;
+        }
+        try {
+          body(*self);
+        } catch (...) {
+          // Read by the end handler, after the hand-over to the interface thread.
+          self->m_error = CurrentExceptionText();
+        }
+        {
+          // The thread goes on to other jobs: a late SetPriority must no longer reach it.
+          std::lock_guard<std::mutex> guard(self->m_mutex);
+          self->m_tid = 0;
+          if (self->m_niceChangedWhileRunning) t_nice = kNiceUnknown;
+        }
+        body = nullptr;  // what the body captured goes before the end handler runs
+        PostToInterface(std::move(endHandler));
+      });
   return self;
 }
 

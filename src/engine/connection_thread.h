@@ -22,10 +22,10 @@ class TVornWorkerThread : public std::enable_shared_from_this<TVornWorkerThread>
  public:
   using Body = std::function<void(TVornWorkerThread& thread)>;
 
-  // Runs body on a thread of its own (an idle worker or a new one) that starts at the priority
-  // it was born with and takes priority at once; endHandler runs on the interface thread after
-  // body has returned, or thrown (then Error() holds the error's text). Throws
-  // std::system_error, and runs nothing, when no thread can be had.
+  // Runs body on a thread of its own (an idle worker already at priority, or a new one that
+  // takes priority at once); endHandler runs on the interface thread after body has returned,
+  // or thrown (then Error() holds the error's text). Throws std::system_error, and runs
+  // nothing, when no thread can be had.
   static std::shared_ptr<TVornWorkerThread> Start(TThreadPriority priority, Body body,
                                                   std::function<void()> endHandler);
   // Makes count calls of Start, after the next skip ones, fail as when the system has no thread

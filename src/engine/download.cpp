@@ -98,7 +98,13 @@ void TVornDownload::ArmTimer(bool soon) {
 }
 
 void TVornDownload::WakeDispatch() {
-  if (m_dispatchInterval != 0 || m_wakePosted.exchange(true)) return;
+  if (m_dispatchInterval != 0) return;
+  // A page ends on this thread: looking at once spares a round trip through the event loop.
+  if (IsInterfaceThread()) {
+    if (m_timer.Enabled() && m_timer.Interval() != 0) ArmTimer(true);
+    return;
+  }
+  if (m_wakePosted.exchange(true)) return;
   PostToInterface([this, alive = std::weak_ptr<void>(m_alive)] {
     if (alive.expired()) return;  // the controller is gone; both run on this thread
     m_wakePosted = false;
@@ -239,7 +245,8 @@ void TVornDownload::InstallWorkerHooks() {
     const auto& found = page->Analyser().Links;
     if (found) m_pending.CopyFrom(*found);
     m_sync->FetchEnd(page, found.get(), page->Link);
-    WakeDispatch();
+    // No wake-up for the found links here: the page's end, on the interface thread right after,
+    // wakes the dispatch once for the links and the free worker slot together.
   };
   m_manager.OnSizeCheck = [this](const TVornLinkPtr& link, double) {
     TVornSizeVerdict verdict;
@@ -251,9 +258,12 @@ void TVornDownload::InstallWorkerHooks() {
     if (IDownloadDocument* document = m_document.load()) document->WaitForRoom();
   };
   m_manager.OnPageError = [this](const TVornPagePtr& page, const std::string& error) {
-    if (TVornLinkPtr copy = TakeWorkingLink(page)) {
-      copy->ErrorText = error;
-      Guarded("storing a failed link", [&] { m_failed.Add(copy); });
+    {
+      TVornWriteGuard moving(m_working.Lock());
+      if (TVornLinkPtr copy = TakeWorkingLink(page)) {
+        copy->ErrorText = error;
+        Guarded("storing a failed link", [&] { m_failed.Add(copy); });
+      }
     }
     m_sync->Error(page, error, page->Link);
   };
@@ -265,9 +275,14 @@ void TVornDownload::InstallWorkerHooks() {
       m_manager.OnPageError(page, std::string(kDocumentTooLarge));
       return;
     }
-    if (TVornLinkPtr copy = TakeWorkingLink(page)) {
-      const std::string url = copy->GetUrl();
+    TVornLinkPtr copy;
+    std::string url;
+    {
+      TVornWriteGuard moving(m_working.Lock());
+      copy = TakeWorkingLink(page);
+      if (copy) url = copy->GetUrl();
       Guarded("storing a finished link", [&] {
+        if (!copy) return;
         if (outcome == kOutcomeFetched || outcome == kOutcomeRedirected) {
           m_ready.Add(copy);
         } else if (outcome == kOutcomeRefused) {
@@ -277,6 +292,8 @@ void TVornDownload::InstallWorkerHooks() {
           if (url != m_settings.General.StartingUrl()) m_queue.Add(copy);
         }
       });
+    }
+    if (copy) {
       IDownloadDocument* document = m_document.load();
       if (document != nullptr && outcome >= kOutcomeFetched && outcome <= kOutcomeRedirected) {
         Guarded("storing a document", [&] {
@@ -291,6 +308,9 @@ void TVornDownload::InstallWorkerHooks() {
   m_manager.OnPageGone = [this] { WakeDispatch(); };
 }
 
+// Callers hold WorkingLinks' write lock until the copy is in its next list: the admission reads
+// WorkingLinks around its duplicate search, so a link is never seen in neither list and fetched
+// twice.
 TVornLinkPtr TVornDownload::TakeWorkingLink(const TVornPagePtr& page) {
   if (!page->Link) return nullptr;
   int index = -1;

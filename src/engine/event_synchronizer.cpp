@@ -37,13 +37,13 @@ struct TVornEventSynchronizer::Core {
   bool Terminated = false;
   int PendingWaking = 0;  // queued events that asked for a wake-up and are not delivered yet
 
-  // Called with Mutex held after a waking event was queued or a batch ended.
-  void WakeIfAllowed() {
-    if (WakeAllowed && PendingWaking > 0) {
-      WakeAllowed = false;
-      WakeSignalled = true;
-      Cv.notify_all();
-    }
+  // Called with Mutex held after a waking event was queued or a batch ended; true when the
+  // caller is to notify Cv, after releasing Mutex, so the woken thread does not find it held.
+  bool WakeIfAllowed() {
+    if (!WakeAllowed || PendingWaking == 0) return false;
+    WakeAllowed = false;
+    WakeSignalled = true;
+    return true;
   }
 
   bool IsTerminated() {
@@ -98,15 +98,18 @@ struct TVornEventSynchronizer::Core {
       // never waited for while it waits for this thread.
       PostToInterface([core] {
         core->RunBatch();
-        std::lock_guard<std::mutex> guard(core->Mutex);
-        core->BatchDone = true;
+        {
+          std::lock_guard<std::mutex> guard(core->Mutex);
+          core->BatchDone = true;
+        }
         core->Cv.notify_all();
       });
       std::unique_lock<std::mutex> lock(core->Mutex);
       core->Cv.wait(lock, [&] { return core->BatchDone || core->Terminated; });
       if (core->Terminated) return;
       core->WakeAllowed = true;
-      // An event queued while the batch was emptying the queue found waking forbidden.
+      // An event queued while the batch was emptying the queue found waking forbidden: this
+      // thread is the one to take it, so it goes round again without waiting to be notified.
       core->WakeIfAllowed();
     }
   }
@@ -141,9 +144,13 @@ void TVornEventSynchronizer::Queue(TVornEventPtr event, bool wake) {
   std::lock_guard<std::mutex> producer(EventProducerLock());
   m_core->Queue.Add(std::move(event));
   if (!wake) return;
-  std::lock_guard<std::mutex> guard(m_core->Mutex);
-  ++m_core->PendingWaking;
-  m_core->WakeIfAllowed();
+  bool notify = false;
+  {
+    std::lock_guard<std::mutex> guard(m_core->Mutex);
+    ++m_core->PendingWaking;
+    notify = m_core->WakeIfAllowed();
+  }
+  if (notify) m_core->Cv.notify_all();
 }
 
 void TVornEventSynchronizer::LinkEvent(TVornEventKind kind, TVornBaseLinks* list,

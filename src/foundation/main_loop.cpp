@@ -74,28 +74,38 @@ class TInterfacePump {
   void Attach(QCoreApplication* app) {
     std::lock_guard guard(m_lock);
     if (m_notifier != nullptr) return;
-    m_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    // The eventfd outlives the application (a later one reuses it), so a thread that decided to
+    // signal under the lock may write to it after letting go of the lock.
+    if (m_fd < 0) m_fd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (m_fd < 0) return;
     m_notifier = new QSocketNotifier(static_cast<qintptr>(m_fd), QSocketNotifier::Read, app);
-    QObject::connect(m_notifier, &QSocketNotifier::activated, [this] { Drain(); });
+    QObject::connect(m_notifier, &QSocketNotifier::activated, [this] { Drain(true); });
     QObject::connect(m_notifier, &QObject::destroyed, [this] { Detach(); });
-    if (!m_tasks.empty()) Signal();
+    // Readable already (tasks queued before, or left from an earlier application): let the
+    // notifier find it.
+    if (!m_tasks.empty() && NeedsSignal()) Signal();
   }
 
   // False when no interface thread will ever run the task (the application is gone).
   bool Push(TTask task) {
-    std::lock_guard guard(m_lock);
-    if (QCoreApplication::instance() == nullptr) return false;
-    m_tasks.push_back(std::move(task));
-    if (m_notifier != nullptr) {
-      Signal();
-    } else if (m_tasks.size() == 1) {
-      // Posted before the pump was attached (an application made without the startup hook):
-      // let Qt's own queue attach it once.
-      QMetaObject::invokeMethod(
-          QCoreApplication::instance(),
-          [this] { Attach(QCoreApplication::instance()); }, Qt::QueuedConnection);
+    bool signal = false;
+    {
+      std::lock_guard guard(m_lock);
+      if (QCoreApplication::instance() == nullptr) return false;
+      m_tasks.push_back(std::move(task));
+      if (m_notifier != nullptr) {
+        signal = NeedsSignal();
+      } else if (m_tasks.size() == 1) {
+        // Posted before the pump was attached (an application made without the startup hook):
+        // let Qt's own queue attach it once.
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [this] { Attach(QCoreApplication::instance()); },
+            Qt::QueuedConnection);
+      }
     }
+    // Written after the lock is released: the write wakes the interface thread, which would
+    // otherwise find the lock still held and sleep again at once.
+    if (signal) Signal();
     return true;
   }
 
@@ -104,24 +114,30 @@ class TInterfacePump {
   // workers), and the tasks queued behind it must run inside that loop, or the task would wait
   // for them forever: so while a task runs with others behind it the eventfd stays signalled
   // for any nested loop that watches it, and ProcessEventsUntil drains here directly.
-  void Drain() {
+  // readable: called because the eventfd is readable. It is then always read, also when a
+  // signal that was decided before an earlier drain arrived only after it. The read stays under
+  // the lock with the flag: a read that took a write whose flag was set after the flag was
+  // cleared would leave the flag set with nothing to read, and no later task would signal.
+  void Drain(bool readable = false) {
     {
       std::lock_guard guard(m_lock);
-      if (m_signalled) {
+      if ((readable || m_signalled) && m_fd >= 0) {
         uint64_t count = 0;
         [[maybe_unused]] auto got = ::read(m_fd, &count, sizeof count);
-        m_signalled = false;
       }
+      m_signalled = false;
     }
     for (;;) {
       TTask task;
+      bool signal = false;
       {
         std::lock_guard guard(m_lock);
         if (m_tasks.empty()) return;
         task = std::move(m_tasks.front());
         m_tasks.pop_front();
-        if (!m_tasks.empty()) Signal();
+        if (!m_tasks.empty()) signal = NeedsSignal();
       }
+      if (signal) Signal();
       if (task.call) {
         std::exception_ptr error;
         try {
@@ -137,12 +153,17 @@ class TInterfacePump {
   }
 
  private:
-  // With m_lock held. One write per wake-up: the eventfd stays readable until Drain reads it.
-  void Signal() {
-    if (m_signalled || m_fd < 0) return;
+  // With m_lock held: whether the caller is the one to signal (then Signal, once the lock is
+  // released). One write per wake-up: the eventfd stays readable until Drain reads it.
+  bool NeedsSignal() {
+    if (m_signalled || m_fd < 0 || m_notifier == nullptr) return false;
+    m_signalled = true;
+    return true;
+  }
+
+  void Signal() const {
     const uint64_t one = 1;
     [[maybe_unused]] auto written = ::write(m_fd, &one, sizeof one);
-    m_signalled = true;
   }
 
   // The application is going away: tasks that will never run are dropped, and callers waiting
@@ -152,8 +173,6 @@ class TInterfacePump {
     {
       std::lock_guard guard(m_lock);
       m_notifier = nullptr;
-      if (m_fd >= 0) ::close(m_fd);
-      m_fd = -1;
       m_signalled = false;
       dropped.swap(m_tasks);
     }
@@ -169,10 +188,12 @@ class TInterfacePump {
   std::deque<TTask> m_tasks;
   QSocketNotifier* m_notifier = nullptr;
   int m_fd = -1;
-  bool m_signalled = false;  // the eventfd is readable
+  bool m_signalled = false;  // a write to the eventfd is made or decided, and not drained yet
 };
 
-void AttachPump() { TInterfacePump::Instance().Attach(QCoreApplication::instance()); }
+void AttachPump() {
+  TInterfacePump::Instance().Attach(QCoreApplication::instance());
+}
 }  // namespace
 
 Q_COREAPP_STARTUP_FUNCTION(AttachPump)
@@ -228,8 +249,12 @@ TVornTimer::TVornTimer() : m_impl(std::make_unique<Impl>()) {
 
 TVornTimer::~TVornTimer() = default;
 
-void TVornTimer::SetInterval(int ms) { m_impl->timer.setInterval(ms); }
-int TVornTimer::Interval() const { return m_impl->timer.interval(); }
+void TVornTimer::SetInterval(int ms) {
+  m_impl->timer.setInterval(ms);
+}
+int TVornTimer::Interval() const {
+  return m_impl->timer.interval();
+}
 void TVornTimer::SetEnabled(bool enabled) {
   if (enabled) {
     m_impl->timer.start();
@@ -237,6 +262,8 @@ void TVornTimer::SetEnabled(bool enabled) {
     m_impl->timer.stop();
   }
 }
-bool TVornTimer::Enabled() const { return m_impl->timer.isActive(); }
+bool TVornTimer::Enabled() const {
+  return m_impl->timer.isActive();
+}
 
 }  // namespace tq

@@ -6,6 +6,10 @@
 #include <atomic>
 #include <stdexcept>
 #include <thread>
+#include <vector>
+
+#include <QEventLoop>
+#include <QTimer>
 
 namespace tq {
 namespace {
@@ -24,6 +28,40 @@ TEST(MainLoop, PostedAndCalledWorkRunsOnTheInterfaceThread) {
   EXPECT_TRUE(RunUntil([&] { return workerDone && posted == 1; }));
   worker.join();
   EXPECT_TRUE(calledOnInterface);
+}
+
+// Only the event loop, waiting for its wake-up, runs the posts here (RunUntil would also take
+// them itself). Each thread posts again once its last post has run, so the loop drains and
+// sleeps between posts over and over: a wake-up lost between posting threads and the draining
+// loop leaves a post queued while the loop sleeps.
+TEST(MainLoop, PostsFromManyThreadsWakeALoopThatOnlyWaits) {
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 5000;
+  std::atomic<int> finished{0};
+  std::vector<std::atomic<int>> ran(kThreads);
+  QEventLoop loop;
+  std::vector<std::thread> posters;
+  for (int t = 0; t < kThreads; ++t) {
+    posters.emplace_back([&, t] {
+      for (int i = 0; i < kRounds; ++i) {
+        PostToInterface([&, t] {
+          ++ran[t];
+          ran[t].notify_one();
+        });
+        ran[t].wait(i);
+      }
+      PostToInterface([&] {
+        if (++finished == kThreads) loop.quit();
+      });
+    });
+  }
+  QTimer::singleShot(30000, &loop, [&] { loop.quit(); });  // fails the test instead of hanging
+  loop.exec();
+  const int seen = finished.load();
+  // Whatever is left runs here, so no thread or post outlives the test.
+  EXPECT_TRUE(RunUntil([&] { return finished.load() == kThreads; }, Millis(30000)));
+  for (auto& poster : posters) poster.join();
+  EXPECT_EQ(seen, kThreads);
 }
 
 TEST(MainLoop, CallRethrowsToTheCallerAndPostSwallows) {
