@@ -10,10 +10,10 @@
 #include <atomic>
 #include <cerrno>
 #include <exception>
-#include <set>
 #include <system_error>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "foundation/ansi.h"
@@ -230,11 +230,14 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
   // Read and check the old archive before anything is written: a damaged archive is reported,
   // never silently cut short by copying only its readable part.
   std::optional<TArchiveReader> old;
-  std::vector<TEntry> entries;
+  std::shared_ptr<const TDirectory> directory;  // held, not copied: one entry per member
   if (FileExists(m_fileName)) {
     old.emplace(m_fileName);
-    entries = DirectoryOf(*old).entries;
+    DirectoryOf(*old);
+    directory = m_directory;
   }
+  static const std::vector<TEntry> kNoEntries;
+  const std::vector<TEntry>& entries = directory ? directory->entries : kNoEntries;
   std::vector<std::string> names;  // upper-cased member name of each source
   names.reserve(added.size());
   for (const TSource& source : added) {
@@ -242,7 +245,9 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
     if (names.back().empty()) throw EArchiveError("Cannot add a member without a name");
   }
   const auto present = [](const TSource& s) { return s.path.empty() || FileExists(s.path); };
-  std::set<std::string> dropped(removed.begin(), removed.end());
+  // Names are looked up as views of names and removed, which outlive the sets: a save of a large
+  // project holds one entry per member in each.
+  std::unordered_set<std::string_view> dropped(removed.begin(), removed.end());
   const bool adds = std::any_of(added.begin(), added.end(), present);
   const bool removes = std::any_of(entries.begin(), entries.end(), [&](const TEntry& e) {
     return dropped.count(AnsiUpperCase(e.header.name)) > 0;
@@ -250,7 +255,8 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
   if (!adds && !removes) return;  // leave the file (or its absence) as it is
 
   // Of two members with the same name in one call, the later one that exists is the member.
-  std::unordered_map<std::string, size_t> winner;
+  std::unordered_map<std::string_view, size_t> winner;
+  winner.reserve(added.size());
   for (size_t i = added.size(); i-- > 0;) {
     if (present(added[i])) winner.emplace(names[i], i);
   }
@@ -262,16 +268,17 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
   constexpr size_t kBatchBytes = size_t{32} << 20;
   std::vector<TPackJob> batch;
   size_t batchBytes = 0;
-  const auto written = [&](size_t index, const std::string& name) {
+  dropped.reserve(removed.size() + winner.size());
+  const auto written = [&](size_t index) {
     if (onAdded) onAdded(index);
-    dropped.insert(name);
+    dropped.insert(names[index]);
   };
   auto flush = [&] {
     PackBatch(batch);
     for (TPackJob& job : batch) {
       if (job.error) std::rethrow_exception(job.error);
       writer.WriteMember(job.packed);
-      written(job.index, job.name);
+      written(job.index);
     }
     batch.clear();
     batchBytes = 0;
@@ -286,7 +293,14 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
     if (source.packedFrom) {
       flush();
       writer.Copy(*source.packedFrom, source.packedAt, source.packedLength);
-      written(i, job.name);
+      written(i);
+      continue;
+    }
+    if (source.readAt) {
+      flush();
+      writer.StreamMember(job.name, source.readAt, source.dataSize, source.timeStamp,
+                          source.attributes);
+      written(i);
       continue;
     }
     if (source.path.empty()) {
@@ -294,7 +308,7 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
         flush();
         writer.StreamMember(job.name, archive_detail::ReadFromMemory(source.data),
                             source.data.size(), source.timeStamp, source.attributes);
-        written(i, job.name);
+        written(i);
         continue;
       }
       job.data = source.data;
@@ -313,7 +327,7 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
         flush();
         writer.StreamMember(job.name, archive_detail::ReadFromFd(file->fd.Get(), job.name),
                             file->size, file->timeStamp, file->attributes);
-        written(i, job.name);
+        written(i);
         continue;
       }
       job.fromFile = true;

@@ -47,16 +47,23 @@ class TVornArchive {
   // Told the index of a source in its list once its member is written.
   using TSourceAdded = std::function<void(size_t source)>;
 
+  // Reads up to size bytes of a member's content at offset; fewer only at its end.
+  using TReadAt = std::function<size_t(uint64_t offset, char* buffer, size_t size)>;
+
   // What to add as one member: the content of the file at path; or a member already in member
   // form (header and data), the packedLength bytes at packedAt of packedFrom, copied as they
-  // are; or else data (which the caller keeps alive during the call) with the time stamp and
-  // attributes given.
+  // are; or the dataSize bytes readAt gives, compressed as they are read, for content never held
+  // whole (read from its start on, and once more when it ends up stored); or else data (which
+  // the caller keeps alive during the call). The last two take the time stamp and attributes
+  // given and make the same member.
   struct TSource {
     std::string name;  // member name; empty: the file name of path (never for a packed member)
     std::string path;
     std::string_view data;
-    uint32_t timeStamp = 0;  // MS-DOS date and time, for data
-    uint8_t attributes = 0;  // MS-DOS attributes, for data
+    uint32_t timeStamp = 0;  // MS-DOS date and time, for data and readAt
+    uint8_t attributes = 0;  // MS-DOS attributes, for data and readAt
+    TReadAt readAt = nullptr;
+    uint64_t dataSize = 0;  // for readAt
     std::shared_ptr<const archive_detail::TArchiveReader> packedFrom = nullptr;
     uint64_t packedAt = 0;
     uint64_t packedLength = 0;

@@ -116,9 +116,10 @@ TEntry AppendStreamed(TWritableFile& file, const std::string& name, const TReadA
     Write(file, packed);
     packed.clear();
     // Large files are mostly media and archives that never get smaller: once a first stretch
-    // has not, the rest is stored rather than compressed in vain.
+    // has not, the rest is stored rather than compressed in vain. Smaller members keep the
+    // choice of a member packed whole, so that the two ways give the same bytes.
     const uint64_t out = file.Size() - dataAt;
-    compressed = out < size && (read < kGiveUpAfter || out < read);
+    compressed = out < size && (size < kStreamedMemberSize || read < kGiveUpAfter || out < read);
   }
   if (compressed) {
     encoder.Finish(packed);

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "foundation/file_system.h"
+#include "storage/archive.h"
 #include "storage/archive_reader.h"
 
 namespace tq::archive_detail {
@@ -37,7 +38,7 @@ TPackedMember PackMember(const std::string& name, std::string_view data, uint32_
 
 // Reads up to size bytes of a member's data at offset; fewer only at its end. Throws
 // EArchiveError when the data cannot be read.
-using TReadAt = std::function<size_t(uint64_t offset, char* buffer, size_t size)>;
+using TReadAt = TVornArchive::TReadAt;
 TReadAt ReadFromFd(int fd, const std::string& name);
 TReadAt ReadFromMemory(std::string_view data);
 
@@ -46,7 +47,8 @@ TReadAt ReadFromMemory(std::string_view data);
 // cuts the file back or throws it away.
 TEntry AppendPacked(TWritableFile& file, const TPackedMember& member);
 // Compresses the data readAt gives (size bytes expected) while it reads it; stores it instead
-// when compression does not make it smaller, or has not after the first megabyte.
+// when compression does not make it smaller, or, from kStreamedMemberSize on, has not after the
+// first megabyte. Below that size it writes what PackMember makes of the same data.
 TEntry AppendStreamed(TWritableFile& file, const std::string& name, const TReadAt& readAt,
                       uint64_t size, uint32_t timeStamp, uint8_t attributes);
 // The member form of data exactly as a rewrite writes it: streamed from kStreamedMemberSize on,

@@ -13,6 +13,7 @@
 #include "foundation/ansi.h"
 #include "foundation/main_loop.h"
 #include "foundation/mem_ini_file.h"
+#include "platform/free_memory.h"
 
 namespace tq {
 namespace {
@@ -309,26 +310,34 @@ int TVornDocJobs::Pack(const std::function<void(TVornCustomIniFile& settings)>& 
   while (RunNextLocked()) {
   }
   if (!m_spool) return -1;
+  // What the crawl's threads freed stays in their allocator arenas, which this thread does not
+  // allocate from: given back first, the save's lists do not come on top of it.
+  ReleaseFreeMemory();
   try {
     TVornMemIniFile settings("");
     if (writeSettings) writeSettings(settings);
     const std::string settingsText = settings.GetText();
-    const std::string indexText = m_index->GetText();
+    // Settings and index go in from memory: files written only to be packed need no disk. The
+    // index text is made piece by piece as it is compressed: for a large project, whole, it
+    // would be the largest thing a save holds.
+    TVornIndexFile::TTextReader indexText(*m_index);
     const uint32_t now = ToDosDateTime(m_clock());
-    m_spool->Drain([&](const std::vector<TVornArchive::TSource>& contents) {
-      // Settings and index go in from memory: files written only to be packed need no disk.
-      std::vector<TVornArchive::TSource> sources(2);
-      sources[0].name = kSettingsMember;
-      sources[0].data = settingsText;
-      sources[1].name = kIndexMember;
-      sources[1].data = indexText;
-      for (auto& source : sources) source.timeStamp = now;
-      const size_t first = sources.size();
-      sources.insert(sources.end(), contents.begin(), contents.end());
+    std::vector<TVornArchive::TSource> sources(2);
+    sources[0].name = kSettingsMember;
+    sources[0].data = settingsText;
+    sources[1].name = kIndexMember;
+    sources[1].readAt = [&indexText](uint64_t offset, char* buffer, size_t size) {
+      return indexText.ReadAt(offset, buffer, size);
+    };
+    sources[1].dataSize = indexText.Size();
+    for (auto& source : sources) source.timeStamp = now;
+    const size_t first = sources.size();
+    m_spool->Drain(sources, [&] {
+      const size_t count = sources.size() - first;
       m_archive->Add(
           sources,
           [&](size_t source) {
-            if (source >= first && progress) progress(source - first, contents.size());
+            if (source >= first && progress) progress(source - first, count);
           },
           m_removedMembers);
     });
@@ -336,6 +345,7 @@ int TVornDocJobs::Pack(const std::function<void(TVornCustomIniFile& settings)>& 
     return -1;
   }
   m_removedMembers.clear();
+  ReleaseFreeMemory();  // the spool's bookkeeping and the save's lists
   return ::open(m_archive->FileName().c_str(), O_RDONLY | O_CLOEXEC);
 }
 

@@ -40,6 +40,21 @@ TLine FindKey(std::string_view text, std::string_view key) {
   return found;
 }
 
+// Replaces length bytes at at of text by with. A section gets its keys one by one and is kept
+// for the whole crawl: grown the usual way, by doubling, a third of the index would be spare
+// room, so a text that must grow is made anew at its new size.
+void Splice(std::string& text, size_t at, size_t length, std::string_view with) {
+  const size_t size = text.size() - length + with.size();
+  if (size <= text.capacity()) {
+    text.replace(at, length, with);
+    return;
+  }
+  std::string spliced;
+  spliced.reserve(size);
+  spliced.append(text, 0, at).append(with).append(text, at + length);
+  text.swap(spliced);
+}
+
 }  // namespace
 
 size_t TVornIndexFile::TNameHash::operator()(uint32_t slot) const noexcept {
@@ -128,24 +143,65 @@ void TVornIndexFile::SetText(std::string_view text) {
   close();
 }
 
+void TVornIndexFile::AppendText(const std::string& section, std::string& text) {
+  if (section.empty()) return;
+  const size_t nameEnd = section.find('\n');
+  text += '[';
+  text.append(section, 0, nameEnd);
+  text += "]\r\n";
+  ForEachEntry(section, [&](TLine line) {
+    text.append(section, line.begin, line.end - line.begin);
+    text += "\r\n";
+  });
+  text += "\r\n";
+}
+
 std::string TVornIndexFile::GetText() const {
   size_t size = 0;
   for (const std::string& section : m_sections) size += section.size() + section.size() / 8 + 8;
   std::string text;
   text.reserve(size);
-  for (const std::string& section : m_sections) {
-    if (section.empty()) continue;
-    const size_t nameEnd = section.find('\n');
-    text += '[';
-    text.append(section, 0, nameEnd);
-    text += "]\r\n";
-    ForEachEntry(section, [&](TLine line) {
-      text.append(section, line.begin, line.end - line.begin);
-      text += "\r\n";
-    });
-    text += "\r\n";
-  }
+  for (const std::string& section : m_sections) AppendText(section, text);
   return text;
+}
+
+TVornIndexFile::TTextReader::TTextReader(const TVornIndexFile& index) : m_index(index) {
+  // A member's header needs the size before its data; rendering once more costs a few
+  // milliseconds for a 20 000-page index, holding it would cost megabytes.
+  std::string piece;
+  for (const std::string& section : m_index.m_sections) {
+    piece.clear();
+    AppendText(section, piece);
+    m_size += piece.size();
+  }
+}
+
+size_t TVornIndexFile::TTextReader::ReadAt(uint64_t offset, char* buffer, size_t size) {
+  if (offset < m_pieceAt) {
+    m_slot = 0;
+    m_pieceAt = 0;
+    m_piece.clear();
+  }
+  size_t copied = 0;
+  while (copied < size) {
+    const uint64_t at = offset + copied;
+    if (at < m_pieceAt + m_piece.size()) {
+      const size_t from = static_cast<size_t>(at - m_pieceAt);
+      const size_t n = std::min(size - copied, m_piece.size() - from);
+      m_piece.copy(buffer + copied, n, from);
+      copied += n;
+      continue;
+    }
+    if (m_slot == m_index.m_sections.size()) break;
+    // Sections are rendered some kPiece bytes at a time: memory stays that of one piece, and a
+    // member's reads of 64 KB cost few calls.
+    m_pieceAt += m_piece.size();
+    m_piece.clear();
+    while (m_slot < m_index.m_sections.size() && m_piece.size() < kPiece) {
+      AppendText(m_index.m_sections[m_slot++], m_piece);
+    }
+  }
+  return copied;
 }
 
 std::string TVornIndexFile::ReadString(std::string_view section, std::string_view key,
@@ -166,16 +222,19 @@ void TVornIndexFile::WriteString(std::string_view section, std::string_view key,
   const std::string sectionName = IniName(section);
   const int64_t slot = Find(sectionName);
   if (slot < 0) {
-    Add(sectionName + '\n' + entry + '\n');
+    std::string text;
+    text.reserve(sectionName.size() + entry.size() + 2);
+    text.append(sectionName).append(1, '\n').append(entry).append(1, '\n');
+    Add(std::move(text));
     return;
   }
   std::string& text = m_sections[static_cast<size_t>(slot)];
   const TLine line = FindKey(text, name);
   if (line.begin == std::string_view::npos) {
-    text += entry;
-    text += '\n';
+    entry += '\n';
+    Splice(text, text.size(), 0, entry);
   } else {
-    text.replace(line.begin, line.end - line.begin, entry);
+    Splice(text, line.begin, line.end - line.begin, entry);
   }
 }
 

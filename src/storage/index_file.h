@@ -42,6 +42,25 @@ class TVornIndexFile : public TVornCustomIniFile {
   void SetText(std::string_view text);
   std::string GetText() const;
 
+  // GetText's text read in order without building it whole, for writing a large index out in
+  // pieces. The index must not change while a reader is in use.
+  class TTextReader {
+   public:
+    explicit TTextReader(const TVornIndexFile& index);
+    uint64_t Size() const { return m_size; }
+    // Copies up to size bytes of the text at offset; fewer only at its end. Reads are meant to
+    // go forward: one before the last starts again from the first section.
+    size_t ReadAt(uint64_t offset, char* buffer, size_t size);
+
+   private:
+    static constexpr size_t kPiece = 16 * 1024;
+    const TVornIndexFile& m_index;
+    uint64_t m_size = 0;
+    size_t m_slot = 0;       // the next section to render
+    std::string m_piece;     // rendered sections
+    uint64_t m_pieceAt = 0;  // where m_piece starts in the text
+  };
+
   // Sections are kept in slots, in file order; an erased section leaves its slot empty until
   // Compact, so slot numbers stay valid while a caller walks them in steps. SectionAt gives the
   // name in a slot, false for an empty one.
@@ -66,6 +85,8 @@ class TVornIndexFile : public TVornCustomIniFile {
     bool operator()(uint32_t slot, std::string_view name) const noexcept;
   };
 
+  // Appends a section's text as GetText writes it; nothing for an erased one.
+  static void AppendText(const std::string& section, std::string& text);
   std::string_view NameOf(uint32_t slot) const;
   // The slot of the section, or -1.
   int64_t Find(std::string_view name) const;

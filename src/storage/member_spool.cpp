@@ -21,6 +21,20 @@ constexpr auto kRetryAfter = std::chrono::seconds(1);
 
 }  // namespace
 
+archive_detail::TEntry TMemberSpool::TItem::Entry() const {
+  archive_detail::TEntry entry;
+  entry.header.method = place.lh1 ? kLhaLh1 : kLhaStored;
+  entry.header.packedSize = place.packedSize;
+  entry.header.originalSize = place.originalSize;
+  entry.header.timeStamp = timeStamp;
+  entry.header.attributes = kContentAttributes;
+  entry.header.name = name;
+  entry.header.crc = place.crc;
+  entry.offset = place.offset;
+  entry.headerLength = place.headerLength;
+  return entry;
+}
+
 std::string TMemberSpool::TContent::Read() const {
   return m_data ? *m_data : m_member->Extract();
 }
@@ -92,7 +106,7 @@ void TMemberSpool::Put(const std::string& name, std::string content, uint32_t ti
     item.timeStamp = timeStamp;
     item.version = ++m_nextVersion;
     item.data = std::move(data);
-    item.entry.reset();  // its bytes stay in the file, unused, until the next save
+    item.packed = false;  // its bytes stay in the file, unused, until the next save
     m_waitingBytes.fetch_add(size, std::memory_order_acq_rel);
     m_waiting.push_back({it->second, item.version});
   }
@@ -107,7 +121,7 @@ void TMemberSpool::Forget(const std::string& name) {
     TItem& item = m_items[it->second];
     ReleaseLocked(item);
     item.name.clear();
-    item.entry.reset();
+    item.packed = false;
     m_slotOf.erase(it);
   }
   m_onRoom();
@@ -129,7 +143,7 @@ std::optional<TMemberSpool::TContent> TMemberSpool::Find(const std::string& name
   } else {
     // Opened while the entry is known to be in this file: a restart clears the entries before
     // it removes the file, and the descriptor keeps this version readable after.
-    content.m_member.emplace(OpenLocked(item.file), *item.entry);
+    content.m_member.emplace(OpenLocked(item.place.file), item.Entry());
   }
   return content;
 }
@@ -219,31 +233,38 @@ TMemberSpool::TPacked TMemberSpool::Pack(size_t fileIndex) {
       return TPacked::Failed;
     }
     TItem& item = m_items[claim.slot];
-    item.entry = std::move(entry);
-    item.file = fileIndex;
+    const TLhaHeader& header = entry->header;
+    item.place = {entry->offset,
+                  header.packedSize,
+                  header.originalSize,
+                  static_cast<uint16_t>(entry->headerLength),
+                  header.crc,
+                  header.method == kLhaLh1,
+                  static_cast<uint8_t>(fileIndex)};
+    item.packed = true;
     ReleaseLocked(item);
   }
   return TPacked::Packed;
 }
 
-void TMemberSpool::Drain(
-    const std::function<void(const std::vector<TVornArchive::TSource>&)>& write) {
+void TMemberSpool::Drain(std::vector<TVornArchive::TSource>& sources,
+                         const std::function<void()>& write) {
   std::scoped_lock files(m_files[kPackerFile].lock, m_files[kHelperFile].lock);
-  std::vector<TVornArchive::TSource> sources;
   std::vector<std::shared_ptr<const std::string>> waiting;  // alive while write reads them
   {
     std::lock_guard items(m_itemLock);
+    sources.reserve(sources.size() + m_slotOf.size());
     std::array<std::shared_ptr<const archive_detail::TArchiveReader>, 2> packedFrom;
     for (const TItem& item : m_items) {
       if (item.name.empty()) continue;
       TVornArchive::TSource source;
       source.name = item.name;
-      if (item.entry) {
-        auto& reader = packedFrom[item.file];
-        if (!reader) reader = OpenLocked(item.file);
+      if (item.packed) {
+        auto& reader = packedFrom[item.place.file];
+        if (!reader) reader = OpenLocked(item.place.file);
         source.packedFrom = reader;
-        source.packedAt = item.entry->offset;
-        source.packedLength = item.entry->End() - item.entry->offset;
+        source.packedAt = item.place.offset;
+        source.packedLength = item.place.headerLength + uint64_t{item.place.packedSize};
       } else {
         source.data = *item.data;
         source.timeStamp = item.timeStamp;
@@ -253,7 +274,7 @@ void TMemberSpool::Drain(
       sources.push_back(std::move(source));
     }
   }
-  write(sources);
+  write();
   RestartLocked();
   m_onRoom();
 }

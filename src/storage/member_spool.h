@@ -70,24 +70,37 @@ class TMemberSpool {
   // it failed; the content then stays in memory and is packed later or by the next save.
   bool PackOne();
 
-  // Hands every held content, in the order of their first Put, to write as archive sources
-  // (packed members as ranges of the working files, waiting ones as data), appending nothing
-  // meanwhile. When write returns they are gone and the working files start anew; when it
-  // throws, every one is kept. A Put or Forget while write runs is lost: the caller keeps them
-  // out.
-  void Drain(const std::function<void(const std::vector<TVornArchive::TSource>&)>& write);
+  // Appends every held content, in the order of their first Put, to sources (packed members as
+  // ranges of the working files, waiting ones as data), then calls write, which writes them;
+  // nothing is appended to the working files meanwhile. When write returns the contents are
+  // gone and the working files start anew; when it throws, every one is kept. A Put or Forget
+  // while write runs is lost: the caller keeps them out.
+  void Drain(std::vector<TVornArchive::TSource>& sources, const std::function<void()>& write);
   // Forgets every content and starts the working files anew.
   void Clear();
 
  private:
+  // Where a packed content lies and what reading it back needs: its header less what the item
+  // knows already. A crawl keeps one per page until the save, so it is kept small.
+  struct TPlace {
+    uint64_t offset = 0;  // of the first header byte
+    uint32_t packedSize = 0;
+    uint32_t originalSize = 0;
+    uint16_t headerLength = 0;
+    uint16_t crc = 0;
+    bool lh1 = false;
+    uint8_t file = 0;
+  };
   struct TItem {
     std::string name;  // member name; empty once forgotten
     uint32_t timeStamp = 0;
+    bool claimed = false;  // a thread is packing data: it no longer counts as waiting
+    bool packed = false;   // place holds where it lies
     uint64_t version = 0;  // grows with every Put, so a packing of an older content is dropped
     std::shared_ptr<const std::string> data;  // while waiting
-    bool claimed = false;  // a thread is packing data: it no longer counts as waiting
-    std::optional<archive_detail::TEntry> entry;  // once packed
-    size_t file = 0;                              // where entry lies
+    TPlace place;
+
+    archive_detail::TEntry Entry() const;
   };
   // One working file. The packing thread appends to its own and every other thread to the
   // second, so that no thread of normal priority ever waits for a lock the idle one holds while

@@ -208,6 +208,36 @@ TEST(Archive, LargeFilesAreStreamedIntoMembers) {
   EXPECT_LT(std::filesystem::file_size(archive.FileName()), text.size() / 2 + noise.size() + 200);
 }
 
+// Content read in pieces (an index written out as it is made) becomes the member that the same
+// bytes held whole make, whichever method that is: the streamed coder must not give up on a
+// member below the streaming size that packing it whole would compress.
+TEST(Archive, ContentReadInPiecesMakesTheMemberOfTheWholeData) {
+  TScratchFolder folder;
+  const std::string late = Noise(1200 << 10, 13) + std::string(2 << 20, 'x');
+  for (const std::string& data : {std::string(), Noise(5000, 14), Html(200000, 15), late}) {
+    std::string bytes[2];
+    for (int inPieces = 0; inPieces < 2; ++inPieces) {
+      TVornArchive::TSource source;
+      source.name = "index.dat";
+      source.timeStamp = 0x5A6B7C8D;
+      source.attributes = 0x20;
+      if (inPieces) {
+        source.readAt = [&](uint64_t offset, char* buffer, size_t size) {
+          return data.copy(buffer, std::min<size_t>(size, 5000), offset);  // short reads too
+        };
+        source.dataSize = data.size();
+      } else {
+        source.data = data;
+      }
+      TVornArchive archive(folder / (std::to_string(inPieces) + ".web"));
+      archive.Add({source});
+      bytes[inPieces] = ReadFile(archive.FileName());
+    }
+    EXPECT_TRUE(bytes[0] == bytes[1]) << data.size();
+  }
+  EXPECT_EQ(MethodOfFirstMember(folder / "1.web"), "-lh1-");
+}
+
 // --- damaged archives -------------------------------------------------------------------------
 
 // An archive of a compressed member and a stored one; offsets are taken from it.

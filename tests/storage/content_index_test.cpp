@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <map>
 #include <vector>
 
@@ -204,11 +206,35 @@ TEST(ContentIndexLoad, SectionsAreExactAndARepeatedOneLoadsOnce) {
   for (int i = 0; i < 3000; ++i) WriteQueueEntry(index, std::to_string(i), 1, "p");
   for (int i = 0; i < 3000; i += 3) index.EraseSection(std::to_string(i));
   const std::string before = index.GetText();
+  // Read in pieces, as a save writes it out, the text is the same; a read from the start again
+  // starts over.
+  TVornIndexFile::TTextReader reader(index);
+  ASSERT_EQ(reader.Size(), before.size());
+  std::string pieces(before.size(), '\0');
+  const size_t steps[] = {1, 7, 300, 16 << 10, 40000, 3};
+  for (size_t at = 0, i = 0; at < pieces.size(); ++i) {
+    const size_t n = std::min(steps[i % std::size(steps)], pieces.size() - at);
+    EXPECT_EQ(reader.ReadAt(at, pieces.data() + at, n), n);
+    at += n;
+  }
+  EXPECT_TRUE(pieces == before);
+  char first[10] = {};
+  EXPECT_EQ(reader.ReadAt(before.size(), first, sizeof first), 0u);
+  EXPECT_EQ(reader.ReadAt(0, first, sizeof first), sizeof first);
+  EXPECT_EQ(std::string(first, sizeof first), before.substr(0, sizeof first));
   index.Compact();
   EXPECT_EQ(index.SlotCount(), 2000u + 4u);
   EXPECT_TRUE(index.GetText() == before);
   EXPECT_EQ(index.ReadString("2999", kIndexPage, ""), "p");
   EXPECT_EQ(index.ReadString("2998", kIndexPage, ""), "p");
+  // A key rewritten longer or shorter keeps its place and the lines after it.
+  std::vector<std::string> lines = Lines(index, "2999");
+  ASSERT_EQ(lines.size(), 3u);
+  for (const std::string& level : {std::string(300, '7'), std::string("8")}) {
+    index.WriteString("2999", kIndexLevel, level);
+    lines[1] = "LEVEL=" + level;
+    EXPECT_EQ(Lines(index, "2999"), lines);
+  }
 
   index.SetText("[http://h.org/a.html]\r\nSTATUS=1\r\n[http://h.org/b.html]\r\nSTATUS=1\r\n");
   int calls = 0;
