@@ -105,8 +105,7 @@ void TMemberSpool::Put(const std::string& name, std::string content, uint32_t ti
     item.name = it->first;
     item.timeStamp = timeStamp;
     item.version = ++m_nextVersion;
-    item.data = std::move(data);
-    item.packed = false;  // its bytes stay in the file, unused, until the next save
+    item.data = std::move(data);  // a packed one's bytes stay in the file, unused, until the save
     m_waitingBytes.fetch_add(size, std::memory_order_acq_rel);
     m_waiting.push_back({it->second, item.version});
   }
@@ -121,7 +120,6 @@ void TMemberSpool::Forget(const std::string& name) {
     TItem& item = m_items[it->second];
     ReleaseLocked(item);
     item.name.clear();
-    item.packed = false;
     m_slotOf.erase(it);
   }
   m_onRoom();
@@ -241,7 +239,6 @@ TMemberSpool::TPacked TMemberSpool::Pack(size_t fileIndex) {
                   header.crc,
                   header.method == kLhaLh1,
                   static_cast<uint8_t>(fileIndex)};
-    item.packed = true;
     ReleaseLocked(item);
   }
   return TPacked::Packed;
@@ -259,7 +256,7 @@ void TMemberSpool::Drain(std::vector<TVornArchive::TSource>& sources,
       if (item.name.empty()) continue;
       TVornArchive::TSource source;
       source.name = item.name;
-      if (item.packed) {
+      if (!item.data) {
         auto& reader = packedFrom[item.place.file];
         if (!reader) reader = OpenLocked(item.place.file);
         source.packedFrom = reader;

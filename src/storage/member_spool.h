@@ -95,10 +95,9 @@ class TMemberSpool {
     std::string name;  // member name; empty once forgotten
     uint32_t timeStamp = 0;
     bool claimed = false;  // a thread is packing data: it no longer counts as waiting
-    bool packed = false;   // place holds where it lies
     uint64_t version = 0;  // grows with every Put, so a packing of an older content is dropped
-    std::shared_ptr<const std::string> data;  // while waiting
-    TPlace place;
+    std::shared_ptr<const std::string> data;  // while waiting; once it is gone, place holds
+    TPlace place;                             // where the packed content lies
 
     archive_detail::TEntry Entry() const;
   };
