@@ -296,26 +296,20 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
       written(i);
       continue;
     }
+    // Content read as it is compressed, on this thread: sources given that way, and large ones.
+    TReadAt stream;
+    uint64_t streamSize = 0;
+    std::optional<TOpenSource> file;
     if (source.readAt) {
-      flush();
-      writer.StreamMember(job.name, source.readAt, source.dataSize, source.timeStamp,
-                          source.attributes);
-      written(i);
-      continue;
-    }
-    if (source.path.empty()) {
-      if (source.data.size() >= archive_detail::kStreamedMemberSize) {
-        flush();
-        writer.StreamMember(job.name, archive_detail::ReadFromMemory(source.data),
-                            source.data.size(), source.timeStamp, source.attributes);
-        written(i);
-        continue;
-      }
+      stream = source.readAt;
+      streamSize = source.dataSize;
+    } else if (source.path.empty()) {
       job.data = source.data;
-      job.timeStamp = source.timeStamp;
-      job.attributes = source.attributes;
+      if (source.data.size() >= archive_detail::kStreamedMemberSize) {
+        stream = archive_detail::ReadFromMemory(source.data);
+        streamSize = source.data.size();
+      }
     } else {
-      std::optional<TOpenSource> file;
       try {
         file = OpenSource(source.path);
       } catch (...) {
@@ -324,16 +318,21 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
       }
       if (!file) continue;  // removed since it was looked at: as good as missing
       if (file->size >= archive_detail::kStreamedMemberSize) {
-        flush();
-        writer.StreamMember(job.name, archive_detail::ReadFromFd(file->fd.Get(), job.name),
-                            file->size, file->timeStamp, file->attributes);
-        written(i);
-        continue;
+        stream = archive_detail::ReadFromFd(file->fd.Get(), job.name);
+        streamSize = file->size;
       }
+    }
+    job.timeStamp = file ? file->timeStamp : source.timeStamp;
+    job.attributes = file ? file->attributes : source.attributes;
+    if (stream) {
+      flush();
+      writer.StreamMember(job.name, stream, streamSize, job.timeStamp, job.attributes);
+      written(i);
+      continue;
+    }
+    if (file) {
       job.fromFile = true;
       job.owned = ReadWhole(*file, source.path);
-      job.timeStamp = file->timeStamp;
-      job.attributes = file->attributes;
     }
     batchBytes += job.Data().size();
     batch.push_back(std::move(job));
