@@ -162,11 +162,7 @@ void TVornAdmission::AdmitPending() {
   while (pending.Count() > 0) {
     TVornLinkPtr link = pending.Get(0);
     pending.Delete(0);
-    // Most links found on a page are known already: those are dropped before any copy. A link
-    // nobody else holds is admitted as it is, other ones as a copy.
-    if (!IsNewLink(link->GetUrl())) continue;
-    if (link.use_count() > 1) link = std::make_shared<TVornLink>(*link);
-    AdmitLink(link);
+    AdmitLink(std::move(link));
   }
 }
 
@@ -185,10 +181,13 @@ bool TVornAdmission::IsNewLink(const std::string& url) const {
   return true;
 }
 
-void TVornAdmission::AdmitLink(const TVornLinkPtr& link) {
-  TVornLink& l = *link;
-  const std::string url = l.GetUrl();
+void TVornAdmission::AdmitLink(TVornLinkPtr link) {
+  const std::string url = link->GetUrl();
+  // Most links found on a page are known already: those are dropped before any copy. A link
+  // nobody else holds is admitted as it is, other ones as a copy.
   if (!IsNewLink(url)) return;
+  if (link.use_count() > 1) link = std::make_shared<TVornLink>(*link);
+  TVornLink& l = *link;
 
   const TSystem& system = m_settings.System;
   if (l.LinkKind() == lkMail && system.BuildEmails()) {

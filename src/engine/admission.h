@@ -84,8 +84,8 @@ class TVornAdmission {
   // PendingLinks once handled, also when handling it raises; the error then ends the run and
   // reaches the caller, and the links behind it wait for the next run.
   void AdmitPending();
-  // Admits one link that is not in any list (the handling of one pending link).
-  void AdmitLink(const TVornLinkPtr& link);
+  // Admits one pending link, unless a list holds its address already.
+  void AdmitLink(TVornLinkPtr link);
 
   // The size bound of the first filter (Archive, Audio, Images, Text, Video) that claims the
   // link; any size passes when none does. Sets Reason under the link's list lock on refusal.
