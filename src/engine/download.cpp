@@ -99,17 +99,17 @@ void TVornDownload::ArmTimer(bool soon) {
 
 void TVornDownload::WakeDispatch() {
   if (m_dispatchInterval != 0) return;
-  // A page ends on this thread: looking at once spares a round trip through the event loop.
-  if (IsInterfaceThread()) {
+  // An enabled timer at the idle interval means the crawl waits for a worker: look now.
+  const auto lookNow = [this] {
     if (m_timer.Enabled() && m_timer.Interval() != 0) ArmTimer(true);
-    return;
-  }
+  };
+  // A page ends on this thread: looking at once spares a round trip through the event loop.
+  if (IsInterfaceThread()) return lookNow();
   if (m_wakePosted.exchange(true)) return;
-  PostToInterface([this, alive = std::weak_ptr<void>(m_alive)] {
+  PostToInterface([this, lookNow, alive = std::weak_ptr<void>(m_alive)] {
     if (alive.expired()) return;  // the controller is gone; both run on this thread
     m_wakePosted = false;
-    // An enabled timer at the idle interval means the crawl waits for a worker: look now.
-    if (m_timer.Enabled() && m_timer.Interval() != 0) ArmTimer(true);
+    lookNow();
   });
 }
 
