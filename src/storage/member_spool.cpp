@@ -3,11 +3,10 @@
 #include "storage/member_spool.h"
 
 #include <fcntl.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <chrono>
 
+#include "engine/connection_status.h"
 #include "storage/archive_writer.h"
 
 namespace tq {
@@ -65,7 +64,7 @@ void TMemberSpool::PackerLoop() {
   // Packing is work a save would otherwise do at its end: it may wait while the crawl has
   // anything to do. The lowest nice value rather than SCHED_IDLE: a save waits for the append
   // under way, and a thread with a share of its own always gets to end it.
-  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
+  ApplyThreadPriority(CurrentThreadTid(), tpIdle);
   for (;;) {
     {
       std::unique_lock items(m_itemLock);
