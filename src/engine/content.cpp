@@ -6,6 +6,7 @@
 #include <exception>
 #include <mutex>
 #include <optional>
+#include <vector>
 
 #include "formats/css_tokenizer.h"
 #include "formats/html_rewrite.h"
@@ -69,6 +70,91 @@ std::string ResolveCleanLink(std::string url, std::string_view pageUrl, std::str
       return ResolveUrl(pageUrl, url, pageServer);
     default:
       return url;
+  }
+}
+
+// The words of a space-separated attribute value (rel), upper-cased.
+std::vector<std::string> UpperWords(std::string_view value) {
+  std::vector<std::string> words;
+  const std::string upper = AnsiUpperCase(value);
+  std::size_t at = 0;
+  while (at < upper.size()) {
+    const std::size_t end = upper.find_first_of(" \t\r\n\f", at);
+    if (end != at) words.push_back(upper.substr(at, end - at));
+    if (end == std::string::npos) break;
+    at = end + 1;
+  }
+  return words;
+}
+
+std::string UpperAttribute(const THtmlStartTag& tag, std::string_view name) {
+  const std::optional<std::string> value = tag.GetAttribute(name);
+  return value ? AnsiUpperCase(TrimBlanksAndControls(*value)) : std::string();
+}
+
+// What an object or embed shows, by the media type it declares.
+TVornRequisite RequisiteOfType(const THtmlStartTag& tag) {
+  const std::string type = UpperAttribute(tag, "type");
+  if (type.starts_with("IMAGE/")) return erqImage;
+  if (type.starts_with("VIDEO/")) return erqVideo;
+  if (type.starts_with("AUDIO/")) return erqAudio;
+  if (type.starts_with("TEXT/HTML") || type.starts_with("APPLICATION/XHTML")) return erqFrame;
+  return erqObject;
+}
+
+// A link element names a requisite by its rel: a style sheet, an icon, or something preloaded
+// for the page (by what its "as" says). Other rel values (next, search, canonical) are links
+// to follow.
+TVornRequisite RequisiteOfLinkElement(const THtmlStartTag& tag) {
+  const std::optional<std::string> rel = tag.GetAttribute("rel");
+  if (!rel) return erqNone;
+  TVornRequisite found = erqNone;
+  for (const std::string& word : UpperWords(*rel)) {
+    if (word == "STYLESHEET") return erqStyleSheet;
+    if (word == "ICON" || word == "APPLE-TOUCH-ICON" || word == "APPLE-TOUCH-ICON-PRECOMPOSED" ||
+        word == "MASK-ICON") {
+      found = erqImage;
+    } else if (word == "MODULEPRELOAD") {
+      found = erqScript;
+    } else if (word == "PRELOAD") {
+      const std::string as = UpperAttribute(tag, "as");
+      if (as == "STYLE") found = erqStyleSheet;
+      if (as == "SCRIPT") found = erqScript;
+      if (as == "FONT") found = erqFont;
+      if (as == "IMAGE") found = erqImage;
+    }
+  }
+  return found;
+}
+
+// What the page needs the value of this attribute for when it is displayed.
+TVornRequisite RequisiteOf(const THtmlStartTag& tag, std::string_view attribute,
+                           TVornPublishedTagsKind kind) {
+  switch (kind) {
+    case eptImage:
+    case eptBody:
+    case eptTable:
+    case eptTD:
+    case eptTH:
+      return erqImage;
+    case eptInput:
+      return UpperAttribute(tag, "type") == "IMAGE" ? erqImage : erqNone;
+    case eptScript:
+      return erqScript;
+    case eptFrame:
+    case eptIFrame:
+      return erqFrame;
+    case eptBgSound:
+      return erqAudio;
+    case eptLink:
+      return RequisiteOfLinkElement(tag);
+    case eptObject:
+      // codebase is a folder the object's parts were once resolved against, nothing to show.
+      return attribute == "data" ? RequisiteOfType(tag) : erqNone;
+    case eptEmbed:
+      return RequisiteOfType(tag);
+    default:
+      return erqNone;
   }
 }
 
@@ -196,7 +282,8 @@ void TVornContent::TreatLinkValue(THtmlStartTag& tag, std::string_view attribute
   }
   if (AnsiStartsText(kFileScheme, address)) return;
   const std::size_t hash = address.find('#');
-  const std::string placeholder = RegisterLink(address.substr(0, hash), kind);
+  const std::string placeholder =
+      RegisterLink(address.substr(0, hash), kind, RequisiteOf(tag, attribute, kind));
   if (placeholder.empty()) return;
   std::string fragment;
   if (hash != std::string_view::npos) {
@@ -260,7 +347,8 @@ std::string TVornContent::ScanScript(std::string_view script, TVornPublishedTags
   return out;
 }
 
-std::string TVornContent::RegisterLink(std::string_view value, TVornPublishedTagsKind kind) {
+std::string TVornContent::RegisterLink(std::string_view value, TVornPublishedTagsKind kind,
+                                       TVornRequisite requisite) {
   std::string url = CleanLinkValue(value);
   if (url.empty()) return {};
   url = ResolveCleanLink(std::move(url), m_baseUrl, m_baseDir, m_baseServer);
@@ -270,7 +358,13 @@ std::string TVornContent::RegisterLink(std::string_view value, TVornPublishedTag
     link->SetPage(m_baseUrl);
     link->SetText(url);
     link->TagKind = kind;
+    link->Requisite = requisite;
     index = m_links->Add(std::move(link));
+  } else if (requisite != erqNone) {
+    // An image the page also links to (<a href="x.png"><img src="x.png"></a>) is one link: the
+    // page still needs it, whichever tag named it first. Nobody else holds the list yet.
+    const TVornLinkPtr link = m_links->Get(index);
+    if (link->Requisite == erqNone) link->Requisite = requisite;
   }
   return LinkPlaceholderText(index);
 }
@@ -284,7 +378,7 @@ void TVornContent::TreatSrcset(THtmlStartTag& tag) {
   for (const TSrcsetCandidate& candidate : ParseSrcset(text)) {
     std::string_view address = text.substr(candidate.Begin, candidate.End - candidate.Begin);
     address = address.substr(0, address.find('#'));  // the fragment stays behind the placeholder
-    const std::string placeholder = RegisterNamedLink(address, eptImage);
+    const std::string placeholder = RegisterNamedLink(address, eptImage, erqImage);
     if (placeholder.empty()) continue;
     rewritten.append(text.substr(copied, candidate.Begin - copied));
     rewritten += placeholder;
@@ -307,15 +401,21 @@ std::string TVornContent::StyleLinkAddress(std::string_view reference,
 
 void TVornContent::RegisterStyleLinks(std::string_view css) {
   // Style sheets are stored as they are: their links only need to be fetched.
+  // Everything a style sheet names is needed to display the pages that use it.
   for (const TCssReference& reference : FindCssReferences(css)) {
     const std::string_view url = reference.Url;
-    RegisterNamedLink(url.substr(0, url.find('#')), reference.Import ? eptLink : eptImage);
+    const TVornRequisite requisite = reference.Import     ? erqStyleSheet
+                                     : reference.FontFace ? erqFont
+                                                          : erqImage;
+    RegisterNamedLink(url.substr(0, url.find('#')), reference.Import ? eptLink : eptImage,
+                      requisite);
   }
 }
 
-std::string TVornContent::RegisterNamedLink(std::string_view value, TVornPublishedTagsKind kind) {
+std::string TVornContent::RegisterNamedLink(std::string_view value, TVornPublishedTagsKind kind,
+                                            TVornRequisite requisite) {
   if (value.empty() || HasUnfetchableScheme(value)) return {};
-  return RegisterLink(value, kind);
+  return RegisterLink(value, kind, requisite);
 }
 
 std::string TVornContent::BuildStoredDocument(std::string_view body) const {

@@ -1,9 +1,10 @@
 // TVornContent: the link analyser of one fetched HTML page. It numbers every link of the page,
 // writes the stored copy (link header, then the page with each link value replaced by its
 // placeholder, in the stored code page) and hands the links found, all of the page level + 1, to
-// its analysis-end hook for admission. With StyleLinks it also finds the links that style sheets
-// and srcset candidates name, and analyses style sheets (CSS documents) for their links, which
-// it stores unchanged.
+// its analysis-end hook for admission, each marked with what the page needs it for (its
+// Requisite role: images, style sheets, scripts, fonts, frames, objects). With StyleLinks it also
+// finds the links that style sheets and srcset candidates name, and analyses style sheets (CSS
+// documents) for their links, which it stores unchanged.
 //
 // Thread rules: an analyser belongs to one worker thread; only Cancel may be called from another
 // thread. Analyses of all pages in the process are serialised by one process-wide lock, the
@@ -106,10 +107,12 @@ class TVornContent : public TVornHTMLElements {
   void RegisterStyleLinks(std::string_view css);
   // RegisterLink for an address named by a style sheet or a srcset (fragment already cut); ""
   // without registering for one that names no document to fetch (data:, about: and the like).
-  std::string RegisterNamedLink(std::string_view value, TVornPublishedTagsKind kind);
+  std::string RegisterNamedLink(std::string_view value, TVornPublishedTagsKind kind,
+                                TVornRequisite requisite);
   // The placeholder text of the link that value names (adding it when new), or "" for a value
-  // that names no link.
-  std::string RegisterLink(std::string_view value, TVornPublishedTagsKind kind);
+  // that names no link. A requisite role marks the link, also one the page named before.
+  std::string RegisterLink(std::string_view value, TVornPublishedTagsKind kind,
+                           TVornRequisite requisite = erqNone);
   std::string BuildStoredDocument(std::string_view body) const;
 
   std::string m_input;

@@ -21,7 +21,7 @@ constexpr std::array<TVornTagEntry, 20> kTags = {{
     {"input", {"img", "src"}, 2, eptInput},
     {"link", {"href"}, 1, eptLink},
     {"meta", {"url"}, 1, eptUnknown},
-    {"object", {"codebase"}, 1, eptObject},
+    {"object", {"codebase", "data"}, 2, eptObject},
     {"script", {"src"}, 1, eptScript},
     {"table", {"background"}, 1, eptTable},
     {"td", {"background"}, 1, eptTD},

@@ -26,6 +26,7 @@ void TVornLink::CopyFields(const TVornLink& other) {
   ContentType = other.ContentType;
   Level = other.Level;
   TagKind = other.TagKind;
+  Requisite = other.Requisite;
 }
 
 template <class Change>

@@ -50,6 +50,23 @@ enum TVornPublishedTagsKind : uint8_t {
   eptUnknown,
 };
 
+// What a page needs a link for when it is displayed (a requisite), or erqNone for a link the
+// crawl follows by its level. A requisite is admitted with its page whatever the level limit and
+// the folder rules say; its role names the filter that takes it when no filter lists its type.
+// Decided by the analyser from the tag and attribute (or style sheet rule) that named the link;
+// kept in memory only, like TagKind.
+enum TVornRequisite : uint8_t {
+  erqNone,
+  erqImage,       // img, srcset, input type=image, backgrounds, icons, CSS url()
+  erqStyleSheet,  // link rel=stylesheet, CSS @import
+  erqScript,      // script src
+  erqFont,        // CSS url() inside @font-face
+  erqFrame,       // frame and iframe pages
+  erqVideo,       // object and embed, by their type
+  erqAudio,
+  erqObject,  // object and embed of another or no declared type
+};
+
 class TVornLink {
  public:
   TVornLink() = default;
@@ -98,6 +115,7 @@ class TVornLink {
   std::string ContentType;
   int32_t Level = 0;  // depth: 0 for the starting link
   TVornPublishedTagsKind TagKind = eptAnchor;
+  TVornRequisite Requisite = erqNone;
 
  private:
   friend class TVornBaseLinks;

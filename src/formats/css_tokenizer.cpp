@@ -4,6 +4,7 @@
 #include "formats/css_tokenizer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 
 #include <unicode/utf8.h>
@@ -63,6 +64,10 @@ class TCssScanner {
   std::vector<TCssReference> Run() {
     // Set by "@import" until the next token that is not a blank or a comment.
     bool afterImport = false;
+    // "@font-face" seen, its block not yet opened; then the depth its block opened at, so that
+    // the urls inside it are known as fonts.
+    bool beforeFontBlock = false;
+    int depth = 0;
     while (!AtEnd()) {
       const char c = Peek();
       if (c == '/' && Peek(1) == '*') {
@@ -81,7 +86,15 @@ class TCssScanner {
         if (ConsumeString(value) && import) Add(begin, false, true, std::move(value));
       } else if (c == '@' && StartsName(1)) {
         ++m_pos;
-        afterImport = EqualsAsciiNoCase(ConsumeName(), "import");
+        const std::string name = ConsumeName();
+        afterImport = EqualsAsciiNoCase(name, "import");
+        beforeFontBlock = EqualsAsciiNoCase(name, "font-face");
+      } else if (c == '{' || c == '}' || c == ';') {
+        ++m_pos;
+        if (c == '{' && beforeFontBlock) m_fontDepth = depth + 1;
+        if (c != ';') depth += c == '{' ? 1 : -1;
+        if (depth < m_fontDepth) m_fontDepth = kNoFontBlock;
+        beforeFontBlock = false;
       } else if (c == '#' && StartsName(1)) {
         ++m_pos;
         ConsumeName();
@@ -253,12 +266,16 @@ class TCssScanner {
     reference.End = std::min(m_pos, m_css.size());
     reference.UrlFunction = urlFunction;
     reference.Import = import;
+    reference.FontFace = m_fontDepth != kNoFontBlock;
     reference.Url = url.substr(first, last - first);
     m_found.push_back(std::move(reference));
   }
 
+  static constexpr int kNoFontBlock = INT_MAX;
+
   std::string_view m_css;
   std::size_t m_pos = 0;
+  int m_fontDepth = kNoFontBlock;  // the depth of the @font-face block being read
   std::vector<TCssReference> m_found;
 };
 

@@ -24,8 +24,9 @@ struct TCssReference {
   std::size_t Begin = 0;
   std::size_t End = 0;
   bool UrlFunction = true;
-  bool Import = false;  // named by an @import rule: a style sheet
-  std::string Url;      // escapes resolved (as UTF-8), surrounding blanks dropped; never empty
+  bool Import = false;    // named by an @import rule: a style sheet
+  bool FontFace = false;  // inside an @font-face rule: a font
+  std::string Url;        // escapes resolved (as UTF-8), surrounding blanks dropped; never empty
 };
 
 // The references of a style sheet (a file, a style element's text or a style attribute's
