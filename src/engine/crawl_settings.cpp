@@ -293,15 +293,19 @@ void ApplyNewProjectSettings(TVornCrawlSettings& settings) {
     filter->FileSizeUsage = ffsAll;
   }
   settings.FilterTextFiles.Download = true;
+  // Each list goes on with the types sites use today (web fonts, modules and data for scripts,
+  // vector and newer raster images, web video and audio); saved projects keep their own lists.
   SetExtensions(settings.FilterTextFiles,
-                {"asp", "cfm", "cgi", "js", "php", "php3", "css", "htm", "html", "pl"});
+                {"asp", "cfm", "cgi", "js", "php", "php3", "css", "htm", "html", "pl", "mjs",
+                 "json", "woff", "woff2", "ttf", "otf"});
   settings.FilterTextFiles.FileMaxSize = {20, true};
   settings.FilterImagesFiles.Download = true;
-  SetExtensions(settings.FilterImagesFiles, {"bmp", "gif", "png", "jpeg", "jpg", "swf"});
+  SetExtensions(settings.FilterImagesFiles,
+                {"bmp", "gif", "png", "jpeg", "jpg", "swf", "svg", "webp", "avif", "ico"});
   settings.FilterVideoFiles.Download = false;
-  SetExtensions(settings.FilterVideoFiles, {"avi", "mpeg"});
+  SetExtensions(settings.FilterVideoFiles, {"avi", "mpeg", "mp4", "webm"});
   settings.FilterAudioFiles.Download = false;
-  SetExtensions(settings.FilterAudioFiles, {"au", "mp3", "ra", "wav"});
+  SetExtensions(settings.FilterAudioFiles, {"au", "mp3", "ra", "wav", "ogg", "opus"});
   settings.FilterArchiveFiles.Download = false;
   SetExtensions(settings.FilterArchiveFiles, {"arj", "arc", "lha", "rar", "uhc", "zip"});
 
