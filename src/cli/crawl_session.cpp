@@ -132,6 +132,9 @@ void TCrawlOptions::AddTo(CLI::App& command) {
   AddSocksOptions(command, "--ftp-", " for FTP,", FtpSocks4, FtpSocks4A, FtpSocks5);
   command.add_flag("--ftp-passive", Args.FtpPassive,
                    "FTP data connections opened by this side (passive mode)");
+  command.add_flag("--no-requisites", Args.NoRequisites,
+                   "Images, style sheets and scripts of pages obey the level limit and the "
+                   "folder rules like other links");
 }
 
 namespace {
@@ -190,6 +193,7 @@ bool ParseHostPort(const std::string& text, std::string& host, int& port) {
 void ApplyCrawlArgs(const TCrawlArgs& args, TVornDownload& download, TVornOptions& options) {
   if (args.Threads) download.System().ThreadsCount = static_cast<uint8_t>(*args.Threads);
   if (args.Level) download.General().LevelLimit = *args.Level;
+  if (args.NoRequisites) download.General().PageRequisites = false;
   if (args.Retries) download.System().RetriesOnFailed = static_cast<uint8_t>(*args.Retries);
   if (args.Timeout) download.System().ConnectionTimeout = *args.Timeout;
   if (args.Agent) {

@@ -27,7 +27,8 @@ struct TCrawlArgs {
   std::optional<std::string> SocksUser;       // a SOCKS 4/4A user id
   std::optional<std::string> User, Password;  // the login for the starting address's server
   TSocksArg FtpSocks;
-  bool FtpPassive = false;  // set: passive; unset: the saved options decide
+  bool FtpPassive = false;    // set: passive; unset: the saved options decide
+  bool NoRequisites = false;  // set: requisites obey the level limit and folder rules too
   int DispatchIntervalMs = kDefaultDispatchIntervalMs;
 };
 

@@ -76,6 +76,18 @@ TVornLinkValidation CheckLocation(const TVornFileFilters& filter,
   return elvNo;
 }
 
+bool ListsExtension(const TVornFileFilters& filter, const TVornLink& link) {
+  const std::string url = link.GetUrl();
+  const std::string extension = ExtractUrlFileExt(url);
+  if (extension.empty()) return false;
+  const std::string lastExtension = ExtractUrlLastExt(url);
+  for (int i = 0; i < filter.FileExtensions.Count(); ++i) {
+    const std::string& value = filter.FileExtensions.Items(i).Value;
+    if (AnsiSameText(value, extension) || AnsiSameText(value, lastExtension)) return true;
+  }
+  return false;
+}
+
 TVornLinkValidation CheckSize(const TVornFileFilters& filter, TVornLink& link) {
   return SizeOutOfBounds(filter, link.Size) ? Refuse(link, kReasonSize) : elvOk;
 }
@@ -166,7 +178,7 @@ void TVornAdmission::AdmitPending() {
   }
 }
 
-bool TVornAdmission::IsNewLink(const std::string& url) const {
+const TVornBaseLinks* TVornAdmission::KnownIn(const std::string& url) const {
   // A finished page's link leaves WorkingLinks for its next list under WorkingLinks' write lock;
   // read-locked across the search, that move cannot fall between two look-ups, which would let
   // the link pass as new while it is in neither list.
@@ -176,16 +188,61 @@ bool TVornAdmission::IsNewLink(const std::string& url) const {
       m_lists.Ready,  m_lists.Queue,   m_settings.System.BuildIgnored() ? m_lists.Ignored : nullptr,
       m_lists.Failed, m_lists.Deleted, m_lists.Working};
   for (const TVornBaseLinks* list : lists) {
-    if (list != nullptr && list->Contains(mode, url)) return false;
+    if (list != nullptr && list->Contains(mode, url)) return list;
   }
-  return true;
+  return nullptr;
+}
+
+bool TVornAdmission::IsRequisite(const TVornLink& link) const {
+  return link.Requisite != erqNone && m_settings.General.PageRequisites;
+}
+
+const TVornFileFilters* TVornAdmission::RoleFilter(const TVornLink& link) const {
+  if (!IsRequisite(link)) return nullptr;
+  for (const TVornFileFilters* filter : m_filters) {
+    if (ListsExtension(*filter, link)) return nullptr;
+  }
+  switch (link.Requisite) {
+    case erqImage:
+      return &m_settings.FilterImagesFiles;
+    case erqStyleSheet:
+    case erqScript:
+    case erqFont:
+    case erqFrame:
+      return &m_settings.FilterTextFiles;
+    case erqVideo:
+      return &m_settings.FilterVideoFiles;
+    case erqAudio:
+      return &m_settings.FilterAudioFiles;
+    default:
+      return nullptr;
+  }
+}
+
+bool TVornAdmission::Claims(const TVornFileFilters& filter, const TVornLink& link,
+                            const TVornFileFilters* roleFilter) const {
+  return ClaimsLink(filter, link) || (&filter == roleFilter && filter.Download);
+}
+
+TVornLinkValidation TVornAdmission::Locate(const TVornFileFilters& filter,
+                                           std::string_view startUrl, TVornLink& link) const {
+  // The starting directory of a filter's location is a folder rule like the others: a requisite
+  // only has to come from the starting server.
+  if (filter.FileLocation == fflStartingDirectory && IsRequisite(link)) {
+    return SameServer(link.GetUrl(), startUrl) ? elvOk : Refuse(link, kReasonStartingDirectory);
+  }
+  return CheckLocation(filter, m_settings.ServerRules, startUrl, link);
 }
 
 void TVornAdmission::AdmitLink(TVornLinkPtr link) {
   const std::string url = link->GetUrl();
   // Most links found on a page are known already: those are dropped before any copy. A link
   // nobody else holds is admitted as it is, other ones as a copy.
-  if (!IsNewLink(url)) return;
+  const TVornBaseLinks* known = KnownIn(url);
+  // A link refused for its level or folder may come back as some page's requisite: it is judged
+  // again as one, or the page would show without it only because a deep page named it first.
+  const bool retry = known == m_lists.Ignored && IsRequisite(*link) && IgnoredForRequisite(url);
+  if (known != nullptr && !retry) return;
   if (link.use_count() > 1) link = std::make_shared<TVornLink>(*link);
   TVornLink& l = *link;
 
@@ -199,13 +256,15 @@ void TVornAdmission::AdmitLink(TVornLinkPtr link) {
 
   const std::string startUrl = m_settings.General.StartingUrl();
   const bool fileNameEmpty = ExtractUrlFileName(url).empty();
+  const bool requisite = IsRequisite(l);
+  const TVornFileFilters* roleFilter = RoleFilter(l);
   bool ok = fileNameEmpty;
   if (!fileNameEmpty) {
     bool anyClaims = false;
     for (const TVornFileFilters* filter : m_filters) {
-      if (!ClaimsLink(*filter, l)) continue;
+      if (!Claims(*filter, l, roleFilter)) continue;
       anyClaims = true;
-      if (CheckLocation(*filter, m_settings.ServerRules, startUrl, l) == elvOk) ok = true;
+      if (Locate(*filter, startUrl, l) == elvOk) ok = true;
     }
     if (!anyClaims) l.Reason = kReasonNoFilter;
   }
@@ -214,23 +273,47 @@ void TVornAdmission::AdmitLink(TVornLinkPtr link) {
     ok = false;
     l.Reason = kReasonTag;
   }
-  if (l.Level > m_settings.General.LevelLimit) {
+  if (l.Level > m_settings.General.LevelLimit && !requisite) {
     ok = false;
     l.Reason = kReasonLevel;
   }
   ok = ok && l.LinkKind() != lkNone;
-  if (ok) ok = CheckLink(m_settings.DirectoryRules, startUrl, l) == elvOk;
+  if (ok && !requisite) ok = CheckLink(m_settings.DirectoryRules, startUrl, l) == elvOk;
   if (ok) ok = CheckLink(m_settings.FileRules, startUrl, l) == elvOk;
 
+  if (retry) {
+    // Refused again, it stays listed as it was; admitted, it leaves Ignored for the Queue.
+    if (ok) ForgetIgnored(url);
+    if (!ok || KnownIn(url) != nullptr) return;
+  }
   if (ok) {
-    FinalAdd(link, url, fileNameEmpty);
+    FinalAdd(link, url, fileNameEmpty, roleFilter);
   } else if (system.BuildIgnored()) {
     m_lists.Ignored->Add(link);
   }
 }
 
-void TVornAdmission::FinalAdd(const TVornLinkPtr& link, const std::string& url,
-                              bool fileNameEmpty) {
+bool TVornAdmission::IgnoredForRequisite(const std::string& url) const {
+  // Only the reasons a requisite passes over: a size refusal came from a fetch, and judging that
+  // link again would fetch it again for every page that names it.
+  const TVornBaseLinks& ignored = *m_lists.Ignored;
+  TVornReadGuard guard(ignored.Lock());
+  const int index = ignored.FindUrl(m_settings.TagsRecognition.RecognitionMode, url);
+  if (index < 0) return false;
+  const std::string& reason = ignored.Get(index)->Reason;
+  return reason == kReasonLevel || reason == kReasonStartingDirectory ||
+         reason == kReasonDirectoryKeywords || reason == kReasonNoFilter;
+}
+
+void TVornAdmission::ForgetIgnored(const std::string& url) {
+  TVornBaseLinks& ignored = *m_lists.Ignored;
+  TVornWriteGuard guard(ignored.Lock());
+  const int index = ignored.FindUrl(m_settings.TagsRecognition.RecognitionMode, url);
+  if (index >= 0) ignored.Delete(index);
+}
+
+void TVornAdmission::FinalAdd(const TVornLinkPtr& link, const std::string& url, bool fileNameEmpty,
+                              const TVornFileFilters* roleFilter) {
   try {
     const TLinkKind kind = link->LinkKind();
     for (const TVornBaseLinks* list :
@@ -239,7 +322,7 @@ void TVornAdmission::FinalAdd(const TVornLinkPtr& link, const std::string& url,
     }
     bool accepted = fileNameEmpty;
     for (const TVornFileFilters* filter : m_filters) {
-      if (!accepted && ClaimsLink(*filter, *link)) accepted = true;
+      if (!accepted && Claims(*filter, *link, roleFilter)) accepted = true;
     }
     if (accepted) {
       m_lists.Queue->Add(link);
@@ -254,8 +337,9 @@ void TVornAdmission::FinalAdd(const TVornLinkPtr& link, const std::string& url,
 
 TVornLinkValidation TVornAdmission::CheckSize(TVornLink& link, int64_t* maxBytes) const {
   if (maxBytes != nullptr) *maxBytes = -1;
+  const TVornFileFilters* roleFilter = RoleFilter(link);
   for (const TVornFileFilters* filter : m_filters) {
-    if (!ClaimsLink(*filter, link)) continue;
+    if (!Claims(*filter, link, roleFilter)) continue;
     if (maxBytes != nullptr && filter->FileSizeUsage == ffsSelected &&
         filter->FileMaxSize.Enabled) {
       *maxBytes = int64_t{filter->FileMaxSize.Size} * 1024;

@@ -48,6 +48,9 @@ inline constexpr std::string_view kReasonSize = "The File Size is out of bounds"
 // first dot of the file name) or the text after the last dot of the last path segment listed,
 // case-insensitive; with ffeSelected only marked entries count.
 bool ClaimsLink(const TVornFileFilters& filter, const TVornLink& link);
+// Some entry of the filter's list, marked or not, is the link's extension (as ClaimsLink reads
+// it), whatever Download says.
+bool ListsExtension(const TVornFileFilters& filter, const TVornLink& link);
 // Where the filter fetches from, against the starting address; fflAySite asks serverRules.
 TVornLinkValidation CheckLocation(const TVornFileFilters& filter,
                                   const TVornServerRules& serverRules, std::string_view startUrl,
@@ -84,17 +87,32 @@ class TVornAdmission {
   // PendingLinks once handled, also when handling it raises; the error then ends the run and
   // reaches the caller, and the links behind it wait for the next run.
   void AdmitPending();
-  // Admits one pending link, unless a list holds its address already.
+  // Admits one pending link, unless a list holds its address already. A page's requisite (with
+  // General.PageRequisites on) passes the level limit and the folder rules, and one that Ignored
+  // holds for those reasons is judged again and, admitted, moves from Ignored to the Queue.
   void AdmitLink(TVornLinkPtr link);
 
   // The size bound of the first filter (Archive, Audio, Images, Text, Video) that claims the
-  // link; any size passes when none does. Sets Reason under the link's list lock on refusal.
-  // maxBytes, when given, receives that filter's maximum in bytes, or -1 when it sets none.
+  // link (a requisite's role claims as in admission); any size passes when none does. Sets Reason
+  // under the link's list lock on refusal. maxBytes, when given, receives that filter's maximum in
+  // bytes, or -1 when it sets none.
   TVornLinkValidation CheckSize(TVornLink& link, int64_t* maxBytes = nullptr) const;
 
  private:
-  bool IsNewLink(const std::string& url) const;
-  void FinalAdd(const TVornLinkPtr& link, const std::string& url, bool fileNameEmpty);
+  // The first list that holds url, in the order duplicates are looked for; null for a new link.
+  const TVornBaseLinks* KnownIn(const std::string& url) const;
+  bool IsRequisite(const TVornLink& link) const;
+  // The filter a requisite's role names (images: Images; style sheets, scripts, fonts, frames:
+  // Text; video, audio), when no filter lists its extension; else null.
+  const TVornFileFilters* RoleFilter(const TVornLink& link) const;
+  bool Claims(const TVornFileFilters& filter, const TVornLink& link,
+              const TVornFileFilters* roleFilter) const;
+  TVornLinkValidation Locate(const TVornFileFilters& filter, std::string_view startUrl,
+                             TVornLink& link) const;
+  bool IgnoredForRequisite(const std::string& url) const;
+  void ForgetIgnored(const std::string& url);
+  void FinalAdd(const TVornLinkPtr& link, const std::string& url, bool fileNameEmpty,
+                const TVornFileFilters* roleFilter);
   const TVornCrawlSettings& m_settings;
   TVornAdmissionLists m_lists;
   // Archive, Audio, Images, Text, Video: the order filters are consulted in.

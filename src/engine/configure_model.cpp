@@ -137,6 +137,7 @@ TConfigureModel::TConfigureModel(TVornCrawlSettings& settings) : m_settings(sett
   ProjectName = general.ProjectName();
   BaseUrl = general.BaseUrl;
   LevelLimit = general.LevelLimit;
+  PageRequisites = general.PageRequisites;
   FileModificationCheck = general.FileModificationCheck;
 
   const TSystem& system = settings.System;
@@ -240,6 +241,7 @@ void TConfigureModel::TakeOver() {
   if (ProjectName != general.ProjectName()) general.SetProjectName(ProjectName);
   general.BaseUrl = BaseUrl;
   general.LevelLimit = LevelLimit;
+  general.PageRequisites = PageRequisites;
   general.FileModificationCheck = static_cast<TFileModificationCheck>(FileModificationCheck);
 
   TSystem& system = m_settings.System;

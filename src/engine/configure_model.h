@@ -58,6 +58,10 @@ struct TTagEntry {
 };
 extern const std::array<TTagEntry, kStoredTagKinds> kTagEntries;
 
+// The check box under "Level" that lets a page's requisites past the level limit.
+inline constexpr std::string_view kPageRequisitesCaption =
+    "Load what pages need to display (images, styles, scripts) at any level";
+
 // Spin box ranges.
 inline constexpr int kLevelLimitMax = 100;
 inline constexpr int kThreadsCountMin = 1, kThreadsCountMax = 100;
@@ -124,6 +128,7 @@ class TConfigureModel {
   // Project - General
   std::string ProjectName, BaseUrl;
   int32_t LevelLimit = 0;
+  bool PageRequisites = true;  // kPageRequisitesCaption
   int FileModificationCheck = fmcOnlyModified;
   // Project - System performance
   int ThreadsPriority = tpIdle;

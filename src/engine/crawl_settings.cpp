@@ -68,6 +68,7 @@ void TGeneral::LoadFromIni(const TVornCustomIniFile& ini, std::string_view secti
   }
   LevelLimit = ini.ReadInteger(section, "FLevelLimit", 0);
   FileModificationCheck = ReadOrdinal<TFileModificationCheck>(ini, section, "FFileModifCheck");
+  PageRequisites = ini.ReadBool(section, "FPageRequisites", true);
 }
 
 void TGeneral::SaveToIni(TVornCustomIniFile& ini, std::string_view section,
@@ -78,6 +79,7 @@ void TGeneral::SaveToIni(TVornCustomIniFile& ini, std::string_view section,
   }
   ini.WriteInteger(section, "FLevelLimit", LevelLimit);
   ini.WriteInteger(section, "FFileModifCheck", FileModificationCheck);
+  ini.WriteBool(section, "FPageRequisites", PageRequisites);
 }
 
 // --- TSystem ---
@@ -281,6 +283,7 @@ void ApplyNewProjectSettings(TVornCrawlSettings& settings) {
   settings.General.BaseUrl = "http://";
   settings.General.LevelLimit = 5;
   settings.General.FileModificationCheck = fmcOnlyModified;
+  settings.General.PageRequisites = true;
 
   TVornFileFilters* const filters[] = {&settings.FilterTextFiles, &settings.FilterImagesFiles,
                                        &settings.FilterVideoFiles, &settings.FilterAudioFiles,

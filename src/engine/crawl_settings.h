@@ -60,7 +60,11 @@ class TGeneral {
   std::string StartingUrl() const;
   // Replaces the starting address by url when it is still from; true when it did.
   bool ReplaceStartingUrl(std::string_view from, std::string url);
-  int32_t LevelLimit = 0;           // links deeper than this are refused
+  int32_t LevelLimit = 0;  // links deeper than this are refused
+  // A page's requisites (what it needs to display: images, style sheets, scripts, fonts, frames,
+  // objects) come with it whatever the level limit and the folder rules say. On unless turned
+  // off, also in projects saved before the setting existed.
+  bool PageRequisites = true;
   // Stored and edited only: every dispatched link is fetched in full.
   TFileModificationCheck FileModificationCheck = fmcOnlyModified;
   TNameEvent OnProjectNameChange;

@@ -221,6 +221,8 @@ void TVornDownload::InstallWorkerHooks() {
   m_manager.OnPageRedirect = [this](const TVornPagePtr& page, const std::string& location) {
     auto target = std::make_shared<TVornLink>();
     target->TagKind = eptRedirect;
+    // A requisite that moved is still what its page needs.
+    if (page->Link) target->Requisite = page->Link->Requisite;
     target->SetPage(page->Url);
     target->SetText(location);
     target->Level = page->Level + 1;

@@ -143,6 +143,8 @@ void TConfigureForm::BuildGeneral() {
   BindEdit(group, "Project name", m_model.ProjectName)->setObjectName(QStringLiteral("name"));
   BindEdit(group, "Base url", m_model.BaseUrl)->setObjectName(QStringLiteral("baseUrl"));
   BindSpin(group, "Level", 0, kLevelLimitMax, m_model.LevelLimit);
+  BindCheck(group, kPageRequisitesCaption.data(), m_model.PageRequisites)
+      ->setObjectName(QStringLiteral("pageRequisites"));
   QGroupBox* check = nullptr;
   BindRadios(
       Group(group, "File modification check", &check),

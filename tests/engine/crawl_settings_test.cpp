@@ -58,6 +58,8 @@ const std::vector<TColumnCase>& ColumnCases() {
       {"BaseUrl", [](const S& s) { return s.General.BaseUrl; }, "http://", "http://", ""},
       {"LevelLimit", [](const S& s) { return std::to_string(s.General.LevelLimit); }, "0", "5",
        "0"},
+      // On in files saved before the setting existed too.
+      {"PageRequisites", [](const S& s) { return Flag(s.General.PageRequisites); }, "1", "1", "1"},
       {"ThreadsCount", [](const S& s) { return std::to_string(s.System.ThreadsCount); }, "5", "5",
        "5"},
       {"RetriesOnFailed", [](const S& s) { return std::to_string(s.System.RetriesOnFailed); }, "3",
@@ -145,6 +147,7 @@ void SetEverything(TVornCrawlSettings& s) {
   s.General.SetProjectName("Site");
   s.General.BaseUrl = "http://h/docs/";
   s.General.LevelLimit = 7;
+  s.General.PageRequisites = false;
   s.General.FileModificationCheck = fmcNotExisting;
   s.System.ThreadsPriority = tpHigher;
   s.System.ThreadsCount = 9;

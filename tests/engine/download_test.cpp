@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 
+#include "engine/admission.h"
 #include "engine/http_connection.h"
 #include "formats/stored_document.h"
 #include "foundation/errors.h"
@@ -357,6 +358,72 @@ TEST_P(StyleLinksCrawlTest, FollowsStyleSheetAndSrcsetLinksOnlyWhenTheProjectSay
 
 INSTANTIATE_TEST_SUITE_P(Project, StyleLinksCrawlTest, ::testing::Values(false, true),
                          [](const auto& param) { return param.param ? "New" : "WithoutTheKey"; });
+
+class RequisitesCrawlTest : public DownloadTest, public ::testing::WithParamInterface<bool> {};
+
+// A page at the level limit keeps what it shows, outside the starting folder too: its image, an
+// object, an embedded file of a type no filter lists, and a style sheet whose imports go three
+// levels deeper to a background image and a font. The page it links to stays behind the limit.
+// With requisites turned off, they are refused by their level as before.
+TEST_P(RequisitesCrawlTest, APageAtTheLevelLimitKeepsWhatItNeedsToDisplay) {
+  const bool requisites = GetParam();
+  m_dl.General().LevelLimit = 1;
+  m_dl.General().PageRequisites = requisites;
+  m_server.Route("/doc/index.html", Html("<a href=page.html>p</a>"));
+  m_server.Route("/doc/page.html",
+                 Html("<link rel=stylesheet href=../css/a.css><img src=pic.png>"
+                      "<object data=fig.svg type=image/svg+xml></object>"
+                      "<embed src=clip.xyz type=image/x-clip><a href=next.html>n</a>"));
+  m_server.Route("/doc/next.html", Html("<img src=deep.png>"));
+  const std::map<std::string, std::pair<std::string, std::string>> files = {
+      {"/css/a.css", {"text/css", "@import \"b.css\";"}},
+      {"/css/b.css", {"text/css", "@import url(c.css);"}},
+      {"/css/c.css", {"text/css", "@import 'sub/d.css';"}},
+      {"/css/sub/d.css",
+       {"text/css", "body{background:url(../../img/bg.png)}@font-face{src:url(f.eot)}"}},
+      {"/img/bg.png", {"image/png", "PNG"}},
+      {"/css/sub/f.eot", {"application/vnd.ms-fontobject", "EOT"}},
+      {"/doc/pic.png", {"image/png", "PNG"}},
+      {"/doc/fig.svg", {"image/svg+xml", "<svg/>"}},
+      {"/doc/clip.xyz", {"image/x-clip", "XYZ"}},
+  };
+  for (const auto& [path, file] : files) {
+    m_server.Route(path, [file](const TestRequest&, TestConnection& c) {
+      c.Send(HttpTestServer::Answer("200 OK", "Content-Type: " + file.first + "\r\n", file.second));
+    });
+  }
+  Crawl(m_server.Url("/doc/index.html"));
+
+  std::vector<std::string> fetched, expected = {"/doc/index.html", "/doc/page.html"};
+  for (const TestRequest& request : m_server.Requests()) fetched.push_back(request.Target);
+  std::vector<std::string> ignored = Urls(m_dl.IgnoredLinks());
+  if (requisites)
+    for (const auto& file : files) expected.push_back(file.first);
+  std::sort(fetched.begin(), fetched.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(fetched, expected);
+  EXPECT_EQ(m_dl.FailedLinks().Count(), 0);
+  const std::string host = m_server.Url("");
+  std::vector<std::string> refused = {host + "/doc/next.html"};
+  if (!requisites) {
+    refused = {host + "/css/a.css", host + "/doc/pic.png", host + "/doc/fig.svg",
+               host + "/doc/clip.xyz", host + "/doc/next.html"};
+  }
+  std::sort(ignored.begin(), ignored.end());
+  std::sort(refused.begin(), refused.end());
+  EXPECT_EQ(ignored, refused);
+  for (int i = 0; i < m_dl.IgnoredLinks().Count(); ++i)
+    EXPECT_EQ(m_dl.IgnoredLinks().Get(i)->Reason, kReasonLevel);
+
+  // The object and the embedded file are links of the stored page like any other.
+  const std::string stored = m_doc.Entries().at(host + "/doc/page.html").at("CONTENT");
+  const std::string shown = RenderStoredDocument("text/html", stored);
+  EXPECT_NE(shown.find("<object data=\"" + host + "/doc/fig.svg\""), std::string::npos) << shown;
+  EXPECT_NE(shown.find("<embed src=\"" + host + "/doc/clip.xyz\""), std::string::npos) << shown;
+}
+
+INSTANTIATE_TEST_SUITE_P(Setting, RequisitesCrawlTest, ::testing::Values(true, false),
+                         [](const auto& param) { return param.param ? "On" : "Off"; });
 
 TEST_F(DownloadTest, AFailingDocumentWriteDoesNotKeepTheWorkerSlot) {
   m_server.Route("/p.html", Html("<p>p</p>"));

@@ -49,6 +49,7 @@ TEST_F(ProjectDialogs, PropertiesOkWithoutChangesKeepsEverySettingAndRaisesNothi
   m_settings.DirectoryRules.ExcludedKeywords.Items(1).Checked = false;
   m_settings.TagsRecognition.TagsSensibility.reset(eptTH);
   m_settings.LinksTranslation.Enabled = false;
+  m_settings.General.PageRequisites = false;
   m_settings.General.SetProjectName("");  // reads as "Untitled"
   const std::string before = SettingsText(m_settings);
   int events = 0;
@@ -84,6 +85,8 @@ TEST_F(ProjectDialogs, PropertiesControlsReachTheirSettings) {
          return s.TagsRecognition.TagsSensibility.count() == 1 &&
                 s.TagsRecognition.TagsSensibility[eptTH];
        }},
+      {"requisites off", [](TConfigureModel& m) { m.PageRequisites = false; },
+       [](TVornCrawlSettings& s) { return !s.General.PageRequisites; }},
       {"JAVA off keeps the hidden HTML recognition", [](TConfigureModel& m) { m.Java = false; },
        [](TVornCrawlSettings& s) {
          const auto r = s.TagsRecognition.Recognition;
