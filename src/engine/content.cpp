@@ -400,8 +400,8 @@ std::string TVornContent::StyleLinkAddress(std::string_view reference,
 }
 
 void TVornContent::RegisterStyleLinks(std::string_view css) {
-  // Style sheets are stored as they are: their links only need to be fetched.
-  // Everything a style sheet names is needed to display the pages that use it.
+  // Style sheets are stored as they are: their links only need to be fetched, and each is
+  // needed to display the pages that use the sheet.
   for (const TCssReference& reference : FindCssReferences(css)) {
     const std::string_view url = reference.Url;
     const TVornRequisite requisite = reference.Import     ? erqStyleSheet

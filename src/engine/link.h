@@ -63,8 +63,8 @@ enum TVornRequisite : uint8_t {
   erqFont,        // CSS url() inside @font-face
   erqFrame,       // frame and iframe pages
   erqVideo,       // object and embed, by their type
-  erqAudio,
-  erqObject,  // object and embed of another or no declared type
+  erqAudio,       // the same, and bgsound
+  erqObject,      // object and embed of another or no declared type
 };
 
 class TVornLink {
