@@ -25,7 +25,8 @@ TEST_F(CrawlCommand, PrintsEveryListOfTheSampleSite) {
       << run.Out;
   EXPECT_TRUE(run.Has("Emails\tshop@example.org\t1\t" + index)) << run.Out;
   EXPECT_NE(run.Out.find("Ready\t" + Url("/styles/site.css") + "\t1\t"), std::string::npos);
-  EXPECT_NE(run.Out.find("Failed\t" + Url("/products/missing.html") + "\t2\t"), std::string::npos);
+  EXPECT_NE(run.Out.find("Failed\t" + Url("/products/missing.html") + "\t2\t"),
+            std::string::npos);
   EXPECT_NE(run.Out.find("Ignored\t" + Url("/deep/level6.html") + "\t6\t"), std::string::npos)
       << "deeper than the level limit";
   EXPECT_EQ(run.Out.find("Queue\t"), std::string::npos) << "a finished crawl queues nothing";
@@ -37,24 +38,6 @@ TEST_F(CrawlCommand, PrintsEveryListOfTheSampleSite) {
     if (order.empty() || order.back() != first) order += first;
   }
   EXPECT_EQ(order, "RFIE");
-}
-
-// At level 0 the starting page still brings its style sheet, what that names and its images;
-// --no-requisites holds them to the level limit like other links.
-TEST_F(CrawlCommand, RequisitesComeWithTheStartingPageUnlessTurnedOff) {
-  for (const bool off : {false, true}) {
-    std::vector<std::string> args = {"crawl", Url("/index.html"),    "--level",
-                                     "0",     "--dispatch-interval", "0"};
-    if (off) args.push_back("--no-requisites");
-    const CliRun run = RunCli(args);
-    ASSERT_EQ(run.ExitCode, 0) << run.Err;
-    for (const char* path :
-         {"/styles/site.css", "/images/logo.png", "/images/dot.gif", "/images/background.png"}) {
-      const bool fetched = run.Out.find("Ready\t" + Url(path) + "\t") != std::string::npos;
-      EXPECT_EQ(fetched, !off) << path << "\n" << run.Out;
-    }
-    EXPECT_NE(run.Out.find("Ignored\t" + Url("/products/index.html") + "\t1\t"), std::string::npos);
-  }
 }
 
 TEST_F(CrawlCommand, ListOptionPrintsOneList) {
@@ -154,8 +137,8 @@ TEST(CrawlCommandInterrupt, CtrlCStopsCleanlyAndStillPrints) {
   const CliRun run =
       InterruptedRun(site, {"crawl", index, "--threads", "1", "--dispatch-interval", "0"});
   ASSERT_EQ(run.ExitCode, 0) << run.Err;
-  EXPECT_TRUE(
-      run.Has("Ready\t" + index + "\t0\t" + index + "\t" + std::to_string(site.Page().size())));
+  EXPECT_TRUE(run.Has("Ready\t" + index + "\t0\t" + index + "\t" +
+                      std::to_string(site.Page().size())));
   // The interrupted link went back to the end of the Queue, behind the four never started.
   const auto queued = Field(run, "Queue", 1);
   ASSERT_EQ(queued.size(), 5u) << run.Out;

@@ -14,26 +14,18 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
-#include <vector>
 
 namespace tq {
 namespace {
 
 TVornLinkPtr MakeLink(const std::string& page, const std::string& text, int32_t level = 1,
-                      TVornPublishedTagsKind tag = eptAnchor, TVornRequisite requisite = erqNone) {
+                      TVornPublishedTagsKind tag = eptAnchor) {
   auto link = std::make_shared<TVornLink>();
   link->SetPage(page);
   link->SetText(text);
   link->Level = level;
   link->TagKind = tag;
-  link->Requisite = requisite;
   return link;
-}
-
-std::vector<std::string> Urls(const TVornBaseLinks& list) {
-  std::vector<std::string> urls;
-  for (int i = 0; i < list.Count(); ++i) urls.push_back(list.Get(i)->GetUrl());
-  return urls;
 }
 
 struct TLists {
@@ -57,7 +49,9 @@ class Admission : public ::testing::Test {
         {{"queue", &m_lists.queue}, {"ignored", &m_lists.ignored}, {"email", &m_lists.email}}};
     std::map<std::string, int> before;
     for (const auto& [name, list] : targets) before[name] = list->Count();
-    m_lists.pending.Add(MakeLink(m_settings.General.BaseUrl, text, level, tag, requisite));
+    const TVornLinkPtr link = MakeLink(m_settings.General.BaseUrl, text, level, tag);
+    link->Requisite = requisite;
+    m_lists.pending.Add(link);
     TVornAdmission(m_settings, m_lists.Pointers()).AdmitPending();
     EXPECT_EQ(m_lists.pending.Count(), 0);
     std::string where = "dropped";
@@ -302,104 +296,30 @@ INSTANTIATE_TEST_SUITE_P(
         TAdmitCase{"script", kNoSetup, "", "javascript:go()", 1, eptAnchor, "dropped"}),
     [](const auto& param) { return std::string(param.param.name); });
 
-// A page's requisites pass the level limit and every folder rule, but no server rule, tag
-// switch, file-name rule or download switch; a type no filter lists goes to the role's filter.
+// A requisite of a type no filter lists goes to the filter of its role, while that downloads; a
+// listed type follows its own filter's switch.
 INSTANTIATE_TEST_SUITE_P(
     Requisites, AdmissionTable,
     ::testing::Values(
-        TAdmitCase{"imageBeyondLevelLimit", kNoSetup, "", "http://h/a.gif", 9, eptImage, "queue",
-                   erqImage},
-        TAdmitCase{"settingOff",
-                   [](TVornCrawlSettings& s, TLists&) { s.General.PageRequisites = false; }, "",
-                   "http://h/a.gif", 9, eptImage, kIgnored + std::string(kReasonLevel), erqImage},
-        TAdmitCase{"outsideStartingDirectory", kNoSetup, "http://h/docs/index.html",
-                   "http://h/static/a.css", 1, eptLink, "queue", erqStyleSheet},
-        TAdmitCase{"directoryKeywordsPassed",
-                   [](TVornCrawlSettings& s, TLists&) {
-                     s.DirectoryRules.DirectoryRules = edrKeywords;
-                     s.DirectoryRules.IncludedKeywords.SetText("docs;");
-                   },
-                   "", "http://h/static/a.js", 1, eptScript, "queue", erqScript},
-        TAdmitCase{"filterStartingDirectoryAsksServerOnly",
-                   [](TVornCrawlSettings& s, TLists&) {
-                     s.FilterImagesFiles.FileLocation = fflStartingDirectory;
-                   },
-                   "http://h/docs/index.html", "http://h/img/a.png", 1, eptImage, "queue",
-                   erqImage},
-        TAdmitCase{"filterStartingDirectoryOtherServer",
-                   [](TVornCrawlSettings& s, TLists&) {
-                     s.FilterImagesFiles.FileLocation = fflStartingDirectory;
-                   },
-                   "http://h/docs/index.html", "http://x/docs/a.png", 1, eptImage,
-                   kIgnored + std::string(kReasonStartingDirectory), erqImage},
-        TAdmitCase{"otherServer", kNoSetup, "", "http://x/a.gif", 9, eptImage,
-                   kIgnored + std::string(kReasonBaseServer), erqImage},
-        TAdmitCase{"tagOff",
-                   [](TVornCrawlSettings& s, TLists&) {
-                     s.TagsRecognition.TagsSensibility.reset(eptObject);
-                   },
-                   "", "http://h/a.svg", 1, eptObject, kIgnored + std::string(kReasonTag),
-                   erqImage},
-        TAdmitCase{"fileKeywords",
-                   [](TVornCrawlSettings& s, TLists&) {
-                     s.FileRules.FileRules = efrKeywords;
-                     s.FileRules.Enabled = true;
-                     s.FileRules.IncludedKeywords.SetText("logo;");
-                   },
-                   "", "http://h/bg.gif", 1, eptImage, kIgnored + std::string(kReasonFileKeywords),
-                   erqImage},
-        TAdmitCase{"unknownTypeTakenByRole", kNoSetup, "", "http://h/fonts/a.eot", 9, eptLink,
-                   "queue", erqFont},
-        TAdmitCase{"noExtensionTakenByRole", kNoSetup, "", "http://h/avatar/42", 1, eptImage,
-                   "queue", erqImage},
+        TAdmitCase{"unlistedTypeTakenByRole", kNoSetup, "", "http://h/f.eot", 9, eptLink, "queue",
+                   erqFont},
         TAdmitCase{"roleFilterOff",
-                   [](TVornCrawlSettings& s, TLists&) { s.FilterImagesFiles.Download = false; }, "",
-                   "http://h/a.xyz", 1, eptImage, kIgnored + std::string(kReasonNoFilter),
-                   erqImage},
-        // A type a filter lists follows that filter's switches, whatever the role says.
-        TAdmitCase{"listedTypeOfAFilterThatIsOff", kNoSetup, "", "http://h/a.mp4", 1, eptEmbed,
-                   kIgnored + std::string(kReasonNoFilter), erqImage},
-        TAdmitCase{"unmarkedType",
-                   [](TVornCrawlSettings& s, TLists&) {
-                     s.FilterImagesFiles.FileExtensionsUsage = ffeSelected;
-                     s.FilterImagesFiles.FileExtensions.Items(1).Checked = false;  // gif
-                   },
-                   "", "http://h/a.gif", 1, eptImage, kIgnored + std::string(kReasonNoFilter),
-                   erqImage},
-        TAdmitCase{"objectOfUnknownType", kNoSetup, "", "http://h/a.bin", 1, eptObject,
-                   kIgnored + std::string(kReasonNoFilter), erqObject},
-        TAdmitCase{"roleNeedsTheSetting",
-                   [](TVornCrawlSettings& s, TLists&) { s.General.PageRequisites = false; }, "",
-                   "http://h/a.eot", 1, eptLink, kIgnored + std::string(kReasonNoFilter), erqFont}),
+                   [](TVornCrawlSettings& s, TLists&) { s.FilterTextFiles.Download = false; }, "",
+                   "http://h/f.eot", 1, eptLink, kIgnored + std::string(kReasonNoFilter), erqFont},
+        TAdmitCase{"listedTypeFilterOff", kNoSetup, "", "http://h/a.mp4", 1, eptEmbed,
+                   kIgnored + std::string(kReasonNoFilter), erqImage}),
     [](const auto& param) { return std::string(param.param.name); });
 
-// A deep page that only links to a file gets it refused into Ignored; when a page later needs
-// it, it is judged again and moves to the Queue, unless its refusal was one a requisite obeys.
-TEST_F(Admission, ARequisiteIgnoredForItsLevelOrFolderIsTakenBackOnce) {
-  m_settings.General.BaseUrl = "http://h/docs/";
-  EXPECT_EQ(Admit("http://h/docs/a.png", 9), kIgnored + std::string(kReasonLevel));
-  EXPECT_EQ(Admit("http://h/img/b.png"), kIgnored + std::string(kReasonStartingDirectory));
-  EXPECT_EQ(Admit("http://h/docs/c.xyz"), kIgnored + std::string(kReasonNoFilter));
-  m_lists.ignored.Add(MakeLink("http://h/docs/", "http://h/docs/big.png"));
-  m_lists.ignored.Get(3)->Reason = kReasonSize;
-  TVornAdmission admission(m_settings, m_lists.Pointers());
-  for (const char* url : {"http://h/docs/a.png", "http://h/img/b.png", "http://h/docs/c.xyz",
-                          "http://h/docs/big.png", "http://h/docs/a.png"}) {
-    m_lists.pending.Add(MakeLink("http://h/docs/", url, 9, eptImage, erqImage));
-  }
-  admission.AdmitPending();
-  EXPECT_EQ(Urls(m_lists.queue),
-            (std::vector<std::string>{"http://h/docs/a.png", "http://h/img/b.png",
-                                      "http://h/docs/c.xyz"}));
-  EXPECT_EQ(Urls(m_lists.ignored), std::vector<std::string>{"http://h/docs/big.png"});
-  // Refused again, the listed entry stays as it was.
-  m_settings.FilterImagesFiles.Download = false;
-  m_lists.ignored.Add(MakeLink("http://h/docs/", "http://h/docs/d.png", 9));
-  m_lists.ignored.Get(1)->Reason = kReasonLevel;
-  m_lists.pending.Add(MakeLink("http://h/docs/", "http://h/docs/d.png", 9, eptImage, erqImage));
-  admission.AdmitPending();
-  EXPECT_EQ(m_lists.ignored.Count(), 2);
-  EXPECT_EQ(m_lists.ignored.Get(1)->Reason, kReasonLevel);
+// A file refused for its level is judged again when a page needs it; one refused for its size is
+// not, or every page naming it would fetch it again.
+TEST_F(Admission, AnIgnoredFileThatAPageNeedsIsJudgedAgain) {
+  Admit("http://h/a.png", 9);
+  Admit("http://h/b.png", 9);
+  m_lists.ignored.Get(1)->Reason = kReasonSize;
+  Admit("http://h/a.png", 9, eptImage, erqImage);
+  Admit("http://h/b.png", 9, eptImage, erqImage);
+  EXPECT_EQ(m_lists.queue.Get(0)->GetUrl(), "http://h/a.png");
+  EXPECT_EQ(m_lists.ignored.Count(), 1);
 }
 
 TEST_F(Admission, SecondSightingOfALinkIsADuplicate) {
@@ -554,11 +474,6 @@ TEST_F(Admission, SizeCheckUsesTheFirstClaimingFilterAndWritesUnderTheListLock) 
   TVornLinkPtr exe = MakeLink("http://h/a.exe", "http://h/a.exe");
   exe->Size = 1 << 30;
   EXPECT_EQ(admission.CheckSize(*exe), elvOk);
-  // A requisite of a type no filter lists is bounded by its role's filter.
-  m_settings.FilterImagesFiles.FileSizeUsage = ffsSelected;
-  m_settings.FilterImagesFiles.FileMaxSize = {1, true};
-  exe->Requisite = erqImage;
-  EXPECT_EQ(admission.CheckSize(*exe), elvNo);
 }
 
 TEST_F(Admission, RunsWhileAnotherThreadAppendsToPending) {

@@ -82,21 +82,14 @@ const std::vector<TColumnCase>& ColumnCases() {
                 std::to_string(s.LinksTranslation.UnFollowed) + Flag(s.LinksTranslation.Enabled);
        },
        "211", "211", "001"},
-      // New projects list the types sites use today besides the original ones.
+      // New projects' lists go on with the types sites use today.
       {"Text filter", [](const S& s) { return Filter(s.FilterTextFiles); },
        "100  min 00 max 00 usage 0",
        "100 asp+;cfm+;cgi+;js+;php+;php3+;css+;htm+;html+;pl+;mjs+;json+;woff+;woff2+;ttf+;otf+; "
        "min 00 max 201 usage 0",
        "100  min 01 max 01 usage 0"},
-      {"Images filter", [](const S& s) { return Filter(s.FilterImagesFiles); },
-       "100  min 00 max 00 usage 0",
-       "100 bmp+;gif+;png+;jpeg+;jpg+;swf+;svg+;webp+;avif+;ico+; min 00 max 00 usage 0",
-       "100  min 01 max 01 usage 0"},
       {"Video filter", [](const S& s) { return Filter(s.FilterVideoFiles); },
        "100  min 00 max 00 usage 0", "000 avi+;mpeg+;mp4+;webm+; min 00 max 00 usage 0",
-       "100  min 01 max 01 usage 0"},
-      {"Audio filter", [](const S& s) { return Filter(s.FilterAudioFiles); },
-       "100  min 00 max 00 usage 0", "000 au+;mp3+;ra+;wav+;ogg+;opus+; min 00 max 00 usage 0",
        "100  min 01 max 01 usage 0"},
       {"TagsSensibility", [](const S& s) { return s.TagsRecognition.TagsSensibility.to_string(); },
        "0111111011111111111111111", "0111111111111111111111111", std::string(25, '0')},

@@ -85,8 +85,6 @@ TEST_F(ProjectDialogs, PropertiesControlsReachTheirSettings) {
          return s.TagsRecognition.TagsSensibility.count() == 1 &&
                 s.TagsRecognition.TagsSensibility[eptTH];
        }},
-      {"requisites off", [](TConfigureModel& m) { m.PageRequisites = false; },
-       [](TVornCrawlSettings& s) { return !s.General.PageRequisites; }},
       {"JAVA off keeps the hidden HTML recognition", [](TConfigureModel& m) { m.Java = false; },
        [](TVornCrawlSettings& s) {
          const auto r = s.TagsRecognition.Recognition;

@@ -131,7 +131,6 @@ TEST_F(ProjectDialogsTest, PropertiesWriteOnlyOnOkAndTheirChecksEnableTheirPages
     EXPECT_TRUE(form.CheckedContent(cpImages)->isEnabled());
     form.Node(cpImages)->setCheckState(0, Qt::Unchecked);
     EXPECT_FALSE(form.CheckedContent(cpImages)->isEnabled());
-    form.findChild<QCheckBox*>(QStringLiteral("pageRequisites"))->click();
 
     // An https server on the HTTP page is refused and keeps the focus.
     form.Selector()->setCurrentItem(form.Node(cpPasswords));
@@ -149,7 +148,6 @@ TEST_F(ProjectDialogsTest, PropertiesWriteOnlyOnOkAndTheirChecksEnableTheirPages
   });
   Window().Action("ViewProperties")->trigger();
   EXPECT_FALSE(engine.Settings().FilterImagesFiles.Download);
-  EXPECT_FALSE(engine.Settings().General.PageRequisites);
   ASSERT_EQ(engine.Passwords().HTTPAuth.Count(), 1);
   EXPECT_EQ(engine.Passwords().HTTPAuth.Items(0).Address, "www.example.com");
   EXPECT_TRUE(engine.Passwords().HTTPAuth.Items(0).Enabled);
