@@ -296,8 +296,7 @@ INSTANTIATE_TEST_SUITE_P(
         TAdmitCase{"script", kNoSetup, "", "javascript:go()", 1, eptAnchor, "dropped"}),
     [](const auto& param) { return std::string(param.param.name); });
 
-// A requisite of a type no filter lists goes to the filter of its role, while that downloads; a
-// listed type follows its own filter's switch.
+// An unlisted type goes to the filter of the requisite's role; a listed one follows its filter.
 INSTANTIATE_TEST_SUITE_P(
     Requisites, AdmissionTable,
     ::testing::Values(

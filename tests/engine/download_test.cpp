@@ -366,9 +366,8 @@ class RequisitesCrawlTest : public DownloadTest, public ::testing::WithParamInte
 // levels deeper to a background image; the object's address is a link of the stored page. With
 // requisites off they are refused by level as before.
 TEST_P(RequisitesCrawlTest, APageAtTheLevelLimitKeepsWhatItNeedsToDisplay) {
-  const bool on = GetParam();
   m_dl.General().LevelLimit = 1;
-  m_dl.General().PageRequisites = on;
+  m_dl.General().PageRequisites = GetParam();
   std::map<std::string, std::string> files = {
       {"/doc/index.html", "<a href=page.html>p</a>"},
       {"/doc/page.html",
@@ -388,7 +387,7 @@ TEST_P(RequisitesCrawlTest, APageAtTheLevelLimitKeepsWhatItNeedsToDisplay) {
     });
     expectFetched.insert(path);
   }
-  if (!on) {
+  if (!GetParam()) {
     expectFetched = {"/doc/index.html", "/doc/page.html"};
     expectRefused.insert({"/css/a.css", "/doc/pic.png", "/doc/fig.svg", "/doc/clip.xyz"});
   }
