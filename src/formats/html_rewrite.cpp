@@ -1,6 +1,8 @@
 // Page decoding and the rewriting loop.
 #include "formats/html_rewrite.h"
 
+#include <algorithm>
+
 #include "formats/charset.h"
 
 namespace tq {
@@ -81,6 +83,8 @@ TDecodedHtml DecodeHtml(std::string_view bytes, std::string_view contentType) {
     result.Source = THtmlCharsetSource::hcsDefault;
   }
   result.Text = DecodeBytes(body, result.Charset);
+  // A page's own placeholder mark would be written as a placeholder byte.
+  std::replace(result.Text.begin(), result.Text.end(), kPlaceholderMark, u'\uFFFD');
   return result;
 }
 

@@ -27,7 +27,8 @@ struct TDecodedHtml {
 // declaration naming a known charset counts. "" when there is none before the body.
 std::string FindMetaCharset(std::string_view bytes);
 
-// Decodes a page as a browser would pick its charset; undecodable sequences become U+FFFD. Throws
+// Decodes a page as a browser would pick its charset; undecodable sequences, and the placeholder
+// mark of stored copies (kPlaceholderMark, a noncharacter), become U+FFFD. Throws
 // only EVornError, for a page of 1 GiB or more.
 TDecodedHtml DecodeHtml(std::string_view bytes, std::string_view contentType);
 
