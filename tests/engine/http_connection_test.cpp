@@ -12,6 +12,7 @@
 
 #include "engine/passwords.h"
 #include "engine/transfer_fixture.h"
+#include "formats/stored_document.h"
 #include "foundation/format.h"
 #include "support/fake_dialog_service.h"
 
@@ -394,6 +395,36 @@ TEST(HttpPagesTest, AddressesFromTheWebCannotInjectMarkup) {
   EXPECT_NE(MakeRedirectPage(hostile).find(
                 "<STRONG>http://h/&quot;&gt;&lt;script&gt;x&lt;/script&gt;</STRONG>"),
             std::string::npos);
+}
+
+// A browser opening the stored redirect goes on to its target through link 0, as the refresh
+// is rendered with the mapping of the links; never to the page itself or to a local file.
+TEST(HttpPagesTest, RedirectPageGoesOnToItsTarget) {
+  const struct {
+    std::string Target, Page;
+    int Mapped;  // times link 0's mapping appears in the rendered page
+  } cases[] = {
+      {"http://h/new.html", "http://h/old.html", 2},
+      {"http://h/new.html", "", 2},
+      {"http://h/same.html", "http://h/same.html", 1},
+      {"file:///etc/passwd", "http://h/old.html", 1},
+      // Bytes of the address that look like a placeholder stay text.
+      {"http://h/\xA4\xA4"
+       "0\xA4\xA4",
+       "http://h/old.html", 2},
+  };
+  for (const auto& c : cases) {
+    const std::string rendered =
+        RenderStoredDocument("TEXT/HTML", MakeRedirectPage(c.Target, c.Page),
+                             [](int, const std::string&) { return std::string("MAPPED"); });
+    int count = 0;
+    for (size_t at = rendered.find("MAPPED"); at != std::string::npos;
+         at = rendered.find("MAPPED", at + 1))
+      ++count;
+    EXPECT_EQ(count, c.Mapped) << c.Target;
+    EXPECT_EQ(rendered.find("content=\"0; url=MAPPED\">") != std::string::npos, c.Mapped == 2)
+        << c.Target;
+  }
 }
 
 }  // namespace
