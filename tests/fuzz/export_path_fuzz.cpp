@@ -1,6 +1,7 @@
 // Fuzzes export paths with addresses taken from the input (an address, a content type and a
-// second address, separated by newlines). Every path must stay a relative path of plain names,
-// and the relative link between two paths must lead from one file to the other.
+// second address, separated by newlines). Every path must stay a relative path of plain names no
+// longer than a file system takes, below a protocol and a host folder, and the relative link
+// between two paths must lead from one file to the other.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -21,8 +22,9 @@ std::vector<std::string> Components(std::string_view path) {
 }
 
 void CheckPlain(const std::string& path) {
+  FUZZ_CHECK(Components(path).size() >= 3);
   for (const std::string& name : Components(path)) {
-    FUZZ_CHECK(!name.empty() && name != "." && name != "..");
+    FUZZ_CHECK(!name.empty() && name != "." && name != ".." && name.size() <= tq::kMaxNameBytes);
     for (char c : name) {
       const auto b = static_cast<unsigned char>(c);
       FUZZ_CHECK(b >= 0x20 && b != 0x7F && b != '\\');
@@ -62,6 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckPlain(to);
   if (from == to) return 0;
   const std::string link = MakeRelativeLink(from, to);
+  FUZZ_CHECK(!link.empty() && link.back() != '/' && !link.ends_with(".."));
   FUZZ_CHECK(Follow(from, link) == to);
   for (char c : EncodeLinkPath(link)) {
     const auto b = static_cast<unsigned char>(c);
