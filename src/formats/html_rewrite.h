@@ -46,4 +46,10 @@ std::string RewriteHtml(std::string_view bytes, std::string_view contentType,
 std::string RewriteHtml(std::string_view bytes, std::string_view contentType,
                         const TStartTagHook& onStartTag = {});
 
+// page (8-bit text whose markup is ASCII, as rendered stored copies are) with the href of every
+// base element replaced by what rebase gives for it (its value, references resolved, in and out);
+// every other byte stays. Pages without a base element come back at the cost of one search.
+std::string ReplaceBaseHrefs(std::string page,
+                             const std::function<std::string(const std::string& href)>& rebase);
+
 }  // namespace tq
