@@ -27,8 +27,6 @@ std::atomic<bool> g_analysisLockHeld{false};
 
 constexpr std::string_view kJavaScript = "JAVASCRIPT:";
 constexpr std::string_view kFileScheme = "FILE://";
-// How a placeholder begins in attribute text (U+00A4 twice, as UTF-8).
-constexpr std::string_view kPlaceholderStart = "\xC2\xA4\xC2\xA4";
 
 std::string_view TrimBlanksAndControls(std::string_view text) {
   while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ') text.remove_prefix(1);
@@ -328,8 +326,7 @@ std::string TVornContent::ScanScript(std::string_view script, TVornPublishedTags
     script.remove_prefix(item.size());
     // An item that already is a placeholder was registered by an earlier pass over the same
     // attribute (A's events are treated twice): registering it again would nest placeholders.
-    if (!inside || !IsFileLike(item) ||
-        item.substr(0, kPlaceholderStart.size()) == kPlaceholderStart) {
+    if (!inside || !IsFileLike(item) || item.starts_with(kLinkPlaceholderTextStart)) {
       out += item;
       continue;
     }

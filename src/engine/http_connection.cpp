@@ -218,7 +218,7 @@ void TVornHTTPConnection::Redirect(const std::string& location) {
   TVornLink target;
   target.SetPage(m_address);
   target.SetText(clean);
-  m_content = MakeRedirectPage(local ? clean : target.GetUrl());
+  m_content = MakeRedirectPage(local ? clean : target.GetUrl(), m_address);
   m_page.Outcome = kOutcomeRedirected;
   m_redirected = true;
   if (m_page.Link) m_page.Link->SetSizeAndType(static_cast<int64_t>(m_content.size()), "TEXT/HTML");

@@ -31,8 +31,11 @@ struct TVornTransferAttempt;
 
 class TVornPage;
 
-// The stored "Redirected" page: the stored-document header naming target, then the message.
-std::string MakeRedirectPage(const std::string& target);
+// The stored "Redirected" page: the stored-document header naming target, then the message. A
+// browser that opens it goes on to the target at once, as it would have followed the redirect,
+// unless the target is the page itself (pageAddress; the copy would reload it for ever) or a
+// local file.
+std::string MakeRedirectPage(const std::string& target, std::string_view pageAddress = {});
 // The address made safe to stand inside HTML text or a double-quoted attribute.
 std::string EscapeAddressForHtml(const std::string& address);
 // Transfers hand their library client back when they end, and the next transfer to the same

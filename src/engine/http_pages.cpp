@@ -4,17 +4,22 @@
 
 #include "engine/http_connection.h"
 #include "formats/stored_document.h"
+#include "foundation/ansi.h"
 #include "foundation/format.h"
 
 namespace tq {
 
 std::string EscapeAddressForHtml(const std::string& address) {
   // An address comes from the web: a quote or an angle bracket in it must not end the attribute
-  // or open a tag in the stored copy. '&' stays, so ordinary query strings read as they are.
+  // or open a tag in the stored copy, nor may its 0xA4 bytes read as a placeholder there. '&'
+  // stays, so ordinary query strings read as they are.
   std::string out;
   out.reserve(address.size());
   for (char c : address) {
     switch (c) {
+      case '\xA4':
+        out += "&#164;";
+        break;
       case '"':
         out += "&quot;";
         break;
@@ -40,7 +45,13 @@ std::string MakeRefusalPage(double size, const std::string& address) {
          EscapeAddressForHtml(address) + "\">here</a> to get the online copy</P></BODY></HTML>";
 }
 
-std::string MakeRedirectPage(const std::string& target) {
+std::string MakeRedirectPage(const std::string& target, std::string_view pageAddress) {
+  // The placeholder of link 0 is 0xA4 0xA4 '0' 0xA4 0xA4.
+  static const std::string kTarget =
+      "\xA4\xA4"
+      "0"
+      "\xA4\xA4";
+  const bool refresh = target != pageAddress && !AnsiStartsText("file:", target);
   static const char* const kStyle =
       "{font-weight:cbold; FONT-SIZE: 20px;COLOR: #003366;FONT-FAMILY:  Tahoma,Verdana;}";
   const std::string lines[] = {
@@ -51,6 +62,8 @@ std::string MakeRedirectPage(const std::string& target) {
       "<html>",
       "<head>",
       "<meta NAME=\"GENERATOR\" Content=\"Tarnquill\">",
+      // Whoever renders the page maps the placeholder, so the refresh leads where the link does.
+      refresh ? "<meta http-equiv=\"refresh\" content=\"0; url=" + kTarget + "\">" : "",
       "<title>Redirected</title>",
       "<style>",
       "BODY",
@@ -83,9 +96,8 @@ std::string MakeRedirectPage(const std::string& target) {
       "WIDTH=\"600\" class=\"inbody\">",
       "             Tarnquill was redirected to",
       "      <STRONG>" + EscapeAddressForHtml(target) + "</STRONG>      while",
-      // The placeholder of link 0 is 0xA4 0xA4 '0' 0xA4 0xA4.
-      std::string("      trying to access this page.&nbsp;<A href=\"") + "\xA4\xA4" + "0" +
-          "\xA4\xA4" + "\">Click here</A> to&nbsp;go to the",
+      "      trying to access this page.&nbsp;<A href=\"" + kTarget +
+          "\">Click here</A> to&nbsp;go to the",
       "      new location.&nbsp;",
       "          <br></td>",
       "</tr>",
@@ -95,6 +107,7 @@ std::string MakeRedirectPage(const std::string& target) {
   };
   std::string page;
   for (const auto& line : lines) {
+    if (line.empty()) continue;
     page += line;
     page += "\r\n";
   }

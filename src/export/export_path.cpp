@@ -1,6 +1,7 @@
 // Export paths built from addresses, and relative links between exported files.
 #include "export/export_path.h"
 
+#include <cstdint>
 #include <vector>
 
 #include "foundation/ansi.h"
@@ -115,13 +116,45 @@ std::vector<std::string_view> SplitPath(std::string_view path) {
   return parts;
 }
 
-// The text after the first dot of name, as the address helpers read an extension.
-std::string_view FirstDotExtension(std::string_view name) {
-  const size_t dot = name.find('.');
+// The text after the last dot of name, as admission reads an extension: xml.sax.utils.html is
+// a page already.
+std::string_view LastExtension(std::string_view name) {
+  const size_t dot = name.rfind('.');
   return dot == std::string_view::npos ? std::string_view() : name.substr(dot + 1);
 }
 
+// A stable 64-bit FNV-1a hash of text, as 16 hex digits: names shortened in one export must be
+// the same in the next.
+std::string HashText(std::string_view text) {
+  uint64_t hash = 14695981039346656037ull;
+  for (char c : text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  std::string out(16, '0');
+  for (int i = 15; i >= 0; --i, hash >>= 4) out[static_cast<size_t>(i)] = kHex[hash & 15];
+  return out;
+}
+
 }  // namespace
+
+std::string FitName(std::string_view name) {
+  if (name.size() <= kMaxNameBytes) return std::string(name);
+  // An extension longer than this is part of the name, not what opens the file.
+  constexpr size_t kMaxExtension = 16;
+  std::string_view extension;
+  if (const size_t dot = name.rfind('.');
+      dot != std::string_view::npos && dot > 0 && name.size() - dot <= kMaxExtension)
+    extension = name.substr(dot);
+  const std::string tag = "~" + HashText(name);
+  size_t keep = kMaxNameBytes - tag.size() - extension.size();
+  // Cut between characters: the name stays UTF-8.
+  while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+  std::string out(name.substr(0, keep));
+  out += tag;
+  out += extension;
+  return out;
+}
 
 bool IsPageContentType(std::string_view contentType) {
   return AnsiUpperCase(contentType).find("TEXT/HTML") != std::string::npos;
@@ -138,7 +171,7 @@ std::string AppendPageId(std::string_view name, std::string_view pageId, bool is
     // Without its extension a style sheet or script would not be read as one from disk.
     out.append(name.substr(dot));
   }
-  return out;
+  return FitName(out);
 }
 
 std::string MakeExportPath(std::string_view url, int pageNumber, std::string_view contentType) {
@@ -157,9 +190,12 @@ std::string MakeExportPath(std::string_view url, int pageNumber, std::string_vie
       } else {
         for (char c : host) AppendEscaped(name, static_cast<unsigned char>(c));
       }
-      folders.push_back(std::move(name));
+      folders.push_back(FitName(name));
     }
   }
+  // An address without a host gets a folder of its own, so its files never stand beside the
+  // servers' folders, where one could take the name of a server's folder.
+  if (folders.size() == 1) folders.emplace_back(kNoHostFolder);
   const size_t fixed = folders.size();  // ".." never climbs out of the server's folder
   const auto step = [&](std::string_view component) {
     switch (StepOf(component)) {
@@ -169,7 +205,7 @@ std::string MakeExportPath(std::string_view url, int pageNumber, std::string_vie
         if (folders.size() > fixed) folders.pop_back();
         break;
       case TStep::kName:
-        folders.push_back(CleanName(component));
+        folders.push_back(FitName(CleanName(component)));
         break;
     }
   };
@@ -192,9 +228,10 @@ std::string MakeExportPath(std::string_view url, int pageNumber, std::string_vie
   if (!ExtractUrlQuery(url).empty()) {
     leaf = AppendPageId(leaf, std::to_string(pageNumber), isPage);
   } else if (isPage) {
-    const std::string ext = AnsiUpperCase(FirstDotExtension(leaf));
+    const std::string ext = AnsiUpperCase(LastExtension(leaf));
     if (ext != "HTM" && ext != "HTML") leaf += ".html";
   }
+  leaf = FitName(leaf);
 
   std::string path;
   for (const std::string& folder : folders) path += folder + "/";

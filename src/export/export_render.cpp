@@ -2,12 +2,16 @@
 #include "export/export_render.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "engine/content.h"
 #include "export/export_path.h"
 #include "formats/charset.h"
 #include "formats/css_tokenizer.h"
+#include "formats/html_rewrite.h"
 #include "formats/html_tokenizer.h"
 #include "formats/html_writer.h"
 #include "formats/stored_document.h"
@@ -16,11 +20,85 @@
 namespace tq {
 namespace {
 
-bool ContainsNoCase(std::string_view text, std::string_view lowerNeedle) {
-  return std::search(text.begin(), text.end(), lowerNeedle.begin(), lowerNeedle.end(),
-                     [](char a, char b) {
-                       return (a >= 'A' && a <= 'Z' ? static_cast<char>(a | 0x20) : a) == b;
-                     }) != text.end();
+constexpr std::string_view kExportCharset = "utf-8";
+constexpr std::string_view kExportCharsetDeclaration = "<meta charset=\"utf-8\" />";
+
+// A processing instruction with an XML declaration's encoding made UTF-8, for the tools that
+// read the page as XML.
+std::u16string WithUtf8Encoding(std::u16string_view item) {
+  std::u16string out(item);
+  if (!item.starts_with(u"<?xml")) return out;
+  const std::size_t name = item.find(u"encoding");
+  if (name == std::u16string_view::npos) return out;
+  std::size_t p = name + 8;
+  while (p < item.size() && (item[p] == ' ' || item[p] == '=')) ++p;
+  if (p >= item.size() || (item[p] != '"' && item[p] != '\'')) return out;
+  const std::size_t close = item.find(item[p], p + 1);
+  if (close == std::u16string_view::npos) return out;
+  out.replace(p + 1, close - p - 1, u"UTF-8");
+  return out;
+}
+
+// The code point of the numeric character reference at text[at] ("&#233;", "&#xE9;"), and the
+// reference's length; {0, 0} when none stands there.
+std::pair<uint32_t, std::size_t> NumericReference(std::string_view text, std::size_t at) {
+  if (text.substr(at, 2) != "&#") return {0, 0};
+  std::size_t p = at + 2;
+  const bool hex = p < text.size() && (text[p] == 'x' || text[p] == 'X');
+  if (hex) ++p;
+  const std::size_t digits = p;
+  uint32_t cp = 0;
+  for (; p < text.size() && p - digits < 8; ++p) {
+    const char c = text[p];
+    int v = -1;
+    if (c >= '0' && c <= '9') v = c - '0';
+    if (hex && c >= 'a' && c <= 'f') v = c - 'a' + 10;
+    if (hex && c >= 'A' && c <= 'F') v = c - 'A' + 10;
+    if (v < 0) break;
+    cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(v);
+  }
+  if (p == digits || p >= text.size() || text[p] != ';') return {0, 0};
+  return {cp, p + 1 - at};
+}
+
+// Numeric references to characters the stored code page could not hold are how the copy kept
+// them: the page is UTF-8 now, so they become characters again, which editors and grep see.
+// Markup characters and the C1 range (which browsers read as windows-1252) keep their
+// references, as do noncharacters and the ranges in verbatim, where nothing reads references.
+std::string ResolveCharacterReferences(
+    const std::string& page, const std::vector<std::pair<std::size_t, std::size_t>>& verbatim) {
+  std::string out;
+  out.reserve(page.size());
+  std::size_t range = 0;
+  std::size_t copied = 0;
+  for (std::size_t at = page.find("&#"); at != std::string::npos; at = page.find("&#", at + 1)) {
+    while (range < verbatim.size() && verbatim[range].second <= at) ++range;
+    if (range < verbatim.size() && verbatim[range].first <= at) {
+      at = verbatim[range].second - 1;
+      continue;
+    }
+    const auto [cp, length] = NumericReference(page, at);
+    const bool character = cp >= 0xA0 && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF) &&
+                           !(cp >= 0xFDD0 && cp <= 0xFDEF) && (cp & 0xFFFE) != 0xFFFE;
+    if (length == 0 || !character) continue;
+    out.append(page, copied, at - copied);
+    if (cp < 0x800) {
+      out += static_cast<char>(0xC0 | (cp >> 6));
+    } else if (cp < 0x10000) {
+      out += static_cast<char>(0xE0 | (cp >> 12));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (cp >> 18));
+      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    }
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+    copied = at + length;
+    at = copied - 1;
+  }
+  if (copied == 0) return page;
+  out.append(page, copied);
+  return out;
 }
 
 }  // namespace
@@ -57,46 +135,73 @@ std::string TVornExportRender::MapStyleSheet(const TVornDepFile& from, std::stri
   });
 }
 
-std::string TVornExportRender::MapPageStyles(const TVornDepFile& file, std::string page) const {
-  if (!ContainsNoCase(page, "style")) return page;
-  // Stored pages are windows-1258, one UTF-16 unit per byte, so the tokenizer's offsets are
-  // byte offsets: only style texts and tags whose references change are written anew, every
-  // other byte of the page stays.
-  const std::u16string text = DecodeBytes(page, kStoredCharset);
-  if (text.size() != page.size()) return page;
+std::string TVornExportRender::WritePage(const TVornDepFile& file, std::u16string_view text) const {
+  static const TCharsetEncoder utf8("UTF-8");
+  THtmlWriter writer(utf8, std::string(kExportCharset));
+  writer.Reserve(text.size() + text.size() / 8);
   THtmlTokenizer tokenizer(text);
-  THtmlWriter writer;
-  std::string out;
-  std::size_t copied = 0;
+  // Output ranges where a character reference is not read as one (scripts, style sheets,
+  // literal text), so they are left as they are.
+  std::vector<std::pair<std::size_t, std::size_t>> verbatim;
+  bool declared = false;
+  bool prologue = true;       // nothing but comments, declarations and blanks so far
+  std::size_t declareAt = 0;  // where a charset declaration goes when the page has none
   while (tokenizer.Next()) {
     const THtmlItem& item = tokenizer.Item();
-    std::optional<std::string> replacement;
-    if (item.Kind == THtmlItemKind::hikStyleText) {
-      const std::string css = Utf16ToUtf8(item.Source);
-      const std::string mapped = MapStyleSheet(file, css);
-      if (mapped != css)
-        replacement = StoredCharsetEncoder().Encode(Utf8ToUtf16(mapped), TEscapeContext::ecxStyle);
-    } else if (item.Kind == THtmlItemKind::hikStartTag) {
-      THtmlStartTag& tag = tokenizer.StartTag();
-      const std::optional<std::string> css = tag.GetAttribute("style");
-      if (css) {
-        const std::string mapped = MapStyleSheet(file, *css);
-        if (mapped != *css) {
-          tag.SetAttribute("style", mapped);
-          writer.WriteStartTag(tag);
-          replacement = writer.TakeOutput();
+    const std::size_t before = writer.Output().size();
+    bool headStart = false;
+    switch (item.Kind) {
+      case THtmlItemKind::hikStartTag: {
+        THtmlStartTag& tag = tokenizer.StartTag();
+        headStart = tag.NameIs("html") || tag.NameIs("head");
+        // The export made every link relative to the page's own file: a base would re-base
+        // them all (and usually online). Its target, where links open, stays.
+        if (tag.NameIs("base")) tag.RemoveAttribute("href");
+        if (const std::optional<std::string> css = tag.GetAttribute("style")) {
+          const std::string mapped = MapStyleSheet(file, *css);
+          if (mapped != *css) tag.SetAttribute("style", mapped);
         }
+        declared = writer.DeclareCharset(tag) || declared;
+        writer.WriteStartTag(tag);
+        break;
       }
+      case THtmlItemKind::hikStyleText: {
+        const std::u16string mapped = Utf8ToUtf16(MapStyleSheet(file, Utf16ToUtf8(item.Source)));
+        writer.Write(THtmlItem{item.Kind, mapped, {}});
+        break;
+      }
+      case THtmlItemKind::hikProcessing:
+        writer.Write(THtmlItem{item.Kind, WithUtf8Encoding(item.Source), {}});
+        break;
+      default:
+        writer.Write(item);
     }
-    if (!replacement) continue;
-    const std::size_t at = tokenizer.Position();
-    out.append(page, copied, at - copied);
-    out += *replacement;
-    copied = at + item.Source.size();
+    const std::size_t after = writer.Output().size();
+    if (item.Kind == THtmlItemKind::hikScriptText || item.Kind == THtmlItemKind::hikStyleText ||
+        item.Kind == THtmlItemKind::hikLiteralText)
+      verbatim.emplace_back(before, after);
+    if (!prologue) continue;
+    const bool blank =
+        item.Kind == THtmlItemKind::hikText &&
+        std::all_of(item.Source.begin(), item.Source.end(), [](char16_t c) { return c <= ' '; });
+    if (headStart || blank || item.Kind == THtmlItemKind::hikComment ||
+        item.Kind == THtmlItemKind::hikDeclaration || item.Kind == THtmlItemKind::hikProcessing)
+      declareAt = after;
+    else
+      prologue = false;
   }
-  if (copied == 0) return page;
-  out.append(page, copied);
-  return out;
+  std::string page = writer.TakeOutput();
+  if (!declared) {
+    // Placed where a browser's first look for the charset finds it: after the doctype and
+    // inside the head when the page has one, before any of its content.
+    page.insert(declareAt, kExportCharsetDeclaration);
+    for (auto& range : verbatim)
+      if (range.first >= declareAt) {
+        range.first += kExportCharsetDeclaration.size();
+        range.second += kExportCharsetDeclaration.size();
+      }
+  }
+  return ResolveCharacterReferences(page, verbatim);
 }
 
 std::string TVornExportRender::Render(const TVornDepFile& file, std::string content) const {
@@ -106,11 +211,14 @@ std::string TVornExportRender::Render(const TVornDepFile& file, std::string cont
   if (m_translate) {
     mapping = [&](int, const std::string& address) { return MapLink(file, address); };
   }
-  // A page stored without its link header (its analysis did not end) is in the charset it came
-  // in, which nothing records: it is written as it came, like its links.
+  // A stored page is in the stored code page; one stored without its link header (its analysis
+  // did not end) is in the charset it came in, read as the analysis reads a page. Either way the
+  // export writes UTF-8, which every tool that reads the files takes.
   const bool analysed = content.starts_with(kStoredLinksMarker);
-  std::string page = RenderStoredDocument(file.ContentType, content, mapping);
-  return analysed ? MapPageStyles(file, std::move(page)) : page;
+  const std::string page = RenderStoredDocument(file.ContentType, content, mapping);
+  content.clear();
+  return WritePage(
+      file, analysed ? DecodeBytes(page, kStoredCharset) : DecodeHtml(page, file.ContentType).Text);
 }
 
 }  // namespace tq

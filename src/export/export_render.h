@@ -1,7 +1,8 @@
 // What an export writes for one stored document, by content type: a page gets its links pointed
 // at the other exported files (or left at their online addresses), and so do the url(...) and
 // @import references of a style sheet and of a page's style elements and attributes; every
-// other type is written as stored.
+// other type is written as stored. Pages are written in UTF-8 and say so, and lose the href of
+// their base elements, which would re-base the links made relative to their own files.
 //
 // Threads: immutable once made; any thread.
 #pragma once
@@ -25,15 +26,18 @@ class TVornExportRender {
   // file the export does not write.
   std::string MapLink(const TVornDepFile& from, const std::string& address) const;
 
-  // The bytes to write for file, whose stored content is given.
+  // The bytes to write for file, whose stored content is given. A page is the stored page
+  // rendered with MapLink, then written by WritePage.
   std::string Render(const TVornDepFile& file, std::string content) const;
 
  private:
   // css (a sheet, or the text of a style element or attribute of from) with every reference to
   // a fetchable address mapped by MapLink, fragment kept.
   std::string MapStyleSheet(const TVornDepFile& from, std::string_view css) const;
-  // A rendered stored page with the references of its style elements and attributes mapped.
-  std::string MapPageStyles(const TVornDepFile& file, std::string page) const;
+  // The rendered page file (decoded) in UTF-8: style references mapped, base hrefs dropped, its
+  // charset declarations (META, XML declaration) saying UTF-8, one added when it has none, and
+  // numeric references to non-ASCII characters outside scripts and styles made characters.
+  std::string WritePage(const TVornDepFile& file, std::u16string_view text) const;
 
   const TVornDepFiles& m_files;
   bool m_translate;

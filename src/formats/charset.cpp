@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <tuple>
 
 #include "foundation/errors.h"
 
@@ -221,14 +222,17 @@ std::array<uint16_t, 256> ByteMeanings(const std::string& name) {
   return meanings;
 }
 
+constexpr char16_t kCurrencySign = 0xA4;
+
 std::shared_ptr<const TCharsetEncoder::TTable> BuildTable(const std::string& name,
-                                                          const std::string& readableAs) {
+                                                          const std::string& readableAs,
+                                                          bool placeholders) {
   static std::mutex mutex;
-  static std::map<std::pair<std::string, std::string>,
+  static std::map<std::tuple<std::string, std::string, bool>,
                   std::shared_ptr<const TCharsetEncoder::TTable>>
       cache;
   std::lock_guard lock(mutex);
-  auto& cached = cache[{name, readableAs}];
+  auto& cached = cache[{name, readableAs, placeholders}];
   if (cached) return cached;
   const auto meanings = ByteMeanings(name);
   std::array<uint16_t, 256> other;
@@ -242,6 +246,10 @@ std::shared_ptr<const TCharsetEncoder::TTable> BuildTable(const std::string& nam
     if (meanings[b] == kUnmapped || b == 0) continue;
     if (!readableAs.empty() && other[b] != meanings[b]) continue;
     table->Bytes[meanings[b]] = static_cast<uint16_t>(b);
+  }
+  if (placeholders) {
+    table->Bytes[kCurrencySign] = kUnmapped;
+    table->Bytes[kPlaceholderMark] = 0xA4;
   }
   cached = table;
   return cached;
@@ -316,7 +324,18 @@ TCharsetEncoder::TCharsetEncoder(std::string_view charset, std::string_view read
     throw EVornError("charset cannot be written: " + std::string(charset));
   std::string other;
   if (!readableAs.empty()) other = NormalizeCharsetName(readableAs);
-  m_table = BuildTable(m_name, other);
+  m_table = BuildTable(m_name, other, false);
+}
+
+TCharsetEncoder::TCharsetEncoder(std::string_view charset, std::string_view readableAs,
+                                 TPlaceholders)
+    : TCharsetEncoder(charset, readableAs) {
+  // The placeholder byte must mean the currency sign, or the mark would be written as another
+  // character; every code page stored copies are written in has it there.
+  if (!m_table || DecodeBytes("\xA4", m_name) != u"\u00A4")
+    throw EVornError("charset cannot hold placeholders: " + std::string(charset));
+  m_placeholders = true;
+  m_table = BuildTable(m_name, NormalizeCharsetName(readableAs), true);
 }
 
 void TCharsetEncoder::Append(std::u16string_view text, TEscapeContext context,
@@ -350,15 +369,21 @@ void TCharsetEncoder::Append(std::u16string_view text, TEscapeContext context,
     } else if (u >= 0xD800 && u <= 0xDFFF) {
       cp = 0xFFFD;  // a lone surrogate has no character to keep
     }
-    if (!m_table)
+    if (!m_table) {
       AppendUtf8(cp, out);
-    else
+    } else if (m_placeholders && cp == kCurrencySign && context == TEscapeContext::ecxLiteral) {
+      // No escape is read here: the sign stays, unless it would make a pair with the byte
+      // before it, which a reader of the copy could take for the start of a placeholder.
+      out += !out.empty() && out.back() == '\xA4' ? '?' : '\xA4';
+    } else {
       AppendEscape(cp, context, out);
+    }
   }
 }
 
 const TCharsetEncoder& StoredCharsetEncoder() {
-  static const TCharsetEncoder encoder(kStoredCharset, kDefaultCharset);
+  static const TCharsetEncoder encoder(kStoredCharset, kDefaultCharset,
+                                       TCharsetEncoder::TPlaceholders{});
   return encoder;
 }
 

@@ -13,10 +13,19 @@
 namespace tq {
 
 // The code page stored copies are written in, how a copy declares it, and the content value that
-// replaces a page's own META content-type declaration.
+// replaces a page's own META content-type declaration. The label is one browsers know: under an
+// unknown one they would guess the page's charset instead.
 inline constexpr std::string_view kStoredCharset = "windows-1258";
-inline constexpr std::string_view kStoredCharsetLabel = "Windows_1258";
-inline constexpr std::string_view kStoredContentType = "text/html;charset=Windows_1258";
+inline constexpr std::string_view kStoredCharsetLabel = "windows-1258";
+inline constexpr std::string_view kStoredContentType = "text/html; charset=windows-1258";
+// The label copies written by earlier versions declared themselves with, which no browser knows.
+inline constexpr std::string_view kOldStoredCharsetLabel = "Windows_1258";
+
+// The character that stands for the placeholder byte 0xA4 in text given to the stored copy's
+// encoder (a noncharacter, which decoded pages never hold: DecodeHtml and the tokenizer's
+// reference decoding turn it into U+FFFD). The encoder writes it as 0xA4 and writes the page's
+// own U+00A4 as an escape, so the only 0xA4 bytes of a stored copy are its placeholders'.
+inline constexpr char16_t kPlaceholderMark = 0xFDD0;
 // What an undeclared page is decoded with, and what an unknown name falls back to.
 inline constexpr std::string_view kDefaultCharset = "windows-1252";
 
@@ -46,6 +55,10 @@ std::u16string DecodeBytes(std::string_view bytes, std::string_view charset);
 // Encodes UTF-16 text into a single-byte code page or UTF-8. Characters the target cannot hold
 // are escaped for their context; so is U+0000 in a single-byte code page, because readers of
 // stored copies end a line at a NUL byte.
+//
+// The stored copy's encoder (StoredCharsetEncoder) also writes kPlaceholderMark as 0xA4 and
+// escapes U+00A4. Where its context has no escape (ecxLiteral) a U+00A4 stays 0xA4 unless it
+// would follow another 0xA4, so no run of page text can read as a placeholder.
 class TCharsetEncoder {
  public:
   // readableAs, when given, also escapes the characters whose byte means something else in that
@@ -67,12 +80,17 @@ class TCharsetEncoder {
   struct TTable;  // the byte of each character; defined in the source
 
  private:
+  friend const TCharsetEncoder& StoredCharsetEncoder();
+  struct TPlaceholders {};
+  TCharsetEncoder(std::string_view charset, std::string_view readableAs, TPlaceholders);
+
   std::string m_name;
   std::shared_ptr<const TTable> m_table;  // null for UTF-8
+  bool m_placeholders = false;
 };
 
-// The encoder of stored copies: windows-1258, readable as windows-1252 (browsers do not know the
-// label the copies declare). Built once.
+// The encoder of stored copies: windows-1258, readable as windows-1252 (a reader that ignores the
+// declared charset falls back to it), with the placeholder rules above. Built once.
 const TCharsetEncoder& StoredCharsetEncoder();
 
 }  // namespace tq

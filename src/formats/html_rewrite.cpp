@@ -1,6 +1,8 @@
 // Page decoding and the rewriting loop.
 #include "formats/html_rewrite.h"
 
+#include <algorithm>
+
 #include "formats/charset.h"
 
 namespace tq {
@@ -81,6 +83,8 @@ TDecodedHtml DecodeHtml(std::string_view bytes, std::string_view contentType) {
     result.Source = THtmlCharsetSource::hcsDefault;
   }
   result.Text = DecodeBytes(body, result.Charset);
+  // A page's own placeholder mark would be written as a placeholder byte.
+  std::replace(result.Text.begin(), result.Text.end(), kPlaceholderMark, u'\uFFFD');
   return result;
 }
 
@@ -109,6 +113,47 @@ std::string RewriteHtml(std::string_view bytes, std::string_view contentType,
                         const TStartTagHook& onStartTag) {
   THtmlWriter writer;
   return RewriteHtml(bytes, contentType, onStartTag, writer);
+}
+
+std::string ReplaceBaseHrefs(std::string page,
+                             const std::function<std::string(const std::string& href)>& rebase) {
+  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+  const std::string_view needle = "<base";
+  if (std::search(page.begin(), page.end(), needle.begin(), needle.end(),
+                  [&](char a, char b) { return lower(a) == b; }) == page.end())
+    return page;
+  // One unit per byte, so the tokenizer's offsets are byte offsets of the page.
+  std::u16string widened(page.size(), u'\0');
+  for (std::size_t i = 0; i < page.size(); ++i) widened[i] = static_cast<unsigned char>(page[i]);
+  std::string out;
+  std::size_t copied = 0;
+  THtmlTokenizer tokenizer(widened);
+  while (tokenizer.Next()) {
+    if (tokenizer.Item().Kind != THtmlItemKind::hikStartTag) continue;
+    const THtmlStartTag& tag = tokenizer.StartTag();
+    if (!tag.NameIs("base")) continue;
+    for (const THtmlAttribute& attribute : tag.Attributes()) {
+      if (!HtmlNameEquals(attribute.Name, "href") || !attribute.HasValue) continue;
+      std::string href;
+      for (char16_t c : DecodeCharacterReferences(attribute.RawValue))
+        href += c <= 0xFF ? static_cast<char>(c) : '?';
+      std::string value = "\"";
+      for (char c : rebase(href))
+        value += c == '&' ? "&amp;" : c == '"' ? "&quot;" : std::string(1, c);
+      value += '"';
+      // The value's span, with its quotes when it has them.
+      const std::size_t quote = attribute.Quote != 0 ? 1 : 0;
+      const std::size_t begin =
+          static_cast<std::size_t>(attribute.RawValue.data() - widened.data()) - quote;
+      out.append(page, copied, begin - copied);
+      out += value;
+      copied = begin + attribute.RawValue.size() + 2 * quote;
+      break;  // the first href counts, as in browsers
+    }
+  }
+  if (copied == 0) return page;
+  out.append(page, copied);
+  return out;
 }
 
 }  // namespace tq

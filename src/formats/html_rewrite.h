@@ -27,7 +27,8 @@ struct TDecodedHtml {
 // declaration naming a known charset counts. "" when there is none before the body.
 std::string FindMetaCharset(std::string_view bytes);
 
-// Decodes a page as a browser would pick its charset; undecodable sequences become U+FFFD. Throws
+// Decodes a page as a browser would pick its charset; undecodable sequences, and the placeholder
+// mark of stored copies (kPlaceholderMark, a noncharacter), become U+FFFD. Throws
 // only EVornError, for a page of 1 GiB or more.
 TDecodedHtml DecodeHtml(std::string_view bytes, std::string_view contentType);
 
@@ -44,5 +45,11 @@ std::string RewriteHtml(std::string_view bytes, std::string_view contentType,
 // The same into a stored copy (windows-1258).
 std::string RewriteHtml(std::string_view bytes, std::string_view contentType,
                         const TStartTagHook& onStartTag = {});
+
+// page (8-bit text whose markup is ASCII, as rendered stored copies are) with the href of every
+// base element replaced by what rebase gives for it (its value, references resolved, in and out);
+// every other byte stays. Pages without a base element come back at the cost of one search.
+std::string ReplaceBaseHrefs(std::string page,
+                             const std::function<std::string(const std::string& href)>& rebase);
 
 }  // namespace tq

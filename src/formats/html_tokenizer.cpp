@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <utility>
 
+#include "formats/charset.h"
+
 namespace tq {
 namespace {
 
@@ -88,7 +90,9 @@ constexpr std::array<char16_t, 32> kC1Replacements{
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x9D,   0x017E, 0x0178};
 
 void AppendCodePoint(std::u16string& out, uint32_t cp) {
-  if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
+  // The placeholder mark is the stored copy's own: no page may write it.
+  if (cp == 0 || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) || cp == kPlaceholderMark)
+    cp = 0xFFFD;
   if (cp >= 0x80 && cp <= 0x9F) cp = kC1Replacements[cp - 0x80];
   if (cp >= 0x10000) {
     cp -= 0x10000;

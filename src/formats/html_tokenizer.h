@@ -115,7 +115,8 @@ class THtmlTokenizer {
 bool HtmlNameEquals(std::u16string_view name, std::string_view ascii);
 
 // Resolves character references (&amp; &#233; &#x20AC; and common named ones) as browsers do in
-// attribute values; unknown references stay as written.
+// attribute values; unknown references stay as written. A reference to the stored copy's
+// placeholder mark gives U+FFFD, as one to a surrogate does.
 std::u16string DecodeCharacterReferences(std::u16string_view text);
 
 std::string Utf16ToUtf8(std::u16string_view text);

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "formats/charset.h"
 #include "foundation/url.h"
 
 namespace tq {
@@ -24,20 +25,19 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 // would cut it, "<TARNQUILL DOCUMENT" inside it would make readers skip it as a marker, and in
 // the comment line a '>' or '"' could end the comment. Any of these would shift the numbers of the
 // links after it. Browsers drop CR and LF from addresses and read %3C, %3E and %22 as the same
-// address, so nothing a link means is lost.
-std::string HeaderSafe(std::string_view address) {
+// address, so nothing a link means is lost. The marker word is tested once CR and LF are gone:
+// a line break in front of it would hide it from the test and then vanish. pageText: the text is
+// read as part of the page (the comment line), where 0xA4 bytes could make a placeholder.
+std::string HeaderSafe(std::string_view address, bool pageText = false) {
   std::string out;
   out.reserve(address.size());
-  const std::string_view kMarkerWord = "TARNQUILL DOCUMENT";
-  if (address.size() >= kMarkerWord.size() &&
-      EqualsNoCase(address.substr(0, kMarkerWord.size()), kMarkerWord)) {
-    out += address[0] == 'T' ? "%54" : "%74";
-    address.remove_prefix(1);
-  }
   for (char c : address) {
     switch (c) {
       case '\r':
       case '\n':
+        break;
+      case '\xA4':
+        out += pageText ? "%A4" : "\xA4";
         break;
       case '\0':
         out += "%00";
@@ -55,6 +55,10 @@ std::string HeaderSafe(std::string_view address) {
         out += c;
     }
   }
+  const std::string_view kMarkerWord = "TARNQUILL DOCUMENT";
+  if (out.size() >= kMarkerWord.size() &&
+      EqualsNoCase(std::string_view(out).substr(0, kMarkerWord.size()), kMarkerWord))
+    out.replace(0, 1, out[0] == 'T' ? "%54" : "%74");
   return out;
 }
 
@@ -117,7 +121,10 @@ std::string LinkPlaceholder(int number) {
 }
 
 std::string LinkPlaceholderText(int number) {
-  return "\xC2\xA4\xC2\xA4" + std::to_string(number) + "\xC2\xA4\xC2\xA4";
+  std::string text(kLinkPlaceholderTextStart);
+  text += std::to_string(number);
+  text += kLinkPlaceholderTextStart;
+  return text;
 }
 
 std::string StoredLinkLine(std::string_view absoluteAddress) {
@@ -143,7 +150,7 @@ std::string TStoredDocumentWriter::Header(std::string_view pageAddress) const {
   }
   header += kStoredContentMarker;
   header += '\r';
-  header += "<!-- saved from url=\"" + HeaderSafe(pageAddress) + "\" using Tarnquill -->\r";
+  header += "<!-- saved from url=\"" + HeaderSafe(pageAddress, true) + "\" using Tarnquill -->\r";
   return header;
 }
 
@@ -189,6 +196,12 @@ std::string RenderStoredDocument(std::string_view contentType, std::string_view 
     Substitute(line, mapped, page);
     page += "\r\n";
   }
+  // Both labels have the same length, so the page is mended in place.
+  static_assert(kOldStoredCharsetLabel.size() == kStoredCharsetLabel.size());
+  const std::string oldDeclaration = "charset=" + std::string(kOldStoredCharsetLabel);
+  for (std::size_t at = page.find(oldDeclaration); at != std::string::npos;
+       at = page.find(oldDeclaration, at + oldDeclaration.size()))
+    page.replace(at + 8, kStoredCharsetLabel.size(), kStoredCharsetLabel);
   return page;
 }
 

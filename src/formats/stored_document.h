@@ -17,17 +17,20 @@ inline constexpr std::string_view kStoredContentMarker = "<TARNQUILL DOCUMENT CO
 
 // The placeholder of link `number` as stored bytes: 0xA4 0xA4, the number in decimal, 0xA4 0xA4.
 std::string LinkPlaceholder(int number);
-// The same placeholder as UTF-8 text, for THtmlStartTag::SetAttribute (the writer stores each
-// U+00A4 as the byte 0xA4).
+// The same placeholder as UTF-8 text, for THtmlStartTag::SetAttribute: kPlaceholderMark stands
+// for each 0xA4, which the stored copy's writer writes as that byte (while a page's own U+00A4 is
+// written escaped). It begins with kLinkPlaceholderTextStart.
 std::string LinkPlaceholderText(int number);
+inline constexpr std::string_view kLinkPlaceholderTextStart = "\xEF\xB7\x90\xEF\xB7\x90";
 
 // One link line of the header, "<address>", with the address made safe as described below.
 std::string StoredLinkLine(std::string_view absoluteAddress);
 
 // Collects a page's links in number order and writes the stored document. Addresses are written
 // so that they cannot change the header's shape: CR and LF are dropped, NUL, '<', '>' and '"' are
-// percent-encoded, and an address that begins with "TARNQUILL DOCUMENT" gets its first letter
-// percent-encoded.
+// percent-encoded, and an address that then begins with "TARNQUILL DOCUMENT" gets its first
+// letter percent-encoded. The page address in the comment line, which is page text to readers,
+// also has its 0xA4 bytes percent-encoded, so it holds no placeholder.
 class TStoredDocumentWriter {
  public:
   // Adds a link line "<address>" (empty for a link without address); returns its number.
@@ -65,7 +68,9 @@ using TLinkMapping = std::function<std::string(int number, const std::string& ad
 // placeholder of a known link number is replaced in one left-to-right pass by the mapped text
 // (mapping unset: the header address) with '&' and '"' written as references, so that an address
 // can never end the attribute value it lands in; placeholders of unknown numbers stay; the lines
-// are joined with CR LF, with a CR LF after the last one.
+// are joined with CR LF, with a CR LF after the last one. A copy stored by an earlier version
+// declares its code page as "Windows_1258", which browsers do not know: that declaration is
+// delivered as "windows-1258".
 std::string RenderStoredDocument(std::string_view contentType, std::string_view content,
                                  const TLinkMapping& mapping = {});
 

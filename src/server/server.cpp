@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "engine/download.h"
+#include "formats/html_rewrite.h"
 #include "formats/stored_document.h"
 #include "foundation/ansi.h"
 #include "foundation/url.h"
@@ -221,7 +222,17 @@ THttpResponse TVornServer::Answer(const THttpRequest& request) {
       return how == EltOffline ? prefix + link : link;
     };
   }
-  return {StoredPageType(contentType), RenderStoredDocument(contentType, stored->Content, mapping)};
+  std::string page = RenderStoredDocument(contentType, stored->Content, mapping);
+  if (translation.Enabled && translation.Followed == EltOffline) {
+    // A base element decides where every reference the copy did not rewrite (in scripts and
+    // style sheets) leads: through this server, whether or not its own address was fetched.
+    page = ReplaceBaseHrefs(std::move(page), [&](const std::string& href) {
+      const TLinkKind kind = GetLinkKind(href, referrer);
+      const bool online = (kind == lkAbsolute || kind == lkFtp) && !href.starts_with(prefix);
+      return online ? prefix + href : href;
+    });
+  }
+  return {StoredPageType(contentType), std::move(page)};
 }
 
 }  // namespace tq

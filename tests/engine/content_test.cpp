@@ -202,6 +202,27 @@ INSTANTIATE_TEST_SUITE_P(
                   "<a href=\"\">x</a><img src=\"[0]\"><p onclick=\"go('p.html')\">",
                   {"http://h/dir/a.gif"},
                   {eptImage}},
+        // The page's own currency signs are escaped wherever they stand, so the only 0xA4
+        // bytes of the copy are its placeholders and "¤¤0¤¤" in the text stays text.
+        TLinkCase{"OwnPlaceholderLookalikesStayText",
+                  "<p title=\"\xA4\xA4"
+                  "0\xA4\xA4\">\xA4\xA4"
+                  "0\xA4\xA4 \xA4</p>"
+                  "<a href=\"x.html#\xA4\xA4"
+                  "0\xA4\xA4\">a</a><script>s='\xA4\xA4"
+                  "0';</script>"
+                  "<style>p{content:'\xA4'}</style><xmp>\xA4\xA4"
+                  "0\xA4\xA4</xmp>",
+                  "<p title=\"&#164;&#164;0&#164;&#164;\">&#164;&#164;0&#164;&#164; &#164;</p>"
+                  "<a href=\"[0]#&#164;&#164;0&#164;&#164;\">a</a><script>s='\\u00A4\\u00A40';"
+                  "</script><style>p{content:'\\0000A4 '}</style><xmp>\xA4?0\xA4?</xmp>",
+                  {"http://h/dir/x.html"},
+                  {eptAnchor}},
+        TLinkCase{"PagesOwnPlaceholderMark",
+                  "<meta charset=utf-8><p>\xEF\xB7\x90<a href=\"x.html#&#xFDD0;\">",
+                  "<meta charset=\"windows-1258\"><p>&#65533;<a href=\"[0]#&#65533;\">",
+                  {"http://h/dir/x.html"},
+                  {eptAnchor}},
         TLinkCase{"ScriptAndStyleNotExamined",
                   "<script src=s.js>var a='x.gif';</script><style>b{background:url('y.gif')}"
                   "</style><p style=\"background:url('z.gif')\">",
@@ -292,8 +313,9 @@ TEST(Analyser, DeclaredCharsetIsReplacedByTheStoredCodePage) {
       "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=iso-8859-2\">"
       "<p>Za\xBF \xE1</p><a href=x.html>";
   const TAnalysis a = Analyse(page, kPage, "text/html");
+  // The label is windows-1258, which browsers know (they ignore "Windows_1258").
   EXPECT_EQ(a.Body, P("<META HTTP-EQUIV=\"Content-Type\" "
-                      "CONTENT=\"text/html;charset=Windows_1258\"><p>Za&#380; \xE1</p>"
+                      "CONTENT=\"text/html; charset=windows-1258\"><p>Za&#380; \xE1</p>"
                       "<a href=\"[0]\">"));
   EXPECT_EQ(a.Comment, "<!-- saved from url=\"http://h/dir/index.html\" using Tarnquill -->");
 }

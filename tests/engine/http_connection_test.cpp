@@ -12,6 +12,7 @@
 
 #include "engine/passwords.h"
 #include "engine/transfer_fixture.h"
+#include "formats/stored_document.h"
 #include "foundation/format.h"
 #include "support/fake_dialog_service.h"
 
@@ -394,6 +395,23 @@ TEST(HttpPagesTest, AddressesFromTheWebCannotInjectMarkup) {
   EXPECT_NE(MakeRedirectPage(hostile).find(
                 "<STRONG>http://h/&quot;&gt;&lt;script&gt;x&lt;/script&gt;</STRONG>"),
             std::string::npos);
+}
+
+// The stored redirect refreshes to link 0's mapping, never to the page itself or a local file;
+// the address's own 0xA4 bytes stay text, so link 0 is mapped twice at most.
+TEST(HttpPagesTest, RedirectPageGoesOnToItsTarget) {
+  for (const std::string target : {"http://h/new.html", "http://h/old.html", "file:///etc/passwd",
+                                   "http://h/\xA4\xA4"
+                                   "0\xA4\xA4"}) {
+    const std::string page =
+        RenderStoredDocument("TEXT/HTML", MakeRedirectPage(target, "http://h/old.html"),
+                             [](int, const std::string&) { return std::string("[0]"); });
+    const bool refresh = page.find("content=\"0; url=[0]\">") != std::string::npos;
+    EXPECT_EQ(refresh, target != "http://h/old.html" && !target.starts_with("file:")) << target;
+    size_t n = 0;
+    for (size_t at = page.find("[0]"); at != std::string::npos; at = page.find("[0]", at + 1)) ++n;
+    EXPECT_EQ(n, refresh ? 2u : 1u) << target;
+  }
 }
 
 }  // namespace

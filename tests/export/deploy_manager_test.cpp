@@ -12,8 +12,12 @@
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <regex>
 
+#include "engine/content.h"
 #include "engine/download.h"
+#include "engine/http_connection.h"
+#include "export/export_path.h"
 #include "foundation/main_loop.h"
 #include "storage/archive_test_util.h"
 #include "storage/document.h"
@@ -242,9 +246,76 @@ TEST_F(DeployManagerTest, StyleSheetReferencesLeadToExportedFilesOrOnline) {
     const std::string to = followed == EltOffline ? "../img/logo.gif" : "http://h/img/logo.gif";
     EXPECT_EQ(ReadFile(out / "http/h/a/b.html"),
               "<!-- saved from url=\"http://h/a/b.html\" using Tarnquill -->\r\n"
-              "<style>p{background:url(" +
+              "<meta charset=\"utf-8\" /><style>p{background:url(" +
                   to + ")}</style>\r\n<p id=\"x\" style=\"background:url(&quot;" + to +
-                  "&quot;)\">\xE9</p>\r\n");
+                  "&quot;)\">\xC3\xA9</p>\r\n");
+  }
+}
+
+// The local references of the exported page at path (below root) that name no file of the export.
+std::vector<std::string> BrokenLocalReferences(const fs::path& root, const std::string& path) {
+  if (!fs::is_regular_file(root / path)) return {"the page itself"};
+  const std::string page = ReadFile(root / path);
+  static const std::regex kReference(R"((?:href|src)="([^"#]*)|url=([^"#]*)\")");
+  std::vector<std::string> broken;
+  for (std::sregex_iterator it(page.begin(), page.end(), kReference), end; it != end; ++it) {
+    const std::string ref = (*it)[1].str() + (*it)[2].str();
+    if (!ref.empty() && !ref.starts_with("http:") &&
+        !fs::is_regular_file(root / fs::path(path).parent_path() / ref))
+      broken.push_back(ref);
+  }
+  return broken;
+}
+
+// Pages as the crawl stores them, exported and read back from the files: links open from disk past
+// a base element and to a name too long for a file system, a redirect goes on to its target, and
+// pages are UTF-8 under their own names.
+TEST_F(DeployManagerTest, ExportedPagesOpenFromDisk) {
+  const std::string longName(300, 'n');
+  const std::string page = "http://h/docs/xml.sax.utils.html";
+  const auto analysed = [](const std::string& url, const std::string& html) {
+    TVornContent content(url, 0);
+    EXPECT_EQ(content.Analyze(html, "text/html"), TVornAnalysisStatus::easDone);
+    return content.Output();
+  };
+  // iso-8859-2: "ż" (0xBF) is not in the stored code page; 0xA4 is the currency sign.
+  AddReady(page, "text/html",
+           analysed(page,
+                    "<!DOCTYPE html><html><head><meta http-equiv=\"Content-Type\" "
+                    "content=\"text/html; charset=iso-8859-2\"><base href=\"http://h/docs/\" "
+                    "target=\"_top\"></head><body><p>Za\xBF \xA4\xA4"
+                    "0\xA4\xA4</p><a href=\"sub/p.html#s\">s</a><img src=\"../img/logo.gif\">"
+                    "<a href=\"" +
+                        longName + ".html\">long</a><a href=\"/old.html\">old</a></body></html>"));
+  AddReady("http://h/docs/sub/p.html", "text/html",
+           analysed("http://h/docs/sub/p.html", "<p>caf\xE9</p>"));
+  AddReady(kLogo, "image/gif", "GIF89a");
+  AddReady("http://h/docs/" + longName + ".html", "text/html",
+           analysed("http://h/docs/" + longName + ".html", "<a href=\"xml.sax.utils.html\">"));
+  AddReady("http://h/old.html", "text/html",
+           MakeRedirectPage("http://h/docs/sub/p.html", "http://h/old.html"));
+  m_manager.FilesKind = kAllDeployFileKinds;
+
+  const std::string paths[] = {"docs/xml.sax.utils.html", "docs/sub/p.html", "old.html",
+                               "docs/" + FitName(longName + ".html")};
+  Export(estFolder, m_dir / "folder");
+  Export(estZip, m_dir / "site.zip");
+  ASSERT_EQ(RunTool("unzip", {"-q", m_dir / "site.zip", "-d", m_dir / "zip"}).first, 0);
+  for (const char* destination : {"folder", "zip"}) {
+    SCOPED_TRACE(destination);
+    const fs::path root = fs::path(m_dir / destination) / "http/h";
+    for (const std::string& path : paths)
+      EXPECT_EQ(BrokenLocalReferences(root, path), std::vector<std::string>()) << path;
+    const std::string exported = ReadFile(root / "docs/xml.sax.utils.html");
+    EXPECT_NE(exported.find("content=\"text/html;charset=utf-8\">"), std::string::npos);
+    EXPECT_NE(exported.find("<base target=\"_top\">"), std::string::npos) << "href dropped";
+    EXPECT_NE(exported.find("<p>Za\xC5\xBC \xC2\xA4\xC2\xA4"
+                            "0\xC2\xA4\xC2\xA4</p><a href=\"sub/p.html#s\">"),
+              std::string::npos)
+        << "the text's own currency signs stay text";
+    EXPECT_EQ(ReadFile(root / "docs/sub/p.html"),
+              "<!-- saved from url=\"http://h/docs/sub/p.html\" using Tarnquill -->\r\n"
+              "<meta charset=\"utf-8\" /><p>caf\xC3\xA9</p>\r\n");
   }
 }
 

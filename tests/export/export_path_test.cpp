@@ -25,7 +25,10 @@ TEST(ExportPath, FromAddress) {
       // A query variant keeps an extension a browser opens it by.
       {"http://h/p.html?print=1#top", "text/html", "http/h/p.html\xC2\xBFPageID=5.html"},
       {"http://h/s.css?v=2", "text/css", "http/h/s.css\xC2\xBFPageID=5.css"},
-      {"http://h/a.b.html", "text/html", "http/h/a.b.html.html"},  // the extension reads b.html
+      // The last extension counts, as when the crawl admitted the page (it used to read b.html
+      // here and append another ".html").
+      {"http://h/a.b.html", "text/html", "http/h/a.b.html"},
+      {"http://h/v1.2/notes.txt", "text/html", "http/h/v1.2/notes.txt.html"},
       {"http://h/about", "text/html", "http/h/about/index.html"},
       {"http://h/pic", "image/gif", "http/h/pic/index.html"},
       {"https://h/img/logo.gif", "image/gif", "https/h/img/logo.gif"},
@@ -37,6 +40,9 @@ TEST(ExportPath, FromAddress) {
       {"http://h/a//b/c.html", "text/html", "http/h/a/b/c.html"},
       {"http://h/a/..", "text/html", "http/h/index.html"},
       {"http://../x.html", "text/html", "http/%2E%2E/x.html"},
+      // Without a host, a folder of their own: never beside or as a server's folder.
+      {"http:///x.html", "text/html", "http/_/x.html"},
+      {"", "text/html", "http/_/index.html"},
       // Names hold no separators, control bytes or broken UTF-8.
       {"http://h/a\\b.html", "text/html", "http/h/a%5Cb.html"},
       {"http://h/a\x01z.html", "text/html", "http/h/a%01z.html"},
@@ -46,6 +52,24 @@ TEST(ExportPath, FromAddress) {
   for (const PathCase& c : cases) {
     EXPECT_EQ(MakeExportPath(c.url, 5, c.type), c.path) << c.url;
   }
+}
+
+// Names longer than file systems take keep their start and extension; the hash of the whole name
+// keeps two of them apart, in folders as in files, and links follow the same names.
+TEST(ExportPath, LongNamesAreShortenedApart) {
+  const std::string a(300, 'a');
+  const std::string pathA = MakeExportPath("http://h/" + a + "/" + a + ".html", 0, "text/html");
+  const std::string pathB = MakeExportPath("http://h/" + a + "/" + a + "b.html", 0, "text/html");
+  EXPECT_EQ(pathA, "http/h/" + FitName(a) + "/" + FitName(a + ".html"));
+  EXPECT_EQ(FitName(a).size(), kMaxNameBytes);
+  EXPECT_TRUE(FitName(a + ".html").ends_with(".html"));
+  EXPECT_EQ(MakeRelativeLink(pathA, pathB), FitName(a + "b.html"));
+  EXPECT_NE(FitName(a + ".html"), FitName(a + "b.html"));
+  EXPECT_EQ(AppendPageId(FitName(a + ".css"), "7", false).size(), kMaxNameBytes);
+  // Cut between characters, so the name stays UTF-8 ("é" is two bytes).
+  std::string accented = "x";
+  for (int i = 0; i < 150; ++i) accented += "\xC3\xA9";
+  EXPECT_EQ(FitName(accented)[FitName(accented).find('~') - 1], '\xA9');
 }
 
 TEST(ExportPath, RelativeLinks) {

@@ -133,7 +133,7 @@ INSTANTIATE_TEST_SUITE_P(
         TCopyCase{
             "<meta http-equiv=content-type content=\"text/html; charset=iso-8859-2\">\xBF\xE9", "",
             "<meta http-equiv=\"content-type\" "
-            "content=\"text/html;charset=Windows_1258\">&#380;\xE9"},
+            "content=\"text/html; charset=windows-1258\">&#380;\xE9"},
         TCopyCase{"<meta charset=utf-8><p title=\"\xD0\x96\">\xE2\x82\xAC</p>", "",
                   "<meta charset=\"windows-1258\"><p title=\"&#1046;\">\x80</p>"},
         // Letters windows-1258 holds where windows-1252 has others are escaped too.

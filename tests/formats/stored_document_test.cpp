@@ -14,6 +14,10 @@ const std::string P0 = LinkPlaceholder(0);
 const std::string P1 = LinkPlaceholder(1);
 const std::string P10 = LinkPlaceholder(10);
 
+std::string Mapped(int number, const std::string& address) {
+  return "[" + std::to_string(number) + ":" + address + "]";
+}
+
 TEST(StoredDocumentWriter, WritesCrEndedHeaderLines) {
   TStoredDocumentWriter writer;
   EXPECT_EQ(writer.AddLink("http://h/dir/page.html"), 0);
@@ -36,14 +40,28 @@ TEST(StoredDocumentWriter, KeepsLinkNumbersWhateverTheAddressesHold) {
   writer.AddLink("http://h/<TARNQUILL DOCUMENT LINKS>");
   writer.AddLink("Tarnquill Document Content");
   writer.AddMailLink("x@h\r\n<TARNQUILL DOCUMENT CONTENT>");
+  // The line break goes, and the marker word it hid must still be caught.
+  writer.AddLink("\nTARNQUILL DOCUMENT ");
   writer.AddLink("http://h/c");
-  const std::string stored = writer.Build("http://h/\" --><script>", P1);
+  std::string body;
+  for (int i = 0; i < 6; ++i) body += LinkPlaceholder(i) + " ";
+  const std::string stored = writer.Build(
+      "http://h/\" --><script>\xA4\xA4"
+      "0\xA4\xA4",
+      body);
   const TStoredDocument read = ParseStoredDocument(stored);
   EXPECT_EQ(read.Links,
             (std::vector<std::string>{"http://h/a%00b", "http://h/%3CTARNQUILL DOCUMENT LINKS%3E",
                                       "%54arnquill Document Content",
-                                      "mailto:x@h%3CTARNQUILL DOCUMENT CONTENT%3E", "http://h/c"}));
-  EXPECT_NE(stored.find("url=\"http://h/%22 --%3E%3Cscript%3E\" using"), std::string::npos);
+                                      "mailto:x@h%3CTARNQUILL DOCUMENT CONTENT%3E",
+                                      "%54ARNQUILL DOCUMENT ", "http://h/c"}));
+  // Every placeholder leads to its own link; the page address in the comment holds none.
+  std::string expected;
+  for (int i = 0; i < 6; ++i) expected += Mapped(i, read.Links[static_cast<size_t>(i)]) + " ";
+  EXPECT_EQ(RenderStoredDocument("text/html", stored, Mapped),
+            "<!-- saved from url=\"http://h/%22 --%3E%3Cscript%3E%A4%A40%A4%A4\" using Tarnquill "
+            "-->\r\n" +
+                expected + "\r\n");
 }
 
 struct TRenderCase {
@@ -52,10 +70,6 @@ struct TRenderCase {
   std::string Content;
   std::string Expected;
 };
-
-std::string Mapped(int number, const std::string& address) {
-  return "[" + std::to_string(number) + ":" + address + "]";
-}
 
 class Render : public ::testing::TestWithParam<TRenderCase> {};
 
@@ -120,7 +134,11 @@ INSTANTIATE_TEST_SUITE_P(
                     kHead + "<\r" + kContent + "<img src=\"" + P0 + "\">" +
                         std::string("\0rest", 5) + "\nnext",
                     "<img src=\"[0:]\">\r\nnext\r\n"},
-        TRenderCase{"Empty", "text/html", "", ""}),
+        TRenderCase{"Empty", "text/html", "", ""},
+        // Earlier copies declared their code page under a label browsers do not know.
+        TRenderCase{"OldCharsetLabel", "text/html",
+                    kHead + kContent + "<meta content=\"text/html;charset=Windows_1258\">",
+                    "<meta content=\"text/html;charset=windows-1258\">\r\n"}),
     [](const auto& param) { return std::string(param.param.Name); });
 
 TEST(RenderMapping, MappedTextIsLiteralAndCannotLeaveItsAttribute) {

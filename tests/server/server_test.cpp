@@ -133,6 +133,20 @@ TEST_F(OfflineServerTest, RoutesLinksAsTheTranslationSettingsSay) {
   }
 }
 
+// A base element leads what the copy did not rewrite (scripts, style sheets) through the server,
+// whether its own address was fetched or not.
+TEST_F(OfflineServerTest, BaseElementsStayOffline) {
+  TStoredDocumentWriter page;
+  page.AddLink("http://h/elsewhere/");
+  Store("http://h/based.html", "text/html",
+        page.Build("http://h/based.html", "<BASE target=_top HREF=" + LinkPlaceholder(0) + ">"));
+  Activate();
+  EXPECT_NE(Request("/http://h/based.html")
+                .Body.find("<BASE target=_top HREF=\"" + m_server.ServerPrefix() +
+                           "http://h/elsewhere/\">"),
+            std::string::npos);
+}
+
 TEST_F(OfflineServerTest, ResolvesUnroutedLinksAgainstTheReferringPage) {
   Store("http://h/start/page1.html", "text/plain", "page1");
   Store("http://h/", "text/plain", "root");
