@@ -7,8 +7,10 @@
 # tarnquill-cli, serves it with `tarnquill-cli serve`, and measures with wrk (5 connections, one
 # thread, $SECS seconds each, $ROUNDS rounds) a stored page of about 20 KB and an image, through
 # the offline server and, in turns with it, the same bytes as files from disk through nginx. Then
-# bench/server/abuse.py sends malformed requests and holds idle connections (skip it with
-# ABUSE=0; ABUSE_REQUESTS sets how many). TQ_CLI picks the binary (a sanitizer build's, say).
+# the peak memory of serving one large file to several clients at once is measured (skip it with
+# LARGE=0), and bench/server/abuse.py sends malformed requests and holds idle connections (skip
+# it with ABUSE=0; ABUSE_REQUESTS sets how many). TQ_CLI picks the binary (a sanitizer build's,
+# say).
 # Needs Debian's wrk, nginx-light and python3; the shared bench folder ($PEER_BENCH) for the site.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -86,6 +88,47 @@ for doc in "page.html $page" "image.png $image"; do
     "$(awk -v a="$a" -v b="$b" 'BEGIN {printf "%.2f", a / b}') |"
 done
 echo "load after: $(uptime | sed 's/.*load average: //')"
+
+# Peak memory serving one large stored file to several clients at once: the serve process's
+# resident-memory high-water mark before and after CLIENTS downloads of a LARGE_MB file (random
+# bytes, stored as they are; named as an image, which a crawl fetches by default). Skip it with LARGE=0.
+if [[ ${LARGE:-1} == 1 ]]; then
+  large_mb=${LARGE_MB:-200} clients=${CLIENTS:-6}
+  big=$BENCH_WORK/server-large-$large_mb
+  if [[ ! -f $big/large.web ]]; then
+    echo "making the project of one $large_mb MB file (once)..."
+    mkdir -p "$big/site"
+    head -c $((large_mb << 20)) /dev/urandom >"$big/site/large.bmp"
+    echo '<html><body><a href="large.bmp">film</a></body></html>' >"$big/site/index.html"
+    rm -f "$big/port"
+    python3 "$root/scripts/serve_static.py" "$big/site" "$big/port" &
+    site_pid=$!
+    for _ in $(seq 100); do [[ -s $big/port ]] && break; sleep 0.1; done
+    XDG_CACHE_HOME="$big/cache" "$cli" crawl "http://127.0.0.1:$(cat "$big/port")/index.html" \
+      --dispatch-interval 0 -o "$big/large.web.tmp" >/dev/null
+    kill "$site_pid"
+    mv "$big/large.web.tmp" "$big/large.web"
+  fi
+  large_port=$((serve_port + 2))
+  XDG_CACHE_HOME="$big/cache" "$cli" serve "$big/large.web" --port "$large_port" >"$big/serve.out" &
+  pids+=($!)
+  large_pid=$!
+  for _ in $(seq 600); do [[ $(wc -l <"$big/serve.out") -ge 2 ]] && break; sleep 0.1; done
+  film=$(sed -n 2p "$big/serve.out" | sed 's/index.html$/large.bmp/')
+  hwm() { awk '/^VmHWM/ {print int($2 / 1024)}' "/proc/$large_pid/status"; }
+  before=$(hwm)
+  downloads=()
+  for i in $(seq "$clients"); do
+    curl -s --max-time 300 -o /dev/null -w '%{size_download}\n' "$film" >"$big/got.$i" &
+    downloads+=($!)
+  done
+  wait "${downloads[@]}" || true
+  echo
+  echo "| file | clients | peak RSS before | peak RSS after | bytes each client got |"
+  echo "|---|---|---|---|---|"
+  echo "| ${large_mb} MB | $clients | ${before} MB | $(hwm) MB | $(sort -u "$big"/got.* | tr '\n' ' ')|"
+  kill "$large_pid"
+fi
 
 if [[ ${ABUSE:-1} == 1 ]]; then
   python3 "$here/abuse.py" --port "$serve_port" --pid "$serve_pid" \

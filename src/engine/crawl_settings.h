@@ -7,6 +7,7 @@
 // threads read them without a lock while a crawl runs. Load and save on one thread at a time.
 #pragma once
 
+#include <atomic>
 #include <bitset>
 #include <cstdint>
 #include <functional>
@@ -108,11 +109,27 @@ class TSystem {
   bool m_buildEmails = true;
 };
 
+// The offline server's threads read these while the properties dialog may write them on the
+// interface thread, so each is atomic; a copy takes each value as it stands.
 class TVornLinkTranslation {
  public:
-  TLinkTranslation Followed = EltOffline;   // links that were fetched
-  TLinkTranslation UnFollowed = eltOnline;  // links that were not
-  bool Enabled = true;                      // false: every link keeps its online address
+  std::atomic<TLinkTranslation> Followed{EltOffline};   // links that were fetched
+  std::atomic<TLinkTranslation> UnFollowed{eltOnline};  // links that were not
+  std::atomic<bool> Enabled{true};  // false: every link keeps its online address
+
+  TVornLinkTranslation() = default;
+  TVornLinkTranslation(TLinkTranslation followed, TLinkTranslation unFollowed, bool enabled)
+      : Followed(followed), UnFollowed(unFollowed), Enabled(enabled) {}
+  TVornLinkTranslation(const TVornLinkTranslation& other)
+      : Followed(other.Followed.load()),
+        UnFollowed(other.UnFollowed.load()),
+        Enabled(other.Enabled.load()) {}
+  TVornLinkTranslation& operator=(const TVornLinkTranslation& other) {
+    Followed = other.Followed.load();
+    UnFollowed = other.UnFollowed.load();
+    Enabled = other.Enabled.load();
+    return *this;
+  }
 
   void LoadFromIni(const TVornCustomIniFile& ini, std::string_view section, bool templateMode);
   void SaveToIni(TVornCustomIniFile& ini, std::string_view section, bool templateMode) const;

@@ -1,7 +1,9 @@
 // Saving an export as an e-book through the external HTML Help compiler.
 #include "export/storage_ebook.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <vector>
@@ -21,6 +23,7 @@ constexpr std::string_view kNoCompilerText =
 constexpr std::string_view kCompileErrorText =
     "Error compiling the HTML Help. Please go to Options dialog and select other compiler.";
 constexpr uint16_t kHidden = 0;
+constexpr size_t kCopyPiece = 1 << 20;
 
 // "temp<n>.~chm" in cacheFolder, made; empty when no such folder can be made.
 std::string MakeWorkingFolder(const std::string& cacheFolder) {
@@ -42,6 +45,36 @@ std::string OneLine(std::string text) {
     if (c == '\r' || c == '\n') c = ' ';
   }
   return text;
+}
+
+// Runs the compiler on project; true when it reports success and left a book that is not empty.
+// A compiler that fails part way may leave a partial book behind, and one that cannot start
+// leaves none: neither may replace the user's file.
+bool Compile(const std::string& compiler, const std::string& project, const std::string& book) {
+  ::unlink(book.c_str());  // only a book this run made counts
+  try {
+    if (RunProgramAndWait(compiler, project, kHidden) != 0) return false;
+  } catch (const EVornError&) {
+    return false;
+  }
+  struct stat st {};
+  return ::stat(book.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+}
+
+// Copies from over to in pieces, replacing to only once the copy is complete.
+bool CopyFileOver(const std::string& from, const std::string& to) {
+  TFd source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!source.Valid()) return false;
+  return ReplaceFile(to, [&](TWritableFile& file) {
+    std::string piece(kCopyPiece, '\0');
+    for (;;) {
+      const ssize_t n = ::read(source.Get(), piece.data(), piece.size());
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return false;
+      if (n == 0) return true;
+      if (!file.Append(std::string_view(piece.data(), static_cast<size_t>(n)))) return false;
+    }
+  });
 }
 
 }  // namespace
@@ -68,14 +101,16 @@ void TVornStorageEbook::Save(IVornDeployHost& host) {
     TVornFolderWriter writer(where);
     bool first = true;
     ok = SaveEach(host, where, [&](const TVornDepFile& file, const std::string& output) {
+      // A file that is not there must not be listed: the compiler gives up on the whole book
+      // when a listed file is missing.
+      if (!writer.Write(file.LocalPath, output)) return false;
       if (first) {
         lines.push_back("Default topic=" + file.LocalPath);
         lines.emplace_back("[Files]");
         first = false;
       }
-      const bool written = writer.Write(file.LocalPath, output);
       lines.push_back(file.LocalPath);
-      return written;
+      return true;
     });
     std::string project;
     for (const std::string& line : lines) project += line + "\r\n";
@@ -88,19 +123,11 @@ void TVornStorageEbook::Save(IVornDeployHost& host) {
 
   if (ok) {
     host.CustomAction("Compiling HTML Help .....", -1);
-    bool compiled = false;
-    try {
-      RunProgramAndWait(CompilerPath, where + std::string(kHelpProjectName), kHidden);
-      struct stat st;
-      compiled = ::stat((where + std::string(kHelpBookName)).c_str(), &st) == 0;
-    } catch (const EVornError&) {
-    }
-    if (!compiled) {
+    const std::string book = where + std::string(kHelpBookName);
+    if (!Compile(CompilerPath, where + std::string(kHelpProjectName), book)) {
       host.Ask(std::string(kCompileErrorText), mdiError, mbOk, "Compile Error");
     } else {
-      std::string book;
-      while (ReadWholeFile(where + std::string(kHelpBookName), book) != TFileReadResult::frOk ||
-             !WriteFileAtomically(FileName, book)) {
+      while (!CopyFileOver(book, FileName)) {
         if (host.Ask(ExportRetryText(FileName), mdiError, mbOk | mbCancel,
                      std::string(kExportRetryTitle)) != mrOk) {
           break;

@@ -1,7 +1,9 @@
 // The e-book destination: the exported files and an HTML Help project ("temp.hhp") are written to
 // a temporary working folder, an external compiler turns the project into "temp.chm" beside it,
-// and that file is copied to the chosen .chm file. The working folder is deleted afterwards,
-// however the export ends.
+// and that file is copied to the chosen .chm file. A compile counts only when the compiler exits
+// with 0 and leaves a book that is not empty; otherwise the chosen file is not touched. The copy
+// replaces the chosen file only once it is complete. The working folder is deleted afterwards,
+// however the export ends. The project lists only the files that could be written.
 #pragma once
 
 #include <string>

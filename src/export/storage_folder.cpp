@@ -17,11 +17,14 @@ void TVornStorageFolder::Save(IVornDeployHost& host) {
   SaveEach(host, where, [&](const TVornDepFile& file, const std::string& output) {
     return writer.Write(file.LocalPath, output);
   });
-  writer.Sync();
+  // The sync is where a disk that failed late says so; the files are not safe until it has
+  // succeeded.
+  if (!writer.Sync())
+    host.Ask(ExportWriteErrorText(where), mdiError, mbOk, std::string(kExportWriteErrorTitle));
 }
 
 void TVornStorageZip::Save(IVornDeployHost& host) {
-  TVornZipWriter zip;
+  TVornZipWriter zip(FileSystem != nullptr ? *FileSystem : RealFileSystem());
   const auto retry = [&] {
     return host.Ask(ExportRetryText(FileName), mdiError, mbOk | mbCancel,
                     std::string(kExportRetryTitle)) == mrOk;
@@ -29,9 +32,15 @@ void TVornStorageZip::Save(IVornDeployHost& host) {
   while (!zip.Open(FileName)) {
     if (!retry()) return;
   }
+  bool failed = false;
   SaveEach(host, FileName + "/", [&](const TVornDepFile& file, const std::string& output) {
-    return zip.Add(file.LocalPath, output);
+    if (zip.Add(file.LocalPath, output)) return true;
+    failed = true;
+    return false;
   });
+  // An archive of nothing replaces the old file only when there was nothing to export: when
+  // every file failed, or the user cancelled before the first, the old file is worth more.
+  if (zip.Count() == 0 && (failed || Cancelled())) return;
   while (!zip.Close()) {
     if (!retry()) return;
   }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "export/storage_base.h"
+#include "foundation/file_system.h"
 
 namespace tq {
 
@@ -20,8 +21,12 @@ class TVornStorageZip : public TVornStorageBase {
  public:
   // The ZIP file, replaced by the new archive once it is complete.
   std::string FileName;
+  // What the archive is written through; null: the operating system's.
+  TFileSystem* FileSystem = nullptr;
 
-  // A cancelled export still closes the archive with the files written so far.
+  // A cancelled export still closes the archive with the files written so far. With no file to
+  // export the archive is empty; when files were there but none could be added (every one
+  // failed, or the export was cancelled before the first) the old file stays as it was.
   void Save(IVornDeployHost& host) override;
 };
 

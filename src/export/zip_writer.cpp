@@ -1,20 +1,32 @@
 // The ZIP writer: zlib deflates each member into the spool file, libzip writes the archive.
 #include "export/zip_writer.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 
 #include <zip.h>
 
 #include "foundation/atomic_file.h"
+#include "storage/doc_jobs.h"
 
 namespace tq {
+namespace {
+
+// The end-of-central-directory record alone: what every reader takes for an archive with no
+// members.
+constexpr std::string_view kEmptyZip{"PK\x05\x06\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 22};
+
+// A new file named folder-of-path/prefix<n>.tmp; name is set to it. Null (errno set) when none
+// could be made.
+std::unique_ptr<TWritableFile> CreateBeside(TFileSystem& fileSystem, const std::string& path,
+                                            std::string_view prefix, std::string& name);
+
+}  // namespace
 
 // A member's compressed bytes in the spool file, handed to libzip as already deflated data
 // (a source that states its compression method, size and CRC is copied as it is).
@@ -82,14 +94,136 @@ struct TVornZipWriter::TSource {
   }
 };
 
-TVornZipWriter::TVornZipWriter() {
+// The archive file as libzip writes it: a temporary file beside the destination, made, written,
+// synced and renamed through the file system seam, so a failed write anywhere leaves the old file
+// as it was. The destination is never read: every archive is made anew.
+struct TVornZipWriter::TTarget {
+  TFileSystem& FileSystem;
+  std::string Path;
+  std::string Temp;
+  std::unique_ptr<TWritableFile> File;
+  uint64_t Position = 0;
+  zip_error_t Error{};
+
+  static zip_int64_t Callback(void* state, void* data, zip_uint64_t length, zip_source_cmd_t cmd) {
+    auto* self = static_cast<TTarget*>(state);
+    switch (cmd) {
+      case ZIP_SOURCE_STAT:
+        // "No such file": the archive starts empty and nothing of the old file is read.
+        zip_error_set(&self->Error, ZIP_ER_READ, ENOENT);
+        return -1;
+      case ZIP_SOURCE_OPEN:
+      case ZIP_SOURCE_CLOSE:
+      case ZIP_SOURCE_READ:
+      case ZIP_SOURCE_TELL:
+        return 0;
+      case ZIP_SOURCE_SEEK:
+        return zip_source_seek_compute_offset(0, 0, data, length, &self->Error) < 0 ? -1 : 0;
+      case ZIP_SOURCE_BEGIN_WRITE:
+        return self->Begin() ? 0 : self->Failed(ZIP_ER_TMPOPEN);
+      case ZIP_SOURCE_WRITE:
+        return self->Write(static_cast<const char*>(data), length);
+      case ZIP_SOURCE_SEEK_WRITE: {
+        const zip_int64_t to = zip_source_seek_compute_offset(
+            self->Position, self->File ? self->File->Size() : 0, data, length, &self->Error);
+        if (to < 0) return -1;
+        self->Position = static_cast<uint64_t>(to);
+        return 0;
+      }
+      case ZIP_SOURCE_TELL_WRITE:
+        return static_cast<zip_int64_t>(self->Position);
+      case ZIP_SOURCE_COMMIT_WRITE:
+        return self->Commit() ? 0 : self->Failed(ZIP_ER_WRITE);
+      case ZIP_SOURCE_ROLLBACK_WRITE:
+        self->Rollback();
+        return 0;
+      case ZIP_SOURCE_REMOVE:  // an archive without members is written by Close itself
+        return 0;
+      case ZIP_SOURCE_ERROR:
+        return zip_error_to_data(&self->Error, data, length);
+      case ZIP_SOURCE_FREE:
+        self->Rollback();
+        zip_error_fini(&self->Error);
+        delete self;
+        return 0;
+      case ZIP_SOURCE_SUPPORTS:
+        return ZIP_SOURCE_SUPPORTS_WRITABLE;
+      default:
+        zip_error_set(&self->Error, ZIP_ER_OPNOTSUPP, 0);
+        return -1;
+    }
+  }
+
+  zip_int64_t Failed(int code) {
+    zip_error_set(&Error, code, errno);
+    return -1;
+  }
+
+  bool Begin() {
+    Rollback();
+    File = CreateBeside(FileSystem, Path, ".~tqzip", Temp);
+    Position = 0;
+    return File != nullptr;
+  }
+
+  zip_int64_t Write(const char* data, zip_uint64_t length) {
+    if (!File) return Failed(ZIP_ER_INTERNAL);
+    std::string_view bytes(data, static_cast<size_t>(length));
+    // libzip goes back to complete a member's local header once its data is written.
+    const uint64_t size = File->Size();
+    if (Position < size) {
+      const auto inside = static_cast<size_t>(std::min<uint64_t>(bytes.size(), size - Position));
+      if (!File->WriteAt(Position, bytes.substr(0, inside))) return Failed(ZIP_ER_WRITE);
+      Position += inside;
+      bytes.remove_prefix(inside);
+    }
+    if (!bytes.empty() && (Position != File->Size() || !File->Append(bytes)))
+      return Failed(ZIP_ER_WRITE);
+    Position += bytes.size();
+    return static_cast<zip_int64_t>(length);
+  }
+
+  bool Commit() {
+    if (!File || !File->Sync() || !File->Close() || !FileSystem.Rename(Temp, Path)) return false;
+    File.reset();
+    Temp.clear();
+    FileSystem.SyncFolder(FolderOf(Path));
+    return true;
+  }
+
+  void Rollback() {
+    if (!File) return;
+    File->Close();
+    File.reset();
+    FileSystem.Remove(Temp);
+    Temp.clear();
+  }
+};
+
+namespace {
+
+std::unique_ptr<TWritableFile> CreateBeside(TFileSystem& fileSystem, const std::string& path,
+                                            std::string_view prefix, std::string& name) {
+  std::mt19937 random = SeededRandom();
+  const std::string folder = FolderOf(path) + "/";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = folder + DrawName(random, prefix, ".tmp");
+    if (auto file = fileSystem.CreateFile(name, 0666)) return file;
+    if (errno != EEXIST) break;
+  }
+  name.clear();
+  return nullptr;
+}
+
+}  // namespace
+
+TVornZipWriter::TVornZipWriter(TFileSystem& fileSystem) : m_fileSystem(fileSystem) {
   m_zlibReady = deflateInit2(&m_zlib, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
                              Z_DEFAULT_STRATEGY) == Z_OK;
 }
 
 TVornZipWriter::~TVornZipWriter() {
-  if (m_archive != nullptr) zip_discard(m_archive);
-  if (m_spool >= 0) ::close(m_spool);
+  Discard();
   if (m_zlibReady) deflateEnd(&m_zlib);
 }
 
@@ -97,42 +231,54 @@ void TVornZipWriter::Fail(const std::string& what) {
   m_error = what;
 }
 
-bool TVornZipWriter::Open(const std::string& fileName) {
+void TVornZipWriter::Discard() {
   if (m_archive != nullptr) zip_discard(m_archive);
   m_archive = nullptr;
-  if (m_spool >= 0) ::close(m_spool);
-  m_spool = -1;
-  m_spoolSize = 0;
+  m_spool.reset();
+  m_spoolRead.Reset();
+  m_count = 0;
+}
+
+bool TVornZipWriter::Open(const std::string& fileName) {
+  Discard();
+  m_fileName = fileName;
   if (!m_zlibReady) {
     Fail("the compressor could not be started");
     return false;
   }
 
-  // The spool lies beside the archive, on the file system that must hold the archive anyway,
-  // and has no name, so nothing is left behind whatever happens to the process.
-  const std::filesystem::path parent = std::filesystem::path(fileName).parent_path();
-  const std::string folder = parent.empty() ? std::string(".") : parent.string();
-  m_spool = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (m_spool < 0 && (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL)) {
-    std::string name = folder;
-    name += "/.~tqzipXXXXXX";
-    m_spool = ::mkostemp(name.data(), O_CLOEXEC);
-    if (m_spool >= 0) ::unlink(name.c_str());
+  // The spool lies beside the archive, on the file system that must hold the archive anyway;
+  // its name goes at once, so nothing is left behind whatever happens to the process.
+  std::string spoolName;
+  m_spool = CreateBeside(m_fileSystem, fileName, ".~tqspool", spoolName);
+  if (m_spool) {
+    m_fileSystem.Remove(spoolName);
+    m_spoolRead = m_spool->OpenForReading();
   }
-  if (m_spool < 0) {
+  if (!m_spool || !m_spoolRead.Valid()) {
     Fail(std::strerror(errno));
+    m_spool.reset();
     return false;
   }
 
-  int code = 0;
-  m_archive = zip_open(fileName.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &code);
+  auto* target = new TTarget{m_fileSystem, fileName, {}, nullptr, 0, {}};
+  zip_error_init(&target->Error);
+  zip_error_t error;
+  zip_error_init(&error);
+  zip_source_t* source = zip_source_function_create(&TTarget::Callback, target, &error);
+  if (source == nullptr) {
+    zip_error_fini(&target->Error);
+    delete target;
+  } else {
+    m_archive = zip_open_from_source(source, ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (m_archive == nullptr) zip_source_free(source);
+  }
   if (m_archive == nullptr) {
-    zip_error_t error;
-    zip_error_init_with_code(&error, code);
     Fail(zip_error_strerror(&error));
     zip_error_fini(&error);
     return false;
   }
+  zip_error_fini(&error);
   m_time = static_cast<int64_t>(std::time(nullptr));
   return true;
 }
@@ -168,16 +314,13 @@ bool TVornZipWriter::Add(const std::string& name, std::string_view data) {
       Fail("the member could not be compressed");
       return false;
     }
-    member.Offset = m_spoolSize;
-    if (!WriteFully(m_spool, m_deflated)) {
+    member.Offset = m_spool->Size();
+    if (!m_spool->Append(m_deflated)) {
       Fail(std::strerror(errno));
       // Whatever part was written stays unused; the next member goes behind it.
-      const off_t end = ::lseek(m_spool, 0, SEEK_CUR);
-      if (end >= 0) m_spoolSize = static_cast<uint64_t>(end);
       return false;
     }
-    m_spoolSize += member.CompressedSize;
-    auto* state = new TSource{m_spool, member, m_time};
+    auto* state = new TSource{m_spoolRead.Get(), member, m_time};
     zip_error_init(&state->Error);
     source = zip_source_function(m_archive, &TSource::Callback, state);
     if (source == nullptr) {
@@ -194,18 +337,25 @@ bool TVornZipWriter::Add(const std::string& name, std::string_view data) {
     zip_source_free(source);
     return false;
   }
+  ++m_count;
   return true;
 }
 
 bool TVornZipWriter::Close() {
   if (m_archive == nullptr) return true;
-  if (zip_close(m_archive) != 0) {
+  if (m_count == 0) {
+    // libzip would delete the destination instead: an archive with no members is still one.
+    if (!WriteFileAtomically(m_fileName, kEmptyZip, m_fileSystem)) {
+      Fail(std::strerror(errno));
+      return false;
+    }
+  } else if (zip_close(m_archive) != 0) {
     Fail(zip_strerror(m_archive));
     return false;
+  } else {
+    m_archive = nullptr;
   }
-  m_archive = nullptr;
-  ::close(m_spool);
-  m_spool = -1;
+  Discard();
   return true;
 }
 

@@ -1,8 +1,10 @@
 // TVornZipWriter: a standard ZIP file written member by member in bounded memory. Each member is
 // deflated (zlib, default level) when it is added and parked in an unnamed spool file beside the
-// archive; Close hands the compressed members to libzip, which writes the archive under a
-// temporary name and renames it over the old file, copying the members without compressing them
-// again. A cancelled export therefore still closes into a valid archive of what was added.
+// archive; Close hands the compressed members to libzip, which writes the archive to a temporary
+// file beside the destination, copying the members without compressing them again, and the file
+// is renamed over the old one once it is complete and synced. Every file goes through the file
+// system given, so a full disk anywhere leaves the old file as it was. An archive closed with no
+// member is an empty archive, never a missing file.
 //
 // Threads: one thread at a time per writer.
 #pragma once
@@ -15,13 +17,15 @@
 
 #include <zlib.h>
 
+#include "foundation/file_system.h"
+
 struct zip;
 
 namespace tq {
 
 class TVornZipWriter {
  public:
-  TVornZipWriter();
+  explicit TVornZipWriter(TFileSystem& fileSystem = RealFileSystem());
   // Discards an archive that was opened and not closed: the old file stays.
   ~TVornZipWriter();
   TVornZipWriter(const TVornZipWriter&) = delete;
@@ -33,8 +37,14 @@ class TVornZipWriter {
   // Adds a member named name ("/"-separated, UTF-8) holding data. False when it cannot be
   // spooled or the name is taken; the archive stays usable.
   bool Add(const std::string& name, std::string_view data);
-  // Writes the archive. False when that fails; the members are kept, so Close may be tried again.
+  // Writes the archive (with no member: an empty one) and puts it in the place of the file.
+  // False when that fails; the old file stays and the members are kept, so Close may be tried
+  // again.
   bool Close();
+  // Forgets the archive being made; the old file stays.
+  void Discard();
+  // Members added since Open.
+  size_t Count() const { return m_count; }
 
   // The last failure's description.
   const std::string& Error() const { return m_error; }
@@ -47,13 +57,17 @@ class TVornZipWriter {
     uint32_t Crc = 0;
   };
   struct TSource;
+  struct TTarget;
 
   bool Deflate(std::string_view data, TMember& member);
   void Fail(const std::string& what);
 
+  TFileSystem& m_fileSystem;
+  std::string m_fileName;
   zip* m_archive = nullptr;
-  int m_spool = -1;
-  uint64_t m_spoolSize = 0;
+  std::unique_ptr<TWritableFile> m_spool;
+  TFd m_spoolRead;  // the spool, read back by libzip
+  size_t m_count = 0;
   z_stream m_zlib{};
   bool m_zlibReady = false;
   std::string m_deflated;  // one member's compressed bytes

@@ -8,6 +8,8 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace tq {
@@ -497,6 +499,126 @@ std::string Lh1Decode(std::string_view packed, uint64_t originalSize) {
     }
   }
   return out;
+}
+
+namespace {
+
+// The bits of a stream of compressed bytes pulled in pieces, read as TBitReader reads them.
+class TPulledBits {
+ public:
+  explicit TPulledBits(TLh1Decoder::TInput input) : m_input(std::move(input)) {}
+
+  int ReadBit() {
+    Need(1);
+    const int bit = (static_cast<uint8_t>(m_buffer[m_byte]) >> (7 - m_bit)) & 1;
+    Advance(1);
+    return bit;
+  }
+
+  unsigned Peek8() {
+    Fill(2);
+    const size_t left = m_buffer.size() - m_byte;
+    unsigned word = 0;
+    if (left > 0) word = static_cast<unsigned>(static_cast<uint8_t>(m_buffer[m_byte])) << 8;
+    if (left > 1) word |= static_cast<uint8_t>(m_buffer[m_byte + 1]);
+    return (word >> (8 - m_bit)) & 0xFF;
+  }
+
+  void Skip(int count) {
+    Need(count);
+    Advance(count);
+  }
+
+  unsigned Read(int count) {
+    unsigned value = 0;
+    for (int i = 0; i < count; ++i) value = (value << 1) | static_cast<unsigned>(ReadBit());
+    return value;
+  }
+
+ private:
+  static constexpr size_t kPiece = 64 * 1024;
+
+  // Makes bytes whole bytes available from the current one on, as far as the input has them.
+  void Fill(size_t bytes) {
+    while (!m_ended && m_buffer.size() - m_byte < bytes) {
+      m_buffer.erase(0, m_byte);
+      m_byte = 0;
+      const size_t had = m_buffer.size();
+      m_buffer.resize(had + kPiece);
+      const size_t got = m_input(m_buffer.data() + had, kPiece);
+      m_buffer.resize(had + got);
+      m_ended = got == 0;
+    }
+  }
+
+  void Need(int count) {
+    const auto bits = static_cast<size_t>(m_bit + count);
+    Fill((bits + 7) / 8);
+    if ((m_buffer.size() - m_byte) * 8 < bits) throw ELhaError("compressed data ends early");
+  }
+
+  void Advance(int count) {
+    const auto bits = static_cast<size_t>(m_bit + count);
+    m_byte += bits / 8;
+    m_bit = static_cast<int>(bits % 8);
+  }
+
+  TLh1Decoder::TInput m_input;
+  std::string m_buffer;
+  size_t m_byte = 0;  // the byte the next bit is in
+  int m_bit = 0;      // that bit's place, 0 the highest
+  bool m_ended = false;
+};
+
+}  // namespace
+
+struct TLh1Decoder::TState {
+  TState(uint64_t size, TInput input) : originalSize(size), bits(std::move(input)) {
+    window.fill(' ');  // before the first byte the window holds blanks
+  }
+
+  uint64_t originalSize;
+  uint64_t produced = 0;
+  TAdaptiveTree tree;
+  TPulledBits bits;
+  std::array<char, kWindow> window{};
+  int matchLeft = 0;  // bytes of the current match still to copy
+  size_t distance = 0;
+};
+
+TLh1Decoder::TLh1Decoder(uint64_t originalSize, TInput input)
+    : m_state(std::make_unique<TState>(originalSize, std::move(input))) {}
+
+TLh1Decoder::~TLh1Decoder() = default;
+
+size_t TLh1Decoder::Read(char* buffer, size_t size) {
+  TState& s = *m_state;
+  size_t done = 0;
+  while (done < size && s.produced < s.originalSize) {
+    char c;
+    if (s.matchLeft > 0) {
+      // A distance of the whole window reads the slot about to be written: the byte kWindow back.
+      c = s.window[(s.produced - s.distance) % kWindow];
+      --s.matchLeft;
+    } else {
+      int node = s.tree.Son(kRoot);
+      while (node < kNumNodes) node = s.tree.Son(node + s.bits.ReadBit());
+      const int symbol = node - kNumNodes;
+      s.tree.Update(symbol);
+      if (symbol >= 256) {
+        const unsigned upper = kPositionCodes.decode[s.bits.Peek8()];
+        s.bits.Skip(kPositionCodes.length[upper]);
+        s.distance = ((upper << 6) | s.bits.Read(6)) + 1;
+        s.matchLeft = symbol - 256 + kMinMatch;
+        continue;
+      }
+      c = static_cast<char>(symbol);
+    }
+    s.window[s.produced % kWindow] = c;
+    buffer[done++] = c;
+    ++s.produced;
+  }
+  return done;
 }
 
 }  // namespace tq

@@ -1,11 +1,12 @@
 // The "-lh1-" coder of the LHA format: LZSS over a 4 KB window, match lengths 3..60, the
 // literal/length symbols coded with an adaptive Huffman tree and the match positions with a fixed
 // code for their upper 6 bits. The encoder takes its input in pieces, so a member of any size is
-// coded in bounded memory; decoding is of whole members. Functions are safe from any thread; an
-// encoder object belongs to one thread at a time.
+// coded in bounded memory; decoding takes whole members, or pieces through TLh1Decoder. Functions
+// are safe from any thread; an encoder object belongs to one thread at a time.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -40,6 +41,27 @@ class TLh1Encoder {
 // Compresses input into out (replacing its content). Returns false, with out unspecified, as soon
 // as the compressed stream would reach limit bytes: the caller then stores the data instead.
 bool Lh1Encode(std::string_view input, std::string& out, uint64_t limit);
+
+// Decodes a member in pieces, pulling its compressed bytes as it needs them, so a member of any
+// size is decoded in bounded memory; gives exactly what Lh1Decode would.
+class TLh1Decoder {
+ public:
+  // Fills buffer with up to size next compressed bytes; 0 once there are none.
+  using TInput = std::function<size_t(char* buffer, size_t size)>;
+
+  TLh1Decoder(uint64_t originalSize, TInput input);
+  ~TLh1Decoder();
+  TLh1Decoder(const TLh1Decoder&) = delete;
+  TLh1Decoder& operator=(const TLh1Decoder&) = delete;
+
+  // Decodes the next bytes into buffer, at most size; 0 once originalSize bytes have come.
+  // Throws ELhaError when the compressed data ends early.
+  size_t Read(char* buffer, size_t size);
+
+ private:
+  struct TState;
+  std::unique_ptr<TState> m_state;
+};
 
 // Decompresses exactly originalSize bytes. Throws ELhaError when the data ends before that many
 // bytes are produced; bytes after the last needed bit are ignored. The output never grows beyond

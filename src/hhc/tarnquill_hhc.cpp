@@ -4,7 +4,8 @@
 // not scanned for further files: the book holds exactly the files the project lists, never a
 // file a page happens to point at elsewhere on the disk.
 //
-// Exit codes: 0 the book was written, 1 it was not, 2 bad arguments, 127 no compiler installed.
+// Exit codes: 0 the book was written, 1 it was not (and no book is left), 2 bad arguments, 127 no
+// compiler installed.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -113,7 +114,11 @@ int main(int argc, char** argv) {
   while (::waitpid(pid, &status, 0) < 0) {
     if (errno != EINTR) return Fail("lost the compiler", 1);
   }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !fs::exists(folder / book, error)) {
+  const bool written = fs::is_regular_file(folder / book, error) &&
+                       fs::file_size(folder / book, error) > 0 && !error;
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || !written) {
+    // A compiler that failed part way may have left part of a book: nobody may take it for one.
+    fs::remove(folder / book, error);
     std::ifstream said(log, std::ios::binary);
     std::fprintf(stderr, "%s", std::string(std::istreambuf_iterator<char>(said), {}).c_str());
     return Fail("the compiler wrote no " + book.string(), 1);

@@ -64,12 +64,13 @@ std::string FieldSafe(std::string_view value) {
   return safe;
 }
 
+// The head and, when withBody, the body given; length counts what a stream adds after it.
 std::string Answer(int status, std::string_view contentType, std::string_view extraFields,
-                   std::string_view body, bool withBody, bool keepAlive) {
+                   std::string_view body, uint64_t length, bool withBody, bool keepAlive) {
   std::string bytes =
       "HTTP/1.1 " + std::to_string(status) + " " + std::string(HttpReason(status)) + "\r\n";
   if (!contentType.empty()) bytes += "Content-Type: " + FieldSafe(contentType) + "\r\n";
-  bytes += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+  bytes += "Content-Length: " + std::to_string(length) + "\r\n";
   bytes += extraFields;
   bytes += keepAlive ? "Connection: keep-alive\r\n\r\n" : "Connection: close\r\n\r\n";
   if (withBody) bytes += body;
@@ -78,7 +79,7 @@ std::string Answer(int status, std::string_view contentType, std::string_view ex
 
 std::string ErrorAnswer(int status) {
   const std::string body = std::to_string(status) + " " + std::string(HttpReason(status)) + "\n";
-  return Answer(status, "text/plain", {}, body, true, false);
+  return Answer(status, "text/plain", {}, body, body.size(), true, false);
 }
 
 }  // namespace
@@ -118,26 +119,33 @@ class THttpListener::Impl {
     uint64_t Discard = 0;  // body bytes still to be dropped
     std::string Out;       // answer bytes not written yet, from OutPos on
     std::size_t OutPos = 0;
-    bool Busy = false;        // a handler has the request
-    bool CloseAfter = false;  // close once Out is written
-    bool Lingering = false;   // everything is written and the write side is shut
-    bool PeerDone = false;    // the client will send nothing more
+    bool Busy = false;                        // a handler has the request
+    bool CloseAfter = false;                  // close once Out is written
+    bool Lingering = false;                   // everything is written and the write side is shut
+    bool PeerDone = false;                    // the client will send nothing more
+    std::shared_ptr<THttpBodyStream> Stream;  // the rest of the answer being sent
+    bool Filling = false;                     // a handler thread reads the stream's next piece
     uint32_t Interest = 0;
     Clock::time_point Since;         // last progress: for idle, write and linger limits
     Clock::time_point RequestStart;  // first byte of the request being received
   };
 
+  // A request to answer, or (Stream set) the next piece of an answer to read.
   struct TJob {
     uint64_t Id;
     THttpRequest Request;
     bool WithBody;
     bool KeepAlive;
+    std::shared_ptr<THttpBodyStream> Stream;
   };
 
   struct TDone {
     uint64_t Id;
     std::string Bytes;
     bool KeepAlive;
+    std::shared_ptr<THttpBodyStream> Stream;  // an answer: the rest of its body
+    bool Piece = false;                       // a piece of a stream
+    bool Failed = false;                      // the piece could not be read
   };
 
   void Shutdown() {
@@ -246,7 +254,7 @@ class THttpListener::Impl {
     };
     auto victim = m_conns.end();
     for (auto it = m_conns.begin(); it != m_conns.end(); ++it) {
-      if (it->second.Busy) continue;
+      if (it->second.Busy || it->second.Filling) continue;
       if (victim == m_conns.end() || rank(it->second) < rank(victim->second) ||
           (rank(it->second) == rank(victim->second) && it->second.Since < victim->second.Since))
         victim = it;
@@ -319,16 +327,19 @@ class THttpListener::Impl {
     conn.RequestStart = Clock::now();
     const bool keepAlive = head.KeepAlive;
     if (!IsHandledMethod(head.Method)) {
-      conn.Out = Answer(405, "text/plain", "Allow: GET, HEAD, POST\r\n", "405 Method Not Allowed\n",
-                        true, keepAlive);
+      const std::string_view body = "405 Method Not Allowed\n";
+      conn.Out = Answer(405, "text/plain", "Allow: GET, HEAD, POST\r\n", body, body.size(), true,
+                        keepAlive);
       conn.CloseAfter = !keepAlive;
       return true;
     }
     conn.Busy = true;
     Dispatch({id,
-              {head.RequestLine, head.Method, head.Host, head.Referer, conn.Peer},
+              {head.RequestLine, head.Method, head.Host, head.Referer, conn.Peer, head.Range,
+               head.IfRange, head.FetchDest},
               head.Method != "HEAD",
-              keepAlive});
+              keepAlive,
+              nullptr});
     return false;
   }
 
@@ -347,9 +358,21 @@ class THttpListener::Impl {
         conn.Since = Clock::now();
       }
       if (conn.OutPos < conn.Out.size()) break;
-      if (!conn.Out.empty()) {
+      const bool wrote = !conn.Out.empty();
+      if (wrote) {
         std::string().swap(conn.Out);
         conn.OutPos = 0;
+      }
+      // The next piece is read only once the one before has gone: what the connection holds of
+      // a body stays within one piece, however slowly the client reads.
+      if (conn.Stream) {
+        if (!conn.Filling) {
+          conn.Filling = true;
+          Dispatch({id, {}, false, false, conn.Stream});
+        }
+        break;
+      }
+      if (wrote) {
         if (conn.CloseAfter) {
           ::shutdown(conn.Fd, SHUT_WR);
           conn.Lingering = true;
@@ -361,7 +384,7 @@ class THttpListener::Impl {
       if (!TakeRequest(id, conn)) break;
     }
     // Nothing more will come, and what did come has been answered or can never be completed.
-    if (conn.PeerDone && !conn.Busy && conn.Out.empty()) return Close(id);
+    if (conn.PeerDone && !conn.Busy && conn.Out.empty() && !conn.Stream) return Close(id);
     if (conn.In.empty() && conn.In.capacity() > kKeptCapacity) std::string().swap(conn.In);
     UpdateInterest(id, conn);
   }
@@ -397,17 +420,29 @@ class THttpListener::Impl {
         job = std::move(m_jobs.front());
         m_jobs.pop_front();
       }
-      std::string bytes;
-      try {
-        const THttpResponse response = m_handler(job.Request);
-        bytes = Answer(200, response.ContentType, {}, response.Body, job.WithBody, job.KeepAlive);
-      } catch (const std::exception&) {
-        bytes = ErrorAnswer(500);
-        job.KeepAlive = false;
+      TDone done{job.Id, {}, job.KeepAlive, nullptr};
+      if (job.Stream) {
+        done.Piece = true;
+        try {
+          job.Stream->Next(done.Bytes, kMaxUnsentBodyBytes);
+        } catch (const std::exception&) {
+          done.Failed = true;
+        }
+      } else {
+        try {
+          const THttpResponse response = m_handler(job.Request);
+          const uint64_t streamed = response.Stream ? response.Stream->Left() : 0;
+          done.Bytes = Answer(response.Status, response.ContentType, response.Fields, response.Body,
+                              response.Body.size() + streamed, job.WithBody, job.KeepAlive);
+          if (job.WithBody && streamed > 0) done.Stream = response.Stream;
+        } catch (const std::exception&) {
+          done.Bytes = ErrorAnswer(500);
+          done.KeepAlive = false;
+        }
       }
       {
         std::lock_guard lock(m_doneLock);
-        m_done.push_back({job.Id, std::move(bytes), job.KeepAlive});
+        m_done.push_back(std::move(done));
       }
       Wake();
     }
@@ -423,10 +458,20 @@ class THttpListener::Impl {
       auto it = m_conns.find(answer.Id);
       if (it == m_conns.end()) continue;  // the client went away meanwhile
       TConn& conn = it->second;
-      conn.Busy = false;
+      if (answer.Piece) {
+        conn.Filling = false;
+        if (answer.Failed) {
+          Close(it);
+          continue;
+        }
+        if (conn.Stream->Left() == 0) conn.Stream.reset();
+      } else {
+        conn.Busy = false;
+        conn.Stream = std::move(answer.Stream);
+        conn.CloseAfter = !answer.KeepAlive;
+      }
       conn.Out = std::move(answer.Bytes);
       conn.OutPos = 0;
-      conn.CloseAfter = !answer.KeepAlive;
       conn.Since = Clock::now();
       Pump(answer.Id, conn);
     }
@@ -437,7 +482,7 @@ class THttpListener::Impl {
     const auto now = Clock::now();
     std::vector<uint64_t> expired;
     for (const auto& [id, conn] : m_conns) {
-      if (conn.Busy) continue;
+      if (conn.Busy || conn.Filling) continue;
       bool late = false;
       if (conn.Lingering) {
         late = now - conn.Since > kLinger;

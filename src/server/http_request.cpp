@@ -98,6 +98,14 @@ int ParseField(std::string_view line, THttpRequestHead& head, bool& sawHost,
     head.Host = value;
   } else if (AnsiSameText(name, "Referer")) {
     if (head.Referer.empty()) head.Referer = value;
+  } else if (AnsiSameText(name, "Range")) {
+    // Two ranges fields cannot both be honoured: the whole content answers them.
+    head.Range = head.SawRange ? std::string() : std::string(value);
+    head.SawRange = true;
+  } else if (AnsiSameText(name, "Sec-Fetch-Dest")) {
+    head.FetchDest = AnsiLowerCase(value);
+  } else if (AnsiSameText(name, "If-Range")) {
+    head.IfRange = true;
   } else if (AnsiSameText(name, "Content-Length")) {
     const auto parsed = ParseLength(value);
     if (!parsed || (length && *length != *parsed)) return 400;
@@ -184,6 +192,12 @@ std::string_view HttpReason(int status) {
   switch (status) {
     case 200:
       return "OK";
+    case 206:
+      return "Partial Content";
+    case 302:
+      return "Found";
+    case 416:
+      return "Range Not Satisfiable";
     case 400:
       return "Bad Request";
     case 405:

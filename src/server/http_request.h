@@ -21,10 +21,14 @@ inline constexpr int kMaxHeaderFields = 100;
 struct THttpRequestHead {
   std::string RequestLine;  // as sent, without its line end
   std::string Method;
-  std::string Target;    // between the method and the version, blanks included
-  int MinorVersion = 1;  // HTTP/1.<MinorVersion>
-  std::string Host;      // the Host field, or empty
-  std::string Referer;   // the Referer field, or empty
+  std::string Target;     // between the method and the version, blanks included
+  int MinorVersion = 1;   // HTTP/1.<MinorVersion>
+  std::string Host;       // the Host field, or empty
+  std::string Referer;    // the Referer field, or empty
+  std::string Range;      // the Range field, or empty (also when several were sent)
+  bool SawRange = false;  // a Range field was sent
+  bool IfRange = false;   // an If-Range field was sent
+  std::string FetchDest;  // the Sec-Fetch-Dest field lower-cased, or empty
   uint64_t ContentLength = 0;
   bool Chunked = false;   // a Transfer-Encoding field was sent: the body's end is not known
   bool KeepAlive = true;  // the client lets the connection stay open after the answer

@@ -9,17 +9,24 @@
 #include <mutex>
 
 #include "engine/download.h"
+#include "engine/http_connection.h"
 #include "formats/html_rewrite.h"
 #include "formats/stored_document.h"
 #include "foundation/ansi.h"
 #include "foundation/url.h"
+#include "server/media_type.h"
 #include "server/offline_page.h"
+#include "server/site_origin.h"
+#include "server/stored_body.h"
 #include "storage/document.h"
 
 namespace tq {
 namespace {
 
 bool (*g_adapterProbe)() = nullptr;
+
+constexpr std::string_view kSandboxPolicy =
+    "sandbox allow-scripts allow-forms allow-popups allow-modals";
 
 // Pages the server makes up are ASCII apart from the address they name, which is 8-bit text like
 // every stored address.
@@ -33,25 +40,51 @@ std::string StoredPageType(std::string_view contentType) {
   return std::string(media) + "; charset=windows-1258";
 }
 
-// The Host field names this server: 127.0.0.1, localhost or [::1], with the server's port (which
-// a browser leaves out for port 80). Any other name means the browser was sent here under a name
+// A Host field that names no name of this server means the browser was sent here under a name
 // a web page controls, and that page must not read the project.
-bool IsOwnHost(std::string_view host, int port) {
-  std::string_view name = host;
-  std::string_view portText;
-  const std::size_t close = host.rfind(']');
-  const std::size_t colon = host.rfind(':');
-  if (colon != std::string_view::npos && (close == std::string_view::npos || colon > close)) {
-    name = host.substr(0, colon);
-    portText = host.substr(colon + 1);
-  }
-  if (!AnsiSameText(name, "localhost") && name != "127.0.0.1" && name != "[::1]") return false;
-  return portText.empty() ? port == 80 : portText == std::to_string(port);
+bool MayAnswer(bool remote, const THttpRequest& request, int port) {
+  if (remote) return true;
+  return request.PeerAddress == "127.0.0.1" && IsOwnHostField(request.Host, port, {});
 }
 
-bool MayAnswer(const TVornOptions* options, const THttpRequest& request, int port) {
-  if (options != nullptr && !options->InternetConnection.AllowLocalConnectionOnly) return true;
-  return request.PeerAddress == "127.0.0.1" && IsOwnHost(request.Host, port);
+// Documents a browser runs scripts in: only these make an origin of the host they come from.
+bool RunsScripts(std::string_view contentType) {
+  const std::string upper = AnsiUpperCase(contentType);
+  return upper.find("HTML") != std::string::npos || upper.find("XML") != std::string::npos ||
+         upper.find("SVG") != std::string::npos;
+}
+
+// All of a content, which said how large it is.
+std::string ReadAll(TContentStream& content) {
+  std::string bytes(static_cast<std::size_t>(content.Size()), '\0');
+  for (std::size_t got = 0; got < bytes.size();) {
+    const std::size_t n = content.Read(bytes.data() + got, bytes.size() - got);
+    if (n == 0) throw EArchiveError("A stored content ended before its size");
+    got += n;
+  }
+  return bytes;
+}
+
+// A browser's request for a document it is going to show (a page, a frame).
+bool IsNavigation(std::string_view fetchDest) {
+  return fetchDest == "document" || fetchDest == "iframe" || fetchDest == "frame";
+}
+
+// Scripts of the answer run in an origin of their own that reaches nothing of the project.
+THttpResponse Sandboxed(THttpResponse answer, bool sandboxed) {
+  if (sandboxed)
+    answer.Fields += "Content-Security-Policy: " + std::string(kSandboxPolicy) + "\r\n";
+  return answer;
+}
+
+THttpResponse Redirect(const std::string& to) {
+  THttpResponse answer;
+  answer.Status = 302;
+  answer.ContentType = kOwnPageType;
+  answer.Fields = "Location: " + to + "\r\n";
+  const std::string text = EscapeAddressForHtml(to);
+  answer.Body = "<html><body><a href=\"" + text + "\">" + text + "</a></body></html>";
+  return answer;
 }
 
 }  // namespace
@@ -163,6 +196,7 @@ int TVornServer::FindFreePort(int first, int last) {
   if (Active()) return -1;
   const std::string address = BindAddress();
   const int previous = m_port.load();
+  m_addresses = LocalAddresses();  // no request runs while the listener is stopped
   for (int port = std::max(first, 1); port <= std::min(last, 65535); ++port) {
     if (IsBrowserBlockedPort(port)) continue;
     m_port = port;  // before the first request can arrive
@@ -172,67 +206,152 @@ int TVornServer::FindFreePort(int first, int last) {
   return -1;
 }
 
+TVornServer::TOrigin TVornServer::OriginOf(std::string_view host, int port, bool remote) const {
+  TOrigin origin;
+  origin.Prefix = ServerPrefix();
+  const THostField field = SplitHostField(host);
+  if (IsOwnHostField(host, port, {})) {
+    origin.PerSite = true;
+    origin.Label = HostLabel(field.Name);
+  } else if (remote && IsOwnHostField(host, port, m_addresses)) {
+    // Another machine: its browser knows this one by the address it asked, and every site is
+    // reached through it (anyone who can ask reads the whole project anyway).
+    origin.Prefix = "http://" + field.Name + ":" + std::to_string(port) + "/";
+  }
+  return origin;
+}
+
+std::string TVornServer::SitePrefix(const TOrigin& origin, const std::string& address,
+                                    int port) const {
+  if (!origin.PerSite) return origin.Prefix;
+  const std::string label = SiteLabel(address);
+  if (label.empty()) return origin.Prefix;
+  return "http://" + label + ".localhost:" + std::to_string(port) + "/";
+}
+
+std::optional<std::string> TVornServer::AfterOwnPrefix(const std::string& address, int port,
+                                                       bool remote) const {
+  constexpr std::string_view kScheme = "http://";
+  if (!AnsiStartsText(kScheme, address)) return std::nullopt;
+  const std::size_t slash = address.find('/', kScheme.size());
+  if (slash == std::string::npos) return std::nullopt;
+  const std::string host = address.substr(kScheme.size(), slash - kScheme.size());
+  if (!IsOwnHostField(host, port, remote ? m_addresses : std::vector<std::string>()))
+    return std::nullopt;
+  return address.substr(slash + 1);
+}
+
 THttpResponse TVornServer::Answer(const THttpRequest& request) {
   std::shared_lock hold(m_sourceLock);
   TVornDownload* download = m_download;
   if (download == nullptr) return {};
   const int port = m_port.load();
-  if (!MayAnswer(download->VornOptions(), request, port))
-    return {std::string(kOwnPageType), std::string(kAccessDeniedPage)};
+  const TVornOptions* options = download->VornOptions();
+  const bool remote = options != nullptr && !options->InternetConnection.AllowLocalConnectionOnly;
+  if (!MayAnswer(remote, request, port))
+    return THttpResponse(std::string(kOwnPageType), std::string(kAccessDeniedPage));
 
-  const std::string prefix = ServerPrefix();
+  TOrigin origin = OriginOf(request.Host, port, remote);
   std::string address = RequestedAddress(request.RequestLine);
   // A link the stored page did not route through the server (a root-relative address built by a
   // script, say) reaches it as a path of this server; the page it came from names its site.
   std::string referrer = request.Referer;
-  if (const std::size_t at = referrer.find(prefix); at != std::string::npos) {
+  if (const std::optional<std::string> rest = AfterOwnPrefix(referrer, port, remote)) {
     const TLinkKind kind = GetLinkKind(address, referrer);
     if (kind != lkAbsolute && kind != lkFtp) {
-      referrer.erase(0, at + prefix.size());
+      referrer = *rest;
       address = ResolveUrl(referrer, "/" + address, ExtractUrlServer(referrer));
     }
   }
 
   TVornBaseLinks& ready = download->ReadyLinks();
   if (!ready.Contains(kFindExact, address))
-    return {std::string(kOwnPageType), NotAvailableOfflinePage(address)};
+    return THttpResponse(std::string(kOwnPageType), NotAvailableOfflinePage(address));
   auto* document = dynamic_cast<TVornDocument*>(download->VornDocument());
   if (document == nullptr) return {};
   const uint64_t changes = document->ChangeCount();
   std::shared_ptr<const TCachedDocument> stored = m_cache.Find(address, changes);
-  if (!stored) {
-    auto read = std::make_shared<TCachedDocument>();
-    read->ContentType = document->GetDocumentValue(address, kIndexContentType);
-    read->Content = document->GetDocumentContent(address);
-    m_cache.Keep(address, changes, read);
-    stored = std::move(read);
+  std::string contentType =
+      stored ? stored->ContentType : document->GetDocumentValue(address, kIndexContentType);
+  // An FTP transfer stores no media type: the file's name tells it as well as a server would.
+  if (!IsMediaType(contentType)) contentType = MediaTypeOfAddress(address);
+  // Under another site's name, or navigated to by a browser under one of the server's own
+  // names, a document that runs scripts is sent on to its site's name. Other clients (that may
+  // not know names below "localhost") get it here, with its scripts kept out of every origin.
+  bool sandboxed = false;
+  if (origin.PerSite && RunsScripts(contentType)) {
+    const std::string label = SiteLabel(address);
+    if (!label.empty() && label != origin.Label) {
+      if (!origin.Label.empty() || IsNavigation(request.FetchDest))
+        return Redirect(SitePrefix(origin, address, port) + address);
+      sandboxed = true;
+      origin.PerSite = false;
+    }
   }
-  const std::string& contentType = stored->ContentType;
-  if (AnsiUpperCase(contentType).find("TEXT/HTML") == std::string::npos)
-    return {contentType, stored->Content};
 
+  std::unique_ptr<TContentStream> content;
+  if (!stored) {
+    content = document->OpenDocumentContent(address);
+    if (!content || content->Size() <= kMaxWholeDocumentBytes) {
+      auto read = std::make_shared<TCachedDocument>();
+      read->ContentType = contentType;
+      if (content) read->Content = ReadAll(*content);
+      m_cache.Keep(address, changes, read);
+      stored = std::move(read);
+      content.reset();
+    }
+  }
+  const auto whole = [&stored]() {
+    return MemoryContentStream(std::shared_ptr<const std::string>(stored, &stored->Content));
+  };
+  const bool page = AnsiUpperCase(contentType).find("TEXT/HTML") != std::string::npos;
+  bool analysed = false;
+  if (page && stored) {
+    analysed = stored->Content.starts_with(kStoredLinksMarker);
+  } else if (page) {
+    std::string start(kStoredLinksMarker.size(), '\0');
+    start.resize(content->Read(start.data(), start.size()));
+    analysed = start == kStoredLinksMarker;
+    content = document->OpenDocumentContent(address);  // from its first byte again
+    if (!content) return {};
+  }
+  // A page the analyser refused is stored as it came, in the charset its answer named.
+  if (!analysed)
+    return Sandboxed(StoredContentAnswer(contentType, stored ? whole() : std::move(content),
+                                         request.IfRange ? std::string() : request.Range),
+                     sandboxed);
+
+  std::unique_lock<std::mutex> large;
+  std::string text;
+  if (!stored) {
+    large = std::unique_lock(m_largePageLock);
+    text = ReadAll(*content);
+    content.reset();
+  }
+  const std::string& storedText = stored ? stored->Content : text;
   TLinkMapping mapping;
   const TVornLinkTranslation& translation = download->LinksTranslation();
   if (translation.Enabled) {
-    mapping = [&, followed = translation.Followed, unfollowed = translation.UnFollowed](
-                  int, const std::string& link) {
+    mapping = [&, followed = translation.Followed.load(),
+               unfollowed = translation.UnFollowed.load()](int, const std::string& link) {
       const TLinkKind kind = GetLinkKind(link, referrer);
       if (kind != lkAbsolute && kind != lkFtp) return link;
       const TLinkTranslation how = ready.Contains(kFindExact, link) ? followed : unfollowed;
-      return how == EltOffline ? prefix + link : link;
+      return how == EltOffline ? SitePrefix(origin, link, port) + link : link;
     };
   }
-  std::string page = RenderStoredDocument(contentType, stored->Content, mapping);
+  std::string rendered = RenderStoredDocument(contentType, storedText, mapping);
   if (translation.Enabled && translation.Followed == EltOffline) {
     // A base element decides where every reference the copy did not rewrite (in scripts and
     // style sheets) leads: through this server, whether or not its own address was fetched.
-    page = ReplaceBaseHrefs(std::move(page), [&](const std::string& href) {
+    rendered = ReplaceBaseHrefs(std::move(rendered), [&](const std::string& href) {
       const TLinkKind kind = GetLinkKind(href, referrer);
-      const bool online = (kind == lkAbsolute || kind == lkFtp) && !href.starts_with(prefix);
-      return online ? prefix + href : href;
+      const bool online =
+          (kind == lkAbsolute || kind == lkFtp) && !AfterOwnPrefix(href, port, true);
+      return online ? SitePrefix(origin, href, port) + href : href;
     });
   }
-  return {StoredPageType(contentType), std::move(page)};
+  return Sandboxed(THttpResponse(StoredPageType(contentType), std::move(rendered)), sandboxed);
 }
 
 }  // namespace tq

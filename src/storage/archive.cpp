@@ -19,6 +19,7 @@
 #include "foundation/ansi.h"
 #include "storage/archive_reader.h"
 #include "storage/archive_writer.h"
+#include "storage/member_stream.h"
 
 namespace tq {
 
@@ -133,6 +134,10 @@ TVornArchive::TMember& TVornArchive::TMember::operator=(TMember&&) noexcept = de
 
 std::string TVornArchive::TMember::Extract(uint64_t maxSize) const {
   return archive_detail::ReadMember(*m_reader, *m_entry, maxSize);
+}
+
+std::unique_ptr<TContentStream> TVornArchive::TMember::Stream() const {
+  return MemberContentStream(m_reader, *m_entry);
 }
 
 TVornArchive::TVornArchive(std::string fileName, TFileSystem& fileSystem, bool durable)

@@ -21,6 +21,7 @@
 
 #include "foundation/errors.h"
 #include "foundation/file_system.h"
+#include "storage/content_stream.h"
 
 namespace tq {
 
@@ -81,6 +82,8 @@ class TVornArchive {
     // The decompressed bytes; throws EArchiveError when the data is damaged, does not match its
     // CRC, or would be larger than maxSize.
     std::string Extract(uint64_t maxSize = kMaxMemberSize) const;
+    // The content in pieces (see TContentStream).
+    std::unique_ptr<TContentStream> Stream() const;
 
    private:
     std::shared_ptr<const archive_detail::TArchiveReader> m_reader;

@@ -304,6 +304,21 @@ std::string TVornDocJobs::ReadContent(std::string_view section) {
   return {};
 }
 
+std::unique_ptr<TContentStream> TVornDocJobs::OpenContent(std::string_view section) {
+  std::optional<TVornArchive::TMember> member;
+  std::optional<TMemberSpool::TContent> spooled;
+  {
+    std::lock_guard doc(m_docLock);
+    RunPendingForLocked(section);
+    const std::string name = ContentNameOf(section);
+    if (name.empty()) return nullptr;
+    if (m_spool) spooled = m_spool->Find(name);
+    if (!spooled) member = m_archive->OpenMember(name);
+  }
+  if (spooled) return spooled->Stream();
+  return member ? member->Stream() : nullptr;
+}
+
 int TVornDocJobs::Pack(const std::function<void(TVornCustomIniFile& settings)>& writeSettings,
                        const TPackProgress& progress) {
   std::lock_guard doc(m_docLock);

@@ -88,6 +88,9 @@ class TVornDocJobs {
   // Immediate reads; empty on any failure or for an address without that key or content.
   std::string ReadString(std::string_view section, std::string_view key);
   std::string ReadContent(std::string_view section);
+  // The content in pieces, for contents too large to hold whole; null for an address without
+  // content. Unlike the reads above it raises: EArchiveError when the content cannot be opened.
+  std::unique_ptr<TContentStream> OpenContent(std::string_view section);
 
   // The save's packing: runs the queued jobs and adds the settings (from writeSettings), the
   // index and every content stored since the last save to the archive in one rewrite, reporting

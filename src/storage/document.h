@@ -85,6 +85,11 @@ class TVornDocument : public TStoredDocumentReader, public IDownloadDocument {
   std::string GetDocumentValue(std::string_view url, std::string_view key) override;
   // Empty when the address has no section or no content; never raises.
   std::string GetDocumentContent(std::string_view url) override;
+  // The content in pieces (see TVornDocJobs::OpenContent); null when there is none. Raises
+  // EArchiveError when it cannot be opened.
+  std::unique_ptr<TContentStream> OpenDocumentContent(std::string_view url) {
+    return url.empty() ? nullptr : m_jobs->OpenContent(url);
+  }
   // Waits until every write queued so far has been carried out.
   void FlushJobs() { m_jobs->Flush(); }
   void WaitForRoom() override { m_jobs->WaitForRoom(); }

@@ -38,6 +38,10 @@ std::string TMemberSpool::TContent::Read() const {
   return m_data ? *m_data : m_member->Extract();
 }
 
+std::unique_ptr<TContentStream> TMemberSpool::TContent::Stream() const {
+  return m_data ? MemoryContentStream(m_data) : m_member->Stream();
+}
+
 TMemberSpool::TMemberSpool(const std::string& stem, TFileSystem& fileSystem,
                            std::function<void()> onRoom)
     : m_fileSystem(fileSystem), m_onRoom(std::move(onRoom)) {

@@ -39,6 +39,8 @@ class TMemberSpool {
    public:
     // Throws EArchiveError when its member in the working file is damaged.
     std::string Read() const;
+    // The same content in pieces.
+    std::unique_ptr<TContentStream> Stream() const;
 
    private:
     friend class TMemberSpool;

@@ -299,6 +299,7 @@ std::string TWWWDocForm::ServerPrefix() const {
 }
 
 bool TWWWDocForm::IsOfflineAddress(const std::string& text) const {
+  if (m_server->IsOfflineAddress(text)) return true;  // a site's own name of the server
   const std::string prefix = ServerPrefix();
   if (text.find(prefix) != std::string::npos) return true;
   // On port 80 the browser shows its addresses without the port.

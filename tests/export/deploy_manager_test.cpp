@@ -421,6 +421,74 @@ TEST_F(DeployManagerTest, EbookDialogsAndTheProjectGivenToTheCompiler) {
   EXPECT_EQ(ReadFile(book), "book\n");
 }
 
+// A compiler that fails, however it fails, never costs the user the book they had, and the
+// project it is given lists only files that are there.
+TEST_F(DeployManagerTest, AFailedCompileLeavesTheBookAsItWas) {
+  const std::string longName = "http://h/" + std::string(300, 'x') + ".html";
+  AddPage(kIndex, {});
+  AddPage(longName, {});
+  const std::string book = m_dir / "keep.chm";
+  const std::string compileError =
+      "Error compiling the HTML Help. Please go to Options dialog and select other compiler.";
+  struct Case {
+    std::string script;  // run in the working folder
+    bool compiled;
+  } const cases[] = {
+      {"printf partial > temp.chm; exit 1", false},
+      {": > temp.chm", false},
+      {"printf partial > temp.chm; kill -9 $$", false},
+      {"printf new > temp.chm", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    WriteFile(book, "old book");
+    const std::string compiler = m_dir / "compiler.sh";
+    WriteFile(compiler, "#!/bin/sh\ncd \"$(dirname \"$1\")\"\ncp \"$1\" \"" + (m_dir / "seen.hhp") +
+                            "\"\n" + c.script + "\n");
+    fs::permissions(compiler, fs::perms::owner_all);
+    m_manager.HTMLCompiler.FileName = compiler;
+    m_dialogs->messageAnswers = {mrOk};  // go on past the file whose name is too long
+    const size_t before = Asked().size();
+    Export(estEbook, book);
+    std::vector<std::string> asked = Asked();
+    asked.erase(asked.begin(), asked.begin() + static_cast<long>(before));
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.size(), c.compiled ? 1u : 2u);
+    EXPECT_EQ(asked.back() == compileError, !c.compiled);
+    EXPECT_EQ(ReadFile(book), c.compiled ? "new" : "old book");
+    const std::string project = ReadFile(m_dir / "seen.hhp");
+    EXPECT_NE(project.find("Default topic=http/h/index.html\r\n[Files]\r\nhttp/h/index.html\r\n"),
+              std::string::npos)
+        << project;
+    EXPECT_EQ(project.find("xxxx"), std::string::npos) << project;
+  }
+}
+
+// The compiler's wrapper takes a partial or empty book for no book, and leaves none behind.
+TEST(EbookCompiler, AFailedCompileLeavesNoBook) {
+  ASSERT_NE(std::getenv("TQ_HHC"), nullptr);
+  TScratchFolder dir;
+  fs::create_directories(dir / "bin");
+  WriteFile(dir / "temp.hhp", "[OPTIONS]\r\nTITLE=t\r\n");
+  const struct {
+    std::string script;
+    int exitCode;
+  } cases[] = {
+      {"printf partial > temp.chm; exit 1", 1},
+      {": > temp.chm", 1},
+      {"printf book > temp.chm", 0},
+  };
+  for (const auto& c : cases) {
+    WriteFile(dir / "bin/chmcmd", "#!/bin/sh\n" + c.script + "\n");
+    fs::permissions(dir / "bin/chmcmd", fs::perms::owner_all);
+    const auto [code, out] =
+        RunTool("PATH='" + (dir / "bin") + "':\"$PATH\" '" + std::getenv("TQ_HHC") + "'",
+                {dir / "temp.hhp"});
+    EXPECT_EQ(code, c.exitCode) << c.script;
+    EXPECT_EQ(fs::exists(dir / "temp.chm"), c.exitCode == 0) << c.script;
+  }
+}
+
 TEST_F(DeployManagerTest, CancelStopsAfterTheFileBeingWritten) {
   for (int i = 0; i < 6; ++i) AddPage("http://h/p" + std::to_string(i) + ".html", {});
   m_document.GateUrl = "http://h/p2.html";

@@ -78,6 +78,28 @@ class HttpClient {
     return reply;
   }
 
+  // Reads one answer's body as it arrives, handing each piece to take without keeping it; returns
+  // how many body bytes came before the connection ended or the Content-Length was reached.
+  template <typename Take>
+  uint64_t ReadBodyInPieces(Take take) {
+    size_t end;
+    while ((end = m_in.find("\r\n\r\n")) == std::string::npos) {
+      if (Fill() <= 0) return 0;
+    }
+    const std::string head = AnsiLowerCase(m_in.substr(0, end + 2));
+    const size_t at = head.find("\r\ncontent-length: ");
+    const uint64_t length = at == std::string::npos ? 0 : std::stoull(head.substr(at + 18));
+    m_in.erase(0, end + 4);
+    uint64_t got = 0;
+    for (;;) {
+      const size_t n = static_cast<size_t>(std::min<uint64_t>(m_in.size(), length - got));
+      take(std::string_view(m_in).substr(0, n));
+      got += n;
+      m_in.clear();
+      if (got == length || Fill() <= 0) return got;
+    }
+  }
+
   // True when the server closes the connection within the wait (unread bytes are dropped).
   bool ClosedByServer(int waitMs = 5000) {
     int got;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "formats/stored_document.h"
 #include "server/http_client.h"
 #include "server/offline_page.h"
+#include "server/site_origin.h"
 #include "storage/document.h"
 #include "support/ready_document.h"
 
@@ -66,6 +68,14 @@ class OfflineServerTest : public ::testing::Test {
   HttpReply Request(const std::string& target, const std::string& fields = {}) {
     return Fetch(m_server.Port(), Get(target, m_host, fields));
   }
+  // The host a site's pages are served under, and the prefix of its offline addresses.
+  std::string SiteHost(const std::string& address) {
+    return SiteLabel(address) + ".localhost:" + std::to_string(m_server.Port());
+  }
+  std::string SitePrefix(const std::string& address) { return "http://" + SiteHost(address) + "/"; }
+  HttpReply RequestPage(const std::string& address, const std::string& fields = {}) {
+    return Fetch(m_server.Port(), Get("/" + address, SiteHost(address), fields));
+  }
   std::string Referer(const std::string& address) {
     return "Referer: " + m_server.ServerPrefix() + address + "\r\n";
   }
@@ -79,11 +89,11 @@ class OfflineServerTest : public ::testing::Test {
 
 TEST_F(OfflineServerTest, ServesStoredDocumentsAndNamesMissingOnes) {
   Activate();
-  const HttpReply page = Request("/" + kPage);
+  const HttpReply page = RequestPage(kPage);
   EXPECT_EQ(page.Field("content-type"), "text/html; charset=windows-1258");
   EXPECT_NE(
-      page.Body.find("<img src=\"" + m_server.ServerPrefix() + kImage + "\"><a href=\"" +
-                     kUnfollowed + "\">caf\xE9 \x80</a>\r\n<a href=\"mailto:x@example.com\">\r\n"),
+      page.Body.find("<img src=\"" + SitePrefix(kImage) + kImage + "\"><a href=\"" + kUnfollowed +
+                     "\">caf\xE9 \x80</a>\r\n<a href=\"mailto:x@example.com\">\r\n"),
       std::string::npos)
       << page.Body;
 
@@ -111,7 +121,7 @@ TEST_F(OfflineServerTest, ServesStoredDocumentsAndNamesMissingOnes) {
 
 TEST_F(OfflineServerTest, RoutesLinksAsTheTranslationSettingsSay) {
   Activate();
-  const std::string prefix = m_server.ServerPrefix();
+  const std::string prefix = SitePrefix(kPage);
   const struct {
     bool Enabled;
     TLinkTranslation Followed, UnFollowed;
@@ -126,7 +136,7 @@ TEST_F(OfflineServerTest, RoutesLinksAsTheTranslationSettingsSay) {
     m_download.LinksTranslation().Enabled = c.Enabled;
     m_download.LinksTranslation().Followed = c.Followed;
     m_download.LinksTranslation().UnFollowed = c.UnFollowed;
-    const std::string body = Request("/" + kPage).Body;
+    const std::string body = RequestPage(kPage).Body;
     EXPECT_NE(body.find("src=\"" + (c.ImageRouted ? prefix : "") + kImage), std::string::npos);
     EXPECT_NE(body.find("href=\"" + (c.UnfollowedRouted ? prefix : "") + kUnfollowed),
               std::string::npos);
@@ -245,14 +255,151 @@ TEST_F(OfflineServerTest, ServesWhileTheCrawlChangesTheProject) {
       }
     });
   }
+  clients.emplace_back([&] {  // a page reads the link translation settings
+    for (int i = 0; i < 100; ++i) {
+      if (RequestPage(kPage).Status == 200) ++answered;
+    }
+  });
   for (int i = 0; i < 20; ++i) {
     Store("http://www.example.com/p" + std::to_string(i) + ".txt", "text/plain", "p");
     m_options.InternetConnection.AllowLocalConnectionOnly = i % 2 == 0;
+    TVornLinkTranslation& translation = m_download.LinksTranslation();
+    translation.Enabled = i % 3 != 0;
+    translation.Followed = i % 2 == 0 ? EltOffline : eltOnline;
+    translation.UnFollowed = i % 4 == 0 ? EltOffline : eltNone;
     m_server.SetVornDownload(i % 5 == 0 ? nullptr : &m_download);
   }
   m_server.SetVornDownload(&m_download);
   for (auto& c : clients) c.join();
-  EXPECT_EQ(answered, 600);
+  EXPECT_EQ(answered, 700);
+}
+
+// A browser on this machine reaches each site's pages under that site's own host name only, so
+// one site's scripts cannot read another's pages; what runs no script is served under any name,
+// and a client that does not say it navigates gets pages under the server's own names with their
+// scripts kept out of every origin.
+TEST_F(OfflineServerTest, GivesEachSiteAnOriginOfItsOwn) {
+  const std::string other = "http://other.example:8080/p.html";
+  TStoredDocumentWriter page;
+  page.AddLink(kPage);
+  Store(other, "text/html", page.Build(other, "<a href=\"" + LinkPlaceholder(0) + "\">"));
+  Activate();
+  EXPECT_NE(SiteLabel(kPage), SiteLabel(other));
+  EXPECT_NE(SiteLabel(kPage), SiteLabel("https://www.example.com/a.html"));
+  const std::string navigate = "Sec-Fetch-Dest: document\r\n";
+  const std::string sandbox = "sandbox allow-scripts allow-forms allow-popups allow-modals";
+  const struct {
+    std::string Host, Address, Fields;
+    int Status;
+    std::string Policy, LinkPrefix;
+  } cases[] = {
+      {m_host, kPage, navigate, 302, "", ""},
+      {"localhost:" + std::to_string(m_server.Port()), other, navigate, 302, "", ""},
+      {SiteHost(other), kPage, "", 302, "", ""},
+      {SiteHost(other), other, navigate, 200, "", SitePrefix(kPage)},
+      {m_host, other, "", 200, sandbox, m_server.ServerPrefix()},
+      {m_host, kImage, navigate, 200, "", ""},
+      {SiteHost(other), kImage, "", 200, "", ""},
+  };
+  for (const auto& c : cases) {
+    const HttpReply reply = Fetch(m_server.Port(), Get("/" + c.Address, c.Host, c.Fields));
+    SCOPED_TRACE(c.Host + " " + c.Address + " " + c.Fields);
+    EXPECT_EQ(reply.Status, c.Status);
+    EXPECT_EQ(reply.Field("content-security-policy"), c.Policy);
+    if (c.Status == 302) {
+      EXPECT_EQ(reply.Field("location"), SitePrefix(c.Address) + c.Address);
+    }
+    if (!c.LinkPrefix.empty()) {
+      EXPECT_NE(reply.Body.find("href=\"" + c.LinkPrefix + kPage + "\""), std::string::npos);
+    }
+  }
+}
+
+// With other machines allowed, a page asked for under one of this machine's addresses links back
+// to that address, not to the asking machine's own loopback.
+TEST_F(OfflineServerTest, LinksLeadOtherMachinesBackToTheAddressTheyAsked) {
+  m_options.InternetConnection.AllowLocalConnectionOnly = false;
+  Activate();
+  const std::string port = std::to_string(m_server.Port());
+  const struct {
+    std::string Host, Prefix;
+  } cases[] = {
+      {"127.0.0.2:" + port, "http://127.0.0.2:" + port + "/"},
+      {"attacker.example:" + port, m_server.ServerPrefix()},
+      {"127.0.0.2:" + std::to_string(m_server.Port() + 1), m_server.ServerPrefix()},
+  };
+  for (const auto& c : cases) {
+    const HttpReply reply =
+        Fetch(m_server.Port(), Get("/" + kPage, c.Host), "127.0.0.2", "127.0.0.2");
+    EXPECT_NE(reply.Body.find("<img src=\"" + c.Prefix + kImage + "\">"), std::string::npos)
+        << c.Host << reply.Body;
+  }
+}
+
+// Documents go out typed as their answers typed them: a page the analyser refused byte for byte
+// in its own charset, a file fetched by FTP by its name.
+TEST_F(OfflineServerTest, ServesDocumentsAsTheirAnswersTypedThem) {
+  static constexpr char kRaw[] =
+      "<html><title>Gr\xC3\xBC\xC3\x9F"
+      "e</title>\r<p>a\0b\n</html>";
+  const std::string raw(kRaw, sizeof kRaw - 1);
+  const struct {
+    std::string Address, Stored, Type, Served;
+  } cases[] = {
+      {"http://www.example.com/raw.html", "text/html; charset=utf-8", "text/html; charset=utf-8",
+       raw},
+      {"ftp://h/f.ZIP", "Binary FTP", "application/zip", "zip"},
+      {"ftp://h/v1.2/readme", "Binary FTP", "application/octet-stream", "text"},
+      {"ftp://h/index.htm", "Binary FTP", "text/html", raw},
+  };
+  for (const auto& c : cases) Store(c.Address, c.Stored, c.Served);
+  Activate();
+  for (const auto& c : cases) {
+    const HttpReply reply = RequestPage(c.Address);
+    EXPECT_EQ(reply.Field("content-type"), c.Type) << c.Address;
+    EXPECT_EQ(reply.Body, c.Served) << c.Address;
+  }
+}
+
+// Range fields of one range are answered with those bytes, from small documents held whole and
+// from large ones sent in pieces alike; what cannot be answered gets the whole document.
+TEST_F(OfflineServerTest, AnswersTheRangeAsked) {
+  std::string large(3 * kMaxUnsentBodyBytes + 5, '\0');
+  uint32_t seed = 1;
+  for (char& c : large) c = static_cast<char>((seed = seed * 1103515245 + 12345) >> 24);
+  Store("http://www.example.com/v.webm", "video/webm", large);
+  Activate();
+  for (const std::string& content : {kImageBytes, large}) {
+    const std::string address = content == large ? "http://www.example.com/v.webm" : kImage;
+    const std::string size = std::to_string(content.size());
+    const struct {
+      std::string Range;
+      int Status;
+      size_t First, Count;
+      std::string ContentRange;
+    } cases[] = {
+        {"", 200, 0, content.size(), ""},
+        {"bytes=0-3", 206, 0, 4, "bytes 0-3/" + size},
+        {"bytes=-5", 206, content.size() - 5, 5,
+         "bytes " + std::to_string(content.size() - 5) + "-" + std::to_string(content.size() - 1) +
+             "/" + size},
+        {"bytes=2-", 206, 2, content.size() - 2,
+         "bytes 2-" + std::to_string(content.size() - 1) + "/" + size},
+        {"bytes=1-99999999", 206, 1, content.size() - 1,
+         "bytes 1-" + std::to_string(content.size() - 1) + "/" + size},
+        {"bytes=3-2", 200, 0, content.size(), ""},
+        {"bytes=0-1,4-5", 200, 0, content.size(), ""},
+        {"bytes=" + size + "-", 416, 0, 0, "bytes */" + size},
+    };
+    for (const auto& c : cases) {
+      const HttpReply reply =
+          Request("/" + address, c.Range.empty() ? "" : "Range: " + c.Range + "\r\n");
+      EXPECT_EQ(reply.Status, c.Status) << address << " " << c.Range;
+      EXPECT_EQ(reply.Field("content-range"), c.ContentRange) << c.Range;
+      EXPECT_EQ(reply.Field("accept-ranges"), "bytes");
+      EXPECT_TRUE(reply.Body == content.substr(c.First, c.Count)) << address << " " << c.Range;
+    }
+  }
 }
 
 }  // namespace

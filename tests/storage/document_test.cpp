@@ -118,6 +118,39 @@ TEST_F(DocumentTest, ContentIsSpooledUntilSavedThenArchived) {
   EXPECT_EQ(members.size(), 3u);  // settings, index and the page once
 }
 
+// A content read in pieces is the content wherever it lives (in the spool before a save, in the
+// archive after it, compressed or stored), and one that cannot be read whole raises instead of
+// ending short.
+TEST_F(DocumentTest, ContentsReadInPiecesWhereverTheyLive) {
+  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  std::string page;
+  while (page.size() < 3'000'000)
+    page += "<p>An offline copy, line " + std::to_string(page.size()) + "</p>\n";
+  const auto readInPieces = [&](const std::string& url) {
+    std::unique_ptr<TContentStream> stream = doc.OpenDocumentContent(url);
+    if (!stream) return std::string("<none>");
+    std::string out;
+    char piece[1000];
+    while (const size_t n = stream->Read(piece, sizeof piece)) out.append(piece, n);
+    EXPECT_EQ(out.size(), stream->Size());
+    return out;
+  };
+  for (const auto& [url, content] : {std::pair{kPage, page}, std::pair{kImage, m_image}}) {
+    WriteReadyEntryTo(doc, url, 1);
+    doc.SetDocumentContent(url, content);
+    EXPECT_TRUE(readInPieces(url) == content) << url;
+  }
+  doc.SetDocName(m_dir / "site.web");
+  ASSERT_TRUE(doc.Save(false));
+  EXPECT_TRUE(readInPieces(kPage) == page);
+  EXPECT_TRUE(readInPieces(kImage) == m_image);
+  EXPECT_EQ(readInPieces("http://h.org/none"), "<none>");
+
+  fs::resize_file(doc.Folder() + "project.~web", fs::file_size(doc.Folder() + "project.~web") / 2);
+  EXPECT_THROW(readInPieces(kPage) + readInPieces(kImage), EArchiveError);
+  EXPECT_EQ(doc.GetDocumentContent(kPage), "");
+}
+
 // Contents are packed into members as they are stored and a save copies them: the project file
 // must be byte for byte what packing the same contents as files at the save gives. Some are
 // packed before the save, the rest wait because the disk refused them, and both are readable.
