@@ -10,6 +10,7 @@
 
 #include "cli/served_project.h"
 #include "support/loopback_peer.h"
+#include "support/source_paths.h"
 
 namespace tq {
 namespace {

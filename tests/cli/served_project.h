@@ -27,6 +27,8 @@ class ServedProject {
         RunCli({"crawl", Site.Url("/index.html"), "-o", File, "--dispatch-interval", "0"});
     EXPECT_EQ(crawl.ExitCode, 0) << crawl.Err;
   }
+  // Serves a project file made elsewhere.
+  explicit ServedProject(std::string file) : File(std::move(file)) {}
   ~ServedProject() {
     if (m_serve.state() != QProcess::NotRunning) Stop(SIGKILL);
     fs::remove_all(m_dir);

@@ -17,6 +17,7 @@
 #include "platform/power.h"
 #include "support/fake_dialog_service.h"
 #include "support/loopback_peer.h"
+#include "support/source_paths.h"
 #include "support/temp_env.h"
 
 namespace tq {

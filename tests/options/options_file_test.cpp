@@ -6,6 +6,7 @@
 #include "foundation/mem_ini_file.h"
 #include "options/options.h"
 #include "options/recent_projects.h"
+#include "support/source_paths.h"
 #include "support/temp_env.h"
 
 namespace tq {

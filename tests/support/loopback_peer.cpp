@@ -18,6 +18,7 @@
 
 #include "foundation/main_loop.h"
 #include "support/http_test_server.h"
+#include "support/source_paths.h"
 
 extern char** environ;
 
