@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "foundation/ansi.h"
+#include "foundation/canonical_url.h"
 #include "foundation/errors.h"
 #include "foundation/url.h"
 
@@ -254,7 +255,8 @@ void TVornAdmission::AdmitLink(TVornLinkPtr link) {
   }
   if (url.empty()) return;
 
-  const std::string startUrl = m_settings.General.StartingUrl();
+  // Compared with links in the one spelling they have, whatever the user typed.
+  const std::string startUrl = CanonicalUrl(m_settings.General.StartingUrl());
   const bool fileNameEmpty = ExtractUrlFileName(url).empty();
   const bool requisite = IsRequisite(l);
   const TVornFileFilters* roleFilter = RoleFilter(l);

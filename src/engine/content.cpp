@@ -14,6 +14,7 @@
 #include "formats/srcset.h"
 #include "formats/stored_document.h"
 #include "foundation/ansi.h"
+#include "foundation/canonical_url.h"
 #include "foundation/errors.h"
 #include "foundation/url.h"
 
@@ -39,36 +40,20 @@ bool IsFileLike(std::string_view item) {
          AnsiUpperCase(item).find("DOCUMENT") == std::string::npos;
 }
 
-// Begins with a scheme ("data:", "about:") that names nothing the crawl can fetch; without this
-// rule the address would be taken for a relative one.
-bool HasUnfetchableScheme(std::string_view value) {
-  const std::size_t colon = value.find(':');
-  if (colon == std::string_view::npos || colon == 0) return false;
-  for (std::size_t i = 0; i < colon; ++i) {
-    const char c = value[i];
-    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-    if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))
-      return false;
-  }
-  const std::string scheme = AnsiUpperCase(value.substr(0, colon));
-  return scheme != "HTTP" && scheme != "HTTPS" && scheme != "FTP";
+// A cleaned link value made absolute against its page (pageServer: its server), in the canonical
+// form its link is registered with.
+std::string ResolveCleanLink(std::string url, std::string_view pageUrl,
+                             std::string_view pageServer) {
+  const TLinkKind kind = GetLinkKind(url, pageUrl);
+  if (kind == lkRelative || kind == lkRootRelative) url = ResolveUrl(pageUrl, url, pageServer);
+  std::string canonical;
+  return CanonicalizeUrl(url, canonical) ? canonical : url;
 }
 
-// A cleaned link value made absolute against its page (pageDir: the page without its query,
-// pageServer: its server), the text its link is registered with.
-std::string ResolveCleanLink(std::string url, std::string_view pageUrl, std::string_view pageDir,
-                             std::string_view pageServer) {
-  switch (GetLinkKind(url, pageUrl)) {
-    case lkRelative:
-      // Resolved against the page without its query, as the link itself resolves its text: a
-      // "/" inside the page's query is no folder.
-      return ResolveUrl(pageDir, url, pageServer);
-    case lkRootRelative:
-    case lkScript:
-      return ResolveUrl(pageUrl, url, pageServer);
-    default:
-      return url;
-  }
+// Mail links are the one kind of link with another scheme than the crawl's own: they fill the
+// Emails list. data:, about:, tel: and the rest stay in the page as written.
+bool MayBecomeLink(std::string_view value) {
+  return IsFetchableReference(value) || AnsiStartsText("mailto:", value);
 }
 
 // The words of a space-separated attribute value (rel), upper-cased.
@@ -200,7 +185,6 @@ TVornAnalysisStatus TVornContent::Analyze(std::string_view bytes, std::string_vi
   if (bytes.data() != m_input.data()) m_input.assign(bytes);
   if (contentType.data() != m_contentType.data()) m_contentType.assign(contentType);
   m_baseServer = ExtractUrlServer(m_baseUrl);
-  m_baseDir = StripUrlQuery(m_baseUrl);
   m_errorText.clear();
   m_output.clear();
   // A fresh list each time: whoever took over the previous analysis's links keeps them intact.
@@ -278,7 +262,7 @@ void TVornContent::TreatLinkValue(THtmlStartTag& tag, std::string_view attribute
     if (rewritten != text) tag.SetAttribute(attribute, rewritten);
     return;
   }
-  if (AnsiStartsText(kFileScheme, address)) return;
+  if (AnsiStartsText(kFileScheme, address) || !MayBecomeLink(address)) return;
   const std::size_t hash = address.find('#');
   const std::string placeholder =
       RegisterLink(address.substr(0, hash), kind, RequisiteOf(tag, attribute, kind));
@@ -333,7 +317,8 @@ std::string TVornContent::ScanScript(std::string_view script, TVornPublishedTags
     const std::size_t hash = item.find('#');
     const std::string_view text = item.substr(0, hash);
     std::string placeholder;
-    if (!AnsiStartsText(kFileScheme, text)) placeholder = RegisterLink(text, kind);
+    if (!AnsiStartsText(kFileScheme, text) && MayBecomeLink(text))
+      placeholder = RegisterLink(text, kind);
     if (placeholder.empty()) {
       out += item;
     } else {
@@ -348,7 +333,7 @@ std::string TVornContent::RegisterLink(std::string_view value, TVornPublishedTag
                                        TVornRequisite requisite) {
   std::string url = CleanLinkValue(value);
   if (url.empty()) return {};
-  url = ResolveCleanLink(std::move(url), m_baseUrl, m_baseDir, m_baseServer);
+  url = ResolveCleanLink(std::move(url), m_baseUrl, m_baseServer);
   int index = m_links->FindUrl(kFindExact, url);
   if (index < 0) {
     auto link = std::make_shared<TVornLink>();
@@ -389,11 +374,10 @@ void TVornContent::TreatSrcset(THtmlStartTag& tag) {
 std::string TVornContent::StyleLinkAddress(std::string_view reference,
                                            std::string_view documentUrl) {
   const std::string_view value = reference.substr(0, reference.find('#'));
-  if (value.empty() || HasUnfetchableScheme(value)) return {};
+  if (value.empty() || !IsFetchableReference(value)) return {};
   std::string url = CleanLinkValue(value);
   if (url.empty()) return {};
-  return ResolveCleanLink(std::move(url), documentUrl, StripUrlQuery(documentUrl),
-                          ExtractUrlServer(documentUrl));
+  return ResolveCleanLink(std::move(url), documentUrl, ExtractUrlServer(documentUrl));
 }
 
 void TVornContent::RegisterStyleLinks(std::string_view css) {
@@ -411,7 +395,7 @@ void TVornContent::RegisterStyleLinks(std::string_view css) {
 
 std::string TVornContent::RegisterNamedLink(std::string_view value, TVornPublishedTagsKind kind,
                                             TVornRequisite requisite) {
-  if (value.empty() || HasUnfetchableScheme(value)) return {};
+  if (value.empty() || !IsFetchableReference(value)) return {};
   return RegisterLink(value, kind, requisite);
 }
 

@@ -118,7 +118,6 @@ class TVornContent : public TVornHTMLElements {
   std::string m_input;
   std::string m_contentType;
   std::string m_baseServer;
-  std::string m_baseDir;  // the page address without its query, for relative references
   std::atomic<bool> m_cancelled{false};
   TVornAnalysisStatus m_status = TVornAnalysisStatus::easNone;
   std::string m_errorText;

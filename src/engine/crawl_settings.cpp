@@ -3,6 +3,8 @@
 
 #include <initializer_list>
 
+#include "foundation/canonical_url.h"
+
 namespace tq {
 namespace {
 
@@ -54,7 +56,7 @@ std::string TGeneral::StartingUrl() const {
 
 bool TGeneral::ReplaceStartingUrl(std::string_view from, std::string url) {
   std::lock_guard<std::mutex> guard(m_startingUrlMutex);
-  if (BaseUrl != from) return false;
+  if (CanonicalUrl(BaseUrl) != CanonicalUrl(from)) return false;
   BaseUrl = std::move(url);
   return true;
 }

@@ -12,6 +12,7 @@
 #include "engine/content.h"
 #include "engine/ftp_connection.h"
 #include "engine/link_lists.h"
+#include "foundation/canonical_url.h"
 #include "foundation/errors.h"
 #include "foundation/url.h"
 
@@ -291,7 +292,7 @@ void TVornDownload::InstallWorkerHooks() {
           if (m_settings.System.BuildIgnored()) m_ignored.Add(copy);
         } else if (outcome == kOutcomeCancelled) {
           // The starting link is not put back: a new start queues it again.
-          if (url != m_settings.General.StartingUrl()) m_queue.Add(copy);
+          if (url != CanonicalUrl(m_settings.General.StartingUrl())) m_queue.Add(copy);
         }
       });
     }

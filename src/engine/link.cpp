@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "engine/links.h"
+#include "foundation/canonical_url.h"
 #include "foundation/errors.h"
 
 namespace tq {
@@ -124,9 +125,6 @@ const std::string& TVornLink::UrlRef() const {
   try {
     switch (m_linkKind) {
       case lkRelative:
-        if (!m_text.empty())
-          url = ResolveUrl(StripUrlQuery(m_page), m_text, ExtractUrlServer(m_page));
-        break;
       case lkRootRelative:
         if (!m_text.empty()) url = ResolveUrl(m_page, m_text, ExtractUrlServer(m_page));
         break;
@@ -142,6 +140,10 @@ const std::string& TVornLink::UrlRef() const {
       case lkNone:
         break;
     }
+    // Every address is compared in its canonical form, so links of projects stored before it
+    // (raw blanks, braces, upper-case hosts) meet the same addresses found now.
+    std::string canonical;
+    if (CanonicalizeUrl(url, canonical)) url = std::move(canonical);
   } catch (...) {
     throw EVornError("Invalid link or link deleted");
   }
@@ -157,6 +159,8 @@ const std::string& TVornLink::MailRef() const {
     if (m_linkKind == lkMail && m_text.size() > 7) {
       mail = m_text.substr(7);
       if (mail.find('?') != std::string::npos) mail = StripUrlQuery(mail);
+      // Pages write "docs%40python.org" for docs@python.org: the list holds the address itself.
+      if (mail.find('%') != std::string::npos) mail = PercentDecode(mail, true);
     }
   } catch (...) {
     throw EVornError("Invalid link or link deleted");

@@ -88,10 +88,11 @@ class TVornLink {
   TLinkKind LinkKind() const { return m_linkKind; }
   void SetLinkKind(TLinkKind kind);
 
-  // The absolute address, computed once from page, text and kind; empty for mail, script and
-  // empty links. Raises EVornError "Invalid link or link deleted" when it cannot be computed.
+  // The absolute address in its canonical form, computed once from page, text and kind (relative
+  // texts resolved against the whole page address); empty for mail, script and empty links. Raises EVornError "Invalid link or link deleted" when it cannot be computed.
   std::string GetUrl() const;
-  // What follows "mailto:" (without any "?query") for mail links, empty for other kinds.
+  // What follows "mailto:" (without any "?query", "%XX" decoded) for mail links, empty for other
+  // kinds.
   std::string GetMailAddress() const;
 
   // Copies every field of other except the owner, computed addresses included. Reads other

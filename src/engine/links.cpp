@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "foundation/canonical_url.h"
 #include "foundation/errors.h"
 
 namespace tq {
@@ -191,8 +192,10 @@ TVornLinkPtr TVornBaseLinks::Get(int index) const {
 }
 
 int TVornBaseLinks::IndexOfUrl(TLinkKind kind, std::string_view url) const {
-  TVornReadGuard guard(m_lock);
   const bool mail = kind == lkMail;
+  std::string scratch;
+  if (!mail) url = CanonicalUrlView(url, scratch);
+  TVornReadGuard guard(m_lock);
   if (url.empty()) {
     // Empty addresses are not indexed; no caller asks for them in practice.
     for (size_t i = 0; i < m_items.size(); ++i) {
@@ -204,6 +207,9 @@ int TVornBaseLinks::IndexOfUrl(TLinkKind kind, std::string_view url) const {
 }
 
 int TVornBaseLinks::FindUrl(int mode, std::string_view url) const {
+  // Held links are keyed by their canonical addresses; mail addresses are their own.
+  std::string scratch;
+  url = CanonicalUrlView(url, scratch);
   TVornReadGuard guard(m_lock);
   if (mode != kFindExact) return ToIndex(m_index.First(WithoutQuery(url), kQueryLessFamily));
   return url.empty() ? -1 : ToIndex(m_index.First(url, kExactFamily));

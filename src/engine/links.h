@@ -64,10 +64,11 @@ class TVornBaseLinks {
   TVornLinkPtr Get(int index) const;
 
   // The first link whose mail address (kind lkMail) or absolute address (any other kind) equals
-  // url exactly; -1 when none.
+  // url, an address compared in its canonical form; -1 when none.
   int IndexOfUrl(TLinkKind kind, std::string_view url) const;
   // The first link whose non-empty absolute or mail address equals url (kFindExact), or equals it
-  // once both lose their query (kFindQueryLess, any non-zero mode); -1 when none.
+  // once both lose their query (kFindQueryLess, any non-zero mode); -1 when none. An address is
+  // compared in its canonical form, whatever spelling url has.
   int FindUrl(int mode, std::string_view url) const;
   bool Contains(int mode, std::string_view url) const { return FindUrl(mode, url) >= 0; }
 

@@ -3,6 +3,7 @@
 #include <curl/curl.h>
 
 #include "engine/page.h"
+#include "foundation/canonical_url.h"
 
 namespace tq {
 
@@ -40,6 +41,15 @@ void TVornTransfer::StartAttempts(TAttempts attempts) {
         const auto stopped = [&] {
           return m_cancelled.load() || m_refused.load() || (how.Stopped && how.Stopped());
         };
+        // The network library reads an address up to its first NUL: such an address would
+        // fetch another document than the one admitted. Links are canonical and hold none;
+        // this is the last door, whatever made the address, and no attempt is worth repeating.
+        if (HasControlByte(m_address)) {
+          m_curl = nullptr;
+          m_failed = true;
+          m_errorText = kControlByteError;
+          return;
+        }
         TVornAttemptLoop loop;
         loop.Retries = Retries;
         loop.RetryPauseMs = TestOnlyRetryPauseMs;

@@ -31,6 +31,9 @@ using TAuthorizationHook =
 
 class TVornPage;
 
+// Why an address holding a control byte was not fetched.
+inline constexpr std::string_view kControlByteError = "The address holds a control character";
+
 struct TVornSocksSettings {
   TSocksVersion Version = svNoSocks;
   std::string Host;  // a name, an IPv4 address or an IPv6 address (bracketed or not)

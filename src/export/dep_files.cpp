@@ -5,6 +5,7 @@
 
 #include "export/export_path.h"
 #include "foundation/ansi.h"
+#include "foundation/canonical_url.h"
 
 namespace tq {
 namespace {
@@ -31,7 +32,7 @@ TVornDepFile& TVornDepFiles::Add(std::string url, std::string_view contentType) 
   file.PageNumber = Count() - 1;
   file.ContentType = AnsiUpperCase(contentType);
   file.LocalPath = MakeExportPath(url, file.PageNumber, file.ContentType);
-  m_byUrl.emplace(url, file.PageNumber);
+  m_byUrl.emplace(CanonicalUrl(url), file.PageNumber);
   file.Url = std::move(url);
   return file;
 }
@@ -66,7 +67,8 @@ void TVornDepFiles::MakePathsUnique() {
 }
 
 const TVornDepFile* TVornDepFiles::Find(std::string_view url) const {
-  const auto it = m_byUrl.find(url);
+  std::string scratch;
+  const auto it = m_byUrl.find(CanonicalUrlView(url, scratch));
   return it == m_byUrl.end() ? nullptr : &m_files[static_cast<size_t>(it->second)];
 }
 

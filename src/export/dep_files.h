@@ -34,7 +34,8 @@ class TVornDepFiles {
 
   int Count() const { return static_cast<int>(m_files.size()); }
   const TVornDepFile& operator[](int index) const { return m_files[static_cast<size_t>(index)]; }
-  // The file exported for exactly this address (case-sensitive), or null.
+  // The file exported for this address (case-sensitive; any spelling of it, as addresses are
+  // compared in their canonical form), or null.
   const TVornDepFile* Find(std::string_view url) const;
 
  private:

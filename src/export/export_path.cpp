@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "foundation/ansi.h"
+#include "foundation/canonical_url.h"
 #include "foundation/url.h"
 
 namespace tq {
@@ -17,27 +18,6 @@ void AppendEscaped(std::string& out, unsigned char c) {
   out += '%';
   out += kHex[c >> 4];
   out += kHex[c & 15];
-}
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
-std::string PercentDecode(std::string_view text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 &&
-        HexValue(text[i + 2]) >= 0) {
-      out += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
-      i += 2;
-    } else {
-      out += text[i];
-    }
-  }
-  return out;
 }
 
 // Bytes of the well-formed UTF-8 sequence that starts at text[i], or 0.

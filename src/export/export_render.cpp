@@ -15,6 +15,7 @@
 #include "formats/html_tokenizer.h"
 #include "formats/html_writer.h"
 #include "formats/stored_document.h"
+#include "foundation/canonical_url.h"
 #include "foundation/url.h"
 
 namespace tq {
@@ -113,8 +114,8 @@ std::string TVornExportRender::MapLink(const TVornDepFile& from, const std::stri
   if (kind != lkAbsolute && kind != lkFtp) return address;
   const TVornDepFile* to = m_files.Find(address);
   // Not exported: whatever unfollowed links are translated to, the online address is the only
-  // target that exists.
-  if (to == nullptr) return address;
+  // target that exists (in the spelling a browser sends, which quotes and scripts also take).
+  if (to == nullptr) return CanonicalUrl(address);
   return EncodeLinkPath(MakeRelativeLink(from.LocalPath, to->LocalPath));
 }
 

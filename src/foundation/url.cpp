@@ -1,12 +1,11 @@
-// Address helpers. The rules are positional text rules, not RFC 3986 resolution: stored projects
-// depend on the exact addresses they produce. Only "." segments and references to another server
-// ("//host/x") are resolved as RFC 3986 does, because the positional rules made wrong addresses
-// of them.
+// Address helpers. Taking addresses apart follows positional text rules; references are
+// resolved as RFC 3986 section 5 and browsers resolve them.
 #include "foundation/url.h"
 
 #include <algorithm>
 
 #include "foundation/ansi.h"
+#include "foundation/canonical_url.h"
 #include "foundation/lines.h"
 
 namespace tq {
@@ -50,51 +49,29 @@ std::string_view DropFront(std::string_view text, size_t count) {
   return text.substr(std::min(count, text.size()));
 }
 
-// Splits a path into segments. A trailing segment is kept only when it names a folder (no dot,
-// after a slash) or, for a reference, when it looks like a file name (a dot after its first
-// character); everything else at the end (a file of the base page, "..", a lone word) is dropped.
-void SplitSegments(std::string_view text, bool referenceMode, std::vector<std::string>& items) {
-  if (text.empty()) return;
-  bool slashSeen = false;
-  if (text.front() == '/') {
-    items.emplace_back("/");
-    text.remove_prefix(1);
-    slashSeen = true;
+// The scheme of a reference ("mailto" of "mailto:x"), empty when it has none.
+std::string_view SchemeOf(std::string_view reference) {
+  for (size_t i = 0; i < reference.size(); ++i) {
+    const char c = reference[i];
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (c == ':') return reference.substr(0, i);
+    if (!letter && (i == 0 || !((c >= '0' && c <= '9') || c == '+' || c == '-' || c == '.')))
+      return {};
   }
-  while (!text.empty()) {
-    const size_t slash = text.find('/');
-    if (slash != std::string_view::npos) {
-      items.emplace_back(text.substr(0, slash));
-      text.remove_prefix(slash + 1);
-      slashSeen = true;
-      continue;
-    }
-    const size_t dot = text.find('.');
-    if ((referenceMode && dot != std::string_view::npos && dot >= 1) ||
-        (dot == std::string_view::npos && slashSeen))
-      items.emplace_back(text);
-    break;
-  }
+  return {};
 }
 
-// Removes "." segments from the path of an absolute address that begins at pathStart ("/./"
-// becomes "/", a final "/." becomes "/"); the query and fragment are left alone.
-std::string DropDotSegments(std::string address, size_t pathStart) {
-  size_t end = std::min(address.find_first_of("?#", pathStart), address.size());
-  for (size_t p = address.find("/.", pathStart); p != std::string::npos && p < end;
-       p = address.find("/.", p)) {
-    if (p + 2 == end) {
-      address.erase(p + 1, 1);
-      break;
-    }
-    if (address[p + 2] == '/') {
-      address.erase(p, 2);
-      end -= 2;
-    } else {
-      ++p;
-    }
-  }
-  return address;
+bool IsFetchableScheme(std::string_view scheme) {
+  return AnsiSameText(scheme, "http") || AnsiSameText(scheme, "https") ||
+         AnsiSameText(scheme, "ftp");
+}
+
+// prefix, then reference's path with its dot segments removed, then its query and fragment.
+std::string JoinResolved(std::string_view prefix, std::string_view path, std::string_view tail) {
+  std::string result(prefix);
+  result += RemoveDotSegments(path);
+  result += tail;
+  return result;
 }
 
 }  // namespace
@@ -196,57 +173,78 @@ TUrlProtocol GetUrlProtocol(std::string_view url) {
   return upHttp;
 }
 
+bool IsFetchableReference(std::string_view reference) {
+  const std::string_view scheme = SchemeOf(reference);
+  return scheme.empty() || IsFetchableScheme(scheme);
+}
+
 std::string ResolveUrl(std::string_view base, std::string_view reference,
                        std::string_view baseServer) {
-  std::vector<std::string> items;
-  SplitSegments(DropFront(base, baseServer.size()), false, items);
-  if (StartsWith(reference, "http://")) return std::string(reference.substr(7));
-  SplitSegments(reference, true, items);
-  if (StartsWith(reference, "https://")) return std::string(reference.substr(8));
-  if (StartsWith(reference, "//")) {
+  // The base: its server (scheme and authority), path, and query with fragment.
+  std::string_view server;
+  if (!baseServer.empty() && AnsiStartsText(baseServer, base)) {
+    server = base.substr(0, baseServer.size());
+  } else if (const size_t mark = base.find("://"); mark != std::string_view::npos) {
+    server = base.substr(0, std::min(base.find('/', mark + 3), base.size()));
+  }
+  const std::string_view baseRest = base.substr(server.size());
+  const std::string_view basePath = baseRest.substr(0, baseRest.find_first_of("?#"));
+  const std::string_view baseNoFragment = base.substr(0, base.find('#'));
+  const size_t schemeEnd = server.find("://");
+  const std::string_view baseScheme =
+      schemeEnd == std::string_view::npos ? std::string_view() : server.substr(0, schemeEnd);
+
+  std::string slashed;
+  if (IsFetchableScheme(baseScheme)) {
+    // Browsers read "\" as "/" in the path of these schemes.
+    const size_t pathEnd = std::min(reference.find_first_of("?#"), reference.size());
+    if (reference.substr(0, pathEnd).find('\') != std::string_view::npos) {
+      slashed.assign(reference);
+      for (size_t i = 0; i < pathEnd; ++i)
+        if (slashed[i] == '\') slashed[i] = '/';
+      reference = slashed;
+    }
+  }
+
+  const std::string_view scheme = SchemeOf(reference);
+  if (!scheme.empty()) {
+    if (!IsFetchableScheme(scheme)) return std::string(reference);
+    std::string_view rest = reference.substr(scheme.size() + 1);
+    if (rest.starts_with("//")) return std::string(reference);
+    if (!AnsiSameText(scheme, baseScheme)) {
+      // "https:host/x": the rest names the server, whatever slashes it lacks.
+      while (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
+      return std::string(scheme) + "://" + std::string(rest);
+    }
+    reference = rest;  // "http:x" on an http page is relative, as browsers take it
+  }
+
+  const size_t split = std::min(reference.find_first_of("?#"), reference.size());
+  const std::string_view path = reference.substr(0, split);
+  const std::string_view tail = reference.substr(split);
+  if (reference.starts_with("//")) {
     // Another server, reached with the page's own scheme.
-    const size_t colon = baseServer.find("://");
-    if (colon != std::string_view::npos) {
-      std::string result(baseServer.substr(0, colon + 1));
-      result += reference;
-      const size_t path = result.find('/', colon + 3);
-      return path == std::string::npos ? result : DropDotSegments(std::move(result), path);
-    }
+    if (baseScheme.empty()) return std::string(server) + std::string(reference);
+    const size_t pathStart = std::min(path.find('/', 2), path.size());
+    return JoinResolved(std::string(baseScheme) + ":" + std::string(path.substr(0, pathStart)),
+                        path.substr(pathStart), tail);
   }
-  if (StartsWith(reference, "/")) {
-    return DropDotSegments(std::string(baseServer) + std::string(reference), baseServer.size());
+  if (reference.starts_with("/")) return JoinResolved(server, path, tail);
+  if (reference.empty()) return std::string(baseNoFragment);
+  if (path.empty()) {
+    // Only a query or a fragment: the page's path stays, with the page's query for a fragment.
+    if (tail.front() == '#') return std::string(baseNoFragment) + std::string(tail);
+    return std::string(server) + std::string(basePath) + std::string(tail);
   }
-
-  // Each ".." removes itself and the item before it; one with nothing before it means the
-  // reference climbs out of the site, and the page itself is the answer. A "." names the folder
-  // it stands in: kept, it would make a second address for every page below it; past a query it
-  // is no folder and stays.
-  std::vector<std::string> kept;
-  kept.reserve(items.size());
-  bool inQuery = false;
-  for (auto& item : items) {
-    inQuery = inQuery || item.find_first_of("?#") != std::string::npos;
-    if (item == "." && !inQuery) continue;
-    if (item != "..") {
-      kept.push_back(std::move(item));
-    } else if (kept.empty()) {
-      return std::string(base);
-    } else {
-      kept.pop_back();
-    }
+  std::string merged;
+  if (!server.empty() && basePath.empty()) {
+    merged = "/";
+  } else {
+    const size_t slash = basePath.rfind('/');
+    if (slash != std::string_view::npos) merged = basePath.substr(0, slash + 1);
   }
-
-  std::string result(baseServer);
-  result += '/';
-  for (size_t i = 0; i < kept.size(); ++i) {
-    if (kept[i] == "/") {
-      if (result.back() != '/') result += '/';
-    } else {
-      result += kept[i];
-      if (i + 1 < kept.size()) result += '/';
-    }
-  }
-  return result;
+  merged += path;
+  return JoinResolved(server, merged, tail);
 }
 
 namespace {

@@ -1,7 +1,6 @@
 // Taking addresses apart, classifying link texts and resolving them into absolute addresses.
-// The crawl engine identifies links by the addresses these functions produce and projects store
-// them, so their odd corners (dropped trailing "..", a reference's trailing slash lost) are part
-// of the contract and must not be "fixed" without migrating stored projects.
+// The crawl engine identifies links by the addresses these functions produce (in their canonical
+// form, foundation/canonical_url.h) and projects store them.
 //
 // All functions are pure, never throw on any input (malformed input gives the empty text or the
 // input unchanged) and may be called from any thread. Texts are 8-bit byte strings.
@@ -60,11 +59,18 @@ std::string ExtractUrlLastExt(std::string_view url);
 TUrlProtocol GetUrlProtocol(std::string_view url);
 
 // Resolves reference against the page address base whose server is baseServer
-// (ExtractUrlServer of the page). Callers pass StripUrlQuery(page) as base for relative
-// references and the page unchanged for root-relative ones. "." segments are dropped from the
-// path; a reference "//host/x" names another server and takes the scheme of baseServer.
+// (ExtractUrlServer of the page) as RFC 3986 section 5 and browsers do: "page" and "sub/" on
+// http://h/a/b.html give http://h/a/page and http://h/a/sub/, "?q=1" keeps the page's path,
+// "." and ".." segments are resolved, "//host/x" takes the page's scheme, "\" counts as "/" on
+// http, https and ftp pages. A reference with another scheme than those three comes back as
+// written; "http:x" on an http page is relative, as browsers take it. The result is not yet
+// canonical (see CanonicalUrl).
 std::string ResolveUrl(std::string_view base, std::string_view reference,
                        std::string_view baseServer);
+
+// True for a reference without a scheme or with http, https or ftp: one that can become a link.
+// data:, about:, blob:, tel:, mailto: and the like are not.
+bool IsFetchableReference(std::string_view reference);
 
 // Hosts of one site: equal, or some label of A (scheme, "www." and top-level label removed)
 // occurs inside some label of B.

@@ -13,6 +13,7 @@
 #include "formats/html_rewrite.h"
 #include "formats/stored_document.h"
 #include "foundation/ansi.h"
+#include "foundation/canonical_url.h"
 #include "foundation/url.h"
 #include "server/media_type.h"
 #include "server/offline_page.h"
@@ -263,6 +264,9 @@ THttpResponse TVornServer::Answer(const THttpRequest& request) {
       address = ResolveUrl(referrer, "/" + address, ExtractUrlServer(referrer));
     }
   }
+  // Documents are kept under their canonical addresses (and found so in projects that hold
+  // other spellings); a browser may send any spelling.
+  address = CanonicalUrl(address);
 
   TVornBaseLinks& ready = download->ReadyLinks();
   if (!ready.Contains(kFindExact, address))
@@ -336,8 +340,10 @@ THttpResponse TVornServer::Answer(const THttpRequest& request) {
                unfollowed = translation.UnFollowed.load()](int, const std::string& link) {
       const TLinkKind kind = GetLinkKind(link, referrer);
       if (kind != lkAbsolute && kind != lkFtp) return link;
-      const TLinkTranslation how = ready.Contains(kFindExact, link) ? followed : unfollowed;
-      return how == EltOffline ? SitePrefix(origin, link, port) + link : link;
+      // Written in the spelling browsers send, which quotes and scripts also take.
+      const std::string address = CanonicalUrl(link);
+      const TLinkTranslation how = ready.Contains(kFindExact, address) ? followed : unfollowed;
+      return how == EltOffline ? SitePrefix(origin, address, port) + address : address;
     };
   }
   std::string rendered = RenderStoredDocument(contentType, storedText, mapping);

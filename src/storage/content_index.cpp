@@ -92,7 +92,14 @@ TVornLinkPtr RebuildLink(const TVornIndexFile& index, std::string_view section, 
   std::string page = index.ReadString(section, kIndexPage, "");
   link->SetPage(page.empty() ? std::string(section) : std::move(page));
   status = index.ReadInteger(section, kIndexStatus, kStatusReady);
-  link->SetText(status == kStatusEmail ? "mailto:" + std::string(section) : section);
+  if (status == kStatusEmail) {
+    // The section holds the decoded address; a "%" left in it is a character of the address.
+    std::string text = "mailto:";
+    for (char c : section) text += c == '%' ? std::string_view("%25") : std::string_view(&c, 1);
+    link->SetText(text);
+  } else {
+    link->SetText(section);
+  }
   link->Level = index.ReadInteger(section, kIndexLevel, 0);
   switch (status) {
     case kStatusReady:

@@ -5,6 +5,7 @@
 
 #include "foundation/ansi.h"
 #include "foundation/atomic_file.h"
+#include "foundation/canonical_url.h"
 #include "foundation/ini_syntax.h"
 
 namespace tq {
@@ -83,9 +84,28 @@ std::string_view TVornIndexFile::NameOf(uint32_t slot) const {
   return text.substr(0, text.find('\n'));
 }
 
-int64_t TVornIndexFile::Find(std::string_view name) const {
+int64_t TVornIndexFile::FindExact(std::string_view name) const {
   const auto it = m_byName.find(name);
   return it == m_byName.end() ? -1 : int64_t{*it};
+}
+
+int64_t TVornIndexFile::Find(std::string_view name) const {
+  const int64_t exact = FindExact(name);
+  if (exact >= 0) return exact;
+  std::string scratch;
+  const std::string_view canonical = CanonicalUrlView(name, scratch);
+  if (canonical.data() != name.data()) {
+    const int64_t slot = FindExact(canonical);
+    if (slot >= 0) return slot;
+  }
+  if (m_aliases.empty()) return -1;
+  const auto it = m_aliases.find(canonical);
+  return it == m_aliases.end() ? -1 : int64_t{it->second};
+}
+
+void TVornIndexFile::AddAlias(uint32_t slot) {
+  std::string canonical;
+  if (CanonicalizeUrl(NameOf(slot), canonical)) m_aliases.try_emplace(std::move(canonical), slot);
 }
 
 bool TVornIndexFile::SectionAt(size_t slot, std::string_view& name) const {
@@ -96,11 +116,14 @@ bool TVornIndexFile::SectionAt(size_t slot, std::string_view& name) const {
 
 void TVornIndexFile::Add(std::string text) {
   m_sections.push_back(std::move(text));
-  m_byName.insert(static_cast<uint32_t>(m_sections.size() - 1));
+  const auto slot = static_cast<uint32_t>(m_sections.size() - 1);
+  m_byName.insert(slot);
+  AddAlias(slot);
 }
 
 void TVornIndexFile::Clear() {
   m_byName.clear();
+  m_aliases.clear();
   m_sections.clear();
   m_erased = 0;
 }
@@ -109,8 +132,10 @@ void TVornIndexFile::Compact() {
   if (m_erased == 0) return;
   std::erase_if(m_sections, [](const std::string& text) { return text.empty(); });
   m_byName.clear();
+  m_aliases.clear();
   for (size_t slot = 0; slot < m_sections.size(); ++slot) {
     m_byName.insert(static_cast<uint32_t>(slot));
+    AddAlias(static_cast<uint32_t>(slot));
   }
   m_erased = 0;
 }
@@ -122,7 +147,7 @@ void TVornIndexFile::SetText(std::string_view text) {
     if (current.empty()) return;
     // A copy, so that each section holds no more memory than its text.
     std::string section(current);
-    const int64_t slot = Find(std::string_view(section).substr(0, section.find('\n')));
+    const int64_t slot = FindExact(std::string_view(section).substr(0, section.find('\n')));
     if (slot < 0) {
       Add(std::move(section));
     } else {
@@ -269,10 +294,12 @@ void TVornIndexFile::ReadSectionValues(std::string_view section,
 }
 
 void TVornIndexFile::EraseSection(std::string_view section) {
-  const auto it = m_byName.find(std::string_view(IniName(section)));
-  if (it == m_byName.end()) return;
-  const uint32_t slot = *it;
-  m_byName.erase(it);
+  const int64_t found = Find(IniName(section));
+  if (found < 0) return;
+  const auto slot = static_cast<uint32_t>(found);
+  m_byName.erase(slot);
+  if (!m_aliases.empty())
+    std::erase_if(m_aliases, [slot](const auto& alias) { return alias.second == slot; });
   std::string().swap(m_sections[slot]);
   ++m_erased;
 }

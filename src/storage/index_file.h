@@ -1,7 +1,10 @@
 // TVornIndexFile: the content index in memory. It reads and writes the settings-file syntax of
 // TVornMemIniFile, but a section is found by its exact name, because its name is an address and
 // addresses that differ only in letter case are different pages (and mail boxes); key names
-// still compare without regard to case ("CONTENT" is "Content").
+// still compare without regard to case ("CONTENT" is "Content"). An address is also found under
+// another spelling of it: a section is found by the canonical form of its name
+// (foundation/canonical_url.h) when no section has the exact name, so the raw spellings of
+// projects stored before addresses had one form are found by the canonical ones.
 //
 // It is kept small, as a project's index may hold hundreds of thousands of sections: a section
 // is one string (its name, then its lines, each ended by '\n'), found through a hash set of
@@ -14,6 +17,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -88,13 +92,24 @@ class TVornIndexFile : public TVornCustomIniFile {
   // Appends a section's text as GetText writes it; nothing for an erased one.
   static void AppendText(const std::string& section, std::string& text);
   std::string_view NameOf(uint32_t slot) const;
-  // The slot of the section, or -1.
+  // The slot of the section named name, or of the one whose name has name's canonical form;
+  // -1 when none.
   int64_t Find(std::string_view name) const;
+  int64_t FindExact(std::string_view name) const;
+  // Keeps the canonical form of a section's name found when it is not the name itself.
+  void AddAlias(uint32_t slot);
   void Add(std::string text);
   void Clear();
 
   std::vector<std::string> m_sections;  // "" for an erased section
   std::unordered_set<uint32_t, TNameHash, TNameEqual> m_byName;
+  struct TTextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+  };
+  // Canonical forms of the names that are not canonical, to their slots (the first one holding
+  // such a form wins); empty for projects written since addresses have one spelling.
+  std::unordered_map<std::string, uint32_t, TTextHash, std::equal_to<>> m_aliases;
   size_t m_erased = 0;
 };
 

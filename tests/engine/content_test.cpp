@@ -176,7 +176,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "IMG=\"[3]\"><table background=\"[5]\"><tr onclick=\"go('[6]')\">"
                   "<th background=\"[7]\"><td background=\"[8]\"><form action=\"[9]\">"
                   "<meta url=\"[10]\">",
-                  {"http://h/dir/a.jar", "http://h/dir/b.class", "http://h/dir/c",
+                  // "c/" keeps its slash, as a browser resolves it.
+                  {"http://h/dir/a.jar", "http://h/dir/b.class", "http://h/dir/c/",
                    "http://h/dir/x.gif", "http://h/dir/y.gif", "http://h/dir/t.gif",
                    "http://h/dir/r.html", "http://h/dir/h.gif", "http://h/dir/d.gif",
                    "http://h/dir/f.cgi", "http://h/dir/m.html"},
@@ -222,6 +223,28 @@ INSTANTIATE_TEST_SUITE_P(
                   "<meta charset=utf-8><p>\xEF\xB7\x90<a href=\"x.html#&#xFDD0;\">",
                   "<meta charset=\"windows-1258\"><p>&#65533;<a href=\"[0]#&#65533;\">",
                   {"http://h/dir/x.html"},
+                  {eptAnchor}},
+        TLinkCase{"AddressesInTheSpellingBrowsersSend",
+                  "<a href=\"my file.html\">1</a><a href=\"brace{x}.html\">2</a>"
+                  "<a href=\"sub/\">3</a><a href=\"page\">4</a><a href=\"?q=1\">5</a>"
+                  "<a href=\"HTTP://H:80/dir/%2e/my%20file.html\">6</a>"
+                  "<img src=\"/movie.avi&#1;.gif\">",
+                  "<a href=\"[0]\">1</a><a href=\"[1]\">2</a><a href=\"[2]\">3</a>"
+                  "<a href=\"[3]\">4</a><a href=\"[4]\">5</a><a href=\"[0]\">6</a>"
+                  "<img src=\"[5]\">",
+                  {"http://h/dir/my%20file.html", "http://h/dir/brace%7Bx%7D.html",
+                   "http://h/dir/sub/", "http://h/dir/page", "http://h/dir/index.html?q=1",
+                   "http://h/movie.avi%01.gif"},
+                  {eptAnchor, eptAnchor, eptAnchor, eptAnchor, eptAnchor, eptImage}},
+        TLinkCase{"OtherSchemesStayAsWritten",
+                  "<img src=\"data:image/png;base64,AA==\"><a href=\"tel:+1\">t</a>"
+                  "<a href=about:blank>a</a><a href=\"sms:1\">s</a><a href=\"news:x.y\">n</a>"
+                  "<iframe src=\"blob:http://h/x.html\"></iframe>"
+                  "<a href=\"mailto:docs&#37;&#52;&#48;python.org?subject=x\">m</a>",
+                  "<img src=\"data:image/png;base64,AA==\"><a href=\"tel:+1\">t</a>"
+                  "<a href=about:blank>a</a><a href=\"sms:1\">s</a><a href=\"news:x.y\">n</a>"
+                  "<iframe src=\"blob:http://h/x.html\"></iframe><a href=\"[0]\">m</a>",
+                  {"mailto:docs@python.org"},
                   {eptAnchor}},
         TLinkCase{"ScriptAndStyleNotExamined",
                   "<script src=s.js>var a='x.gif';</script><style>b{background:url('y.gif')}"

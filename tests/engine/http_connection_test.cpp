@@ -156,6 +156,28 @@ TEST_F(HttpTransferTest, RedirectBecomesTheRedirectedPageWithoutFollowingOrRetry
   for (const auto& request : m_server.Requests()) EXPECT_NE(request.Target, "/new.html");
 }
 
+// The network library reads an address up to a NUL, so "/movie.avi\0.html" would fetch
+// "/movie.avi" under the other name. A link's address carries the byte percent-encoded; an
+// address that still holds one (no scheme, so no canonical form) is refused before any request.
+TEST_F(HttpTransferTest, NoAddressWithAControlByteReachesTheServer) {
+  m_server.Route("/movie.avi", [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: video/x-msvideo\r\n", "avi"));
+  });
+  const std::string nul("\0", 1);
+  PageRecord r = Fetch(m_server.Url("/movie.avi" + nul + ".html"));
+  ASSERT_EQ(m_server.Requests().size(), 1u);
+  EXPECT_EQ(m_server.Requests()[0].Target, "/movie.avi%00.html");
+  EXPECT_NE(r.Content, "avi");
+
+  m_server.ClearRequests();
+  const std::string schemeless = m_server.Url("/movie.avi" + nul + "\x01.html").substr(7);
+  r = Fetch(schemeless);
+  EXPECT_TRUE(r.Errored);
+  EXPECT_EQ(r.Error, kControlByteError);
+  EXPECT_EQ(m_last->Http().Attempts(), 0);
+  EXPECT_TRUE(m_server.Requests().empty());
+}
+
 TEST_F(HttpTransferTest, SizeRefusalStopsBeforeTheBodyAndStoresTheRefusalPage) {
   std::atomic<bool> writeFailed{false};
   std::atomic<size_t> written{0};

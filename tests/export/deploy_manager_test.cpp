@@ -18,7 +18,9 @@
 #include "engine/download.h"
 #include "engine/http_connection.h"
 #include "export/export_path.h"
+#include "foundation/canonical_url.h"
 #include "foundation/main_loop.h"
+#include "foundation/url.h"
 #include "storage/archive_test_util.h"
 #include "storage/document.h"
 #include "support/fake_dialog_service.h"
@@ -253,6 +255,7 @@ TEST_F(DeployManagerTest, StyleSheetReferencesLeadToExportedFilesOrOnline) {
 }
 
 // The local references of the exported page at path (below root) that name no file of the export.
+// A reference is the file name percent-encoded, as a browser reads it.
 std::vector<std::string> BrokenLocalReferences(const fs::path& root, const std::string& path) {
   if (!fs::is_regular_file(root / path)) return {"the page itself"};
   const std::string page = ReadFile(root / path);
@@ -260,8 +263,9 @@ std::vector<std::string> BrokenLocalReferences(const fs::path& root, const std::
   std::vector<std::string> broken;
   for (std::sregex_iterator it(page.begin(), page.end(), kReference), end; it != end; ++it) {
     const std::string ref = (*it)[1].str() + (*it)[2].str();
-    if (!ref.empty() && !ref.starts_with("http:") &&
-        !fs::is_regular_file(root / fs::path(path).parent_path() / ref))
+    // Online and inline (data:) references open without the export.
+    if (ref.empty() || !IsFetchableReference(ref) || ref.starts_with("http:")) continue;
+    if (!fs::is_regular_file(root / fs::path(path).parent_path() / PercentDecode(ref)))
       broken.push_back(ref);
   }
   return broken;
@@ -285,6 +289,7 @@ TEST_F(DeployManagerTest, ExportedPagesOpenFromDisk) {
                     "content=\"text/html; charset=iso-8859-2\"><base href=\"http://h/docs/\" "
                     "target=\"_top\"></head><body><p>Za\xBF \xA4\xA4"
                     "0\xA4\xA4</p><a href=\"sub/p.html#s\">s</a><img src=\"../img/logo.gif\">"
+                    "<img src=\"data:image/png;base64,iVBORw0KGgo=\">"
                     "<a href=\"" +
                         longName + ".html\">long</a><a href=\"/old.html\">old</a></body></html>"));
   AddReady("http://h/docs/sub/p.html", "text/html",
@@ -309,6 +314,9 @@ TEST_F(DeployManagerTest, ExportedPagesOpenFromDisk) {
     const std::string exported = ReadFile(root / "docs/xml.sax.utils.html");
     EXPECT_NE(exported.find("content=\"text/html;charset=utf-8\">"), std::string::npos);
     EXPECT_NE(exported.find("<base target=\"_top\">"), std::string::npos) << "href dropped";
+    EXPECT_NE(exported.find("<img src=\"data:image/png;base64,iVBORw0KGgo=\">"),
+              std::string::npos)
+        << "an inline image stays inline";
     EXPECT_NE(exported.find("<p>Za\xC5\xBC \xC2\xA4\xC2\xA4"
                             "0\xC2\xA4\xC2\xA4</p><a href=\"sub/p.html#s\">"),
               std::string::npos)
@@ -317,6 +325,24 @@ TEST_F(DeployManagerTest, ExportedPagesOpenFromDisk) {
               "<!-- saved from url=\"http://h/docs/sub/p.html\" using Tarnquill -->\r\n"
               "<meta charset=\"utf-8\" /><p>caf\xC3\xA9</p>\r\n");
   }
+}
+
+// A project stored before addresses had one spelling: its index, lists and link headers hold
+// raw spellings; the export still finds every document and links them.
+TEST_F(DeployManagerTest, OldSpellingsStillExportAndLink) {
+  const std::string oldPage = "http://H/my page{1}.html";
+  TStoredDocumentWriter writer;
+  const std::string body = "<a href=\"" + LinkPlaceholder(writer.AddLink(kIndex)) + "\">i</a>";
+  test::AddReadyUnderOldSpelling(m_download, m_document, oldPage, "text/html",
+                                 writer.Build(oldPage, body));
+  AddPage(kIndex, {oldPage});
+  m_manager.FilesKind = kAllDeployFileKinds;
+  Export(estFolder, m_dir / "folder");
+  const fs::path root = m_dir / "folder/http/h";
+  EXPECT_EQ(FilesBelow(root), (std::vector<std::string>{"index.html", "my page{1}.html"}));
+  for (const std::string path : {"index.html", "my page{1}.html"})
+    EXPECT_EQ(BrokenLocalReferences(root, path), std::vector<std::string>()) << path;
+  EXPECT_EQ(ReadFile(root / "index.html").find("\"http://H/"), std::string::npos);
 }
 
 TEST_F(DeployManagerTest, NothingIsWrittenOutsideTheDestination) {

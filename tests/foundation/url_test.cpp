@@ -1,5 +1,5 @@
-// Address helpers: one table per function. The odd-looking rows are deliberate: stored projects
-// hold the addresses these rules produce.
+// Address helpers: one table per function. The odd-looking rows of the positional helpers are
+// deliberate: stored projects hold the addresses these rules produce.
 #include "foundation/url.h"
 
 #include <gtest/gtest.h>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "foundation/ansi.h"
+#include "foundation/canonical_url.h"
 
 namespace tq {
 namespace {
@@ -140,40 +141,83 @@ TEST(Url, GetUrlProtocol) {
   }
 }
 
-TEST(Url, ResolveUrl) {
+TEST(Url, ResolveUrlAsBrowsersDo) {
   struct TCase {
     const char* reference;
     const char* page;
-    const char* expected;
+    const char* expected;  // the canonical form of the result, as a browser's address bar shows
   };
-  // Base is the page without its query, as the link model passes it for relative references.
+  // References resolve as RFC 3986 section 5 and browsers resolve them. An earlier positional
+  // rule dropped a dotless last segment ("page"), a reference's trailing slash and one of two
+  // "..": those rows changed to the browsers' results.
   const TCase table[] = {
+      {"page", "http://h/a/b/c.html", "http://h/a/b/page"},
+      {"sub/", "http://h/a/b/c.html", "http://h/a/b/sub/"},
+      {"../..", "http://h/a/b/c.html", "http://h/"},
+      {"?q=1", "http://h/a/b/c.html", "http://h/a/b/c.html?q=1"},
       {"../d.html", "http://h/a/b/c.html", "http://h/a/d.html"},
-      {"x/", "http://h/a/c.html", "http://h/a/x"},
-      {"./p.html", "http://h/a/c.html", "http://h/a/p.html"},
-      {"./s/./t/../p.html", "http://h/", "http://h/s/p.html"},
-      {"./", "http://h/a/c.html", "http://h/a"},
-      {"p.php?u=/./x", "http://h/a/c.html", "http://h/a/p.php?u=/./x"},
+      {"./", "http://h/a/c.html", "http://h/a/"},
+      {"p.php?u=/./x", "http://h/a/c.html?x=/y/z", "http://h/a/p.php?u=/./x"},
       {"/./a/./b.html?u=/./x", "http://h/c.html", "http://h/a/b.html?u=/./x"},
-      {"//cdn.example.com/x.js", "http://h/a/c.html", "http://cdn.example.com/x.js"},
       {"//cdn.example.com/./x.js", "https://h/", "https://cdn.example.com/x.js"},
-      {"//cdn.example.com", "https://h/", "https://cdn.example.com"},
-      {"../..", "http://h/a/b/c.html", "http://h/a"},
-      {"p.php?id=1", "http://h/a/c.html", "http://h/a/p.php?id=1"},
-      {"../x.html", "http://h/", "http://h/x.html"},
-      {"../x.html", "http://h", "http://h"},
-      {"../../../x.html", "http://h/a/c.html", "http://h/a/c.html"},
-      {"page", "http://h/a/b/c.html", "http://h/a/b"},
-      {"sub/page", "http://h/a/c.html", "http://h/a/sub/page"},
-      {"/root.html", "http://h/a/c.html", "http://h/root.html"},
+      {"//cdn.example.com", "https://h/", "https://cdn.example.com/"},
+      {"../x.html", "http://h", "http://h/x.html"},
       {"a//b.html", "http://h/", "http://h/a//b.html"},
-      {"b.html", "http://h/a/", "http://h/a/b.html"},
-      {"", "http://h/a/c.html", "http://h/a"},
-      {"https://x/y", "http://h/", "x/y"},
+      {"", "http://h/a/c.html?q", "http://h/a/c.html?q"},
+      {"https://x/y", "http://h/", "https://x/y"},
+      {"sub\\p.html", "http://h/a/", "http://h/a/sub/p.html"},
+      {"%2e%2E/x", "http://h/a/b/", "http://h/a/x"},
+      {"HTTPS:x", "http://h/a/", "https://x/"},
+      {"data:image/png;base64,AAA=", "http://h/a/", "data:image/png;base64,AAA="},
+      {"tel:+1", "http://h/a/", "tel:+1"},
+      // RFC 3986 section 5.4.1, normal examples.
+      {"g:h", "http://a/b/c/d;p?q", "g:h"},
+      {"g", "http://a/b/c/d;p?q", "http://a/b/c/g"},
+      {"./g", "http://a/b/c/d;p?q", "http://a/b/c/g"},
+      {"g/", "http://a/b/c/d;p?q", "http://a/b/c/g/"},
+      {"/g", "http://a/b/c/d;p?q", "http://a/g"},
+      {"//g", "http://a/b/c/d;p?q", "http://g/"},
+      {"?y", "http://a/b/c/d;p?q", "http://a/b/c/d;p?y"},
+      {"g?y", "http://a/b/c/d;p?q", "http://a/b/c/g?y"},
+      {"#s", "http://a/b/c/d;p?q", "http://a/b/c/d;p?q#s"},
+      {"g#s", "http://a/b/c/d;p?q", "http://a/b/c/g#s"},
+      {"g?y#s", "http://a/b/c/d;p?q", "http://a/b/c/g?y#s"},
+      {";x", "http://a/b/c/d;p?q", "http://a/b/c/;x"},
+      {"g;x", "http://a/b/c/d;p?q", "http://a/b/c/g;x"},
+      {"g;x?y#s", "http://a/b/c/d;p?q", "http://a/b/c/g;x?y#s"},
+      {"", "http://a/b/c/d;p?q", "http://a/b/c/d;p?q"},
+      {".", "http://a/b/c/d;p?q", "http://a/b/c/"},
+      {"./", "http://a/b/c/d;p?q", "http://a/b/c/"},
+      {"..", "http://a/b/c/d;p?q", "http://a/b/"},
+      {"../", "http://a/b/c/d;p?q", "http://a/b/"},
+      {"../g", "http://a/b/c/d;p?q", "http://a/b/g"},
+      {"../..", "http://a/b/c/d;p?q", "http://a/"},
+      {"../../", "http://a/b/c/d;p?q", "http://a/"},
+      {"../../g", "http://a/b/c/d;p?q", "http://a/g"},
+      // Section 5.4.2, abnormal examples ("http:g" as browsers and lenient parsers take it).
+      {"../../../g", "http://a/b/c/d;p?q", "http://a/g"},
+      {"../../../../g", "http://a/b/c/d;p?q", "http://a/g"},
+      {"/./g", "http://a/b/c/d;p?q", "http://a/g"},
+      {"/../g", "http://a/b/c/d;p?q", "http://a/g"},
+      {"g.", "http://a/b/c/d;p?q", "http://a/b/c/g."},
+      {".g", "http://a/b/c/d;p?q", "http://a/b/c/.g"},
+      {"g..", "http://a/b/c/d;p?q", "http://a/b/c/g.."},
+      {"..g", "http://a/b/c/d;p?q", "http://a/b/c/..g"},
+      {"./../g", "http://a/b/c/d;p?q", "http://a/b/g"},
+      {"./g/.", "http://a/b/c/d;p?q", "http://a/b/c/g/"},
+      {"g/./h", "http://a/b/c/d;p?q", "http://a/b/c/g/h"},
+      {"g/../h", "http://a/b/c/d;p?q", "http://a/b/c/h"},
+      {"g;x=1/./y", "http://a/b/c/d;p?q", "http://a/b/c/g;x=1/y"},
+      {"g;x=1/../y", "http://a/b/c/d;p?q", "http://a/b/c/y"},
+      {"g?y/./x", "http://a/b/c/d;p?q", "http://a/b/c/g?y/./x"},
+      {"g?y/../x", "http://a/b/c/d;p?q", "http://a/b/c/g?y/../x"},
+      {"g#s/./x", "http://a/b/c/d;p?q", "http://a/b/c/g#s/./x"},
+      {"g#s/../x", "http://a/b/c/d;p?q", "http://a/b/c/g#s/../x"},
+      {"http:g", "http://a/b/c/d;p?q", "http://a/b/c/g"},
   };
   for (const auto& c : table) {
     SCOPED_TRACE(std::string(c.reference) + " on " + c.page);
-    EXPECT_EQ(ResolveUrl(c.page, c.reference, ExtractUrlServer(c.page)), c.expected);
+    EXPECT_EQ(CanonicalUrl(ResolveUrl(c.page, c.reference, ExtractUrlServer(c.page))), c.expected);
   }
 }
 

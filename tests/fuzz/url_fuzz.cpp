@@ -1,5 +1,7 @@
 // Fuzzes the address helpers and the link record with link texts, pages and bases taken from the
-// input (three parts separated by newlines). Nothing may crash, trip a sanitizer or throw.
+// input (three parts separated by newlines). Nothing may crash, trip a sanitizer or throw; a
+// link's address is canonical (its own canonical form) and holds no control byte when it has a
+// scheme of the crawl's.
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -8,6 +10,7 @@
 
 #include "engine/link.h"
 #include "foundation/ansi.h"
+#include "foundation/canonical_url.h"
 #include "foundation/format.h"
 #include "foundation/url.h"
 #include "fuzz_check.h"
@@ -50,8 +53,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TVornLink link;
   link.SetPage(std::string(page));
   link.SetText(text);
-  TakeApart(link.GetUrl());
+  const std::string url = link.GetUrl();
+  TakeApart(url);
   (void)link.GetMailAddress();
+  FUZZ_CHECK(CanonicalUrl(url) == url);
+  if (url.find("://") != std::string::npos && GetLinkKind(url, "") == lkAbsolute)
+    FUZZ_CHECK(!HasControlByte(url));
+  (void)RemoveDotSegments(text);
+  (void)PercentDecode(text);
 
   std::vector<std::string> lines;
   StreamToLines(lines, input);

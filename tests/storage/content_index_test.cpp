@@ -242,6 +242,35 @@ TEST(ContentIndexLoad, SectionsAreExactAndARepeatedOneLoadsOnce) {
   EXPECT_EQ(calls, 1);
 }
 
+// Projects saved before addresses had one spelling hold raw ones: the canonical spelling finds
+// them, writes go into them, and their names stay as the file has them. A mail address holding
+// "%" comes back as it was stored.
+TEST(ContentIndexLoad, OldSpellingsAreFoundUnderTheCanonicalOne) {
+  TVornIndexFile index;
+  index.SetText(
+      "[http://H.org:80/my file{1}.html]\r\nSTATUS=0\r\nSIZE=5\r\n"
+      "[http://h.org/b.html]\r\nSTATUS=1\r\n[http://h.org/B.html]\r\nSTATUS=2\r\n"
+      "[a%25b@h.org]\r\nSTATUS=4\r\n");
+  const std::string canonical = "http://h.org/my%20file%7B1%7D.html";
+  EXPECT_EQ(index.ReadString(canonical, kIndexSize, ""), "5");
+  EXPECT_EQ(index.ReadString("HTTP://h.org/my file{1}.html", kIndexSize, ""), "5");
+  index.WriteString(canonical, kIndexContent, "tmp1.~tmp");
+  EXPECT_EQ(index.ReadString("http://H.org:80/my file{1}.html", kIndexContent, ""), "tmp1.~tmp");
+  EXPECT_EQ(index.ReadString("http://h.org/B.html", kIndexStatus, ""), "2");  // paths keep case
+  EXPECT_EQ(index.SlotCount(), 4u);
+  EXPECT_EQ(index.GetText().find("[http://H.org:80/my file{1}.html]\r\n"), 0u);
+
+  auto links = LoadAll(index.GetText());
+  ASSERT_EQ(links.size(), 4u);
+  EXPECT_EQ(links[0].Url, canonical);
+  EXPECT_EQ(links[3].Url, "a%25b@h.org");
+
+  index.EraseSection(canonical);
+  EXPECT_EQ(index.ReadString(canonical, kIndexSize, "gone"), "gone");
+  index.Compact();
+  EXPECT_EQ(index.ReadString("http://h.org/b.html", kIndexStatus, ""), "1");
+}
+
 class TMapReader : public TStoredDocumentReader {
  public:
   std::map<std::string, std::pair<std::string, std::string>> Docs;  // type, content

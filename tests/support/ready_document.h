@@ -21,4 +21,18 @@ inline void AddReadyDocument(TVornDownload& download, IDownloadDocument& documen
   document.SetDocumentContent(url, content);
 }
 
+// The same document as a project saved before addresses had one spelling holds it: its index
+// section is named by url as written (raw blanks, braces, an upper-case host), and its link
+// is rebuilt from that name.
+inline void AddReadyUnderOldSpelling(TVornDownload& download, IDownloadDocument& document,
+                                     const std::string& url, const std::string& type,
+                                     const std::string& content) {
+  document.SetDocumentValue(url, kIndexContentType, type);
+  document.SetDocumentContent(url, content);
+  auto link = std::make_shared<TVornLink>();
+  link->SetPage(url);
+  link->SetText(url);
+  download.ReadyLinks().Add(link);
+}
+
 }  // namespace tq::test
