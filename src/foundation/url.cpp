@@ -198,10 +198,10 @@ std::string ResolveUrl(std::string_view base, std::string_view reference,
   if (IsFetchableScheme(baseScheme)) {
     // Browsers read "\" as "/" in the path of these schemes.
     const size_t pathEnd = std::min(reference.find_first_of("?#"), reference.size());
-    if (reference.substr(0, pathEnd).find('\') != std::string_view::npos) {
+    if (reference.substr(0, pathEnd).find('\\') != std::string_view::npos) {
       slashed.assign(reference);
       for (size_t i = 0; i < pathEnd; ++i)
-        if (slashed[i] == '\') slashed[i] = '/';
+        if (slashed[i] == '\\') slashed[i] = '/';
       reference = slashed;
     }
   }

@@ -341,9 +341,9 @@ THttpResponse TVornServer::Answer(const THttpRequest& request) {
       const TLinkKind kind = GetLinkKind(link, referrer);
       if (kind != lkAbsolute && kind != lkFtp) return link;
       // Written in the spelling browsers send, which quotes and scripts also take.
-      const std::string address = CanonicalUrl(link);
-      const TLinkTranslation how = ready.Contains(kFindExact, address) ? followed : unfollowed;
-      return how == EltOffline ? SitePrefix(origin, address, port) + address : address;
+      const std::string target = CanonicalUrl(link);
+      const TLinkTranslation how = ready.Contains(kFindExact, target) ? followed : unfollowed;
+      return how == EltOffline ? SitePrefix(origin, target, port) + target : target;
     };
   }
   std::string rendered = RenderStoredDocument(contentType, storedText, mapping);

@@ -474,9 +474,10 @@ TEST_F(DownloadTest, HostileAnswersEndInTheirListsAndLeadNowhereElse) {
   for (int i = 0; i < 3; ++i) EXPECT_EQ(m_dl.IgnoredLinks().Get(i)->Reason, kReasonSize);
   const std::string announced = m_server.Url("/announced.bin");
   EXPECT_EQ(m_doc.Entries().at(announced).at("CONTENT"), MakeRefusalPage(40960, announced));
-  // The redirect target lost its line break: the stored header holds one link line.
+  // The redirect target lost its line break and holds no raw control byte: the stored header
+  // holds one link line.
   EXPECT_EQ(ParseStoredDocument(m_doc.Entries().at(m_server.Url("/crlf.html")).at("CONTENT")).Links,
-            std::vector<std::string>{m_server.Url("/n\x1b[31m.html%3Chttp://evil.test/%3E")});
+            std::vector<std::string>{m_server.Url("/n%1B[31m.html%3Chttp://evil.test/%3E")});
   EXPECT_EQ(m_dl.FailedLinks().Get(0)->ErrorText, "HTTP/1.1 404 \x1b]0;owned\x07\x1b[2J");
   EXPECT_GE(m_dl.FailedLinks().FindUrl(kFindExact, "ftp://127.0.0.1:1/x.html"), 0);
 }

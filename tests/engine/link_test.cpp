@@ -66,7 +66,10 @@ TEST(Link, AddressesByKind) {
       {"http://h/a/b.html?x=1", "p.html", lkRelative, "http://h/a/p.html", ""},
       {"http://h/a/b.html?x=1", "/p.html", lkRootRelative, "http://h/p.html", ""},
       {"http://h/a/b.html", "#top", lkBookmark, "http://h/a/b.html", ""},
-      {"http://h/", "HTTP://H/x", lkAbsolute, "HTTP://H/x", ""},
+      // Addresses are canonical: scheme and host lose their case, a trailing "/" is kept.
+      {"http://h/", "HTTP://H/x", lkAbsolute, "http://h/x", ""},
+      {"http://h/a/b.html", "sub/", lkRelative, "http://h/a/sub/", ""},
+      {"http://h/", "mailto:docs%40python.org", lkMail, "", "docs@python.org"},
       {"http://h/", "ftp.example.org/f.zip", lkFtp, "ftp.example.org/f.zip", ""},
       {"http://h/", "mailto:me@h.org?subject=x", lkMail, "", "me@h.org"},
       {"http://h/", "mailto:me@h.org#x", lkMail, "", "me@h.org#x"},

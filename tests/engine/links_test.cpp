@@ -106,7 +106,8 @@ TEST(Links, FindUrlAndIndexOfUrl) {
       {kFindQueryLess, "http://h/p.php#frag", 0},
       {kFindExact, "me@h.org", 1},  // mail addresses are searched too
       {kFindQueryLess, "me@h.org?other", 1},
-      {kFindExact, "HTTP://h/a.html", -1},  // case-sensitive
+      {kFindExact, "HTTP://h/a.html", 3},   // compared canonical: the host has no case...
+      {kFindExact, "http://h/A.html", -1},  // ... the path has
       {kFindExact, "", -1},                 // empty addresses never match
       {kFindQueryLess, "", -1},
   };
