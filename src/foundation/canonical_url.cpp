@@ -2,6 +2,7 @@
 // from the first byte that differs, so a canonical address costs one scan and no allocation.
 #include "foundation/canonical_url.h"
 
+#include <array>
 #include <vector>
 
 #include "foundation/ansi.h"
@@ -53,24 +54,26 @@ class TLazyWriter {
 };
 
 // Bytes a browser percent-encodes in a path or query, with those that would end a quoted
-// attribute or a script string; "%" is never among them, so existing escapes stay.
-bool NeedsEscape(unsigned char byte) {
-  if (byte <= 0x20 || byte >= 0x7F) return true;
-  switch (byte) {
-    case '"':
-    case '\'':
-    case '<':
-    case '>':
-    case '`':
-    case '{':
-    case '}':
-    case '|':
-    case '^':
-    case '\\':
-      return true;
-    default:
-      return false;
+// attribute or a script string; "%" is never among them, so existing escapes stay. One table
+// read per byte: every look-up of an address scans it.
+constexpr unsigned char kEscape = 1;   // percent-encoded wherever it stands
+constexpr unsigned char kNotHost = 2;  // sends a host through the full way (case, port, user)
+constexpr unsigned char kDotLike = 4;  // may begin a dot segment after "/"
+constexpr auto kByteClass = [] {
+  std::array<unsigned char, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    if (c <= 0x20 || c >= 0x7F) table[c] |= kEscape;
+    if (c >= 'A' && c <= 'Z') table[c] |= kNotHost;
   }
+  for (unsigned char c : std::string_view("\"'<>`{}|^\\")) table[c] |= kEscape;
+  for (unsigned char c : std::string_view(":@?#")) table[c] |= kNotHost;
+  table['.'] |= kDotLike;
+  table['%'] |= kDotLike;
+  return table;
+}();
+
+bool NeedsEscape(unsigned char byte) {
+  return (kByteClass[byte] & kEscape) != 0;
 }
 
 bool IsDropped(char c) {
@@ -154,9 +157,40 @@ void PutEscapedText(TLazyWriter& writer, std::string_view text) {
   }
 }
 
+// Most addresses met are canonical already, and every look-up asks: one pass over the bytes
+// tells so for the common ones (lower-case host without port or user, a path with no segment
+// that begins with "." or "%", nothing to escape). Anything else takes the full way.
+bool ObviouslyCanonical(std::string_view url) {
+  size_t at = 0;
+  if (url.starts_with("http://")) {
+    at = 7;
+  } else if (url.starts_with("https://")) {
+    at = 8;
+  } else if (url.starts_with("ftp://")) {
+    at = 6;
+  } else {
+    return false;
+  }
+  size_t i = at;
+  for (; i < url.size() && url[i] != '/'; ++i) {
+    if (kByteClass[static_cast<unsigned char>(url[i])] & (kEscape | kNotHost)) return false;
+  }
+  if (i == at || i == url.size()) return false;
+  // Past the path ("?" or "#" passed), a "." or "%" after "/" is no dot segment.
+  unsigned char dotLike = kDotLike;
+  for (; i < url.size(); ++i) {
+    const char c = url[i];
+    const unsigned char kind = kByteClass[static_cast<unsigned char>(c)];
+    if (kind & kEscape) return false;
+    if ((kind & dotLike) && url[i - 1] == '/') return false;
+    if (c == '?' || c == '#') dotLike = 0;
+  }
+  return true;
+}
+
 // The canonical form of an address free of tab, CR, LF and surrounding blanks.
 bool Canonicalize(std::string_view url, std::string& out) {
-  const size_t mark = url.find("://");
+  const size_t mark = url.substr(0, 8).find("://");
   if (mark == std::string_view::npos || mark > 5) return false;
   std::string scheme = AnsiLowerCase(url.substr(0, mark));
   if (scheme != "http" && scheme != "https" && scheme != "ftp") return false;
@@ -218,6 +252,7 @@ bool Canonicalize(std::string_view url, std::string& out) {
 }  // namespace
 
 bool CanonicalizeUrl(std::string_view url, std::string& out) {
+  if (ObviouslyCanonical(url)) return false;
   std::string_view trimmed = url;
   while (!trimmed.empty() && static_cast<unsigned char>(trimmed.front()) <= ' ')
     trimmed.remove_prefix(1);
