@@ -3,6 +3,7 @@
 #include "foundation/canonical_url.h"
 
 #include <array>
+#include <cctype>
 #include <vector>
 
 #include "foundation/ansi.h"
@@ -108,9 +109,14 @@ int DefaultPort(std::string_view scheme) {
 }
 
 void PutHost(TLazyWriter& writer, std::string_view host) {
-  for (char c : host) {
+  for (size_t i = 0; i < host.size(); ++i) {
+    const char c = host[i];
     const auto byte = static_cast<unsigned char>(c);
-    if (c >= 'A' && c <= 'Z') {
+    if (c == '%' && i + 2 < host.size() && std::isxdigit(static_cast<unsigned char>(host[i + 1])) &&
+        std::isxdigit(static_cast<unsigned char>(host[i + 2]))) {
+      writer.Put(host.substr(i, 3));  // an escape keeps its digits as written
+      i += 2;
+    } else if (c >= 'A' && c <= 'Z') {
       writer.Put(static_cast<char>(c - 'A' + 'a'));
     } else if (byte < 0x80 && NeedsEscape(byte)) {
       writer.PutEscaped(byte);  // no valid host holds it: the transfer will fail on it

@@ -35,6 +35,7 @@ TEST(CanonicalUrl, OneSpellingPerAddress) {
       {"http://h/a\x01\x7f", "http://h/a%01%7F"},
       {"  http://h/a\tb\r\nc \n", "http://h/abc"},
       {"http://User Name@Host/", "http://User%20Name@host/"},
+      {"ftp://F\x1b%1B.org/", "ftp://f%1B%1B.org/"},  // an escape in a host keeps its digits
       {"http://[::1]:80/", "http://[::1]/"},
       {"http://[::1]:8080/", "http://[::1]:8080/"},
       // Not addresses of a scheme the crawl fetches: their own form.
