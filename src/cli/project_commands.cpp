@@ -46,10 +46,11 @@ int CrawlCommand(const std::string& url, const TCrawlArgs& crawl, const TProject
   p.Download->General().BaseUrl = url;
   p.Options.LoadOptions();
   ApplyCrawlArgs(crawl, *p.Download, p.Options);
-  RunCrawl(*p.Download);
+  int signal = 0;
+  RunCrawl(*p.Download, &signal);
   const int printed = PrintAndFinish(p, args);
   if (!args.ProjectFile.empty() && !p.Save(args.ProjectFile)) return 1;
-  return printed;
+  return StatusAfterSignal(signal, p.Download->StorageFailure().empty() ? printed : 1);
 }
 
 // Loads a project, continues its Queue, saves it and prints its lists.
@@ -58,10 +59,14 @@ int ResumeCommand(const TCrawlArgs& crawl, const TProjectArgs& args) {
   if (!p.Load(args.ProjectFile)) return 1;
   p.Options.LoadOptions();
   ApplyCrawlArgs(crawl, *p.Download, p.Options);
-  RunCrawl(*p.Download);
+  int signal = 0;
+  RunCrawl(*p.Download, &signal);
   const int printed = PrintAndFinish(p, args);
+  // A damaged document of the loaded file is said, and marked, rather than saved on unseen;
+  // not when a signal asks the program to end soon: then the save comes first.
+  if (signal == 0) p.Document().CheckContents();
   if (!p.Save(args.ProjectFile)) return 1;
-  return printed;
+  return StatusAfterSignal(signal, p.Download->StorageFailure().empty() ? printed : 1);
 }
 
 int ListCommand(const TProjectArgs& args) {
@@ -82,7 +87,13 @@ int ShowCommand(const TProjectArgs& args, const std::string& url) {
     Fail("no document is stored for " + url);
     return 1;
   }
-  const std::string page = RenderStoredDocument(p.Document(), url);
+  std::string page;
+  try {
+    page = RenderStoredDocument(p.Document(), url);
+  } catch (const EArchiveError& e) {
+    Fail(e.what());
+    return 1;
+  }
   std::cout.write(page.data(), static_cast<std::streamsize>(page.size()));
   std::cout.flush();
   return std::cout.good() ? 0 : 1;

@@ -1,6 +1,8 @@
 // Project files from the command line: crawl into one, list it, read its documents back (also of
 // addresses that differ only in letter case), resume an interrupted crawl, carry settings over in
 // a template, and leave files that are no project alone.
+#include <sys/stat.h>
+
 #include <QProcess>
 
 #include "cli/cli_run.h"
@@ -88,6 +90,15 @@ TEST_F(ProjectFile, FilesThatAreNoProjectStayAsTheyWere) {
       EXPECT_TRUE(ReadFile(file) == bytes) << name << " " << command[0];
     }
   }
+  // Nor is what is no file: a FIFO nobody writes to would block the open for ever, /dev/zero
+  // fill the disk.
+  const std::string fifo = In("fifo.web");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& file : {fifo, std::string("/dev/zero")}) {
+    const CliRun refused = RunCli({"list", file});
+    EXPECT_EQ(refused.ExitCode, 1) << file;
+    EXPECT_NE(refused.Err.find("is not a project file"), std::string::npos) << refused.Err;
+  }
 }
 
 // Paths are case-sensitive: /A.html and /a.html are two pages, stored and shown apart, and two
@@ -132,6 +143,24 @@ TEST_F(ProjectFile, ResumeAfterCtrlCFinishesTheCrawl) {
   EXPECT_TRUE(Field(resumed, "Queue", 1).empty());
   EXPECT_EQ(Field(resumed, "Ready", 1).size(), 1u + StallingSite::kPages) << resumed.Out;
   EXPECT_EQ(RunCli({"list", web}).Out, resumed.Out) << "the resumed crawl was saved";
+}
+
+// A service manager's TERM and a closed terminal's HUP stop a crawl as Ctrl-C does: what was
+// fetched is saved, and the exit status tells which signal it was.
+TEST_F(ProjectFile, TermAndHupSaveTheCrawlBeforeTheProgramEnds) {
+  StallingSite site;
+  const std::string web = In("stalled.web");
+  const CliRun termed = InterruptedRun(site,
+                                       {"crawl", site.Server.Url("/index.html"), "-o", web,
+                                        "--threads", "1", "--dispatch-interval", "0"},
+                                       SIGTERM);
+  EXPECT_EQ(termed.ExitCode, 128 + SIGTERM) << termed.Err;
+  EXPECT_EQ(Field(RunCli({"list", web}), "Queue", 1).size(), 5u) << "saved with its Queue";
+  site.Server.ClearRequests();
+  const CliRun hung =
+      InterruptedRun(site, {"resume", web, "--threads", "1", "--dispatch-interval", "0"}, SIGHUP);
+  EXPECT_EQ(hung.ExitCode, 128 + SIGHUP) << hung.Err;
+  EXPECT_EQ(RunCli({"list", web}).Out, hung.Out) << "the resumed crawl was saved";
 }
 
 TEST_F(ProjectFile, TemplateCarriesSettingsIntoANewCrawl) {
