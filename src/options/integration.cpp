@@ -16,8 +16,8 @@ namespace {
 
 constexpr int kClipboardPollMs = 1000;
 
-// The internet address in a copied text: from its first "http://", "https://" or "ftp://" (any
-// letter case) to the first blank or line break; empty when the text holds none.
+}  // namespace
+
 std::string_view AddressIn(std::string_view text) {
   const std::string upper = AnsiUpperCase(text);
   size_t start = std::string::npos;
@@ -28,8 +28,6 @@ std::string_view AddressIn(std::string_view text) {
   const std::string_view address = text.substr(start);
   return address.substr(0, address.find_first_of(" \t\r\n"));
 }
-
-}  // namespace
 
 TFileType ProjectFileType(const std::string& program) {
   TFileType type;

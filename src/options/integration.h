@@ -96,6 +96,10 @@ class TVornIntegration {
   std::jthread m_registration;
 };
 
+// The internet address in a copied text: from its first "http://", "https://" or "ftp://" (any
+// letter case) to the first blank or line break; empty when the text holds none.
+std::string_view AddressIn(std::string_view text);
+
 // The ".web" association of program.
 TFileType ProjectFileType(const std::string& program);
 
