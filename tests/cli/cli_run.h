@@ -106,15 +106,13 @@ class StallingSite {
   static constexpr int kPages = 5;
   StallingSite() {
     m_page = "<html><body>";
-    for (int i = 0; i < kPages; ++i)
-      m_page += "<a href=\"/slow" + std::to_string(i) + ".html\">x</a>";
+    for (int i = 0; i < kPages; ++i) m_page += "<a href=\"/slow" + std::to_string(i) + ".html\">x</a>";
     m_page += "</body></html>";
     Server.Route("/index.html", [this](const TestRequest&, TestConnection& c) {
       c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n", m_page));
     });
     for (int i = 0; i < kPages; ++i) {
-      Server.Route("/slow" + std::to_string(i) + ".html", [this](const TestRequest&,
-                                                                 TestConnection& c) {
+      Server.Route("/slow" + std::to_string(i) + ".html", [this](const TestRequest&, TestConnection& c) {
         if (!m_stalling) {
           c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n", "<html></html>"));
           return;
@@ -140,21 +138,14 @@ class StallingSite {
   std::atomic<bool> m_stalling{true};
 };
 
-// Starts the CLI, waits until the site saw a stalled request, then sends Ctrl-C (or another
-// signal).
+// Starts the CLI, waits until the site saw the first stalled request, then sends Ctrl-C (or
+// another signal).
 inline CliRun InterruptedRun(StallingSite& site, const std::vector<std::string>& args,
                              int signal = SIGINT) {
   QProcess process;
   process.start(QString::fromUtf8(std::getenv("TQ_CLI")), Args(args));
   EXPECT_TRUE(process.waitForStarted());
-  EXPECT_TRUE(RunUntil(
-      [&] {
-        for (const auto& r : site.Server.Requests()) {
-          if (r.Target.starts_with("/slow")) return true;
-        }
-        return false;
-      },
-      Millis(60000)));
+  EXPECT_TRUE(RunUntil([&] { return site.Requested("/slow0.html"); }, Millis(60000)));
   ::kill(static_cast<pid_t>(process.processId()), signal);
   return Finish(process);
 }
@@ -171,8 +162,6 @@ inline std::vector<std::string> Field(const CliRun& run, const std::string& list
   return values;
 }
 
-inline fs::path SampleSite() {
-  return fs::path(TQ_SOURCE_DIR) / "samples" / "site";
-}
+inline fs::path SampleSite() { return fs::path(TQ_SOURCE_DIR) / "samples" / "site"; }
 
 }  // namespace tq

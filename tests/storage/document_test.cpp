@@ -43,9 +43,7 @@ const std::string kImage = "http://h.org/i.gif";
 std::vector<std::string> FilesIn(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) {
-    if (entry.path().filename() != kWorkingFolderLock) {
-      names.push_back(entry.path().filename().string());
-    }
+    if (entry.path().filename() != kWorkingFolderLock) names.push_back(entry.path().filename());
   }
   std::sort(names.begin(), names.end());
   return names;
