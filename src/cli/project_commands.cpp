@@ -1,10 +1,12 @@
 // The commands that crawl into, resume, list, read and template project files.
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 
 #include "cli/command.h"
 #include "cli/crawl_session.h"
+#include "cli/exit_status.h"
 #include "cli/list_output.h"
 #include "cli/project.h"
 #include "engine/crawl_settings.h"
@@ -46,10 +48,11 @@ int CrawlCommand(const std::string& url, const TCrawlArgs& crawl, const TProject
   p.Download->General().BaseUrl = url;
   p.Options.LoadOptions();
   ApplyCrawlArgs(crawl, *p.Download, p.Options);
-  RunCrawl(*p.Download);
+  const bool finished = RunCrawl(*p.Download);
   const int printed = PrintAndFinish(p, args);
   if (!args.ProjectFile.empty() && !p.Save(args.ProjectFile)) return 1;
-  return printed;
+  if (printed != 0) return printed;
+  return finished ? CrawlExitStatus(*p.Download, 0, 0) : InterruptedExitStatus(SIGINT);
 }
 
 // Loads a project, continues its Queue, saves it and prints its lists.
@@ -58,10 +61,14 @@ int ResumeCommand(const TCrawlArgs& crawl, const TProjectArgs& args) {
   if (!p.Load(args.ProjectFile)) return 1;
   p.Options.LoadOptions();
   ApplyCrawlArgs(crawl, *p.Download, p.Options);
-  RunCrawl(*p.Download);
+  const auto readyBefore = static_cast<size_t>(p.Download->ReadyLinks().Count());
+  const auto failedBefore = static_cast<size_t>(p.Download->FailedLinks().Count());
+  const bool finished = RunCrawl(*p.Download);
   const int printed = PrintAndFinish(p, args);
   if (!p.Save(args.ProjectFile)) return 1;
-  return printed;
+  if (printed != 0) return printed;
+  return finished ? CrawlExitStatus(*p.Download, readyBefore, failedBefore)
+                  : InterruptedExitStatus(SIGINT);
 }
 
 int ListCommand(const TProjectArgs& args) {
