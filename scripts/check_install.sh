@@ -19,6 +19,7 @@ expected=(
   "share/applications/$id.desktop" "share/mime/packages/$id.xml" "share/metainfo/$id.metainfo.xml"
   "share/icons/hicolor/scalable/apps/$id.svg"
   share/man/man1/tarnquill.1.gz share/man/man1/tarnquill-cli.1.gz
+  share/man/man1/tarnquill-hhc.1.gz
   share/doc/tarnquill/copyright share/doc/tarnquill/changelog.gz
 )
 for size in 16 24 32 48 64 128 256; do
@@ -43,14 +44,16 @@ for png in pathlib.Path(sys.argv[1]).glob(f"*x*/apps/{sys.argv[2]}.png"):
 PY
 
 desktop-file-validate "$usr/share/applications/$id.desktop" || fail "desktop entry"
-appstreamcli validate --no-net --explain "$usr/share/metainfo/$id.metainfo.xml" >/dev/null ||
-  fail "AppStream metadata: $(appstreamcli validate --no-net "$usr/share/metainfo/$id.metainfo.xml")"
+metainfo="$usr/share/metainfo/$id.metainfo.xml"
+appstreamcli validate --no-net "$metainfo" >/dev/null ||
+  fail "AppStream metadata: $(appstreamcli validate --no-net "$metainfo")"
 mime="$dest/mime"
 mkdir -p "$mime/packages" && cp "$usr/share/mime/packages/$id.xml" "$mime/packages/"
 update-mime-database "$mime" && grep -q '^application/x-tarnquill-project:\*\.web$' "$mime/globs" ||
   fail "the MIME package does not name *.web"
-for page in tarnquill tarnquill-cli; do
-  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$usr/share/man/man1/$page.1.gz" 2>&1 >/dev/null)
+for page in tarnquill tarnquill-cli tarnquill-hhc; do
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$usr/share/man/man1/$page.1.gz" \
+    2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "man page $page: $warnings"
 done
 

@@ -16,5 +16,5 @@ deb=$(ls -t "$build"/package/tarnquill_*.deb | head -n1)
 cp "$deb" "$build/"
 deb="$build/$(basename "$deb")"
 echo "== lintian $deb"
-lintian --fail-on error --no-tag-display-limit "$deb"
+lintian --fail-on error --tag-display-limit 0 "$deb"
 echo "$deb"
