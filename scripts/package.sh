@@ -8,7 +8,8 @@ build=${TQ_BUILD_DIR:-$root/build}
 export DEBIAN_FRONTEND=noninteractive
 for tool in lintian:lintian dpkg-shlibdeps:dpkg-dev; do
   command -v "${tool%%:*}" >/dev/null ||
-    apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${tool#*:}" >/dev/null
+    apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${tool#*:}" \
+      >/dev/null
 done
 TQ_TARGETS="tarnquill tarnquill-cli tarnquill-hhc tq_dist_files" "$root/scripts/build.sh"
 (cd "$build" && cpack -G DEB -B "$build/package" >/dev/null)

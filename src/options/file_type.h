@@ -50,8 +50,8 @@ class TFileType {
   void UnregisterType();
 
   // The desktop's form of this association: the entry is named DesktopId, else after the
-  // program's file name without its extension, the MIME type after FileTypeName ("Tarnquill Project
-  // File" gives "application/x-tarnquill-project").
+  // program's file name without its extension; the MIME type after FileTypeName ("Tarnquill
+  // Project File" gives "application/x-tarnquill-project").
   TDesktopFileType DesktopForm() const;
 
  private:
