@@ -254,8 +254,4 @@ bool RunCrawl(TVornDownload& download, int* stopSignal) {
   return !stopped;
 }
 
-int StatusAfterSignal(int signal, int status) {
-  return signal == SIGTERM || signal == SIGHUP ? 128 + signal : status;
-}
-
 }  // namespace tq::cli

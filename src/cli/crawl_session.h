@@ -56,8 +56,4 @@ void ApplyCrawlArgs(const TCrawlArgs& args, TVornDownload& download, TVornOption
 // standard error). stopSignal, when given, receives the signal that stopped it (0: none).
 bool RunCrawl(TVornDownload& download, int* stopSignal = nullptr);
 
-// The exit status of a crawl command stopped by signal: 128 + the signal for TERM and HUP, as a
-// shell reports a program they ended; otherwise status.
-int StatusAfterSignal(int signal, int status);
-
 }  // namespace tq::cli

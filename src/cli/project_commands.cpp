@@ -1,10 +1,12 @@
 // The commands that crawl into, resume, list, read and template project files.
+#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 
 #include "cli/command.h"
 #include "cli/crawl_session.h"
+#include "cli/exit_status.h"
 #include "cli/list_output.h"
 #include "cli/project.h"
 #include "engine/crawl_settings.h"
@@ -47,10 +49,10 @@ int CrawlCommand(const std::string& url, const TCrawlArgs& crawl, const TProject
   p.Options.LoadOptions();
   ApplyCrawlArgs(crawl, *p.Download, p.Options);
   int signal = 0;
-  RunCrawl(*p.Download, &signal);
+  const bool finished = RunCrawl(*p.Download, &signal);
   const int printed = PrintAndFinish(p, args);
   if (!args.ProjectFile.empty() && !p.Save(args.ProjectFile)) return 1;
-  return StatusAfterSignal(signal, p.Download->StorageFailure().empty() ? printed : 1);
+  return CrawlCommandStatus(*p.Download, finished, signal, printed, 0, 0);
 }
 
 // Loads a project, continues its Queue, saves it and prints its lists.
@@ -59,14 +61,16 @@ int ResumeCommand(const TCrawlArgs& crawl, const TProjectArgs& args) {
   if (!p.Load(args.ProjectFile)) return 1;
   p.Options.LoadOptions();
   ApplyCrawlArgs(crawl, *p.Download, p.Options);
+  const auto readyBefore = static_cast<size_t>(p.Download->ReadyLinks().Count());
+  const auto failedBefore = static_cast<size_t>(p.Download->FailedLinks().Count());
   int signal = 0;
-  RunCrawl(*p.Download, &signal);
+  const bool finished = RunCrawl(*p.Download, &signal);
   const int printed = PrintAndFinish(p, args);
   // A damaged document of the loaded file is said, and marked, rather than saved on unseen;
   // not when a signal asks the program to end soon: then the save comes first.
   if (signal == 0) p.Document().CheckContents();
   if (!p.Save(args.ProjectFile)) return 1;
-  return StatusAfterSignal(signal, p.Download->StorageFailure().empty() ? printed : 1);
+  return CrawlCommandStatus(*p.Download, finished, signal, printed, readyBefore, failedBefore);
 }
 
 int ListCommand(const TProjectArgs& args) {
