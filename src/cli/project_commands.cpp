@@ -1,5 +1,4 @@
 // The commands that crawl into, resume, list, read and template project files.
-#include <csignal>
 #include <filesystem>
 #include <iostream>
 #include <memory>
