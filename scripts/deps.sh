@@ -10,7 +10,7 @@ packages=(
   zlib1g-dev fp-utils libchm-bin unzip chromium
   qt6-webengine-dev xvfb xauth libgl1-mesa-dri fonts-dejavu-core
   shared-mime-info desktop-file-utils libfile-mimeinfo-perl python3-gi gir1.2-glib-2.0
-  dbus-daemon python3-dbus
+  dbus-daemon python3-dbus appstream man-db
 )
 missing=()
 for p in "${packages[@]}"; do
