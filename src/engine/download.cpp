@@ -308,6 +308,12 @@ void TVornDownload::InstallWorkerHooks() {
     m_sync->JobEnd(page, std::move(content), page->Link);
   };
   m_manager.OnPageGone = [this] { WakeDispatch(); };
+  // A retry is a request like the first: it waits for its server's share of the second.
+  m_manager.BeforeRetry = [this](const std::string& address, TVornWorkerThread& thread) {
+    const std::string server = ExtractUrlServer(address);
+    while (!m_rateGate.TryTake(server) && thread.SleepUnlessTerminated(kRateRetryPollMs)) {
+    }
+  };
 }
 
 // Callers hold WorkingLinks' write lock until the copy is in its next list: the admission reads
@@ -354,9 +360,27 @@ void TVornDownload::StartDownload() {
     start->Level = 0;
     m_queue.Add(start);
   }
+  m_rateGate.SetLimit(m_settings.System.MaxRequestsPerSecond);
+  ObeyRobots();
   SetState(edsDownload);
-  m_filtering = false;
+  if (!m_admissionThread) m_filtering = false;
   ArmTimer(true);
+}
+
+void TVornDownload::ObeyRobots() {
+  if (!m_settings.System.ObeyRobots) {
+    m_admission.RobotsAllow = nullptr;
+    return;
+  }
+  // Asked as the transfers ask: with the same identity, through the same proxy.
+  const std::string agent =
+      m_options != nullptr ? m_options->InternetConnection.GetAgentString() : std::string();
+  const std::string proxy = m_options != nullptr ? SocksProxyUrl(SocksOf(m_options->ProxyHTTP)) : "";
+  const int timeout = m_settings.System.ConnectionTimeout;
+  m_robots.Reset(agent, [agent, proxy, timeout](const std::string& url) {
+    return FetchRobotsTxt(url, agent, proxy, timeout);
+  });
+  m_admission.RobotsAllow = [this](const std::string& url) { return m_robots.Allows(url); };
 }
 
 void TVornDownload::StopDownload() {
@@ -390,22 +414,19 @@ void TVornDownload::Tick() {
 }
 
 void TVornDownload::TickOnce() {
-  bool progressed = false;
+  ++m_ticks;
   // Links found on pages that ended before a stop are still admitted: their pages are Ready
   // and will never be analysed again, so a crawl that skipped them would lose them for good.
-  if (!m_filtering && m_pending.Count() > 0 && State() != edsReady) {
-    StartAdmission();
-  } else if (State() == edsDownload && !m_filtering) {
-    if (m_dispatchInterval == 0) {
-      // Unpaced: fill every free worker slot in one tick.
-      while (Dispatch()) progressed = true;
-    } else {
-      Dispatch();
-    }
+  if (!m_filtering && m_pending.Count() > 0 && State() != edsReady) StartAdmission();
+  // The admission run goes on beside the dispatch: it only appends to the Queue, whose oldest
+  // links leave first, so every free worker slot is filled on every tick.
+  bool progressed = false;
+  if (State() == edsDownload) {
+    while (Dispatch()) progressed = true;
   }
   if (m_working.Count() > 0 || m_queue.Count() > 0 || m_filtering) {
     if (m_working.Count() > 0 || State() != edsCancel || m_filtering) {
-      if (!m_filtering) ArmTimer(progressed);
+      ArmTimer(progressed);
     } else {
       SetState(edsReady);  // only queued links are left after a cancel
     }
@@ -432,7 +453,8 @@ void TVornDownload::StartAdmission() {
       [this] {
         m_admissionThread.reset();
         m_filtering = false;
-        if (!m_destroying) ArmTimer(true);
+        // Paced, the timer runs on at its interval; unpaced, the admitted links go out now.
+        if (!m_destroying && (m_dispatchInterval == 0 || !m_timer.Enabled())) ArmTimer(true);
       });
   m_filtering = true;
 }
@@ -444,9 +466,19 @@ bool TVornDownload::Dispatch() {
   if (m_queue.Count() == 0 || State() == edsCancel || m_manager.PageCount() >= threads) {
     return false;
   }
-  TVornLinkPtr link = CopyOf(*m_queue.Get(0));
-  m_queue.Delete(0);
-  m_working.Add(link);
+  TVornLinkPtr link;
+  {
+    // The link changes lists under WorkingLinks' write lock: the admission run beside the
+    // dispatch reads WorkingLinks around its duplicate search and so never finds the link in
+    // neither list.
+    TVornWriteGuard moving(m_working.Lock());
+    TVornWriteGuard queue(m_queue.Lock());
+    const int index = NextDispatchable();
+    if (index < 0) return false;
+    link = CopyOf(*m_queue.Get(index));
+    m_queue.Delete(index);
+    m_working.Add(link);
+  }
 
   const TSystem& system = m_settings.System;
   m_manager.RetriesOnFailed = system.RetriesOnFailed;
@@ -463,6 +495,17 @@ bool TVornDownload::Dispatch() {
   }
   m_sync->StartThread(page);
   return true;
+}
+
+int TVornDownload::NextDispatchable() {
+  if (m_rateGate.Limit() == 0) return 0;
+  // A server that had its share this second waits; the oldest link of another server goes. Only
+  // the front of the Queue is searched, so a long Queue costs a tick little.
+  const int scan = std::min(m_queue.Count(), kRateLimitScan);
+  for (int i = 0; i < scan; ++i) {
+    if (m_rateGate.TryTake(ExtractUrlServer(m_queue.Get(i)->GetUrl()))) return i;
+  }
+  return -1;
 }
 
 void TVornDownload::StartPage(const TVornPagePtr& page, const std::string& url) {

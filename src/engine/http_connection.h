@@ -69,6 +69,10 @@ class TVornHTTPConnection : public TVornTransfer {
 
   std::string m_contentType;
   std::atomic<bool> m_redirected{false};
+  // The last answer was a status another attempt would only repeat (a 404, say): no retry.
+  std::atomic<bool> m_definitive{false};
+  // How long the server asked to be left alone before the next attempt; -1: the usual pause.
+  std::atomic<int> m_retryAfterMs{-1};
   // Set on the transfer's thread when it analysed the document itself.
   std::optional<TVornPageAnalyser::TInlineResult> m_analysis;
 };
