@@ -13,7 +13,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 peers=${PEER_BENCH:-/work/shared/bench}
-cli=${1:-$root/build/src/tarnquill-cli}; pages=${2:-200}; delay=${3:-250}; threads=${4:-5}
+cli=$(realpath "${1:-$root/build/src/tarnquill-cli}"); pages=${2:-200}; delay=${3:-250}; threads=${4:-5}
 work=$(mktemp -d /tmp/tq-latency.XXXXXX)
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 python3 "$peers/gen_site.py" "$pages" "$work/site" --base-url "http://127.0.0.1:$port" >/dev/null

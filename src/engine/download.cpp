@@ -18,6 +18,9 @@
 namespace tq {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+constexpr size_t kMostSlots = 256;  // a stored thread count is one byte
+
 TVornLinkPtr CopyOf(const TVornLink& link) {
   auto copy = std::make_shared<TVornLink>();
   copy->Assign(link);
@@ -93,15 +96,27 @@ TVornDownload::~TVornDownload() {
 }
 
 void TVornDownload::ArmTimer(bool soon) {
-  if (m_dispatchInterval == 0) m_timer.SetInterval(soon ? 0 : kUnpacedIdlePollMs);
+  const int interval = m_dispatchInterval;
+  m_timer.SetInterval(interval != 0 ? interval : soon ? 0 : kUnpacedIdlePollMs);
   m_timer.SetEnabled(true);
 }
 
 void TVornDownload::WakeDispatch() {
-  if (m_dispatchInterval != 0) return;
-  // An enabled timer at the idle interval means the crawl waits for a worker: look now.
+  // An enabled timer means the crawl waits for its next tick (a disabled one: no crawl, or a
+  // tick under way). Unpaced, the tick comes now. Paced, it comes now while the last interval
+  // saw fewer dispatches than there are worker slots, as many as one tick may start; otherwise
+  // the tick due fills the slot.
   const auto lookNow = [this] {
-    if (m_timer.Enabled() && m_timer.Interval() != 0) ArmTimer(true);
+    if (!m_timer.Enabled() || m_timer.Interval() == 0) return;
+    if (m_dispatchInterval != 0) {
+      const auto since = Clock::now() - std::chrono::milliseconds(m_dispatchInterval);
+      while (!m_recentDispatches.empty() && m_recentDispatches.front() <= since)
+        m_recentDispatches.pop_front();
+      const size_t slots = std::max<int>(1, m_settings.System.ThreadsCount);
+      if (m_recentDispatches.size() >= slots) return;
+    }
+    m_timer.SetInterval(0);
+    m_timer.SetEnabled(true);
   };
   // A page ends on this thread: looking at once spares a round trip through the event loop.
   if (IsInterfaceThread()) return lookNow();
@@ -453,8 +468,9 @@ void TVornDownload::StartAdmission() {
       [this] {
         m_admissionThread.reset();
         m_filtering = false;
-        // Paced, the timer runs on at its interval; unpaced, the admitted links go out now.
-        if (!m_destroying && (m_dispatchInterval == 0 || !m_timer.Enabled())) ArmTimer(true);
+        if (m_destroying) return;
+        if (!m_timer.Enabled()) ArmTimer(true);
+        WakeDispatch();  // the admitted links may fill free slots
       });
   m_filtering = true;
 }
@@ -494,6 +510,10 @@ bool TVornDownload::Dispatch() {
     FailPage(page, e.what());
   }
   m_sync->StartThread(page);
+  if (m_dispatchInterval != 0) {
+    m_recentDispatches.push_back(Clock::now());
+    if (m_recentDispatches.size() > kMostSlots) m_recentDispatches.pop_front();
+  }
   return true;
 }
 

@@ -11,7 +11,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -186,11 +188,11 @@ class TVornDownload {
   void SetState(TVornState state);
   void Tick();
   void TickOnce();
-  // Enables the dispatch timer. Unpaced, soon runs the next tick on the next loop turn, else
-  // after the idle poll: a tick that could start nothing waits for WakeDispatch instead of
-  // spinning the interface thread.
+  // Enables the dispatch timer: paced, the next tick comes one interval on. Unpaced, soon runs
+  // it on the next loop turn, else after the idle poll: a tick that could start nothing waits
+  // for WakeDispatch instead of spinning the interface thread.
   void ArmTimer(bool soon);
-  // Any thread: a worker slot may have come free or links wait for admission.
+  // Any thread: a worker slot may have come free, or admitted links wait in the Queue.
   void WakeDispatch();
   void StartAdmission();
   // Sets the admission's robots.txt question for the coming crawl, each server asked afresh.
@@ -219,6 +221,8 @@ class TVornDownload {
   bool m_filtering = false;
   bool m_destroying = false;
   int64_t m_ticks = 0;
+  // When the latest pages were started, at most one a worker slot (paced crawls only).
+  std::deque<std::chrono::steady_clock::time_point> m_recentDispatches;
   std::atomic<int> m_dispatchInterval{kDefaultDispatchIntervalMs};
   std::shared_ptr<TVornWorkerThread> m_admissionThread;
   std::atomic<bool> m_wakePosted{false};

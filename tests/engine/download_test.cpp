@@ -486,7 +486,9 @@ TEST_F(DownloadTest, HostileAnswersEndInTheirListsAndLeadNowhereElse) {
 // Ready and will never be analysed again, so they must reach the Queue before the crawl ends.
 TEST_F(DownloadTest, LinksFoundBeforeAStopAreAdmittedBeforeTheCrawlEnds) {
   m_server.Route("/index.html", Html("<a href=a.html>a</a><a href=b.html>b</a>"));
-  // No tick comes between the page's end and the stop: the next one is far away.
+  // No tick comes between the page's end and the stop: the next one is far away, and the only
+  // worker slot was filled within the interval, so the page's end brings none either.
+  m_dl.System().ThreadsCount = 1;
   m_dl.OnStartThread() = [&](const TVornPagePtr&) { m_dl.SetDispatchInterval(60000); };
   m_dl.OnJobReady() = [&](const TVornPagePtr&, const std::string&, const TVornLinkPtr&) {
     EXPECT_EQ(m_dl.PendingLinks().Count(), 2);
