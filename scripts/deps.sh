@@ -5,12 +5,12 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev libcurl4-openssl-dev libssl-dev libicu-dev libxml2-dev libzip-dev
-  libcpp-httplib-dev libcli11-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libcli11-dev clang-format libgtest-dev libgmock-dev libbenchmark-dev
   lhasa microsocks python3 python3-pyftpdlib openssl ca-certificates xdg-utils
   zlib1g-dev fp-utils libchm-bin unzip chromium
   qt6-webengine-dev xvfb xauth libgl1-mesa-dri fonts-dejavu-core
   shared-mime-info desktop-file-utils libfile-mimeinfo-perl python3-gi gir1.2-glib-2.0
-  dbus-daemon python3-dbus
+  dbus-daemon python3-dbus appstream man-db
 )
 missing=()
 for p in "${packages[@]}"; do

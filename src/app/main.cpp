@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 
 #include "app/screen_tour.h"
@@ -23,6 +24,12 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Tarnquill"));
   QApplication::setApplicationDisplayName(QStringLiteral("Tarnquill"));
+  // The desktop matches the windows to the menu entry by its id; the icon comes from the theme
+  // when installed, else from the shipped files.
+  QGuiApplication::setDesktopFileName(QString::fromUtf8(tq::kDesktopId));
+  QApplication::setWindowIcon(
+      QIcon::fromTheme(QString::fromUtf8(tq::kDesktopId),
+                       QIcon(tq::PathToQ(tq::ShippedDataFolder() + "/icons/tarnquill.png"))));
   const QStringList arguments = QApplication::arguments();
   const bool screenshots =
       arguments.size() == 4 && arguments.at(1) == QLatin1String("--screenshots");

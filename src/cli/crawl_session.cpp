@@ -5,6 +5,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -234,12 +235,16 @@ void ApplyCrawlArgs(const TCrawlArgs& args, TVornDownload& download, TVornOption
   download.SetVornOptions(&options);
 }
 
-bool RunCrawl(TVornDownload& download) {
+bool RunCrawl(TVornDownload& download, int* stopSignal) {
   bool stopped = false;
-  TInterruptWatch interrupt([&] {
-    stopped = true;
-    download.StopDownload();
-  });
+  // A service manager's TERM and a closed terminal's HUP stop the crawl as Ctrl-C does, so
+  // that what was fetched is still saved.
+  TInterruptWatch interrupt(
+      [&] {
+        stopped = true;
+        download.StopDownload();
+      },
+      {SIGINT, SIGTERM, SIGHUP});
   std::unique_ptr<TProgressLine> progress;
   if (::isatty(STDERR_FILENO)) progress = std::make_unique<TProgressLine>(download);
 
@@ -249,6 +254,12 @@ bool RunCrawl(TVornDownload& download) {
   download.StartDownload();
   if (download.State() != edsReady) QCoreApplication::exec();
   download.OnStateChange() = nullptr;
+  if (stopSignal != nullptr) *stopSignal = interrupt.LastSignal();
+  if (!download.StorageFailure().empty()) {
+    std::cerr << "tarnquill-cli: the crawl stopped: cannot write to the working folder: "
+              << download.StorageFailure() << '\n';
+    return false;
+  }
   return !stopped;
 }
 

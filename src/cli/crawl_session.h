@@ -53,8 +53,9 @@ bool ParseHostPort(const std::string& text, std::string& host, int& port);
 void ApplyCrawlArgs(const TCrawlArgs& args, TVornDownload& download, TVornOptions& options);
 
 // Starts (or resumes) the crawl and keeps the event loop running until it is over. The first
-// Ctrl-C stops it cleanly; a second one ends the program at once. True when it ended by itself,
-// false when it was stopped.
-bool RunCrawl(TVornDownload& download);
+// Ctrl-C (or TERM, or HUP) stops it cleanly; a second one ends the program at once. True when it
+// ended by itself, false when it was stopped (a working folder that refused a write is said on
+// standard error). stopSignal, when given, receives the signal that stopped it (0: none).
+bool RunCrawl(TVornDownload& download, int* stopSignal = nullptr);
 
 }  // namespace tq::cli

@@ -14,9 +14,11 @@ namespace tq::cli {
 namespace {
 
 int g_interruptFd = -1;
+volatile std::sig_atomic_t g_lastSignal = 0;
 
 extern "C" void OnInterrupt(int signal) {
   // Only async-signal-safe calls here; the event loop does the rest.
+  g_lastSignal = signal;
   const uint64_t one = 1;
   [[maybe_unused]] auto written = ::write(g_interruptFd, &one, sizeof one);
   std::signal(signal, SIG_DFL);  // a second one ends the program
@@ -26,6 +28,7 @@ extern "C" void OnInterrupt(int signal) {
 
 TInterruptWatch::TInterruptWatch(std::function<void()> onInterrupt, std::vector<int> signals)
     : m_signals(std::move(signals)) {
+  g_lastSignal = 0;
   g_interruptFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
   if (g_interruptFd < 0) return;
   m_notifier =
@@ -37,6 +40,10 @@ TInterruptWatch::TInterruptWatch(std::function<void()> onInterrupt, std::vector<
                      onInterrupt();
                    });
   for (int signal : m_signals) std::signal(signal, OnInterrupt);
+}
+
+int TInterruptWatch::LastSignal() const {
+  return g_lastSignal;
 }
 
 TInterruptWatch::~TInterruptWatch() {

@@ -21,6 +21,9 @@ class TInterruptWatch {
   TInterruptWatch(const TInterruptWatch&) = delete;
   TInterruptWatch& operator=(const TInterruptWatch&) = delete;
 
+  // The signal that came last; 0 while none has.
+  int LastSignal() const;
+
  private:
   std::unique_ptr<QSocketNotifier> m_notifier;
   std::vector<int> m_signals;

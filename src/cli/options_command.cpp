@@ -149,9 +149,10 @@ const bool kOptions = RegisterCommand(
     [](CLI::App& command) -> TCommandRunner {
       auto args = std::make_shared<TOptionsArgs>();
       command.footer(
-          "The options live in config.dat beside the program when its folder is writable, else "
-          "in ~/.config/tarnquill/; the environment variable TARNQUILL_CONFIG names another "
-          "file. The crawl and resume commands read them before their own options.");
+          "The options live in config.dat in $XDG_CONFIG_HOME/tarnquill (~/.config/tarnquill), "
+          "or beside the program when a config.dat is already there (a portable copy); the "
+          "environment variable TARNQUILL_CONFIG names another file. The crawl and resume "
+          "commands read them before their own options.");
       auto* set =
           command.add_option("--set", args->Settings, "SECTION.KEY=VALUE to change and save")
               ->expected(1, -1);

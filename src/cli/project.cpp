@@ -38,7 +38,12 @@ bool TProject::Load(const std::string& file) {
 
 bool TProject::Save(const std::string& file) {
   Document().SetDocName(file);
-  if (Document().Save(false)) return true;
+  if (Document().Save(false)) {
+    const std::vector<std::string> damaged = Document().DamagedDocuments();
+    if (damaged.empty()) return true;
+    Fail(DamagedDocumentsMessage(file, damaged));
+    return false;
+  }
   Fail("could not save the project file " + file + "; the previous file is unchanged");
   return false;
 }

@@ -31,7 +31,8 @@ struct TProject {
 
   // Loads the project file; false (with a message) when it cannot be read or is no project.
   bool Load(const std::string& file);
-  // Saves under file; false (with a message) when the save failed and the old file stayed.
+  // Saves under file; false (with a message) when the save failed and the old file stayed, or
+  // when it marked documents that could not be read back as damaged (listed in the message).
   bool Save(const std::string& file);
   // Reads the crawl settings of a template file (name and starting address stay).
   bool ApplyTemplate(const std::string& file);

@@ -5,6 +5,7 @@
 
 #include "cli/command.h"
 #include "cli/crawl_session.h"
+#include "cli/exit_status.h"
 #include "cli/list_output.h"
 #include "cli/project.h"
 #include "engine/crawl_settings.h"
@@ -46,10 +47,11 @@ int CrawlCommand(const std::string& url, const TCrawlArgs& crawl, const TProject
   p.Download->General().BaseUrl = url;
   p.Options.LoadOptions();
   ApplyCrawlArgs(crawl, *p.Download, p.Options);
-  RunCrawl(*p.Download);
+  int signal = 0;
+  const bool finished = RunCrawl(*p.Download, &signal);
   const int printed = PrintAndFinish(p, args);
   if (!args.ProjectFile.empty() && !p.Save(args.ProjectFile)) return 1;
-  return printed;
+  return CrawlCommandStatus(*p.Download, finished, signal, printed, 0, 0);
 }
 
 // Loads a project, continues its Queue, saves it and prints its lists.
@@ -58,10 +60,16 @@ int ResumeCommand(const TCrawlArgs& crawl, const TProjectArgs& args) {
   if (!p.Load(args.ProjectFile)) return 1;
   p.Options.LoadOptions();
   ApplyCrawlArgs(crawl, *p.Download, p.Options);
-  RunCrawl(*p.Download);
+  const auto readyBefore = static_cast<size_t>(p.Download->ReadyLinks().Count());
+  const auto failedBefore = static_cast<size_t>(p.Download->FailedLinks().Count());
+  int signal = 0;
+  const bool finished = RunCrawl(*p.Download, &signal);
   const int printed = PrintAndFinish(p, args);
+  // A damaged document of the loaded file is said, and marked, rather than saved on unseen;
+  // not when a signal asks the program to end soon: then the save comes first.
+  if (signal == 0) p.Document().CheckContents();
   if (!p.Save(args.ProjectFile)) return 1;
-  return printed;
+  return CrawlCommandStatus(*p.Download, finished, signal, printed, readyBefore, failedBefore);
 }
 
 int ListCommand(const TProjectArgs& args) {
@@ -82,7 +90,13 @@ int ShowCommand(const TProjectArgs& args, const std::string& url) {
     Fail("no document is stored for " + url);
     return 1;
   }
-  const std::string page = RenderStoredDocument(p.Document(), url);
+  std::string page;
+  try {
+    page = RenderStoredDocument(p.Document(), url);
+  } catch (const EArchiveError& e) {
+    Fail(e.what());
+    return 1;
+  }
   std::cout.write(page.data(), static_cast<std::streamsize>(page.size()));
   std::cout.flush();
   return std::cout.good() ? 0 : 1;

@@ -14,6 +14,7 @@
 #include "engine/link_lists.h"
 #include "foundation/errors.h"
 #include "foundation/url.h"
+#include "platform/dialog_service.h"
 
 namespace tq {
 namespace {
@@ -272,7 +273,13 @@ void TVornDownload::InstallWorkerHooks() {
     return verdict;
   };
   m_manager.WaitForStorage = [this] {
-    if (IDownloadDocument* document = m_document.load()) document->WaitForRoom();
+    IDownloadDocument* document = m_document.load();
+    if (document == nullptr) return;
+    document->WaitForRoom();
+    if (!m_storageRefused.load() && !document->StorageFailure().empty()) {
+      m_storageRefused = true;
+      WakeDispatch();
+    }
   };
   m_manager.OnPageError = [this](const TVornPagePtr& page, const std::string& error) {
     {
@@ -375,6 +382,9 @@ void TVornDownload::StartDownload() {
     start->Level = 0;
     m_queue.Add(start);
   }
+  if (IDownloadDocument* document = m_document.load()) document->ReleaseWaits(false);
+  m_storageRefused = false;
+  m_storageFailure.clear();
   m_rateGate.SetLimit(m_settings.System.MaxRequestsPerSecond);
   ObeyRobots();
   SetState(edsDownload);
@@ -401,6 +411,8 @@ void TVornDownload::ObeyRobots() {
 void TVornDownload::StopDownload() {
   if (State() != edsDownload) return;
   SetState(edsCancel);
+  // A worker held until the document has room would keep the stop waiting for the disk.
+  if (IDownloadDocument* document = m_document.load()) document->ReleaseWaits(true);
   // Workers hand their results to this thread, so it keeps its loop turning while the stop
   // thread cancels them and waits for them all to be gone.
   std::atomic<bool> stopped{false};
@@ -428,8 +440,22 @@ void TVornDownload::Tick() {
   }
 }
 
+void TVornDownload::StopForStorage() {
+  IDownloadDocument* document = m_document.load();
+  if (document == nullptr || State() != edsDownload) return;
+  const std::string failure = document->StorageFailure();
+  if (failure.empty()) return;
+  StopDownload();
+  m_storageFailure = failure;
+  DialogService().ShowMessageDlg(
+      "Unable to write to the project's working folder: " + failure +
+          ".\nThe download has been stopped. Save the project to another disk or close it.",
+      mdiError, mbOk, "Write Error", 0);
+}
+
 void TVornDownload::TickOnce() {
   ++m_ticks;
+  if (m_storageRefused.exchange(false)) StopForStorage();
   // Links found on pages that ended before a stop are still admitted: their pages are Ready
   // and will never be analysed again, so a crawl that skipped them would lose them for good.
   if (!m_filtering && m_pending.Count() > 0 && State() != edsReady) StartAdmission();

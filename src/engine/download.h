@@ -77,6 +77,10 @@ class TVornDownload {
   // Cancels every transfer and returns once every worker has handed in its result; the cancelled
   // links are back in the Queue. Does nothing unless the state is edsDownload.
   void StopDownload();
+  // Why the last crawl stopped by itself because the document could not store what it fetched
+  // (the working folder's error, "No space left on device"); empty otherwise. The crawl reports
+  // it once through the dialog service as it stops. Interface thread.
+  const std::string& StorageFailure() const { return m_storageFailure; }
 
   // The dispatch timer's interval; every tick starts as many queued links as there are free
   // worker slots. With 0 a tick runs as soon as a worker slot comes free.
@@ -186,6 +190,8 @@ class TVornDownload {
   bool LoadLink(TVornLinkPtr link, int status);
 
   void SetState(TVornState state);
+  // On the interface thread, once the document refused a write: stops the crawl and says why.
+  void StopForStorage();
   void Tick();
   void TickOnce();
   // Enables the dispatch timer: paced, the next tick comes one interval on. Unpaced, soon runs
@@ -226,6 +232,8 @@ class TVornDownload {
   std::atomic<int> m_dispatchInterval{kDefaultDispatchIntervalMs};
   std::shared_ptr<TVornWorkerThread> m_admissionThread;
   std::atomic<bool> m_wakePosted{false};
+  std::atomic<bool> m_storageRefused{false};  // set by a worker, handled by the next tick
+  std::string m_storageFailure;
   std::shared_ptr<int> m_alive = std::make_shared<int>(0);  // expires with the controller
 
   std::atomic<IDownloadDocument*> m_document{nullptr};

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
 
 #include "engine/link.h"
@@ -24,6 +25,8 @@ inline constexpr std::string_view kIndexReason = "REASON";
 inline constexpr std::string_view kIndexLevel = "LEVEL";
 inline constexpr std::string_view kIndexContentType = "ContentType";
 inline constexpr std::string_view kIndexContent = "Content";
+// Set by a save on an address whose stored content could not be read back, with the reason.
+inline constexpr std::string_view kIndexDamaged = "DAMAGED";
 
 // The largest document a project can store (its archive counts sizes in 32 bits), and why a
 // larger one fails.
@@ -51,6 +54,12 @@ class IDownloadDocument {
   // Called by the crawl's worker threads before they hand a document on: waits while the
   // document cannot take more writes yet. Never waits on the interface thread.
   virtual void WaitForRoom() {}
+  // While released, WaitForRoom returns at once and ends the waits under way: a crawl that stops
+  // never waits for the disk.
+  virtual void ReleaseWaits(bool /*released*/) {}
+  // Why the document cannot store what the crawl fetches (its working folder refused a write,
+  // "No space left on device"); empty while it can.
+  virtual std::string StorageFailure() const { return {}; }
   // Installs the controller's hooks (any may be empty to remove one).
   virtual void SetDownloadHooks(TLoadLinkHook onLoadLink, TSettingsHook onLoadSettings,
                                 TSettingsHook onSaveSettings) = 0;

@@ -82,11 +82,6 @@ class TClientPool {
   std::vector<CURL*> m_idle;
 };
 
-std::string TrimLineEnd(std::string line) {
-  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-  return line;
-}
-
 // A Content-Length as a byte count; garbage and negative values count as none, values beyond
 // 64 bits as the largest.
 int64_t ParseLength(const std::string& value) {
@@ -95,16 +90,6 @@ int64_t ParseLength(const std::string& value) {
   const long long n = std::strtoll(value.c_str(), &end, 10);
   if (end == value.c_str() || n < 0) return 0;
   return errno == ERANGE ? INT64_MAX : static_cast<int64_t>(n);
-}
-
-// A Location is a link value like any found on a page and is cleaned the same way: blanks and
-// control bytes around it go, and no line break inside it reaches the lists or the stored header.
-std::string CleanRedirectTarget(std::string_view location) {
-  while (!location.empty() && static_cast<unsigned char>(location.front()) <= ' ')
-    location.remove_prefix(1);
-  while (!location.empty() && static_cast<unsigned char>(location.back()) <= ' ')
-    location.remove_suffix(1);
-  return TVornContent::CleanLinkValue(location);
 }
 
 // Statuses that may turn out otherwise a moment later: the server was busy, overloaded, or
@@ -156,13 +141,46 @@ std::string HostOf(const std::string& address) {
 
 }  // namespace
 
+// A Location is a link value like any found on a page and is cleaned the same way: blanks and
+// control bytes around it go, and no line break inside it reaches the lists or the stored header.
+std::string CleanRedirectTarget(std::string_view location) {
+  while (!location.empty() && static_cast<unsigned char>(location.front()) <= ' ')
+    location.remove_prefix(1);
+  while (!location.empty() && static_cast<unsigned char>(location.back()) <= ' ')
+    location.remove_suffix(1);
+  return TVornContent::CleanLinkValue(location);
+}
+
+TResponseHead::TLine TResponseHead::Read(std::string_view data) {
+  while (!data.empty() && (data.back() == '\r' || data.back() == '\n')) data.remove_suffix(1);
+  if (data.starts_with("HTTP/")) {
+    *this = TResponseHead();
+    StatusLine = data;
+    return hlStatus;
+  }
+  if (data.empty()) return hlEnd;
+  const size_t colon = data.find(':');
+  if (colon == std::string_view::npos) return hlField;
+  const std::string_view name = data.substr(0, colon);
+  std::string value(data.substr(colon + 1));
+  value.erase(0, value.find_first_not_of(" \t"));
+  if (AnsiSameText(name, "Location")) {
+    Location = value;
+  } else if (AnsiSameText(name, "Content-Type")) {
+    ContentType = value;
+  } else if (AnsiSameText(name, "Content-Length")) {
+    ContentLength = ParseLength(value);
+  } else if (AnsiSameText(name, "WWW-Authenticate")) {
+    Challenges.push_back(std::move(value));
+  } else if (AnsiSameText(name, "Retry-After")) {
+    value.erase(value.find_last_not_of(" \t") + 1);
+    RetryAfterMs = ParseRetryAfterMs(value);
+  }
+  return hlField;
+}
+
 struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, Attempt> {
-  std::string StatusLine;
-  std::string Location;
-  std::string ContentType;
-  std::vector<std::string> Challenges;  // what a 401 asks for (scheme, realm), shown at a prompt
-  int64_t ContentLength = 0;
-  int RetryAfterMs = -1;
+  TResponseHead Head;
   bool HttpError = false;
   bool MayRetry = false;  // an error status worth another attempt
 
@@ -171,8 +189,8 @@ struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, 
     long code = 0;
     curl_easy_getinfo(Curl, CURLINFO_RESPONSE_CODE, &code);
     if (code >= 100 && code < 200) return true;  // an interim answer; the real one follows
-    if (code >= 300 && code < 400 && !Location.empty()) {
-      Self->Redirect(Location);
+    if (code >= 300 && code < 400 && !Head.Location.empty()) {
+      Self->Redirect(Head.Location);
       return false;
     }
     if (code >= 400) {
@@ -182,61 +200,38 @@ struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, 
         std::string user, password;
         // The next attempt carries what the lookup found; this one fails with the status line.
         // The same login again would only be refused again.
-        if (Self->OnAuthorization(Self->m_address, Challenges, user, password) &&
+        if (Self->OnAuthorization(Self->m_address, Head.Challenges, user, password) &&
             (user != Self->UserName || password != Self->Password)) {
           Self->UserName = user;
           Self->Password = password;
           MayRetry = true;
         }
       }
-      if (MayRetry && RetryAfterMs > kMaxRetryAfterSeconds * 1000) MayRetry = false;
+      if (MayRetry && Head.RetryAfterMs > kMaxRetryAfterSeconds * 1000) MayRetry = false;
       return false;
     }
     TVornPage& page = Self->m_page;
-    if (page.Link) page.Link->SetSize(ContentLength);
-    Verdict = Self->OnSizeCheck ? Self->OnSizeCheck(page.Link, static_cast<double>(ContentLength))
-                                : TVornSizeVerdict{};
+    if (page.Link) page.Link->SetSize(Head.ContentLength);
+    Verdict = Self->OnSizeCheck
+                  ? Self->OnSizeCheck(page.Link, static_cast<double>(Head.ContentLength))
+                  : TVornSizeVerdict{};
     Limit = BodyLimit(Verdict);
-    if (!Verdict.Allowed || ContentLength > Limit) {
-      Refuse(static_cast<double>(ContentLength));
+    if (!Verdict.Allowed || Head.ContentLength > Limit) {
+      Refuse(static_cast<double>(Head.ContentLength));
       return false;
     }
-    Self->m_contentType = ContentType;
-    Expected = ContentLength;
+    Self->m_contentType = Head.ContentType;
+    Expected = Head.ContentLength;
     // Room for the announced body at once, within reason: the announcement is the server's word.
-    Self->m_content.reserve(static_cast<std::size_t>(std::min<int64_t>(ContentLength, 16 << 20)));
+    Self->m_content.reserve(
+        static_cast<std::size_t>(std::min<int64_t>(Head.ContentLength, 16 << 20)));
     return true;
   }
 
   size_t Header(char* data, size_t length) {
     LastActivity = Clock::now();
-    std::string line = TrimLineEnd(std::string(data, length));
-    if (line.rfind("HTTP/", 0) == 0) {
-      StatusLine = line;
-      Location.clear();
-      ContentType.clear();
-      Challenges.clear();
-      ContentLength = 0;
-      RetryAfterMs = -1;
-      return length;
-    }
-    if (line.empty()) return HeadersDone() ? length : 0;
-    const size_t colon = line.find(':');
-    if (colon == std::string::npos) return length;
-    const std::string name = line.substr(0, colon);
-    std::string value = line.substr(colon + 1);
-    value.erase(0, value.find_first_not_of(" \t"));
-    if (AnsiSameText(name, "Location")) {
-      Location = value;
-    } else if (AnsiSameText(name, "Content-Type")) {
-      ContentType = value;
-    } else if (AnsiSameText(name, "Content-Length")) {
-      ContentLength = ParseLength(value);
-    } else if (AnsiSameText(name, "WWW-Authenticate")) {
-      Challenges.push_back(std::move(value));
-    } else if (AnsiSameText(name, "Retry-After")) {
-      value.erase(value.find_last_not_of(" \t") + 1);
-      RetryAfterMs = ParseRetryAfterMs(value);
+    if (Head.Read(std::string_view(data, length)) == TResponseHead::hlEnd) {
+      return HeadersDone() ? length : 0;
     }
     return length;
   }
@@ -336,9 +331,9 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
   } else if (m_refused) {
     ok = true;  // the body was stopped on purpose
   } else if (m_redirected || a.HttpError) {
-    error = a.StatusLine;
+    error = a.Head.StatusLine;
     m_definitive = a.HttpError && !a.MayRetry;
-    if (a.MayRetry) m_retryAfterMs = a.RetryAfterMs;
+    if (a.MayRetry) m_retryAfterMs = a.Head.RetryAfterMs;
   } else if (m_cancelled || thread.Terminated()) {
     error = "Cancelled";
   } else if (a.TimedOut) {

@@ -16,6 +16,8 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "engine/connection_status.h"
 #include "engine/connection_thread.h"
@@ -38,6 +40,25 @@ class TVornPage;
 std::string MakeRedirectPage(const std::string& target, std::string_view pageAddress = {});
 // The address made safe to stand inside HTML text or a double-quoted attribute.
 std::string EscapeAddressForHtml(const std::string& address);
+// The fields of one answer's head that a transfer acts on, read a line at a time as they come.
+struct TResponseHead {
+  enum TLine : uint8_t { hlStatus, hlField, hlEnd };
+
+  std::string StatusLine;
+  std::string Location;
+  std::string ContentType;
+  std::vector<std::string> Challenges;  // what a 401 asks for (scheme, realm), shown at a prompt
+  int64_t ContentLength = 0;            // 0 for none, garbage or a negative value
+  int RetryAfterMs = -1;                // how long Retry-After asks to wait; -1: not given
+
+  // One line, with or without its line end. A status line starts the head anew (an interim
+  // answer came before it); an empty line ends it.
+  TLine Read(std::string_view line);
+};
+
+// The address a Location names, cleaned as a link value found on a page is.
+std::string CleanRedirectTarget(std::string_view location);
+
 // Transfers hand their library client back when they end, and the next transfer to the same
 // server reuses its open connection; this closes the clients no transfer holds.
 void CloseIdleHttpConnections();

@@ -17,6 +17,7 @@ namespace tq {
 
 inline constexpr std::string_view kExportWriteErrorTitle = "Write error";
 inline constexpr std::string_view kExportRetryTitle = "Write Error";
+inline constexpr std::string_view kExportReadErrorTitle = "Read error";
 
 // What a destination needs from the running export; called on the export thread.
 class IVornDeployHost {
@@ -49,16 +50,22 @@ class TVornStorageBase {
   using TWriteFile = std::function<bool(const TVornDepFile& file, const std::string& output)>;
 
   // For each file until cancelled: reports progress, renders it and writes it with write. When
-  // that fails the user is asked ("Unable to write "<where><LocalPath>"..."): OK goes on with the
-  // next file, Cancel ends the loop. False when the user ended it so.
+  // that fails the user is asked ("Unable to write "<where><LocalPath>": <cause>..."): OK goes on
+  // with the next file, Cancel ends the loop; a full or failing disk is said once and ends it.
+  // A document that cannot be read is left out and said the same way. False when it ended so.
   bool SaveEach(IVornDeployHost& host, const std::string& where, const TWriteFile& write);
 
  private:
   std::atomic<bool> m_cancel{false};
 };
 
-// The text of the dialog that asks whether to go on after path could not be written.
-std::string ExportWriteErrorText(const std::string& path);
+// The text of the dialog that asks whether to go on after path could not be written, with the
+// cause when error (an errno value) is not 0.
+std::string ExportWriteErrorText(const std::string& path, int error = 0);
+// The text said once when a write failed in a way every later one would (IsWholeDiskError).
+std::string ExportStoppedText(const std::string& path, int error);
+// A full, read-only or failing disk: no further file could be written either.
+bool IsWholeDiskError(int error);
 // The text of the dialog that offers to try writing the whole file (a ZIP, an e-book) again.
 std::string ExportRetryText(const std::string& file);
 

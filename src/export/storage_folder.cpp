@@ -1,6 +1,8 @@
 // Saving an export to a folder tree or a ZIP file.
 #include "export/storage_folder.h"
 
+#include <cerrno>
+
 #include "export/folder_writer.h"
 #include "export/zip_writer.h"
 
@@ -11,16 +13,20 @@ void TVornStorageFolder::Save(IVornDeployHost& host) {
   TVornFolderWriter writer(where);
   if (!writer.IsOpen()) {
     // Without the folder every file would fail alike: say so once.
-    host.Ask(ExportWriteErrorText(where), mdiError, mbOk, std::string(kExportWriteErrorTitle));
+    host.Ask(ExportWriteErrorText(where, errno), mdiError, mbOk,
+             std::string(kExportWriteErrorTitle));
     return;
   }
-  SaveEach(host, where, [&](const TVornDepFile& file, const std::string& output) {
-    return writer.Write(file.LocalPath, output);
-  });
+  const bool ended =
+      SaveEach(host, where, [&](const TVornDepFile& file, const std::string& output) {
+        return writer.Write(file.LocalPath, output);
+      });
   // The sync is where a disk that failed late says so; the files are not safe until it has
-  // succeeded.
-  if (!writer.Sync())
-    host.Ask(ExportWriteErrorText(where), mdiError, mbOk, std::string(kExportWriteErrorTitle));
+  // succeeded. An export that already stopped on an error has said so.
+  if (!writer.Sync() && ended) {
+    host.Ask(ExportWriteErrorText(where, errno), mdiError, mbOk,
+             std::string(kExportWriteErrorTitle));
+  }
 }
 
 void TVornStorageZip::Save(IVornDeployHost& host) {

@@ -2,6 +2,7 @@
 #include "foundation/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,10 +42,22 @@ bool ReplaceFile(const std::string& path, const TFileFiller& fill, bool durable,
       static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count())};
   std::string temp;
   std::unique_ptr<TWritableFile> file;
+  // Locked while it is written, so that another run that finds it takes it for a file a killed
+  // run left only when it is one.
+  TFd held;
   for (int attempt = 0; attempt < 100 && !file; ++attempt) {
     temp = path + ".~" + std::to_string(random() % 1000000) + ".tmp";
     file = fileSystem.CreateFile(temp, 0666);
     if (!file && errno != EEXIST) return false;
+    if (file) {
+      held = file->OpenForReading();
+      struct stat st {};
+      if (held.Valid() && ::flock(held.Get(), LOCK_EX) == 0 && ::fstat(held.Get(), &st) == 0 &&
+          st.st_nlink == 0) {
+        file.reset();  // removed by such a run before the lock was taken: another name
+        errno = EEXIST;
+      }
+    }
   }
   if (!file) return false;
 

@@ -53,8 +53,8 @@ void TFileType::CheckValues() {
 
 TDesktopFileType TFileType::DesktopForm() const {
   TDesktopFileType form;
-  form.DesktopId = ProgramBaseName(OpenWith);
-  form.ApplicationName = form.DesktopId;
+  form.DesktopId = DesktopId.empty() ? ProgramBaseName(OpenWith) : DesktopId;
+  form.ApplicationName = ProgramBaseName(OpenWith);
   if (!form.ApplicationName.empty()) {
     form.ApplicationName[0] =
         static_cast<char>(std::toupper(static_cast<unsigned char>(form.ApplicationName[0])));
@@ -63,6 +63,7 @@ TDesktopFileType TFileType::DesktopForm() const {
   form.MimeType = MimeTypeOf(FileTypeName);
   form.Description = FileTypeName;
   form.Extension = m_fileExtension;
+  form.Icon = Icon;
   return form;
 }
 

@@ -33,6 +33,8 @@ class TFileType {
   std::string DDETopic;
   std::string MenuCaption;
   std::string Verb;
+  std::string DesktopId;  // the desktop entry's name; empty: the program's file name
+  std::string Icon;       // the entry's icon: an icon name or a full path; empty: none
 
   // Fills defaults and checks: raises EFileTypeError "TFileType.FileExtension has not been set"
   // or "TFileType.OpenWith has not been set". An empty FileTypeName becomes the extension
@@ -47,9 +49,9 @@ class TFileType {
   // Removes what RegisterType wrote for this extension and program, when it is there.
   void UnregisterType();
 
-  // The desktop's form of this association: the entry is named after the program's file name
-  // without its extension, the MIME type after FileTypeName ("Tarnquill Project File" gives
-  // "application/x-tarnquill-project").
+  // The desktop's form of this association: the entry is named DesktopId, else after the
+  // program's file name without its extension; the MIME type after FileTypeName ("Tarnquill
+  // Project File" gives "application/x-tarnquill-project").
   TDesktopFileType DesktopForm() const;
 
  private:

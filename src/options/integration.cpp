@@ -16,8 +16,8 @@ namespace {
 
 constexpr int kClipboardPollMs = 1000;
 
-// The internet address in a copied text: from its first "http://", "https://" or "ftp://" (any
-// letter case) to the first blank or line break; empty when the text holds none.
+}  // namespace
+
 std::string_view AddressIn(std::string_view text) {
   const std::string upper = AnsiUpperCase(text);
   size_t start = std::string::npos;
@@ -29,8 +29,6 @@ std::string_view AddressIn(std::string_view text) {
   return address.substr(0, address.find_first_of(" \t\r\n"));
 }
 
-}  // namespace
-
 TFileType ProjectFileType(const std::string& program) {
   TFileType type;
   type.SetFileExtension(".web");
@@ -39,6 +37,10 @@ TFileType ProjectFileType(const std::string& program) {
   type.UseDDE = true;
   type.DDECommand = "OpenFile=%1";
   type.DDETopic = "DdeTarnquillIEServerConv";
+  type.DesktopId = kDesktopId;
+  if (const std::string data = ShippedDataFolder(); !data.empty()) {
+    type.Icon = data + "/icons/tarnquill.png";
+  }
   return type;
 }
 
@@ -47,16 +49,19 @@ TVornIntegration::~TVornIntegration() = default;
 
 void TVornIntegration::StartDesktop(const std::string& handOverName, const std::string& program) {
   m_program = program;
-  // A new program path (an update, a moved installation) must reach the desktop, so the type is
-  // rewritten at every start; off the interface thread, as the cache tools take a moment.
-  m_registration = std::jthread([type = ProjectFileType(program)]() mutable {
-    try {
-      type.UnregisterType();
-      type.RegisterType();
-    } catch (...) {
-      // The program runs without the association.
-    }
-  });
+  // A new program path (an update, a moved build folder) must reach the desktop, so the type is
+  // rewritten at every start; off the interface thread, as the cache tools take a moment. An
+  // installed program's entry came with it: the user's own copy (left by a build-folder run, of
+  // the same id) would only hide it, so it goes and nothing is written in its place.
+  m_registration = std::jthread(
+      [type = ProjectFileType(program), installed = InstalledWithDesktopEntry()]() mutable {
+        try {
+          type.UnregisterType();
+          if (!installed) type.RegisterType();
+        } catch (...) {
+          // The program runs without the association.
+        }
+      });
   try {
     m_server = std::make_unique<THandOverServer>();
     m_server->OnHandOver = [this](const std::vector<std::string>& lines) { ExecuteMacro(lines); };

@@ -59,10 +59,10 @@ class TVornIntegration {
   std::function<void(const std::string& fileName)> OnOpenFile;
 
   // The desktop program's start, by the instance that holds the program's claim (TOneInstance):
-  // rewrites the ".web" file type for program (removed, then registered, on a thread of its own),
-  // receives hand-overs sent to handOverName, starts the clipboard watch (a tick a second) and
-  // from then on keeps the browser entries at every options save. Errors are swallowed: the
-  // program runs without what failed.
+  // rewrites the ".web" file type for program (removed, then registered, on a thread of its own;
+  // an installation with its own desktop entry registers nothing), receives hand-overs sent to
+  // handOverName, starts the clipboard watch (a tick a second) and from then on keeps the browser
+  // entries at every options save. Errors are swallowed: the program runs without what failed.
   void StartDesktop(const std::string& handOverName, const std::string& program);
 
   // A hand-over's lines: a first line starting "OpenFile=" asks to open the file named by the
@@ -96,7 +96,11 @@ class TVornIntegration {
   std::jthread m_registration;
 };
 
-// The ".web" association of program.
+// The internet address in a copied text: from its first "http://", "https://" or "ftp://" (any
+// letter case) to the first blank or line break; empty when the text holds none.
+std::string_view AddressIn(std::string_view text);
+
+// The ".web" association of program, under the desktop program's id, with the shipped icon.
 TFileType ProjectFileType(const std::string& program);
 
 }  // namespace tq

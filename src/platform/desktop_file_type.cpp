@@ -136,6 +136,7 @@ void InstallDesktopFileType(const TDesktopFileType& type) {
   CheckPlain(type.ApplicationName, "the program's name");
   CheckPlain(type.Description, "the type's name");
   CheckPlain(type.Extension, "the extension");
+  CheckPlain(type.Icon, "the icon");
   if (type.DesktopId.empty() || type.DesktopId.find('/') != std::string::npos) {
     Refuse("\"" + type.DesktopId + "\" is no desktop entry name");
   }
@@ -151,7 +152,8 @@ void InstallDesktopFileType(const TDesktopFileType& type) {
       "MimeType=" +
       type.MimeType +
       ";\n"
-      "Terminal=false\n";
+      "Terminal=false\n" +
+      (type.Icon.empty() ? std::string() : "Icon=" + type.Icon + "\n");
   const std::string package =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
       "<mime-info xmlns=\"http://www.freedesktop.org/standards/shared-mime-info\">\n"

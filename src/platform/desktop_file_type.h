@@ -10,12 +10,13 @@
 namespace tq {
 
 struct TDesktopFileType {
-  std::string DesktopId;        // "tarnquill": the entry is "tarnquill.desktop"
+  std::string DesktopId;  // "org.tarnquill.Tarnquill": the entry's file name without ".desktop"
   std::string ApplicationName;  // the entry's Name
   std::string Program;          // full path of the program that opens the files
   std::string MimeType;         // "application/x-tarnquill-project"
   std::string Description;      // the type's name as file managers show it
   std::string Extension;        // with its dot: ".web"
+  std::string Icon;             // the entry's icon, a name or a full path; empty: none
 };
 
 // Writes the desktop entry and the MIME package (each replaced atomically), then refreshes the

@@ -80,4 +80,11 @@ std::string NotAvailableOfflinePage(std::string_view address) {
   return page;
 }
 
+std::string UnreadableDocumentPage(std::string_view address) {
+  return "<html><head><title>Page could not be read</title></head><body><p>Tarnquill could "
+         "not read <strong>" +
+         EscapeAddressForHtml(std::string(address)) +
+         "</strong>: its copy in the project file is damaged or missing.</p></body></html>\r\n";
+}
+
 }  // namespace tq

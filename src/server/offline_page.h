@@ -17,4 +17,8 @@ inline constexpr std::string_view kAccessDeniedPage =
 // markup or a script link into a page the browser trusts as the server's own.
 std::string NotAvailableOfflinePage(std::string_view address);
 
+// The page for a stored document whose content cannot be read (the project file is damaged):
+// it names the address, escaped as above.
+std::string UnreadableDocumentPage(std::string_view address);
+
 }  // namespace tq

@@ -242,6 +242,18 @@ std::optional<std::string> TVornServer::AfterOwnPrefix(const std::string& addres
 }
 
 THttpResponse TVornServer::Answer(const THttpRequest& request) {
+  std::string address;
+  try {
+    return AnswerFor(request, address);
+  } catch (const EArchiveError&) {
+    // Unreadable is not empty: the browser shows which page the damaged project lost.
+    THttpResponse failed(std::string(kOwnPageType), UnreadableDocumentPage(address));
+    failed.Status = 500;
+    return failed;
+  }
+}
+
+THttpResponse TVornServer::AnswerFor(const THttpRequest& request, std::string& address) {
   std::shared_lock hold(m_sourceLock);
   TVornDownload* download = m_download;
   if (download == nullptr) return {};
@@ -252,7 +264,7 @@ THttpResponse TVornServer::Answer(const THttpRequest& request) {
     return THttpResponse(std::string(kOwnPageType), std::string(kAccessDeniedPage));
 
   TOrigin origin = OriginOf(request.Host, port, remote);
-  std::string address = RequestedAddress(request.RequestLine);
+  address = RequestedAddress(request.RequestLine);
   // A link the stored page did not route through the server (a root-relative address built by a
   // script, say) reaches it as a path of this server; the page it came from names its site.
   std::string referrer = request.Referer;

@@ -105,6 +105,9 @@ class TVornServer {
   THttpResponse Answer(const THttpRequest& request);
 
  private:
+  // Answer, raising EArchiveError for a stored content that cannot be read; address is set to
+  // the requested one as soon as it is known.
+  THttpResponse AnswerFor(const THttpRequest& request, std::string& address);
   // Where the links of an answer lead: each site under its own name (PerSite), or everything
   // under Prefix. Label: the site label of the host the request named, if any.
   struct TOrigin {

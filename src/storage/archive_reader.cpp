@@ -63,7 +63,9 @@ std::vector<TEntry> ReadDirectory(const TArchiveReader& reader) {
   if (reader.Size() == 0) ThrowDamaged(reader, "the file is empty");
   std::vector<TEntry> entries;
   uint64_t pos = 0;
-  while (pos < reader.Size()) {
+  for (;;) {
+    // A file cut after a member holds whole members only, but not all of them.
+    if (pos >= reader.Size()) ThrowDamaged(reader, "the end marker is missing (the file is cut)");
     unsigned char first = 0;
     reader.ReadAt(pos, &first, 1);
     if (first == 0) {

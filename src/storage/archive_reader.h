@@ -58,9 +58,10 @@ class TArchiveReader {
 
 [[noreturn]] void ThrowDamaged(const TArchiveReader& reader, const std::string& detail);
 
-// Walks the headers up to the end marker. An archive that simply ends after a member is
-// accepted, as other LHA readers do; an empty file, or bytes after the end marker, are not an
-// archive (a file that merely starts with a 0 byte must never pass for an empty project).
+// Walks the headers up to the end marker. An archive that ends after a member without it was
+// cut short (a copy or a disk that stopped at a member's end) and is refused like any damaged
+// archive, as are an empty file and bytes after the end marker (a file that merely starts with
+// a 0 byte must never pass for an empty project).
 std::vector<TEntry> ReadDirectory(const TArchiveReader& reader);
 
 // The member's decompressed bytes, checked against its CRC; throws EArchiveError when they are

@@ -73,7 +73,8 @@ class TStoredDocumentReader {
 };
 
 // The page to deliver for the document stored under address (see the RenderStoredDocument of
-// formats/stored_document.h); empty for an address the reader does not know.
+// formats/stored_document.h); empty for an address the reader does not know. Raises what the
+// reader raises for a content it cannot read.
 std::string RenderStoredDocument(TStoredDocumentReader& reader, std::string_view address,
                                  const TLinkMapping& mapping = {});
 

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <ctime>
+#include <map>
 #include <optional>
 #include <utility>
 
@@ -114,14 +115,25 @@ void TVornDocJobs::NotifyRoom() {
 void TVornDocJobs::WaitForRoom() {
   if (IsInterfaceThread()) return;
   std::unique_lock queue(m_queueLock);
-  while (!m_stop && OverLimitLocked()) {
+  const auto held = [this] {
+    return !m_stop && !m_waitsReleased && !(m_spool && m_spool->Failed()) && OverLimitLocked();
+  };
+  while (held()) {
     // The spool packs at the lowest priority: a crawl that keeps every core busy would wait for
     // it without end, so the crawl's own threads pack what holds them up.
     queue.unlock();
     const bool packed = m_spool && m_spool->PackOne();
     queue.lock();
-    if (!packed && !m_stop && OverLimitLocked()) m_room.wait(queue);
+    if (!packed && held()) m_room.wait(queue);
   }
+}
+
+void TVornDocJobs::ReleaseWaits(bool released) {
+  {
+    std::lock_guard queue(m_queueLock);
+    m_waitsReleased = released;
+  }
+  m_room.notify_all();
 }
 
 void TVornDocJobs::TestOnlySetQueueLimit(uint64_t bytes) {
@@ -267,6 +279,7 @@ void TVornDocJobs::StoreContent(const std::string& section, std::string&& conten
     if (name.empty()) return;
     m_index->WriteString(section, kIndexContent, name);
   }
+  m_index->DeleteKey(section, kIndexDamaged);
   m_spool->Put(name, std::move(content), ToDosDateTime(m_clock()));
 }
 
@@ -280,28 +293,84 @@ std::string TVornDocJobs::ReadString(std::string_view section, std::string_view 
   }
 }
 
+bool TVornDocJobs::FindContentLocked(std::string_view section,
+                                     std::optional<TMemberSpool::TContent>& spooled,
+                                     std::optional<TVornArchive::TMember>& member) {
+  RunPendingForLocked(section);
+  const std::string name = ContentNameOf(section);
+  if (name.empty()) return false;
+  // The spool holds the newer content when both have the name.
+  if (m_spool) spooled = m_spool->Find(name);
+  if (spooled) return true;
+  try {
+    member = m_archive->OpenMember(name);
+  } catch (const EArchiveError& e) {
+    Unreadable(section, e.what());
+  }
+  // The index names a content the project file does not hold: a damaged or cut file.
+  if (!member) Unreadable(section, "its content " + name + " is missing from the project file");
+  return true;
+}
+
+std::string TVornDocJobs::NoteUnreadable(std::string_view section, std::string reason) {
+  // The working files' names say nothing to the user: what follows them does.
+  const std::string damaged = "Damaged archive " + m_folder;
+  if (reason.starts_with(damaged)) {
+    const size_t colon = reason.find(": ", damaged.size());
+    if (colon != std::string::npos) reason.erase(0, colon + 2);
+  }
+  std::lock_guard lock(m_unreadableLock);
+  m_unreadable.emplace(std::string(section), reason);
+  return reason;
+}
+
+void TVornDocJobs::Unreadable(std::string_view section, std::string reason) {
+  reason = NoteUnreadable(section, std::move(reason));
+  throw EArchiveError("The document " + std::string(section) + " cannot be read: " + reason);
+}
+
+size_t TVornDocJobs::CheckContents() {
+  std::vector<std::string> sections;
+  {
+    std::lock_guard doc(m_docLock);
+    std::string_view section;
+    for (size_t slot = 0; slot < m_index->SlotCount(); ++slot) {
+      if (m_index->SectionAt(slot, section) && !ContentNameOf(section).empty()) {
+        sections.emplace_back(section);
+      }
+    }
+  }
+  size_t unreadable = 0;
+  std::string buffer(1 << 16, '\0');
+  for (const std::string& section : sections) {
+    try {
+      // Read to its end: only then is the CRC compared.
+      if (auto content = OpenContent(section)) {
+        while (content->Read(buffer.data(), buffer.size()) > 0) {
+        }
+      }
+    } catch (const EArchiveError& e) {
+      NoteUnreadable(section, e.what());
+      ++unreadable;
+    }
+  }
+  return unreadable;
+}
+
 std::string TVornDocJobs::ReadContent(std::string_view section) {
   // What to read is settled under the lock; reading and decompressing happen after it, from a
   // member or a content taken meanwhile, which later rewrites and saves do not change.
   std::optional<TVornArchive::TMember> member;
   std::optional<TMemberSpool::TContent> spooled;
-  try {
+  {
     std::lock_guard doc(m_docLock);
-    RunPendingForLocked(section);
-    const std::string name = ContentNameOf(section);
-    if (name.empty()) return {};
-    // The spool holds the newer content when both have the name.
-    if (m_spool) spooled = m_spool->Find(name);
-    if (!spooled) member = m_archive->OpenMember(name);
-  } catch (const std::exception&) {
-    return {};
+    if (!FindContentLocked(section, spooled, member)) return {};
   }
   try {
-    if (spooled) return spooled->Read();
-    if (member) return member->Extract();
-  } catch (const std::exception&) {
+    return spooled ? spooled->Read() : member->Extract();
+  } catch (const EArchiveError& e) {
+    Unreadable(section, e.what());
   }
-  return {};
 }
 
 std::unique_ptr<TContentStream> TVornDocJobs::OpenContent(std::string_view section) {
@@ -309,14 +378,9 @@ std::unique_ptr<TContentStream> TVornDocJobs::OpenContent(std::string_view secti
   std::optional<TMemberSpool::TContent> spooled;
   {
     std::lock_guard doc(m_docLock);
-    RunPendingForLocked(section);
-    const std::string name = ContentNameOf(section);
-    if (name.empty()) return nullptr;
-    if (m_spool) spooled = m_spool->Find(name);
-    if (!spooled) member = m_archive->OpenMember(name);
+    if (!FindContentLocked(section, spooled, member)) return nullptr;
   }
-  if (spooled) return spooled->Stream();
-  return member ? member->Stream() : nullptr;
+  return spooled ? spooled->Stream() : member->Stream();
 }
 
 int TVornDocJobs::Pack(const std::function<void(TVornCustomIniFile& settings)>& writeSettings,
@@ -329,6 +393,7 @@ int TVornDocJobs::Pack(const std::function<void(TVornCustomIniFile& settings)>& 
   // allocate from: given back first, the save's lists do not come on top of it.
   ReleaseFreeMemory();
   try {
+    MarkUnreadableLocked();
     TVornMemIniFile settings("");
     if (writeSettings) writeSettings(settings);
     const std::string settingsText = settings.GetText();
@@ -357,11 +422,48 @@ int TVornDocJobs::Pack(const std::function<void(TVornCustomIniFile& settings)>& 
           m_removedMembers);
     });
   } catch (const std::exception&) {
+    // The next save says again which documents it marks.
+    std::lock_guard lock(m_unreadableLock);
+    for (const std::string& url : m_damaged) {
+      m_unreadable.emplace(url, m_index->ReadString(url, kIndexDamaged, ""));
+    }
     return -1;
   }
   m_removedMembers.clear();
   ReleaseFreeMemory();  // the spool's bookkeeping and the save's lists
   return ::open(m_archive->FileName().c_str(), O_RDONLY | O_CLOEXEC);
+}
+
+void TVornDocJobs::MarkUnreadableLocked() {
+  std::map<std::string, std::string> unreadable;
+  {
+    std::lock_guard lock(m_unreadableLock);
+    unreadable.swap(m_unreadable);
+  }
+  // Every content the index names must be in the archive or the spool: one that is not was
+  // lost before the project came here, and the save says so instead of carrying the loss on.
+  std::string_view section;
+  for (size_t slot = 0; slot < m_index->SlotCount(); ++slot) {
+    if (!m_index->SectionAt(slot, section)) continue;
+    const std::string name = ContentNameOf(section);
+    if (!name.empty() && !m_spool->Holds(name) && !m_archive->Contains(name)) {
+      unreadable.emplace(std::string(section),
+                         "its content " + name + " is missing from the project file");
+    }
+  }
+  m_damaged.clear();
+  for (const auto& [url, reason] : unreadable) {
+    // Read and failed, but stored anew since: the new content is good.
+    const std::string name = ContentNameOf(url);
+    if (name.empty() || m_spool->Holds(name)) continue;
+    m_index->WriteString(url, kIndexDamaged, reason);
+    m_damaged.push_back(url);
+  }
+}
+
+std::vector<std::string> TVornDocJobs::DamagedDocuments() const {
+  std::lock_guard doc(m_docLock);
+  return m_damaged;
 }
 
 void TVornDocJobs::Adopt(const std::string& archiveCopy, std::unique_ptr<TVornIndexFile> index) {

@@ -17,8 +17,10 @@
 #include <ctime>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
@@ -75,7 +77,15 @@ class TVornDocJobs {
   // Waits while the queued jobs and the contents waiting to be packed hold more than their
   // bound, packing contents itself meanwhile; returns at once on the interface thread, which
   // must never wait for the disk. For the threads that produce what is queued.
+  // Returns at once, too, once the working folder refused a write (StorageFailure) and while
+  // waits are released.
   void WaitForRoom();
+  // While released, WaitForRoom returns at once and a wait under way ends: a crawl that stops
+  // must never wait for the disk.
+  void ReleaseWaits(bool released);
+  // Why the working folder refused a content ("No space left on device"); empty while it takes
+  // them. The contents it refused stay in memory for the next save.
+  std::string StorageFailure() const { return m_spool ? m_spool->Failure() : std::string(); }
   void TestOnlySetQueueLimit(uint64_t bytes);
   // The time stamps of stored contents and of the saved settings and index come from clock.
   void TestOnlySetClock(std::function<std::time_t()> clock);
@@ -85,11 +95,13 @@ class TVornDocJobs {
   // Runs every job queued so far before returning.
   void Flush();
 
-  // Immediate reads; empty on any failure or for an address without that key or content.
+  // Immediate reads; empty on any failure or for an address without that key.
   std::string ReadString(std::string_view section, std::string_view key);
+  // Empty for an address without content. Unreadable is not empty: raises EArchiveError when
+  // the content the index names is missing or damaged, and the next save marks the address.
   std::string ReadContent(std::string_view section);
   // The content in pieces, for contents too large to hold whole; null for an address without
-  // content. Unlike the reads above it raises: EArchiveError when the content cannot be opened.
+  // content. Raises as ReadContent when the content cannot be opened.
   std::unique_ptr<TContentStream> OpenContent(std::string_view section);
 
   // The save's packing: runs the queued jobs and adds the settings (from writeSettings), the
@@ -99,6 +111,14 @@ class TVornDocJobs {
   // case every content is kept for the next save. Errors of writeSettings count as failures.
   int Pack(const std::function<void(TVornCustomIniFile& settings)>& writeSettings,
            const TPackProgress& progress);
+
+  // Reads every stored content to its end, checking it, so that the next save marks each one
+  // that cannot be read; the number found. Slow (it decompresses everything): for a batch run
+  // that is about to save a project it loaded.
+  size_t CheckContents();
+  // The addresses the last Pack marked damaged ("DAMAGED" in the index, with the reason): those
+  // whose content a read could not read, and those whose content the archive does not hold.
+  std::vector<std::string> DamagedDocuments() const;
 
   // Makes archiveCopy (a file in the working folder, moved away) the archive and index the
   // content index. Content stored before is dropped. Raises EArchiveError when the move fails.
@@ -123,6 +143,16 @@ class TVornDocJobs {
   // A content name no member of the archive or the spool has; empty when none was found.
   std::string DrawContentName();
   std::string ContentNameOf(std::string_view section) const;
+  // With the document lock held: runs the address's jobs and finds its content; false when it
+  // has none. Raises EArchiveError (and notes the address) when the content cannot be opened.
+  bool FindContentLocked(std::string_view section, std::optional<TMemberSpool::TContent>& spooled,
+                         std::optional<TVornArchive::TMember>& member);
+  // Notes the address as unreadable for the next save; the reason as the user reads it.
+  std::string NoteUnreadable(std::string_view section, std::string reason);
+  // Notes the address as unreadable for the next save and raises EArchiveError naming it.
+  [[noreturn]] void Unreadable(std::string_view section, std::string reason);
+  // With the document lock held: marks the unreadable addresses in the index for the save.
+  void MarkUnreadableLocked();
   // With the queue lock held: whether the queue and the spool are over their bound.
   bool OverLimitLocked() const;
   void NotifyRoom();
@@ -147,10 +177,15 @@ class TVornDocJobs {
   uint64_t m_queueLimit = kMaxQueuedJobBytes;
   std::condition_variable m_room;
   bool m_stop = false;
+  bool m_waitsReleased = false;
   std::atomic<uint64_t> m_changeCount{0};
 
   // Contents not yet in the archive; none without a working folder. Ended before the rest.
   std::unique_ptr<TMemberSpool> m_spool;
+  // Addresses whose content a read found unreadable since the last save, with the reason.
+  std::mutex m_unreadableLock;
+  std::map<std::string, std::string> m_unreadable;
+  std::vector<std::string> m_damaged;  // guarded by m_docLock
   // Members of removed documents, still in the working archive until the next save.
   std::vector<std::string> m_removedMembers;
   std::thread m_worker;

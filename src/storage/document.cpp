@@ -17,6 +17,7 @@
 #include "platform/dialog_service.h"
 #include "platform/shell_folders.h"
 #include "storage/doc_thread.h"
+#include "storage/leftovers.h"
 
 namespace tq {
 namespace {
@@ -51,6 +52,18 @@ std::string WriteErrorMessage(const std::string& docName) {
 
 }  // namespace
 
+std::string DamagedDocumentsMessage(const std::string& docName,
+                                    const std::vector<std::string>& damaged) {
+  constexpr size_t kListed = 20;
+  std::string text = "\"" + docName + "\" was saved, but " + std::to_string(damaged.size()) +
+                     " document(s) in it could not be read and are marked as damaged:";
+  for (size_t i = 0; i < damaged.size() && i < kListed; ++i) text += "\n" + damaged[i];
+  if (damaged.size() > kListed) {
+    text += "\n... and " + std::to_string(damaged.size() - kListed) + " more";
+  }
+  return text;
+}
+
 int RoundPercent(uint64_t numerator, uint64_t denominator) {
   if (denominator == 0) return 0;
   const uint64_t scaled = numerator * 100;
@@ -70,9 +83,13 @@ TVornDocument::TVornDocument(std::string cacheFolder, std::string personalFolder
   std::string folder;
   if (!cacheFolder.empty()) {
     ::mkdir(cacheFolder.c_str(), 0700);  // the user's cache folder need not exist yet
+    RemoveAbandonedWorkingFolders(cacheFolder);
     for (int attempt = 0; attempt < 1000; ++attempt) {
       const std::string candidate = cacheFolder + "/" + DrawName(m_random, "temp", ".~tmp");
       if (::mkdir(candidate.c_str(), 0700) == 0) {
+        m_folderLock = LockWorkingFolder(candidate + "/");
+        // Gone: another run starting took it for abandoned before it was locked.
+        if (!m_folderLock.Valid() && !Exists(candidate)) continue;
         folder = candidate + "/";
         break;
       }
@@ -87,6 +104,7 @@ TVornDocument::~TVornDocument() {
   const std::string folder = m_jobs->Folder();
   m_jobs.reset();  // the worker ends before its files go
   if (!folder.empty()) DeleteFolderTree(folder.substr(0, folder.size() - 1));
+  m_folderLock.Reset();  // only once the folder is gone
 }
 
 std::string TVornDocument::DocName() const {
@@ -175,10 +193,17 @@ bool TVornDocument::Save(bool autosave) {
   if (!ok && wasChanged) m_changed = true;
   if (OnSaveEnd) OnSaveEnd(ok);
   m_status = dsReady;
+  if (ok) {
+    if (const std::vector<std::string> damaged = DamagedDocuments(); !damaged.empty()) {
+      DialogService().ShowMessageDlg(DamagedDocumentsMessage(docName, damaged), mdiWarning, mbOk,
+                                     std::string(kDamagedDocumentsTitle), 0);
+    }
+  }
   return ok;
 }
 
 bool TVornDocument::SaveProcedure(TVornDocThread& thread, const std::string& docName) {
+  RemoveAbandonedSaveFiles(docName);
   const int packed = m_jobs->Pack(
       [&](TVornCustomIniFile& settings) {
         if (OnSaveSettings) OnSaveSettings(settings, false);
@@ -240,9 +265,16 @@ bool TVornDocument::LoadProcedure(TVornDocThread& thread, const std::string& fil
   const std::string& folder = m_jobs->Folder();
   if (folder.empty()) return fail(feCantRead);
 
+  RemoveAbandonedSaveFiles(fileName);
   const std::string copy = folder + "loading.~web";
   {
-    TFd source(::open(fileName.c_str(), O_RDONLY | O_CLOEXEC));
+    // A FIFO would block the open for ever, a device (/dev/zero) fill the disk: no byte is
+    // copied from anything but a regular file.
+    TFd source(::open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (source.Valid() && (::fstat(source.Get(), &st) != 0 || !S_ISREG(st.st_mode))) {
+      return fail(feInvalidDoc);
+    }
     if (!CopyFileAtomically(source.Get(), copy, false, m_fileSystem)) return fail(feCantRead);
   }
   uint64_t total = 0;

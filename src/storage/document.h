@@ -22,6 +22,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/download_document.h"
 #include "storage/content_index.h"
@@ -38,6 +39,11 @@ enum TFileError : uint8_t { feCantRead, feInvalidDoc };
 inline constexpr std::string_view kUntitledDocName = "Untitled.web";
 inline constexpr std::string_view kWriteErrorTitle = "Write Error";
 inline constexpr std::string_view kProjectFileFilter = "Tarnquill Solution|*.web";
+
+inline constexpr std::string_view kDamagedDocumentsTitle = "Damaged Documents";
+// The message that lists the documents a save of docName marked as damaged (the first few).
+std::string DamagedDocumentsMessage(const std::string& docName,
+                                    const std::vector<std::string>& damaged);
 
 // Percentages 0..100 rounded to the nearest integer, halves to the even neighbour.
 int RoundPercent(uint64_t numerator, uint64_t denominator);
@@ -83,7 +89,8 @@ class TVornDocument : public TStoredDocumentReader, public IDownloadDocument {
                         TSettingsHook onSaveSettings) override;
   // Empty when the address has no such key; never raises.
   std::string GetDocumentValue(std::string_view url, std::string_view key) override;
-  // Empty when the address has no section or no content; never raises.
+  // Empty when the address has no section or no content. Raises EArchiveError, naming the
+  // address, when its content cannot be read (missing from the project file or damaged).
   std::string GetDocumentContent(std::string_view url) override;
   // The content in pieces (see TVornDocJobs::OpenContent); null when there is none. Raises
   // EArchiveError when it cannot be opened.
@@ -93,6 +100,8 @@ class TVornDocument : public TStoredDocumentReader, public IDownloadDocument {
   // Waits until every write queued so far has been carried out.
   void FlushJobs() { m_jobs->Flush(); }
   void WaitForRoom() override { m_jobs->WaitForRoom(); }
+  void ReleaseWaits(bool released) override { m_jobs->ReleaseWaits(released); }
+  std::string StorageFailure() const override { return m_jobs->StorageFailure(); }
   void TestOnlySetQueueLimit(uint64_t bytes) { m_jobs->TestOnlySetQueueLimit(bytes); }
   // A number that grows with every write queued and every load, so a reader can keep what it
   // read while the number stays the same: reads made after taking it see every change it counts.
@@ -111,8 +120,14 @@ class TVornDocument : public TStoredDocumentReader, public IDownloadDocument {
   // file fails the user is asked ("Write Error", OK retries). A document still named
   // "Untitled.web" is saved as a new "autosave<n>.web" in the documents folder when autosave is
   // set, else under the name the user picks with SaveAs (false when cancelled). False when a
-  // load or save runs.
+  // load or save runs. Documents whose content could not be read back are marked damaged in
+  // the saved index and listed in a message ("Damaged Documents").
   bool Save(bool autosave);
+  // The addresses the last save marked as damaged (their stored content could not be read
+  // back); Save lists them to the user when there are any.
+  std::vector<std::string> DamagedDocuments() const { return m_jobs->DamagedDocuments(); }
+  // See TVornDocJobs::CheckContents.
+  size_t CheckContents() { return m_jobs->CheckContents(); }
   // Asks for the project file name with the save dialog (whose implementation confirms
   // replacing an existing file); a name without extension gets ".web". On OK sets DocName and,
   // when saveAfterChoosing, saves; false when cancelled.
@@ -152,6 +167,7 @@ class TVornDocument : public TStoredDocumentReader, public IDownloadDocument {
   std::atomic<TDocStatus> m_status{dsReady};
   std::mt19937 m_random;
   TFileSystem& m_fileSystem;
+  TFd m_folderLock;  // held while the working folder is in use: no other run removes it
   std::unique_ptr<TVornDocJobs> m_jobs;
 };
 

@@ -4,7 +4,9 @@
 
 #include <fcntl.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 
 #include "engine/connection_status.h"
 #include "storage/archive_writer.h"
@@ -72,7 +74,7 @@ void TMemberSpool::PackerLoop() {
   for (;;) {
     {
       std::unique_lock items(m_itemLock);
-      m_wake.wait(items, [this] { return m_stop || !m_waiting.empty(); });
+      m_wake.wait(items, [this] { return m_stop || (!m_waiting.empty() && !Failed()); });
       if (m_stop) return;
     }
     if (Pack(kPackerFile) == TPacked::Failed) {
@@ -153,6 +155,20 @@ bool TMemberSpool::PackOne() {
   return Pack(kHelperFile) == TPacked::Packed;
 }
 
+std::string TMemberSpool::Failure() const {
+  std::lock_guard items(m_itemLock);
+  return m_failure;
+}
+
+void TMemberSpool::Fail(int error) {
+  {
+    std::lock_guard items(m_itemLock);
+    if (m_failure.empty()) m_failure = std::strerror(error != 0 ? error : EIO);
+    m_failed.store(true, std::memory_order_release);
+  }
+  m_onRoom();  // a thread waiting for room now waits for nothing
+}
+
 TMemberSpool::TPacked TMemberSpool::Pack(size_t fileIndex) {
   TClaim claim;
   std::string name;
@@ -160,6 +176,7 @@ TMemberSpool::TPacked TMemberSpool::Pack(size_t fileIndex) {
   std::shared_ptr<const std::string> data;
   {
     std::lock_guard items(m_itemLock);
+    if (Failed()) return TPacked::None;
     do {
       if (m_waiting.empty()) return TPacked::None;
       claim = m_waiting.front();
@@ -193,6 +210,7 @@ TMemberSpool::TPacked TMemberSpool::Pack(size_t fileIndex) {
     return TPacked::Failed;
   }
   std::optional<archive_detail::TEntry> entry;
+  int writeError = 0;
   TFile& file = m_files[fileIndex];
   {
     std::lock_guard fileLock(file.lock);
@@ -204,6 +222,7 @@ TMemberSpool::TPacked TMemberSpool::Pack(size_t fileIndex) {
       // A file a crash left behind goes first; the new one is never opened through a link.
       m_fileSystem.Remove(file.path);
       file.writable = m_fileSystem.CreateFile(file.path, 0600);
+      if (!file.writable) writeError = errno;
       // Read back through the file just made: a file renamed over its name meanwhile (a page
       // copied out under it) must never be read as members.
       TFd readable(file.writable ? file.writable->OpenForReading() : TFd(-1));
@@ -217,22 +236,26 @@ TMemberSpool::TPacked TMemberSpool::Pack(size_t fileIndex) {
     }
     if (file.writable) {
       const uint64_t end = file.writable->Size();
+      errno = 0;
       try {
         entry = packed ? archive_detail::AppendPacked(*file.writable, *packed)
                        : archive_detail::AppendMember(*file.writable, name, *data, timeStamp,
                                                       kContentAttributes);
       } catch (const EArchiveError&) {
+        writeError = errno != 0 ? errno : EIO;
         // What part of the member got written is cut off; should even that fail, the members
         // before it still lie where they were recorded.
         file.writable->Truncate(end);
       }
     }
-    std::lock_guard items(m_itemLock);
-    if (!CurrentLocked(claim)) return TPacked::Packed;
+    std::unique_lock items(m_itemLock);
     if (!entry) {
-      unclaim();
+      if (CurrentLocked(claim)) unclaim();
+      items.unlock();
+      if (writeError != 0 || !file.writable) Fail(writeError);
       return TPacked::Failed;
     }
+    if (!CurrentLocked(claim)) return TPacked::Packed;
     TItem& item = m_items[claim.slot];
     const TLhaHeader& header = entry->header;
     item.place = {entry->offset,
@@ -304,6 +327,9 @@ void TMemberSpool::RestartLocked() {
     m_waiting.clear();
     m_waitingBytes.store(0, std::memory_order_release);
     for (TFile& file : m_files) file.readable.Reset();
+    // New files on a disk that took the save: worth another try.
+    m_failure.clear();
+    m_failed.store(false, std::memory_order_release);
   }
   for (TFile& file : m_files) {
     if (!file.writable) continue;

@@ -71,6 +71,12 @@ class TMemberSpool {
   // Packs the oldest waiting content on the calling thread. False when none waited or appending
   // it failed; the content then stays in memory and is packed later or by the next save.
   bool PackOne();
+  // Why the working files refused a member ("No space left on device"); empty while they take
+  // them. Once they refused one nothing more is packed (every content waits in memory for the
+  // save) until a save or Clear starts the files anew: packing again and again onto a full disk
+  // would only burn the processor.
+  std::string Failure() const;
+  bool Failed() const { return m_failed.load(std::memory_order_acquire); }
 
   // Appends every held content, in the order of their first Put, to sources (packed members as
   // ranges of the working files, waiting ones as data), then calls write, which writes them;
@@ -124,6 +130,8 @@ class TMemberSpool {
   TPacked Pack(size_t fileIndex);
   // With the item lock held: whether claim still names the current content of its slot.
   bool CurrentLocked(const TClaim& claim) const;
+  // The working file refused a write with error: kept (the first only), and packing stops.
+  void Fail(int error);
   // With the item lock held: the slot's content leaves memory.
   void ReleaseLocked(TItem& item);
   // With both file locks held: removes the files and forgets every content.
@@ -143,8 +151,10 @@ class TMemberSpool {
   std::deque<TClaim> m_waiting;  // contents to pack, oldest first; stale entries are skipped
   uint64_t m_nextVersion = 0;
   bool m_stop = false;
+  std::string m_failure;
   std::condition_variable m_wake;
   std::atomic<uint64_t> m_waitingBytes{0};
+  std::atomic<bool> m_failed{false};
 
   std::thread m_packer;
 };

@@ -210,6 +210,10 @@ bool TVornOptionsPopupMenu::ExtractToTempFile(const std::string& url) {
     const std::string content = m_document.GetDocumentContent(url);
     const std::string type = m_document.GetDocumentValue(url, kIndexContentType);
     if (!WriteFileAtomically(path, RenderStoredDocument(type, content))) return false;
+  } catch (const EArchiveError& e) {
+    // The page is named rather than copied as nothing.
+    DialogService().ShowMessageDlg(e.what(), mdiError, mbOk, "Read Error", 0);
+    return false;
   } catch (const std::exception&) {
     return false;
   }

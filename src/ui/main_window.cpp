@@ -64,7 +64,7 @@ TMainForm::TMainForm(const TMainFormSetup& setup)
   connect(m_activity, &QTimer::timeout, this, [this] { SyncActiveTab(); });
   m_activity->start(1000);
 
-  m_templates.SetTemplateFolder(setup.TemplatesFolder.empty() ? ProgramDataFolder("Templates")
+  m_templates.SetTemplateFolder(setup.TemplatesFolder.empty() ? UserTemplatesFolder()
                                                               : setup.TemplatesFolder);
   WireOptions();
   m_options.OnFindBrowsers = setup.FindBrowsers;

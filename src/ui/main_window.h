@@ -35,7 +35,7 @@ class TTray;
 
 struct TMainFormSetup {
   std::string ConfigFile;       // empty: the program's "config.dat" (ProgramSettingsFile)
-  std::string TemplatesFolder;  // empty: "Templates" beside the program
+  std::string TemplatesFolder;  // empty: the user's templates (UserTemplatesFolder)
   // Where a new installation's first list of browsers comes from; empty: none.
   std::function<std::vector<TInstalledBrowser>()> FindBrowsers = FindInstalledBrowsers;
 };

@@ -94,7 +94,7 @@ TEST(Browser, RunsTheScriptsOfARealSiteAsTheSiteDid) {
   const std::string file = work.path().toStdString() + "/docs.web";
   const CliRun crawl = RunCli(
       {"crawl", origin + "search.html", "--level", "1", "-o", file, "--dispatch-interval", "0"});
-  ASSERT_EQ(crawl.ExitCode, 0) << crawl.Err;
+  ASSERT_TRUE(crawl.ExitCode == 0 || crawl.ExitCode == 8) << crawl.Err;  // 8: some links failed
   ServedProject project(file);
   ASSERT_TRUE(project.Serve());
   for (const std::string page : {"search.html", "about.html", "index.html"}) {

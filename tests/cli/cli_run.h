@@ -138,13 +138,15 @@ class StallingSite {
   std::atomic<bool> m_stalling{true};
 };
 
-// Starts the CLI, waits until the site saw the first stalled request, then sends Ctrl-C.
-inline CliRun InterruptedRun(StallingSite& site, const std::vector<std::string>& args) {
+// Starts the CLI, waits until the site saw the first stalled request, then sends Ctrl-C (or
+// another signal).
+inline CliRun InterruptedRun(StallingSite& site, const std::vector<std::string>& args,
+                             int signal = SIGINT) {
   QProcess process;
   process.start(QString::fromUtf8(std::getenv("TQ_CLI")), Args(args));
   EXPECT_TRUE(process.waitForStarted());
   EXPECT_TRUE(RunUntil([&] { return site.Requested("/slow0.html"); }, Millis(60000)));
-  ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+  ::kill(static_cast<pid_t>(process.processId()), signal);
   return Finish(process);
 }
 

@@ -52,7 +52,7 @@ class ExportCommand : public ::testing::Test {
     s_host = "127.0.0.1_" + std::to_string(server.Port());
     const CliRun crawl = RunCli(
         {"crawl", server.Url("/index.html"), "-o", s_dir / "site.web", "--dispatch-interval", "0"});
-    ASSERT_EQ(crawl.ExitCode, 0) << crawl.Err;
+    ASSERT_EQ(crawl.ExitCode, 8) << "missing.html fails: " << crawl.Err;
     s_missing = server.Url("/missing.html");
   }
   static void TearDownTestSuite() { fs::remove_all(s_dir); }

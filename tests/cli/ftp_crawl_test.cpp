@@ -31,7 +31,7 @@ TEST(FtpCrawlCommand, TheFileComesThroughTheFtpProxyAndIsNotAnalysed) {
   const CliRun refused =
       RunCli({"crawl", url, "--ftp-socks5", "127.0.0.1:" + std::to_string(test::RefusedPort()),
               "--dispatch-interval", "0"});
-  ASSERT_EQ(refused.ExitCode, 0) << refused.Err;
+  ASSERT_EQ(refused.ExitCode, 4) << refused.Err;
   EXPECT_EQ(refused.Lines().size(), 1u) << refused.Out;
   EXPECT_EQ(refused.Out.rfind("Failed\t" + url + "\t0\t", 0), 0u) << refused.Out;
 

@@ -1,6 +1,8 @@
 // Project files from the command line: crawl into one, list it, read its documents back (also of
 // addresses that differ only in letter case), resume an interrupted crawl, carry settings over in
 // a template, and leave files that are no project alone.
+#include <sys/stat.h>
+
 #include <QProcess>
 
 #include "cli/cli_run.h"
@@ -32,7 +34,7 @@ TEST_F(ProjectFile, SavedCrawlListsTheSameAndShowsEveryDocumentWithOnlineLinks) 
   const std::string web = In("sample.web");
   const CliRun crawl =
       RunCli({"crawl", server.Url("/index.html"), "-o", web, "--dispatch-interval", "0"});
-  ASSERT_EQ(crawl.ExitCode, 0) << crawl.Err;
+  ASSERT_EQ(crawl.ExitCode, 8) << "the sample site links a missing page: " << crawl.Err;
   const CliRun list = RunCli({"list", web});
   ASSERT_EQ(list.ExitCode, 0) << list.Err;
   EXPECT_EQ(list.Out, crawl.Out);
@@ -88,6 +90,15 @@ TEST_F(ProjectFile, FilesThatAreNoProjectStayAsTheyWere) {
       EXPECT_TRUE(ReadFile(file) == bytes) << name << " " << command[0];
     }
   }
+  // Nor is what is no file: a FIFO nobody writes to would block the open for ever, /dev/zero
+  // fill the disk.
+  const std::string fifo = In("fifo.web");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& file : {fifo, std::string("/dev/zero")}) {
+    const CliRun refused = RunCli({"list", file});
+    EXPECT_EQ(refused.ExitCode, 1) << file;
+    EXPECT_NE(refused.Err.find("is not a project file"), std::string::npos) << refused.Err;
+  }
 }
 
 // Paths are case-sensitive: /A.html and /a.html are two pages, stored and shown apart, and two
@@ -122,7 +133,7 @@ TEST_F(ProjectFile, ResumeAfterCtrlCFinishesTheCrawl) {
   const std::string web = In("stalled.web");
   const CliRun stopped = InterruptedRun(site, {"crawl", site.Server.Url("/index.html"), "-o", web,
                                                "--threads", "1", "--dispatch-interval", "0"});
-  ASSERT_EQ(stopped.ExitCode, 0) << stopped.Err;
+  ASSERT_EQ(stopped.ExitCode, 130) << "saved, then ended as by Ctrl-C: " << stopped.Err;
   ASSERT_EQ(Field(RunCli({"list", web}), "Queue", 1).size(), 5u)
       << "the stopped crawl kept its Queue";
 
@@ -132,6 +143,18 @@ TEST_F(ProjectFile, ResumeAfterCtrlCFinishesTheCrawl) {
   EXPECT_TRUE(Field(resumed, "Queue", 1).empty());
   EXPECT_EQ(Field(resumed, "Ready", 1).size(), 1u + StallingSite::kPages) << resumed.Out;
   EXPECT_EQ(RunCli({"list", web}).Out, resumed.Out) << "the resumed crawl was saved";
+}
+
+// A service manager's TERM stops a crawl as Ctrl-C does: what was fetched is saved, and the exit
+// status says the signal ended it.
+TEST_F(ProjectFile, TermSavesTheCrawlBeforeTheProgramEnds) {
+  StallingSite site;
+  const std::string web = In("stalled.web");
+  const CliRun termed = InterruptedRun(site, {"crawl", site.Server.Url("/index.html"), "-o", web,
+                                              "--threads", "1", "--dispatch-interval", "0"},
+                                       SIGTERM);
+  EXPECT_EQ(termed.ExitCode, 128 + SIGTERM) << termed.Err;
+  EXPECT_EQ(RunCli({"list", web}).Out, termed.Out) << "saved with its Queue";
 }
 
 TEST_F(ProjectFile, TemplateCarriesSettingsIntoANewCrawl) {
@@ -149,7 +172,7 @@ TEST_F(ProjectFile, TemplateCarriesSettingsIntoANewCrawl) {
 
   const CliRun crawl =
       RunCli({"crawl", server.Url("/index.html"), "--template", etpl, "--dispatch-interval", "0"});
-  ASSERT_EQ(crawl.ExitCode, 0) << crawl.Err;
+  ASSERT_EQ(crawl.ExitCode, 8) << crawl.Err;
   EXPECT_TRUE(crawl.Has("Ready\t" + server.Url("/deep/level1.html") + "\t1\t" +
                         server.Url("/index.html") + "\t" +
                         std::to_string(fs::file_size(SampleSite() / "deep/level1.html"))));

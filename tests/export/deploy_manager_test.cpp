@@ -8,6 +8,7 @@
 
 #include <sys/wait.h>
 
+#include <cerrno>
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
@@ -344,8 +345,8 @@ TEST_F(DeployManagerTest, NothingIsWrittenOutsideTheDestination) {
   Export(estZip, (parent / "book.zip").string());
   Export(estEbook, (parent / "book.chm").string());
 
-  EXPECT_EQ(Asked(), std::vector<std::string>{
-                         ExportWriteErrorText((parent / "folder/http/h/trap/in.html").string())});
+  EXPECT_EQ(Asked(), std::vector<std::string>{ExportWriteErrorText(
+                         (parent / "folder/http/h/trap/in.html").string(), ENOTDIR)});
   EXPECT_TRUE(fs::is_empty(outside));
   for (const std::string& file : FilesBelow(parent)) {
     EXPECT_TRUE(file == "book.zip" || file == "book.chm" || file.rfind("folder/http/", 0) == 0)
@@ -377,12 +378,13 @@ TEST_F(DeployManagerTest, AFailedWriteAsksWhetherToGoOn) {
   WriteFile(out / "http", "a file where a folder belongs");
 
   Export(estFolder, out.string());  // Cancel ends the export at the first failure
-  const std::string first = ExportWriteErrorText((out / "http/h/index.html").string());
+  const std::string first = ExportWriteErrorText((out / "http/h/index.html").string(), ENOTDIR);
   EXPECT_EQ(Asked(), std::vector<std::string>{first});
   m_dialogs->messageAnswers = {mrOk, mrOk};
   Export(estFolder, out.string());  // OK goes on with the next file
-  EXPECT_EQ(Asked(), (std::vector<std::string>{
-                         first, first, ExportWriteErrorText((out / "http/h/a/b.html").string())}));
+  EXPECT_EQ(Asked(),
+            (std::vector<std::string>{
+                first, first, ExportWriteErrorText((out / "http/h/a/b.html").string(), ENOTDIR)}));
 }
 
 TEST_F(DeployManagerTest, EbookDialogsAndTheProjectGivenToTheCompiler) {

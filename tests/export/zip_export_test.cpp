@@ -71,8 +71,8 @@ TEST(ZipExport, AnExportOfNothingIsAnEmptyArchiveAndFailuresKeepTheOldOne) {
   };
   const Case cases[] = {
       {"nothing to export", 0, UINT64_MAX, false, "\n", 0},
-      // Every member fails to be spooled: each failure is asked about, the old file stays.
-      {"disk full from the start", 3, 0, false, "old.txt\n", 3},
+      // The first member fails to be spooled: said once, the export stops, the old file stays.
+      {"disk full from the start", 3, 0, false, "old.txt\n", 1},
       // The members fit, the archive does not: the retry is refused and the old file stays.
       {"disk full while closing", 2, 200 * 1024, false, "old.txt\n", 1},
       {"cancelled before the first file", 2, UINT64_MAX, true, "old.txt\n", 0},

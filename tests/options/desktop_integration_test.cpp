@@ -12,6 +12,7 @@
 #include "options/integration.h"
 #include "options/option_groups.h"
 #include "platform/clipboard.h"
+#include "platform/program_folder.h"
 #include "support/fake_dialog_service.h"
 #include "support/temp_env.h"
 
@@ -128,8 +129,8 @@ TEST(FileType, TheDesktopKnowsProjectFilesAfterRegisteringAndForgetsThemAfter) {
             "application/x-tarnquill-project");
   EXPECT_EQ(Output("xdg-mime", {QStringLiteral("query"), QStringLiteral("default"),
                                 QStringLiteral("application/x-tarnquill-project")}),
-            "tarnquill.desktop");
-  const std::string entry = dir / "data/applications/tarnquill.desktop";
+            "org.tarnquill.Tarnquill.desktop");
+  const std::string entry = dir / "data/applications/org.tarnquill.Tarnquill.desktop";
   EXPECT_EQ(Output("/usr/bin/python3",
                    {QStringLiteral("-c"),
                     QStringLiteral("import sys; from gi.repository import Gio, GLib; "
@@ -143,6 +144,33 @@ TEST(FileType, TheDesktopKnowsProjectFilesAfterRegisteringAndForgetsThemAfter) {
   EXPECT_NE(Output("xdg-mime", {QStringLiteral("query"), QStringLiteral("filetype"),
                                 QString::fromStdString(project)}),
             "application/x-tarnquill-project");
+}
+
+// An installed program came with its entry: its start removes the user's entry of the same id (a
+// build-folder run's, which would hide the installed one) and writes none of its own.
+TEST(FileType, AnInstalledProgramLeavesTheDesktopToTheEntryItCameWith) {
+  namespace fs = std::filesystem;
+  test::TTempDir dir;
+  test::TEnvOverride env;
+  env.IsolateHome(dir.Path());
+  env.Set("XDG_RUNTIME_DIR", dir.Path().string());
+  const fs::path prefix = dir.Path() / "usr";
+  fs::create_directories(prefix / "bin");
+  fs::create_directories(prefix / "share/applications");
+  const std::string name = std::string(kDesktopId) + ".desktop";
+  test::WriteFile(prefix / "share/applications" / name, "[Desktop Entry]\n");
+  const std::string program = (prefix / "bin/tarnquill").string();
+  ProjectFileType(program).RegisterType();
+  const fs::path entry = dir.Path() / "data/applications" / name;
+  ASSERT_TRUE(fs::exists(entry));
+  TestOnlySetProgramFolder((prefix / "bin").string());
+  {
+    TVornIntegration integration;
+    integration.StartDesktop("installed-test", program);
+  }  // waits for the registration
+  TestOnlySetProgramFolder("");
+  EXPECT_FALSE(fs::exists(entry));
+  EXPECT_TRUE(fs::is_empty(dir.Path() / "data/mime/packages"));
 }
 
 TEST(BrowserEntries, FollowTheSwitchAndLeaveOtherKeysAlone) {
