@@ -82,7 +82,12 @@ TVornDocument::TVornDocument(std::string cacheFolder, std::string personalFolder
   if (m_personalFolder.empty()) m_personalFolder = GetSpecialFolder(sfPersonal);
   std::string folder;
   if (!cacheFolder.empty()) {
-    ::mkdir(cacheFolder.c_str(), 0700);  // the user's cache folder need not exist yet
+    // The user's cache folder need not exist yet, nor its parents (a new user, a new
+    // XDG_CACHE_HOME): made private, as the folders of its kind are.
+    for (size_t slash = cacheFolder.find('/', 1); slash != std::string::npos;
+         slash = cacheFolder.find('/', slash + 1))
+      ::mkdir(cacheFolder.substr(0, slash).c_str(), 0700);
+    ::mkdir(cacheFolder.c_str(), 0700);
     RemoveAbandonedWorkingFolders(cacheFolder);
     for (int attempt = 0; attempt < 1000; ++attempt) {
       const std::string candidate = cacheFolder + "/" + DrawName(m_random, "temp", ".~tmp");

@@ -79,7 +79,8 @@ class DocumentTest : public ::testing::Test {
 };
 
 TEST_F(DocumentTest, ContentIsSpooledUntilSavedThenArchived) {
-  TVornDocument doc(m_dir / "cache", m_dir.Path().string());
+  // A new user's cache folder and its parent do not exist yet.
+  TVornDocument doc(m_dir / "new-home/.cache", m_dir.Path().string());
   ASSERT_FALSE(doc.Folder().empty());
   EXPECT_EQ(doc.Folder().back(), '/');
 
