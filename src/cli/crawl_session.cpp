@@ -18,6 +18,7 @@
 #include "cli/interrupt_watch.h"
 #include "cli/list_output.h"
 #include "cli/text_escape.h"
+#include "engine/configure_model.h"
 
 namespace tq::cli {
 namespace {
@@ -128,11 +129,17 @@ void TCrawlOptions::AddTo(CLI::App& command) {
   command.add_option("--socks-user", Args.SocksUser, "User id for a SOCKS 4 or 4A proxy");
   command
       .add_option("--dispatch-interval", Args.DispatchIntervalMs,
-                  "Milliseconds between dispatches (0: as fast as workers are free)")
+                  "Milliseconds between dispatch ticks, each filling every free worker (0: as soon "
+                  "as a worker is free)")
       ->check(CLI::Range(0, 60000));
   AddSocksOptions(command, "--ftp-", " for FTP,", FtpSocks4, FtpSocks4A, FtpSocks5);
   command.add_flag("--ftp-passive", Args.FtpPassive,
                    "FTP data connections opened by this side (passive mode)");
+  command.add_option("--max-rate", Args.MaxRate,
+                     "At most N requests a second to one server (0: no limit)")
+      ->check(CLI::Range(0, kMaxRateMax));
+  command.add_flag("--robots", Args.Robots,
+                   "Obey the servers' robots.txt: the links it refuses go to Ignored");
   command.add_flag("--no-requisites", Args.NoRequisites,
                    "Images, style sheets and scripts of pages obey the level limit and the "
                    "folder rules like other links");
@@ -197,6 +204,8 @@ void ApplyCrawlArgs(const TCrawlArgs& args, TVornDownload& download, TVornOption
   if (args.NoRequisites) download.General().PageRequisites = false;
   if (args.Retries) download.System().RetriesOnFailed = static_cast<uint8_t>(*args.Retries);
   if (args.Timeout) download.System().ConnectionTimeout = *args.Timeout;
+  if (args.MaxRate) download.System().MaxRequestsPerSecond = *args.MaxRate;
+  if (args.Robots) download.System().ObeyRobots = true;
   if (args.Agent) {
     options.InternetConnection.AgentIdentify = static_cast<TVornAgentIdentifyType>(*args.Agent);
   }

@@ -21,6 +21,8 @@ struct TSocksArg {
 // What the crawl options set; unset ones leave the project's settings as they are.
 struct TCrawlArgs {
   std::optional<int> Threads, Level, Retries, Timeout;
+  std::optional<int> MaxRate;  // requests a second to one server; 0: no limit
+  bool Robots = false;         // set: servers' robots.txt refuse links; unset: the project decides
   std::optional<int> Agent;
   std::optional<std::string> AgentString;
   TSocksArg Socks;

@@ -282,6 +282,10 @@ void TVornAdmission::AdmitLink(TVornLinkPtr link) {
   ok = ok && l.LinkKind() != lkNone;
   if (ok && !requisite) ok = CheckLink(m_settings.DirectoryRules, startUrl, l) == elvOk;
   if (ok) ok = CheckLink(m_settings.FileRules, startUrl, l) == elvOk;
+  if (ok && RobotsAllow && !RobotsAllow(url)) {
+    ok = false;
+    l.Reason = kReasonRobots;
+  }
 
   if (retry) {
     // Refused again, it stays listed as it was; admitted, it leaves Ignored for the Queue.

@@ -10,6 +10,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <string_view>
 
 #include "engine/crawl_settings.h"
@@ -40,6 +42,7 @@ inline constexpr std::string_view kReasonProtocolNotSelected =
 inline constexpr std::string_view kReasonServerKeywords =
     "\"Url Filters - Servers Filters - Keywords\"";
 inline constexpr std::string_view kReasonSize = "The File Size is out of bounds";
+inline constexpr std::string_view kReasonRobots = "Refused by the server's robots.txt";
 
 // The checks below read the link's address and, when they refuse, write its Reason; pass a link
 // no other thread writes (a private copy, or one whose list lock the caller holds).
@@ -97,6 +100,10 @@ class TVornAdmission {
   // under the link's list lock on refusal. maxBytes, when given, receives that filter's maximum in
   // bytes, or -1 when it sets none.
   TVornLinkValidation CheckSize(TVornLink& link, int64_t* maxBytes = nullptr) const;
+
+  // Asked last, on the admission thread, for a link every rule admits: false refuses it with
+  // kReasonRobots. Unset: nothing is asked. Set it between crawls only.
+  std::function<bool(const std::string& url)> RobotsAllow;
 
  private:
   // The first list that holds url, in the order duplicates are looked for; null for a new link.

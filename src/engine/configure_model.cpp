@@ -1,6 +1,8 @@
 // Filling the project properties dialog and taking its values over.
 #include "engine/configure_model.h"
 
+#include <algorithm>
+
 #include "foundation/url.h"
 #include "platform/dialog_service.h"
 
@@ -145,6 +147,8 @@ TConfigureModel::TConfigureModel(TVornCrawlSettings& settings) : m_settings(sett
   ThreadsCount = system.ThreadsCount;
   ConnectionTimeout = system.ConnectionTimeout;
   RetriesOnFailed = system.RetriesOnFailed;
+  MaxRequestsPerSecond = system.MaxRequestsPerSecond;
+  ObeyRobots = system.ObeyRobots;
   BuildAllTree = system.BuildAllTree();
   BuildIgnored = system.BuildIgnored();
   BuildEmails = system.BuildEmails();
@@ -249,6 +253,8 @@ void TConfigureModel::TakeOver() {
   system.ThreadsCount = static_cast<uint8_t>(ThreadsCount);
   system.ConnectionTimeout = ConnectionTimeout;
   system.RetriesOnFailed = static_cast<uint8_t>(RetriesOnFailed);
+  system.MaxRequestsPerSecond = std::clamp(MaxRequestsPerSecond, 0, kMaxRateMax);
+  system.ObeyRobots = ObeyRobots;
   // Each build switch rebuilds a tree or list of the open project: only for a real change.
   if (BuildAllTree != system.BuildAllTree()) system.SetBuildAllTree(BuildAllTree);
   if (BuildIgnored != system.BuildIgnored()) system.SetBuildIgnored(BuildIgnored);

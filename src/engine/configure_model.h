@@ -67,6 +67,12 @@ inline constexpr int kLevelLimitMax = 100;
 inline constexpr int kThreadsCountMin = 1, kThreadsCountMax = 100;
 inline constexpr int kTimeoutMin = 30, kTimeoutMax = 300, kTimeoutStep = 10;
 inline constexpr int kRetriesMax = 10;
+inline constexpr int kMaxRateMax = 1000;
+
+// The politeness controls under the thread count.
+inline constexpr std::string_view kMaxRateCaption = "At most N requests a second to one server";
+inline constexpr std::string_view kNoRateLimitText = "No limit";
+inline constexpr std::string_view kObeyRobotsCaption = "Obey the servers' robots.txt";
 inline constexpr int kFileSizeMax = 100;
 
 // A check list being edited: entries with check marks and the selected one (-1 none).
@@ -133,6 +139,8 @@ class TConfigureModel {
   // Project - System performance
   int ThreadsPriority = tpIdle;
   int ThreadsCount = 1, ConnectionTimeout = 0, RetriesOnFailed = 0;
+  int MaxRequestsPerSecond = 0;  // kMaxRateCaption; 0: no limit
+  bool ObeyRobots = false;       // kObeyRobotsCaption
   bool BuildAllTree = false, BuildIgnored = false, BuildEmails = false;
   // File Filters, indexed by page - cpArchive (Archive, Audio, Images, Text, Video)
   std::array<TFilterPage, 5> Filters;

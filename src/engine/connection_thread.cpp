@@ -195,7 +195,8 @@ bool TVornAttemptLoop::Run(TVornWorkerThread& thread,
   for (;;) {
     if (failed) {
       if (Report) Report(ecsRetry, kStatusRetry);
-      thread.SleepUnlessTerminated(RetryPauseMs);
+      const int asked = NextPauseMs ? NextPauseMs() : -1;
+      thread.SleepUnlessTerminated(asked >= 0 ? asked : RetryPauseMs);
       if (stop()) return false;  // cancelled during the pause: the last error stands
     }
     std::string attemptError;

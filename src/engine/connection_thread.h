@@ -69,6 +69,9 @@ struct TVornAttemptLoop {
   int Retries = 0;          // attempts after the first that may follow a failure
   int RetryPauseMs = 2000;  // tests shorten it
   std::function<void(TVornConnectionStatus, const std::string&)> Report;
+  // The pause before the next retry when the last attempt named one; unset or negative:
+  // RetryPauseMs.
+  std::function<int()> NextPauseMs;
 
   // On the worker thread.
   bool Run(TVornWorkerThread& thread, const std::function<bool(std::string& error)>& attempt,

@@ -1,6 +1,7 @@
 // Persisted form of the crawl settings and the values of a new project.
 #include "engine/crawl_settings.h"
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "foundation/canonical_url.h"
@@ -106,6 +107,8 @@ void TSystem::LoadFromIni(const TVornCustomIniFile& ini, std::string_view sectio
   ThreadsCount = static_cast<uint8_t>(ini.ReadInteger(section, "FThreadsCount", 5));
   ConnectionTimeout = ini.ReadInteger(section, "FConnectionTimeout", 0);
   RetriesOnFailed = static_cast<uint8_t>(ini.ReadInteger(section, "FRetriesOnFailed", 0));
+  MaxRequestsPerSecond = std::max(0, ini.ReadInteger(section, "FMaxRequestsPerSecond", 0));
+  ObeyRobots = ini.ReadBool(section, "FObeyRobots", false);
   m_buildAllTree = ini.ReadBool(section, "FBuildAllTree", true);
   m_buildIgnored = ini.ReadBool(section, "FBuildIgnored", true);
   m_buildEmails = ini.ReadBool(section, "FBuildEmails", true);
@@ -116,6 +119,8 @@ void TSystem::SaveToIni(TVornCustomIniFile& ini, std::string_view section, bool)
   ini.WriteInteger(section, "FThreadsCount", ThreadsCount);
   ini.WriteInteger(section, "FConnectionTimeout", ConnectionTimeout);
   ini.WriteInteger(section, "FRetriesOnFailed", RetriesOnFailed);
+  ini.WriteInteger(section, "FMaxRequestsPerSecond", MaxRequestsPerSecond);
+  ini.WriteBool(section, "FObeyRobots", ObeyRobots);
   ini.WriteBool(section, "FBuildAllTree", m_buildAllTree);
   ini.WriteBool(section, "FBuildIgnored", m_buildIgnored);
   ini.WriteBool(section, "FBuildEmails", m_buildEmails);

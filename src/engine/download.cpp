@@ -20,6 +20,9 @@
 namespace tq {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+constexpr size_t kMostSlots = 256;  // a stored thread count is one byte
+
 TVornLinkPtr CopyOf(const TVornLink& link) {
   auto copy = std::make_shared<TVornLink>();
   copy->Assign(link);
@@ -95,15 +98,27 @@ TVornDownload::~TVornDownload() {
 }
 
 void TVornDownload::ArmTimer(bool soon) {
-  if (m_dispatchInterval == 0) m_timer.SetInterval(soon ? 0 : kUnpacedIdlePollMs);
+  const int interval = m_dispatchInterval;
+  m_timer.SetInterval(interval != 0 ? interval : soon ? 0 : kUnpacedIdlePollMs);
   m_timer.SetEnabled(true);
 }
 
 void TVornDownload::WakeDispatch() {
-  if (m_dispatchInterval != 0) return;
-  // An enabled timer at the idle interval means the crawl waits for a worker: look now.
+  // An enabled timer means the crawl waits for its next tick (a disabled one: no crawl, or a
+  // tick under way). Unpaced, the tick comes now. Paced, it comes now while the last interval
+  // saw fewer dispatches than there are worker slots, as many as one tick may start; otherwise
+  // the tick due fills the slot.
   const auto lookNow = [this] {
-    if (m_timer.Enabled() && m_timer.Interval() != 0) ArmTimer(true);
+    if (!m_timer.Enabled() || m_timer.Interval() == 0) return;
+    if (m_dispatchInterval != 0) {
+      const auto since = Clock::now() - std::chrono::milliseconds(m_dispatchInterval);
+      while (!m_recentDispatches.empty() && m_recentDispatches.front() <= since)
+        m_recentDispatches.pop_front();
+      const size_t slots = std::max<int>(1, m_settings.System.ThreadsCount);
+      if (m_recentDispatches.size() >= slots) return;
+    }
+    m_timer.SetInterval(0);
+    m_timer.SetEnabled(true);
   };
   // A page ends on this thread: looking at once spares a round trip through the event loop.
   if (IsInterfaceThread()) return lookNow();
@@ -316,6 +331,12 @@ void TVornDownload::InstallWorkerHooks() {
     m_sync->JobEnd(page, std::move(content), page->Link);
   };
   m_manager.OnPageGone = [this] { WakeDispatch(); };
+  // A retry is a request like the first: it waits for its server's share of the second.
+  m_manager.BeforeRetry = [this](const std::string& address, TVornWorkerThread& thread) {
+    const std::string server = ExtractUrlServer(address);
+    while (!m_rateGate.TryTake(server) && thread.SleepUnlessTerminated(kRateRetryPollMs)) {
+    }
+  };
 }
 
 // Callers hold WorkingLinks' write lock until the copy is in its next list: the admission reads
@@ -365,9 +386,27 @@ void TVornDownload::StartDownload() {
   if (IDownloadDocument* document = m_document.load()) document->ReleaseWaits(false);
   m_storageRefused = false;
   m_storageFailure.clear();
+  m_rateGate.SetLimit(m_settings.System.MaxRequestsPerSecond);
+  ObeyRobots();
   SetState(edsDownload);
-  m_filtering = false;
+  if (!m_admissionThread) m_filtering = false;
   ArmTimer(true);
+}
+
+void TVornDownload::ObeyRobots() {
+  if (!m_settings.System.ObeyRobots) {
+    m_admission.RobotsAllow = nullptr;
+    return;
+  }
+  // Asked as the transfers ask: with the same identity, through the same proxy.
+  const std::string agent =
+      m_options != nullptr ? m_options->InternetConnection.GetAgentString() : std::string();
+  const std::string proxy = m_options != nullptr ? SocksProxyUrl(SocksOf(m_options->ProxyHTTP)) : "";
+  const int timeout = m_settings.System.ConnectionTimeout;
+  m_robots.Reset(agent, [agent, proxy, timeout](const std::string& url) {
+    return FetchRobotsTxt(url, agent, proxy, timeout);
+  });
+  m_admission.RobotsAllow = [this](const std::string& url) { return m_robots.Allows(url); };
 }
 
 void TVornDownload::StopDownload() {
@@ -416,23 +455,20 @@ void TVornDownload::StopForStorage() {
 }
 
 void TVornDownload::TickOnce() {
+  ++m_ticks;
   if (m_storageRefused.exchange(false)) StopForStorage();
-  bool progressed = false;
   // Links found on pages that ended before a stop are still admitted: their pages are Ready
   // and will never be analysed again, so a crawl that skipped them would lose them for good.
-  if (!m_filtering && m_pending.Count() > 0 && State() != edsReady) {
-    StartAdmission();
-  } else if (State() == edsDownload && !m_filtering) {
-    if (m_dispatchInterval == 0) {
-      // Unpaced: fill every free worker slot in one tick.
-      while (Dispatch()) progressed = true;
-    } else {
-      Dispatch();
-    }
+  if (!m_filtering && m_pending.Count() > 0 && State() != edsReady) StartAdmission();
+  // The admission run goes on beside the dispatch: it only appends to the Queue, whose oldest
+  // links leave first, so every free worker slot is filled on every tick.
+  bool progressed = false;
+  if (State() == edsDownload) {
+    while (Dispatch()) progressed = true;
   }
   if (m_working.Count() > 0 || m_queue.Count() > 0 || m_filtering) {
     if (m_working.Count() > 0 || State() != edsCancel || m_filtering) {
-      if (!m_filtering) ArmTimer(progressed);
+      ArmTimer(progressed);
     } else {
       SetState(edsReady);  // only queued links are left after a cancel
     }
@@ -459,7 +495,9 @@ void TVornDownload::StartAdmission() {
       [this] {
         m_admissionThread.reset();
         m_filtering = false;
-        if (!m_destroying) ArmTimer(true);
+        if (m_destroying) return;
+        if (!m_timer.Enabled()) ArmTimer(true);
+        WakeDispatch();  // the admitted links may fill free slots
       });
   m_filtering = true;
 }
@@ -471,9 +509,19 @@ bool TVornDownload::Dispatch() {
   if (m_queue.Count() == 0 || State() == edsCancel || m_manager.PageCount() >= threads) {
     return false;
   }
-  TVornLinkPtr link = CopyOf(*m_queue.Get(0));
-  m_queue.Delete(0);
-  m_working.Add(link);
+  TVornLinkPtr link;
+  {
+    // The link changes lists under WorkingLinks' write lock: the admission run beside the
+    // dispatch reads WorkingLinks around its duplicate search and so never finds the link in
+    // neither list.
+    TVornWriteGuard moving(m_working.Lock());
+    TVornWriteGuard queue(m_queue.Lock());
+    const int index = NextDispatchable();
+    if (index < 0) return false;
+    link = CopyOf(*m_queue.Get(index));
+    m_queue.Delete(index);
+    m_working.Add(link);
+  }
 
   const TSystem& system = m_settings.System;
   m_manager.RetriesOnFailed = system.RetriesOnFailed;
@@ -489,7 +537,22 @@ bool TVornDownload::Dispatch() {
     FailPage(page, e.what());
   }
   m_sync->StartThread(page);
+  if (m_dispatchInterval != 0) {
+    m_recentDispatches.push_back(Clock::now());
+    if (m_recentDispatches.size() > kMostSlots) m_recentDispatches.pop_front();
+  }
   return true;
+}
+
+int TVornDownload::NextDispatchable() {
+  if (m_rateGate.Limit() == 0) return 0;
+  // A server that had its share this second waits; the oldest link of another server goes. Only
+  // the front of the Queue is searched, so a long Queue costs a tick little.
+  const int scan = std::min(m_queue.Count(), kRateLimitScan);
+  for (int i = 0; i < scan; ++i) {
+    if (m_rateGate.TryTake(ExtractUrlServer(m_queue.Get(i)->GetUrl()))) return i;
+  }
+  return -1;
 }
 
 void TVornDownload::StartPage(const TVornPagePtr& page, const std::string& url) {

@@ -11,7 +11,9 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -23,6 +25,8 @@
 #include "engine/event_synchronizer.h"
 #include "engine/link_lists.h"
 #include "engine/links.h"
+#include "engine/rate_gate.h"
+#include "engine/robots.h"
 #include "engine/thread_manager.h"
 #include "engine/tree_updater.h"
 #include "foundation/main_loop.h"
@@ -45,6 +49,11 @@ inline constexpr int kDefaultDispatchIntervalMs = 100;
 // Unpaced crawls look for work this often while waiting for a worker, in case a wake-up came
 // before the worker had left the manager.
 inline constexpr int kUnpacedIdlePollMs = 10;
+// With a rate limit, how many links at the Queue's front are looked at for one whose server may
+// be asked now.
+inline constexpr int kRateLimitScan = 64;
+// A retry held back by the rate limit looks again this often.
+inline constexpr int kRateRetryPollMs = 50;
 
 class TVornDownload {
  public:
@@ -73,12 +82,14 @@ class TVornDownload {
   // it once through the dialog service as it stops. Interface thread.
   const std::string& StorageFailure() const { return m_storageFailure; }
 
-  // The dispatch timer's interval. With 0 a tick runs on every loop turn and starts as many
-  // transfers as there are free worker slots; otherwise one per tick.
+  // The dispatch timer's interval; every tick starts as many queued links as there are free
+  // worker slots. With 0 a tick runs as soon as a worker slot comes free.
   void SetDispatchInterval(int ms);
   int DispatchInterval() const { return m_dispatchInterval; }
-  // True while an admission run is under way (dispatch pauses meanwhile).
+  // True while an admission run is under way (the dispatch goes on beside it).
   bool Filtering() const { return m_filtering; }
+  // How many ticks have run: tests count the pacing in ticks.
+  int64_t TestOnlyTicks() const { return m_ticks; }
 
   // Crawl settings. Change them between crawls only.
   TVornCrawlSettings& Settings() { return m_settings; }
@@ -183,14 +194,19 @@ class TVornDownload {
   void StopForStorage();
   void Tick();
   void TickOnce();
-  // Enables the dispatch timer. Unpaced, soon runs the next tick on the next loop turn, else
-  // after the idle poll: a tick that could start nothing waits for WakeDispatch instead of
-  // spinning the interface thread.
+  // Enables the dispatch timer: paced, the next tick comes one interval on. Unpaced, soon runs
+  // it on the next loop turn, else after the idle poll: a tick that could start nothing waits
+  // for WakeDispatch instead of spinning the interface thread.
   void ArmTimer(bool soon);
-  // Any thread: a worker slot may have come free or links wait for admission.
+  // Any thread: a worker slot may have come free, or admitted links wait in the Queue.
   void WakeDispatch();
   void StartAdmission();
+  // Sets the admission's robots.txt question for the coming crawl, each server asked afresh.
+  void ObeyRobots();
   bool Dispatch();
+  // Under the Queue's lock: the index of the link to dispatch next, counted by the rate gate; -1
+  // when every server in reach had its share.
+  int NextDispatchable();
   // Throws when the page's transfer cannot start.
   void StartPage(const TVornPagePtr& page, const std::string& url);
   void FailPage(const TVornPagePtr& page, std::string error);
@@ -204,10 +220,15 @@ class TVornDownload {
   TVornAdmission m_admission;
   TThreadManager m_manager;
   TVornTimer m_timer;
+  TVornRateGate m_rateGate;
+  TVornRobots m_robots;
 
   std::atomic<TVornState> m_state{edsReady};
   bool m_filtering = false;
   bool m_destroying = false;
+  int64_t m_ticks = 0;
+  // When the latest pages were started, at most one a worker slot (paced crawls only).
+  std::deque<std::chrono::steady_clock::time_point> m_recentDispatches;
   std::atomic<int> m_dispatchInterval{kDefaultDispatchIntervalMs};
   std::shared_ptr<TVornWorkerThread> m_admissionThread;
   std::atomic<bool> m_wakePosted{false};

@@ -153,6 +153,7 @@ void TVornFTPConnection::StartTransfer() {
       .Run = [this](TVornWorkerThread& thread,
                     std::string& error) { return RunAttempt(thread, error); },
       .Stopped = {},
+      .PauseMs = {},
       .Fetched =
           [this] {
             if (WaitForStorage) WaitForStorage();

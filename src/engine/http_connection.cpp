@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <mutex>
 #include <vector>
 
@@ -90,6 +92,40 @@ int64_t ParseLength(const std::string& value) {
   return errno == ERANGE ? INT64_MAX : static_cast<int64_t>(n);
 }
 
+// Statuses that may turn out otherwise a moment later: the server was busy, overloaded, or
+// between deployments. Any other status is the server's answer and is not asked again.
+bool MayPassOnRetry(long code) {
+  switch (code) {
+    case 408:
+    case 429:
+    case 500:
+    case 502:
+    case 503:
+    case 504:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The longest Retry-After waited for: a worker waits through it, so a server asking for more is
+// taken at its word that the page is not to be had now.
+constexpr int kMaxRetryAfterSeconds = 120;
+
+// A Retry-After value (seconds, or an HTTP date) as milliseconds from now; -1 when unreadable.
+int ParseRetryAfterMs(const std::string& value) {
+  if (value.empty()) return -1;
+  if (value.find_first_not_of("0123456789") == std::string::npos) {
+    const long seconds = value.size() > 9 ? LONG_MAX : std::stol(value);
+    return seconds > kMaxRetryAfterSeconds ? INT32_MAX : static_cast<int>(seconds) * 1000;
+  }
+  const time_t when = curl_getdate(value.c_str(), nullptr);
+  if (when < 0) return -1;
+  const time_t now = std::time(nullptr);
+  if (when <= now) return 0;
+  return when - now > kMaxRetryAfterSeconds ? INT32_MAX : static_cast<int>(when - now) * 1000;
+}
+
 std::string HostOf(const std::string& address) {
   std::string host;
   CURLU* url = curl_url();
@@ -136,6 +172,9 @@ TResponseHead::TLine TResponseHead::Read(std::string_view data) {
     ContentLength = ParseLength(value);
   } else if (AnsiSameText(name, "WWW-Authenticate")) {
     Challenges.push_back(std::move(value));
+  } else if (AnsiSameText(name, "Retry-After")) {
+    value.erase(value.find_last_not_of(" \t") + 1);
+    RetryAfterMs = ParseRetryAfterMs(value);
   }
   return hlField;
 }
@@ -143,6 +182,7 @@ TResponseHead::TLine TResponseHead::Read(std::string_view data) {
 struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, Attempt> {
   TResponseHead Head;
   bool HttpError = false;
+  bool MayRetry = false;  // an error status worth another attempt
 
   // The headers of one answer are complete; false stops the transfer before any body byte.
   bool HeadersDone() {
@@ -155,14 +195,19 @@ struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, 
     }
     if (code >= 400) {
       HttpError = true;
+      MayRetry = MayPassOnRetry(code);
       if (code == 401 && Self->OnAuthorization) {
         std::string user, password;
         // The next attempt carries what the lookup found; this one fails with the status line.
-        if (Self->OnAuthorization(Self->m_address, Head.Challenges, user, password)) {
+        // The same login again would only be refused again.
+        if (Self->OnAuthorization(Self->m_address, Head.Challenges, user, password) &&
+            (user != Self->UserName || password != Self->Password)) {
           Self->UserName = user;
           Self->Password = password;
+          MayRetry = true;
         }
       }
+      if (MayRetry && Head.RetryAfterMs > kMaxRetryAfterSeconds * 1000) MayRetry = false;
       return false;
     }
     TVornPage& page = Self->m_page;
@@ -232,7 +277,8 @@ void TVornHTTPConnection::StartTransfer() {
           },
       .Run = [this](TVornWorkerThread& thread,
                     std::string& error) { return RunAttempt(thread, error); },
-      .Stopped = [this] { return m_redirected.load(); },
+      .Stopped = [this] { return m_redirected.load() || m_definitive.load(); },
+      .PauseMs = [this] { return m_retryAfterMs.load(); },
       .Fetched = [this] { Fetched(); },
       .Ended = [this] { EndHandler(); },
   });
@@ -240,6 +286,8 @@ void TVornHTTPConnection::StartTransfer() {
 
 bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& error) {
   CURL* curl = static_cast<CURL*>(m_curl);
+  m_definitive = false;
+  m_retryAfterMs = -1;
   Attempt a;
   a.Begin(*this, thread, HostOf(m_address));
 
@@ -284,6 +332,8 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
     ok = true;  // the body was stopped on purpose
   } else if (m_redirected || a.HttpError) {
     error = a.Head.StatusLine;
+    m_definitive = a.HttpError && !a.MayRetry;
+    if (a.MayRetry) m_retryAfterMs = a.Head.RetryAfterMs;
   } else if (m_cancelled || thread.Terminated()) {
     error = "Cancelled";
   } else if (a.TimedOut) {

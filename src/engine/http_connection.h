@@ -49,6 +49,7 @@ struct TResponseHead {
   std::string ContentType;
   std::vector<std::string> Challenges;  // what a 401 asks for (scheme, realm), shown at a prompt
   int64_t ContentLength = 0;            // 0 for none, garbage or a negative value
+  int RetryAfterMs = -1;                // how long Retry-After asks to wait; -1: not given
 
   // One line, with or without its line end. A status line starts the head anew (an interim
   // answer came before it); an empty line ends it.
@@ -89,6 +90,10 @@ class TVornHTTPConnection : public TVornTransfer {
 
   std::string m_contentType;
   std::atomic<bool> m_redirected{false};
+  // The last answer was a status another attempt would only repeat (a 404, say): no retry.
+  std::atomic<bool> m_definitive{false};
+  // How long the server asked to be left alone before the next attempt; -1: the usual pause.
+  std::atomic<int> m_retryAfterMs{-1};
   // Set on the transfer's thread when it analysed the document itself.
   std::optional<TVornPageAnalyser::TInlineResult> m_analysis;
 };

@@ -50,6 +50,9 @@ void TThreadManager::WireTransfer(Transfer& transfer, const With& with) {
   transfer.WaitForStorage = [this] {
     if (WaitForStorage) WaitForStorage();
   };
+  transfer.BeforeRetry = [this](const std::string& address, TVornWorkerThread& thread) {
+    if (BeforeRetry) BeforeRetry(address, thread);
+  };
   transfer.ReadTimeoutSeconds = ConnectionTimeout;
   transfer.Retries = RetriesOnFailed;
   transfer.TestOnlyRetryPauseMs = TestOnlyRetryPauseMs;

@@ -38,6 +38,8 @@ class TThreadManager {
   int TestOnlyRetryPauseMs = 2000;
   // The credential lookup that may prompt; false when nothing was found.
   TAuthorizationHook Credentials;
+  // On a transfer's thread before a retry; may wait.
+  std::function<void(const std::string& address, TVornWorkerThread& thread)> BeforeRetry;
 
   // The controller's worker hooks.
   std::function<void(const TVornPagePtr&, const std::string& location)> OnPageRedirect;

@@ -54,9 +54,10 @@ void TVornTransfer::StartAttempts(TAttempts attempts) {
         loop.Retries = Retries;
         loop.RetryPauseMs = TestOnlyRetryPauseMs;
         loop.Report = OnStatus;
+        loop.NextPauseMs = how.PauseMs;
         std::string error;
         const auto attempt = [&](std::string& attemptError) {
-          ++m_attempts;
+          if (++m_attempts > 1 && BeforeRetry) BeforeRetry(m_address, thread);
           if (!m_curl) {
             attemptError = "Out of memory";
             return false;

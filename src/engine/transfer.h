@@ -68,6 +68,9 @@ class TVornTransfer {
   // Credentials for the address after the server refused the login (may prompt); false leaves
   // the login as it is.
   TAuthorizationHook OnAuthorization;
+  // On the transfer's thread before every attempt after the first, with the address; may wait
+  // (for a rate limit), ending early once the thread is terminated.
+  std::function<void(const std::string& address, TVornWorkerThread& thread)> BeforeRetry;
 
   void SetPriority(TThreadPriority priority);
   TThreadPriority Priority() const { return m_priority; }
@@ -93,6 +96,9 @@ class TVornTransfer {
     std::function<bool(TVornWorkerThread& thread, std::string& error)> Run;
     // Whether to stop without another attempt, beyond a cancel or a refusal; may be unset.
     std::function<bool()> Stopped;
+    // The pause before a retry that the last attempt asked for; may be unset (see
+    // TVornAttemptLoop::NextPauseMs).
+    std::function<int()> PauseMs;
     // On the transfer's thread after an attempt succeeded and nothing stopped it.
     std::function<void()> Fetched;
     // On the interface thread once the thread has ended.

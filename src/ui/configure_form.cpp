@@ -159,6 +159,9 @@ void TConfigureForm::BuildPerformance() {
   BindCombo(page, "Process Priority", {kThreadPriorityTexts.begin(), kThreadPriorityTexts.end()},
             m_model.ThreadsPriority);
   BindSpin(page, "Threads Number", kThreadsCountMin, kThreadsCountMax, m_model.ThreadsCount);
+  BindSpin(page, kMaxRateCaption.data(), 0, kMaxRateMax, m_model.MaxRequestsPerSecond)
+      ->setSpecialValueText(QString::fromUtf8(kNoRateLimitText.data()));
+  BindCheck(page, kObeyRobotsCaption.data(), m_model.ObeyRobots);
   BindSpin(page, "Connection Timeout", kTimeoutMin, kTimeoutMax, m_model.ConnectionTimeout,
            kTimeoutStep)
       ->setSuffix(QStringLiteral(" sec"));

@@ -146,6 +146,8 @@ void SetEverything(TVornCrawlSettings& s) {
   s.System.ThreadsCount = 9;
   s.System.ConnectionTimeout = 30;
   s.System.RetriesOnFailed = 1;
+  s.System.MaxRequestsPerSecond = 4;
+  s.System.ObeyRobots = true;
   s.System.SetBuildAllTree(false);
   s.System.SetBuildEmails(false);
   s.Passwords.NewPassAction = eaUseDefault;
@@ -228,7 +230,12 @@ TEST(CrawlSettings, StoredValuesAreTakenAsWritten) {
       "[FSystem]\nFThreadsCount=261\nFRetriesOnFailed=-1\nFBuildIgnored=2\n"
       "[FTagsRecognition]\nFTagsSensibility=111\nFRecognition=1x1\nFRecognitionMode=7\n");
   TVornCrawlSettings s;
+  s.System.MaxRequestsPerSecond = 3;
+  s.System.ObeyRobots = true;
   s.LoadFromIni(ini, false);
+  // A file older than the politeness settings loads without either.
+  EXPECT_EQ(s.System.MaxRequestsPerSecond, 0);
+  EXPECT_FALSE(s.System.ObeyRobots);
   EXPECT_EQ(s.System.ThreadsCount, 5);  // low 8 bits of 261
   EXPECT_EQ(s.System.RetriesOnFailed, 255);
   EXPECT_TRUE(s.System.BuildIgnored());

@@ -10,6 +10,7 @@
 #include <map>
 #include <mutex>
 #include <set>
+#include <utility>
 
 #include "engine/http_connection.h"
 #include "formats/stored_document.h"
@@ -486,7 +487,9 @@ TEST_F(DownloadTest, HostileAnswersEndInTheirListsAndLeadNowhereElse) {
 // Ready and will never be analysed again, so they must reach the Queue before the crawl ends.
 TEST_F(DownloadTest, LinksFoundBeforeAStopAreAdmittedBeforeTheCrawlEnds) {
   m_server.Route("/index.html", Html("<a href=a.html>a</a><a href=b.html>b</a>"));
-  // No tick comes between the page's end and the stop: the next one is far away.
+  // No tick comes between the page's end and the stop: the next one is far away, and the only
+  // worker slot was filled within the interval, so the page's end brings none either.
+  m_dl.System().ThreadsCount = 1;
   m_dl.OnStartThread() = [&](const TVornPagePtr&) { m_dl.SetDispatchInterval(60000); };
   m_dl.OnJobReady() = [&](const TVornPagePtr&, const std::string&, const TVornLinkPtr&) {
     EXPECT_EQ(m_dl.PendingLinks().Count(), 2);
@@ -499,6 +502,208 @@ TEST_F(DownloadTest, LinksFoundBeforeAStopAreAdmittedBeforeTheCrawlEnds) {
   EXPECT_EQ(Urls(m_dl.QueueLinks()),
             (std::vector<std::string>{m_server.Url("/a.html"), m_server.Url("/b.html")}));
   EXPECT_EQ(m_doc.Entries().at(m_server.Url("/a.html")).at("STATUS"), "1");
+}
+
+// The Queue's tree sees each link leave at dispatch, on the dispatching thread: the tick it left
+// in, and its address, in order.
+class DispatchRecorder : public ITreeUpdater {
+ public:
+  explicit DispatchRecorder(TVornDownload& dl) : m_dl(dl) { dl.SetQueueTreeUpdater(this); }
+  ~DispatchRecorder() override { m_dl.SetQueueTreeUpdater(nullptr); }
+  void AddLink(const TVornLinkPtr&, int) override {}
+  void RemoveLink(const TVornLinkPtr& link) override {
+    Ticks.push_back(m_dl.TestOnlyTicks());
+    Urls.push_back(link->GetUrl());
+  }
+  std::vector<int64_t> Ticks;
+  std::vector<std::string> Urls;
+
+ private:
+  TVornDownload& m_dl;
+};
+
+// Paced dispatch: every tick fills every free worker slot, and a link whose page found links
+// goes out on the tick after its predecessor ended, the admission running beside it.
+TEST_F(DownloadTest, EachTickFillsTheFreeWorkerSlotsAndNoMore) {
+  struct Gate {
+    std::mutex mutex;
+    std::condition_variable cv;
+    int waiting = 0;
+    int wanted = 0;
+  };
+  auto gate = std::make_shared<Gate>();
+  for (int i = 0; i < 7; ++i) {
+    m_server.Route("/g" + std::to_string(i) + ".html",
+                   [gate](const TestRequest&, TestConnection& c) {
+                     std::unique_lock<std::mutex> lock(gate->mutex);
+                     ++gate->waiting;
+                     gate->cv.notify_all();
+                     gate->cv.wait_for(lock, std::chrono::seconds(10),
+                                       [&] { return gate->waiting >= gate->wanted; });
+                     lock.unlock();
+                     c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n",
+                                                   "<a href=g0.html>again</a>"));
+                   });
+  }
+  for (const int threads : {1, 3, 5}) {
+    SCOPED_TRACE(threads);
+    gate->waiting = 0;
+    gate->wanted = threads;  // the first pages answer once all slots are busy
+    m_most = 0;
+    for (TVornBaseLinks* list : {&m_dl.ReadyLinks(), &m_dl.QueueLinks()}) list->Clear();
+    const std::string start = m_server.Url("/g0.html");
+    for (int i = 0; i < 7; ++i)
+      m_dl.QueueLinks().Add(MakeLink(start, m_server.Url("/g" + std::to_string(i) + ".html")));
+    m_dl.System().ThreadsCount = static_cast<uint8_t>(threads);
+    m_dl.SetDispatchInterval(150);
+    DispatchRecorder dispatched(m_dl);
+    Crawl(start);
+    EXPECT_EQ(m_dl.ReadyLinks().Count(), 7);
+    EXPECT_EQ(m_most, threads);
+    ASSERT_EQ(dispatched.Ticks.size(), 7u);
+    // The first tick fills every slot at once.
+    for (int i = 0; i < threads; ++i) EXPECT_EQ(dispatched.Ticks[i], dispatched.Ticks[0]);
+    if (threads == 1) {
+      // One interval between a page's end and the next dispatch, not one for the admission of
+      // the page's links and another for the dispatch. A loaded machine may miss a tick now and
+      // then; most dispatches follow their predecessor by one tick.
+      int nextTick = 0;
+      for (size_t i = 1; i < dispatched.Ticks.size(); ++i) {
+        EXPECT_GE(dispatched.Ticks[i] - dispatched.Ticks[i - 1], 1);
+        nextTick += dispatched.Ticks[i] - dispatched.Ticks[i - 1] == 1;
+      }
+      EXPECT_GE(nextTick, 4);
+    }
+  }
+}
+
+// Links found while others are fetched leave the Queue in the order they were admitted, and a
+// stop in the middle of the crawl, with an admission run under way, loses none of them.
+TEST_F(DownloadTest, AdmissionBesideDispatchKeepsTheOrderAndAStopLosesNothing) {
+  std::string index;
+  std::vector<std::string> expected = {m_server.Url("/index.html")};
+  for (int i = 0; i < 8; ++i) {
+    const std::string p = "p" + std::to_string(i) + ".html", q = "q" + std::to_string(i) + ".html";
+    index += "<a href=" + p + ">p</a>";
+    m_server.Route("/" + p, Html("<a href=" + q + ">q</a><a href=index.html>up</a>"));
+    m_server.Route("/" + q, Html("<a href=" + p + ">p</a>"));
+    expected.push_back(m_server.Url("/" + p));
+  }
+  for (int i = 0; i < 8; ++i) expected.push_back(m_server.Url("/q" + std::to_string(i) + ".html"));
+  m_server.Route("/index.html", Html(index));
+
+  // One worker: the order links leave the Queue is the order they were admitted.
+  m_dl.System().ThreadsCount = 1;
+  m_dl.SetDispatchInterval(10);
+  {
+    DispatchRecorder dispatched(m_dl);
+    Crawl(m_server.Url("/index.html"));
+    EXPECT_EQ(dispatched.Urls, expected);
+  }
+
+  // Three workers, stopped after a few pages and resumed: every page ends in Ready once.
+  m_server.ClearRequests();
+  m_dl.ReadyLinks().Clear();
+  m_dl.System().ThreadsCount = 3;
+  bool stopped = false;
+  m_dl.OnJobReady() = [&](const TVornPagePtr&, const std::string&, const TVornLinkPtr&) {
+    if (stopped || m_dl.ReadyLinks().Count() < 4) return;
+    stopped = true;
+    m_dl.StopDownload();
+  };
+  Crawl(m_server.Url("/index.html"));
+  ASSERT_TRUE(stopped);
+  EXPECT_EQ(m_dl.PendingLinks().Count(), 0);
+  EXPECT_EQ(m_dl.ThreadManager().PageCount(), 0);
+  EXPECT_GT(m_dl.QueueLinks().Count(), 0);
+  m_dl.StartDownload();
+  ASSERT_TRUE(RunUntil([&] { return m_dl.State() == edsReady; }, Millis(20000)));
+  std::vector<std::string> ready = Urls(m_dl.ReadyLinks());
+  std::sort(ready.begin(), ready.end());
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(ready, expected);
+  EXPECT_EQ(m_dl.FailedLinks().Count() + m_dl.QueueLinks().Count(), 0);
+}
+
+// With a rate limit no second of the server's sees more requests than the limit; the server
+// counts them as they arrive.
+TEST_F(DownloadTest, RateLimitHoldsInEverySecondOfTheServer) {
+  using Clock = std::chrono::steady_clock;
+  std::mutex mutex;
+  std::vector<Clock::time_point> arrivals;
+  std::string index;
+  for (int i = 0; i < 6; ++i) index += "<a href=r" + std::to_string(i) + ".html>r</a>";
+  bool busyOnce = true;  // r0 is busy at first: its retry counts like any request
+  const auto counted = [&](const std::string& body) {
+    return [&, body](const TestRequest& q, TestConnection& c) {
+      bool busy = false;
+      {
+        std::lock_guard<std::mutex> guard(mutex);
+        arrivals.push_back(Clock::now());
+        busy = q.Target == "/r0.html" && std::exchange(busyOnce, false);
+      }
+      c.Send(busy ? HttpTestServer::Answer("503 Service Unavailable", "", "")
+                  : HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n", body));
+    };
+  };
+  m_server.Route("/index.html", counted(index));
+  for (int i = 0; i < 6; ++i) m_server.Route("/r" + std::to_string(i) + ".html", counted("<p>r"));
+  m_dl.System().ThreadsCount = 5;
+  m_dl.System().RetriesOnFailed = 1;
+  m_dl.ThreadManager().TestOnlyRetryPauseMs = 1;
+  m_dl.System().MaxRequestsPerSecond = 2;
+  m_dl.SetDispatchInterval(0);
+  Crawl(m_server.Url("/index.html"));
+  EXPECT_EQ(m_dl.ReadyLinks().Count(), 7);
+  std::lock_guard<std::mutex> guard(mutex);
+  ASSERT_EQ(arrivals.size(), 8u);
+  for (const Clock::time_point from : arrivals) {
+    const auto inSecond = std::count_if(arrivals.begin(), arrivals.end(), [&](Clock::time_point t) {
+      return t >= from && t < from + std::chrono::seconds(1);
+    });
+    EXPECT_LE(inSecond, 2);
+  }
+}
+
+// robots.txt, when obeyed, refuses exactly the paths it names for this crawler, into Ignored with
+// the reason; when not, it is never asked for.
+TEST_F(DownloadTest, RobotsTxtRefusesTheNamedPathsOnlyWhenObeyed) {
+  m_server.Route("/robots.txt", [](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/plain\r\n",
+                                  "User-agent: *\nDisallow: /private/\nDisallow: /exact.html$\n"
+                                  "\nUser-agent: SomeOtherBot\nDisallow: /\n"));
+  });
+  const std::vector<std::string> paths = {"/private/a.html", "/private/b/c.html",
+                                          "/exact.html",     "/exact.html?page=2",
+                                          "/privateer.html", "/public/d.html"};
+  std::string index;
+  for (const std::string& path : paths) {
+    index += "<a href=" + path.substr(1) + ">x</a>";
+    m_server.Route(path, Html("<p>x"));
+  }
+  m_server.Route("/index.html", Html(index));
+  for (const bool obey : {false, true}) {
+    SCOPED_TRACE(obey);
+    for (TVornBaseLinks* list : {&m_dl.ReadyLinks(), &m_dl.IgnoredLinks()}) list->Clear();
+    m_server.ClearRequests();
+    m_dl.System().ObeyRobots = obey;
+    Crawl(m_server.Url("/index.html"));
+    EXPECT_EQ(RequestsFor("/robots.txt"), obey ? 1 : 0);
+    std::vector<std::string> refused;
+    for (int i = 0; i < m_dl.IgnoredLinks().Count(); ++i) {
+      const TVornLinkPtr link = m_dl.IgnoredLinks().Get(i);
+      EXPECT_EQ(link->Reason, "Refused by the server's robots.txt");
+      refused.push_back(link->GetUrl());
+    }
+    std::sort(refused.begin(), refused.end());
+    std::vector<std::string> named;
+    for (const char* path : {"/exact.html", "/private/a.html", "/private/b/c.html"}) {
+      named.push_back(m_server.Url(path));
+      EXPECT_EQ(RequestsFor(path), obey ? 0 : 1);
+    }
+    EXPECT_EQ(refused, obey ? named : std::vector<std::string>{});
+    EXPECT_EQ(m_dl.ReadyLinks().Count(), obey ? 4 : 7);
+  }
 }
 
 TEST_F(DownloadTest, LoadedLinksJoinTheirListsWithoutWritesAndRemovalsUseTheStoredKey) {

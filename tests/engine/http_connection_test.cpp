@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 
 #include <atomic>
+#include <chrono>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <tuple>
@@ -84,36 +86,71 @@ TEST_F(HttpTransferTest, AnswersEndInTheirOutcomeWithContentTypeAndSize) {
   EXPECT_EQ(requests[0].Header("accept"), "text/html, */*");
 }
 
-TEST_F(HttpTransferTest, FailuresAreRetriedAndEndWithTheirErrorText) {
+// Only what may pass on a second try is asked again: a definitive answer ends the link at once.
+TEST_F(HttpTransferTest, FailuresThatMayPassAreRetriedAndAllEndWithTheirErrorText) {
   std::atomic<int> hits{0};
-  m_server.Route("/missing", [&](const TestRequest&, TestConnection& c) {
-    ++hits;
-    c.Send(HttpTestServer::Answer("404 Not Found", "", "gone"));
-  });
+  const auto status = [&](const std::string& line, const std::string& headers = "") {
+    return [&hits, line, headers](const TestRequest&, TestConnection& c) {
+      ++hits;
+      c.Send(HttpTestServer::Answer(line, headers, "no"));
+    };
+  };
+  m_server.Route("/missing", status("404 Not Found"));
+  m_server.Route("/forbidden", status("403 Forbidden"));
+  m_server.Route("/busy", status("503 Service Unavailable"));
+  m_server.Route("/broken", status("500 Internal Server Error"));
+  m_server.Route("/slow", status("408 Request Timeout"));
+  m_server.Route("/gateway", status("504 Gateway Timeout"));
+  m_server.Route("/later", status("429 Too Many Requests", "Retry-After: 3600\r\n"));
   m_server.Route("/short", [&](const TestRequest&, TestConnection& c) {
     ++hits;
     c.Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\nConnection: close\r\n\r\nonly ten..");
   });
   struct Case {
     std::string target;
-    int retries;
+    int asked;
     std::string error;
   };
   const Case cases[] = {
       {"/missing", 1, "HTTP/1.1 404 Not Found"},
-      {"/short", 2, "Transfer failed"},
+      {"/forbidden", 1, "HTTP/1.1 403 Forbidden"},
+      {"/busy", 3, "HTTP/1.1 503 Service Unavailable"},
+      {"/broken", 3, "HTTP/1.1 500 Internal Server Error"},
+      {"/slow", 3, "HTTP/1.1 408 Request Timeout"},
+      {"/gateway", 3, "HTTP/1.1 504 Gateway Timeout"},
+      // Told to come back in an hour: the page is not to be had during this crawl.
+      {"/later", 1, "HTTP/1.1 429 Too Many Requests"},
+      {"/short", 3, "Transfer failed"},
   };
+  m_manager.RetriesOnFailed = 2;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.target);
     hits = 0;
-    m_manager.RetriesOnFailed = c.retries;
     PageRecord r = Fetch(m_server.Url(c.target));
     EXPECT_TRUE(r.Errored);
     EXPECT_EQ(r.Error, c.error);
-    EXPECT_EQ(hits, c.retries + 1);
+    EXPECT_EQ(hits, c.asked);
     EXPECT_EQ(m_last->Outcome, kOutcomeFailed);
-    EXPECT_EQ(m_last->Http().Attempts(), c.retries + 1);
+    EXPECT_EQ(m_last->Http().Attempts(), c.asked);
   }
+}
+
+// A server's Retry-After replaces the usual pause: it is waited for, however short the pause.
+TEST_F(HttpTransferTest, RetryAfterIsWaitedForBeforeTheNextAttempt) {
+  std::mutex mutex;
+  std::vector<std::chrono::steady_clock::time_point> arrivals;
+  m_server.Route("/crowded", [&](const TestRequest&, TestConnection& c) {
+    std::lock_guard<std::mutex> guard(mutex);
+    arrivals.push_back(std::chrono::steady_clock::now());
+    c.Send(arrivals.size() == 1
+               ? HttpTestServer::Answer("429 Too Many Requests", "Retry-After: 1\r\n", "")
+               : HttpTestServer::Answer("200 OK", "", "room"));
+  });
+  m_manager.RetriesOnFailed = 1;
+  m_manager.TestOnlyRetryPauseMs = 1;
+  EXPECT_EQ(Fetch(m_server.Url("/crowded")).Content, "room");
+  ASSERT_EQ(arrivals.size(), 2u);
+  EXPECT_GE(arrivals[1] - arrivals[0], std::chrono::milliseconds(1000));
 }
 
 TEST_F(HttpTransferTest, RefusedPortMakesEveryAttemptThenReportsOneError) {

@@ -119,6 +119,12 @@ TEST_F(ProjectDialogs, PropertiesControlsReachTheirSettings) {
        [](TVornCrawlSettings& s) {
          return s.Passwords.NewPassAction == eaUseDefault && s.Passwords.DefaultLogin.User == "me";
        }},
+      {"politeness under the thread count",
+       [](TConfigureModel& m) {
+         m.MaxRequestsPerSecond = 3;
+         m.ObeyRobots = true;
+       },
+       [](TVornCrawlSettings& s) { return s.System.MaxRequestsPerSecond == 3 && s.System.ObeyRobots; }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
