@@ -108,6 +108,17 @@ int DefaultPort(std::string_view scheme) {
   return 21;
 }
 
+void PutEscapedText(TLazyWriter& writer, std::string_view text) {
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (NeedsEscape(byte)) {
+      writer.PutEscaped(byte);
+    } else {
+      writer.Put(c);
+    }
+  }
+}
+
 void PutHost(TLazyWriter& writer, std::string_view host) {
   for (size_t i = 0; i < host.size(); ++i) {
     const char c = host[i];
@@ -142,25 +153,7 @@ void PutPort(TLazyWriter& writer, std::string_view port, std::string_view scheme
     writer.Put(std::to_string(value));
     return;
   }
-  for (char c : port) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (NeedsEscape(byte)) {
-      writer.PutEscaped(byte);
-    } else {
-      writer.Put(c);
-    }
-  }
-}
-
-void PutEscapedText(TLazyWriter& writer, std::string_view text) {
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (NeedsEscape(byte)) {
-      writer.PutEscaped(byte);
-    } else {
-      writer.Put(c);
-    }
-  }
+  PutEscapedText(writer, port);
 }
 
 // Most addresses met are canonical already, and every look-up asks: one pass over the bytes

@@ -10,6 +10,7 @@
 
 #include "engine/download.h"
 #include "formats/stored_document.h"
+#include "../support/ready_document.h"
 #include "fuzz_check.h"
 #include "server/offline_page.h"
 #include "server/server.h"
@@ -42,12 +43,7 @@ struct TSite {
     Store("ftp://files.example.com/d.txt", "", "text");
   }
   void Store(const std::string& url, const std::string& type, const std::string& content) {
-    auto link = std::make_shared<TVornLink>();
-    link->SetPage(url);
-    link->SetText(url);
-    Download.ReadyLinks().Add(link);
-    Document.SetDocumentValue(url, kIndexContentType, type);
-    Document.SetDocumentContent(url, content);
+    test::AddReadyDocument(Download, Document, url, type, content);
   }
 };
 
