@@ -2,8 +2,8 @@
 #include "dialup/dialer.h"
 
 #include <memory>
-#include <thread>
 
+#include "foundation/background_thread.h"
 #include "platform/dialog_service.h"
 
 namespace tq {
@@ -71,33 +71,37 @@ void TVornDialer::RunDialing(const std::string& entry) {
   auto cancel = std::make_shared<TCancelFlag>();
   const int retries = m_options.RetryBrokenConnection;
   const int interval = m_options.IntervalBetweenRetries;
-  const auto post = [window](std::string status) {
-    PostToInterface([window, status = std::move(status)] { window->SetStatus(status); });
+  // Written by the run's thread, read by its end handler once the thread has ended.
+  bool connected = false;
+  TVornBackgroundThread run("dial-up thread");
+  const auto post = [&run, window](std::string status) {
+    run.Queue([window, status = std::move(status)] { window->SetStatus(status); });
   };
 
-  std::thread run;
   window->OnShow = [&] {
-    run = std::thread([&] {
-      bool connected = false;
-      for (int attempt = 0; !cancel->Raised() && attempt <= retries; ++attempt) {
-        connected = Connected();
-        if (connected) break;
-        post("Dialing ...");
-        const TDialResult result = m_service.Dial(entry);
-        if (result.Code == 0 || cancel->Raised()) continue;
-        const std::string error = "Error : " + result.Message.substr(0, kErrorTextLimit);
-        post(error);
-        for (int n = interval; n >= 1 && !cancel->Raised(); --n) {
-          post(error + "\n\rConnection failed. Waiting " + std::to_string(n) + " sec before retry");
-          m_clock.Sleep(Millis(1000), *cancel);
-        }
-      }
-      connected = connected || Connected();
-      PostToInterface([this, window, connected] {
-        m_dialing = false;
-        window->Close(connected ? mrOk : mrCancel);
-      });
-    });
+    run.Start(
+        [&](TVornBackgroundThread&) {
+          for (int attempt = 0; !cancel->Raised() && attempt <= retries; ++attempt) {
+            connected = Connected();
+            if (connected) break;
+            post("Dialing ...");
+            const TDialResult result = m_service.Dial(entry);
+            if (result.Code == 0 || cancel->Raised()) continue;
+            const std::string error = "Error : " + result.Message.substr(0, kErrorTextLimit);
+            post(error);
+            for (int n = interval; n >= 1 && !cancel->Raised(); --n) {
+              post(error + "\n\rConnection failed. Waiting " + std::to_string(n) +
+                   " sec before retry");
+              m_clock.Sleep(Millis(1000), *cancel);
+            }
+          }
+          connected = connected || Connected();
+        },
+        // Also after a failure of the service: the window closes either way.
+        [&] {
+          m_dialing = false;
+          window->Close(connected ? mrOk : mrCancel);
+        });
   };
   window->OnButton = [this, cancel](int) {
     cancel->Raise();
@@ -105,7 +109,9 @@ void TVornDialer::RunDialing(const std::string& entry) {
     m_service.HangUpLast();
   };
   DialogService().ShowModalWindow(*window);
-  if (run.joinable()) run.join();
+  // A window closed otherwise (by the dialog service) leaves the run to be stopped here; its
+  // late hand-overs are dropped.
+  run.Stop();
 }
 
 }  // namespace tq

@@ -5,6 +5,7 @@
 
 #include "export/export_path.h"
 #include "foundation/ansi.h"
+#include "foundation/ascii_case.h"
 #include "foundation/canonical_url.h"
 
 namespace tq {
@@ -13,11 +14,7 @@ namespace {
 // Paths compared as a reader that ignores letter case would: ASCII letters only, so UTF-8
 // names are never folded into each other.
 std::string PathKey(std::string_view path) {
-  std::string key(path);
-  for (char& c : key) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return key;
+  return AsciiLowerCase(path);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "export/deploy_manager.h"
 
 #include <exception>
+#include <memory>
 #include <vector>
 
 #include "engine/admission.h"
@@ -56,7 +57,7 @@ TVornDeployManager::~TVornDeployManager() {
     // this export is left in the event queue.
     ProcessEventsUntil([this] { return !m_running; });
   }
-  if (m_thread.joinable()) m_thread.join();
+  m_thread.Stop();
 }
 
 void TVornDeployManager::SetDestination(std::string destination) {
@@ -87,10 +88,8 @@ bool TVornDeployManager::ChooseDestination() {
 
 void TVornDeployManager::Start() {
   if (m_running) return;
-  if (m_thread.joinable()) m_thread.join();
   m_running = true;
   m_stop = false;
-  m_finished = false;
 
   m_translation = m_download != nullptr ? m_download->LinksTranslation() : TVornLinkTranslation();
   m_reader = m_download != nullptr
@@ -107,16 +106,21 @@ void TVornDeployManager::Start() {
               : StorageType == estEbook ? static_cast<TVornStorageBase*>(&m_ebook)
                                         : static_cast<TVornStorageBase*>(&m_folder);
   m_storage->ResetCancel();
-  m_thread = std::thread([this] { Run(); });
+  m_thread.Start([this](TVornBackgroundThread&) { Run(); },
+                 [this] {
+                   m_render.reset();
+                   m_running = false;
+                   if (OnEnd) OnEnd(*this);
+                 });
 }
 
 void TVornDeployManager::Cancel() {
-  if (!m_running || m_finished) return;
+  if (!m_running || m_thread.Finished()) return;
   const int answer = DialogService().ShowMessageDlg(std::string(kCancelExportQuestion),
                                                     mdiConfirmation, mbYes | mbNo, "Stop", 0);
   if (answer != mrYes) return;
   Stop();
-  ProcessEventsUntil([this] { return m_finished.load(); });
+  ProcessEventsUntil([this] { return m_thread.Finished(); });
 }
 
 void TVornDeployManager::Stop() {
@@ -125,7 +129,7 @@ void TVornDeployManager::Stop() {
 }
 
 void TVornDeployManager::Post(TNotifyEvent TVornDeployManager::*event) {
-  PostToInterface([this, event] {
+  m_thread.Queue([this, event] {
     if (this->*event) (this->*event)(*this);
   });
 }
@@ -144,16 +148,9 @@ void TVornDeployManager::Run() {
     Post(&TVornDeployManager::OnEndSave);
   } catch (const std::exception& e) {
     // Nothing the export does is meant to raise; if something does, the user hears of it and
-    // the export ends as usual.
+    // the export ends as usual (anything else goes to the sink of unhandled errors).
     Ask(e.what(), mdiError, mbOk, "Error");
   }
-  m_finished = true;
-  PostToInterface([this] {
-    m_thread.join();
-    m_render.reset();
-    m_running = false;
-    if (OnEnd) OnEnd(*this);
-  });
 }
 
 bool TVornDeployManager::Exported(const TVornLink& link, const std::string& url) const {
@@ -200,7 +197,7 @@ void TVornDeployManager::BuildIndex() {
     const int percent = RoundPercent(i + 1, links.size());
     if (percent != reported) {
       reported = percent;
-      PostToInterface([this, percent] {
+      m_thread.Queue([this, percent] {
         if (OnProgressIndex) OnProgressIndex(*this, percent);
       });
     }
@@ -214,13 +211,13 @@ std::string TVornDeployManager::Output(const TVornDepFile& file) {
 }
 
 void TVornDeployManager::SaveProgress(const TVornDepFile& file, int percent) {
-  PostToInterface([this, &file, percent] {
+  m_thread.Queue([this, &file, percent] {
     if (OnSaveProgress) OnSaveProgress(*this, file, percent);
   });
 }
 
 void TVornDeployManager::CustomAction(const std::string& description, int percent) {
-  PostToInterface([this, description, percent] {
+  m_thread.Queue([this, description, percent] {
     if (OnCustomAction) OnCustomAction(*this, description, percent);
   });
 }
@@ -228,7 +225,13 @@ void TVornDeployManager::CustomAction(const std::string& description, int percen
 int TVornDeployManager::Ask(const std::string& text, TMsgDlgIcon icon, unsigned buttons,
                             const std::string& title) {
   int answer = mrCancel;
-  CallInInterface([&] { answer = DialogService().ShowMessageDlg(text, icon, buttons, title, 0); });
+  // Shared with the hand-over, which a stopped export leaves behind.
+  auto shared = std::make_shared<int>(mrCancel);
+  if (m_thread.Synchronize([shared, text, icon, buttons, title] {
+        *shared = DialogService().ShowMessageDlg(text, icon, buttons, title, 0);
+      })) {
+    answer = *shared;
+  }
   return answer;
 }
 

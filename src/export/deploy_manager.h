@@ -17,13 +17,13 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "engine/crawl_settings.h"
 #include "export/dep_files.h"
 #include "export/export_render.h"
 #include "export/storage_ebook.h"
 #include "export/storage_folder.h"
+#include "foundation/background_thread.h"
 
 namespace tq {
 
@@ -129,10 +129,9 @@ class TVornDeployManager : private IVornDeployHost {
   TStoredDocumentReader* m_reader = nullptr;
   std::unique_ptr<TVornExportRender> m_render;
 
-  bool m_running = false;              // interface thread only
-  std::atomic<bool> m_stop{false};     // the export thread is asked to stop
-  std::atomic<bool> m_finished{true};  // the export thread's work is over
-  std::thread m_thread;
+  bool m_running = false;                           // interface thread only
+  std::atomic<bool> m_stop{false};                  // the export thread is asked to stop
+  TVornBackgroundThread m_thread{"export thread"};  // last: stopped before the rest goes
 };
 
 }  // namespace tq

@@ -5,7 +5,6 @@
 
 #include "engine/download.h"
 #include "export/link_list_file.h"
-#include "foundation/main_loop.h"
 #include "platform/dialog_service.h"
 #include "platform/shell_folders.h"
 #include "storage/document.h"
@@ -28,10 +27,10 @@ std::string DefaultTemplateName(const TVornDocument* document) {
 
 }  // namespace
 
-// What the link-list thread shares with the wizard, which may be gone when its hand-overs run.
+// What the link-list thread shares with the wizard.
 struct TExportWizardModel::TLinksRun {
   std::atomic<bool> Stop{false};
-  bool Alive = true;  // interface thread only
+  bool Saved = false;  // written by the thread, read by its end handler
 };
 
 TExportWizardModel::TExportWizardModel(TVornDownload& download, TVornDocument* document,
@@ -51,11 +50,8 @@ TExportWizardModel::TExportWizardModel(TVornDownload& download, TVornDocument* d
 
 TExportWizardModel::~TExportWizardModel() {
   OnChange = nullptr;
-  if (m_links) {
-    m_links->Alive = false;
-    m_links->Stop = true;
-  }
-  if (m_linksThread.joinable()) m_linksThread.join();
+  if (m_links) m_links->Stop = true;
+  m_linksThread.Stop();
 }
 
 int TExportWizardModel::FirstPage(int startMode) {
@@ -328,38 +324,34 @@ void TExportWizardModel::StartLinksThread() {
   }
   m_status.clear();
   m_progress = 0;
-  m_linksThread = std::thread([this, run = m_links, ticked, file = LinksFile] {
-    int shown = -1;  // one hand-over per percent, not per link
-    const auto progress = [&](int percent) {
-      if (percent == shown) return;
-      shown = percent;
-      PostToInterface([this, run, percent] {
-        if (!run->Alive) return;
-        m_progress = percent;
-        Changed();
+  m_linksThread.Start(
+      [this, run = m_links, ticked, file = LinksFile](TVornBackgroundThread& thread) {
+        int shown = -1;  // one hand-over per percent, not per link
+        const auto progress = [&](int percent) {
+          if (percent == shown) return;
+          shown = percent;
+          thread.Queue([this, percent] {
+            m_progress = percent;
+            Changed();
+          });
+        };
+        // A failure to gather the lines goes to the sink of unhandled errors and, as nothing
+        // was saved, the user is told so below.
+        const std::vector<std::string> lines =
+            LinkListLines(m_download, ticked, progress, &run->Stop);
+        run->Saved = !run->Stop && SaveTextLines(file, lines);
+      },
+      [this, run = m_links, file = LinksFile] {
+        if (run->Saved) {
+          GoTo(epDone);
+          return;
+        }
+        // Finishing would claim a file that is not there: the user picks another one instead.
+        m_links.reset();
+        DialogService().ShowMessageDlg("Unable to save links to \"" + file + "\" file", mdiError,
+                                       mbOk, "Error", 0);
+        GoTo(epLinksFile);
       });
-    };
-    std::vector<std::string> lines;
-    try {
-      lines = LinkListLines(m_download, ticked, progress, &run->Stop);
-    } catch (const std::exception&) {
-      // Whatever was gathered is still written.
-    }
-    const bool saved = !run->Stop && SaveTextLines(file, lines);
-    PostToInterface([this, run, saved, file] {
-      if (!run->Alive) return;
-      m_linksThread.join();
-      if (saved) {
-        GoTo(epDone);
-        return;
-      }
-      // Finishing would claim a file that is not there: the user picks another one instead.
-      m_links.reset();
-      DialogService().ShowMessageDlg("Unable to save links to \"" + file + "\" file", mdiError,
-                                     mbOk, "Error", 0);
-      GoTo(epLinksFile);
-    });
-  });
 }
 
 void TExportWizardModel::WireManager() {

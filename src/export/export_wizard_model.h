@@ -14,10 +14,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "export/deploy_manager.h"
+#include "foundation/background_thread.h"
 
 namespace tq {
 
@@ -135,7 +135,7 @@ class TExportWizardModel {
   bool m_progressVisible = true;
   bool m_cancelEnabled = true;
   std::shared_ptr<TLinksRun> m_links;
-  std::thread m_linksThread;
+  TVornBackgroundThread m_linksThread{"link-list thread"};
   TVornDeployManager m_manager;  // last member: destroyed first, its events use the others
 };
 

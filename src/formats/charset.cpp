@@ -12,6 +12,7 @@
 #include <set>
 #include <tuple>
 
+#include "foundation/ascii_case.h"
 #include "foundation/errors.h"
 
 namespace tq {
@@ -27,10 +28,7 @@ std::string LowerTrim(std::string_view s) {
   };
   while (!s.empty() && isTrim(s.front())) s.remove_prefix(1);
   while (!s.empty() && isTrim(s.back())) s.remove_suffix(1);
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return out;
+  return AsciiLowerCase(s);
 }
 
 struct TConverterCloser {

@@ -9,6 +9,8 @@
 
 #include <unicode/utf8.h>
 
+#include "foundation/ascii_case.h"
+
 namespace tq {
 namespace {
 
@@ -42,12 +44,7 @@ bool IsNonPrintable(char c) {
 }
 
 bool EqualsAsciiNoCase(std::string_view text, std::string_view lower) {
-  if (text.size() != lower.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20) : c) != lower[i]) return false;
-  }
-  return true;
+  return AsciiEqualsNoCase(text, lower);
 }
 
 void AppendUtf8(std::string& out, uint32_t cp) {

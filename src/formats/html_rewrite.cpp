@@ -4,6 +4,8 @@
 #include <algorithm>
 
 #include "formats/charset.h"
+#include "foundation/ascii_case.h"
+#include "foundation/html_escape.h"
 
 namespace tq {
 namespace {
@@ -117,10 +119,9 @@ std::string RewriteHtml(std::string_view bytes, std::string_view contentType,
 
 std::string ReplaceBaseHrefs(std::string page,
                              const std::function<std::string(const std::string& href)>& rebase) {
-  const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
   const std::string_view needle = "<base";
   if (std::search(page.begin(), page.end(), needle.begin(), needle.end(),
-                  [&](char a, char b) { return lower(a) == b; }) == page.end())
+                  [](char a, char b) { return AsciiLower(a) == b; }) == page.end())
     return page;
   // One unit per byte, so the tokenizer's offsets are byte offsets of the page.
   std::u16string widened(page.size(), u'\0');
@@ -138,8 +139,7 @@ std::string ReplaceBaseHrefs(std::string page,
       for (char16_t c : DecodeCharacterReferences(attribute.RawValue))
         href += c <= 0xFF ? static_cast<char>(c) : '?';
       std::string value = "\"";
-      for (char c : rebase(href))
-        value += c == '&' ? "&amp;" : c == '"' ? "&quot;" : std::string(1, c);
+      AppendHtmlEscaped(std::string_view(rebase(href)), value, heQuotedValue);
       value += '"';
       // The value's span, with its quotes when it has them.
       const std::size_t quote = attribute.Quote != 0 ? 1 : 0;

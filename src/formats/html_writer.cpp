@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "foundation/html_escape.h"
+
 namespace tq {
 namespace {
 
@@ -85,14 +87,7 @@ void THtmlWriter::WriteValue(const THtmlAttribute& attribute) {
     // A value set by the caller is plain text: escape what would end or alter it.
     std::u16string escaped;
     escaped.reserve(attribute.NewValue->size());
-    for (char16_t c : *attribute.NewValue) {
-      if (c == '&')
-        escaped += u"&amp;";
-      else if (c == '"')
-        escaped += u"&quot;";
-      else
-        escaped += c;
-    }
+    AppendHtmlEscaped(std::u16string_view(*attribute.NewValue), escaped, heQuotedValue);
     m_out += '"';
     WriteText(escaped);
     m_out += '"';

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "formats/charset.h"
+#include "foundation/html_escape.h"
 #include "foundation/url.h"
 
 namespace tq {
@@ -73,14 +74,7 @@ bool ContainsNoCase(std::string_view haystack, std::string_view needle) {
 }
 
 void AppendEscaped(const std::string& text, std::string& out) {
-  for (char c : text) {
-    if (c == '&')
-      out += "&amp;";
-    else if (c == '"')
-      out += "&quot;";
-    else
-      out += c;
-  }
+  AppendHtmlEscaped(std::string_view(text), out, heQuotedValue);
 }
 
 // Replaces every placeholder of a known number in one pass. Mapped text is never scanned again,

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <exception>
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace tq {
 
@@ -33,5 +35,16 @@ inline std::string CurrentExceptionText() {
     return "Unknown error";
   }
 }
+
+// The one sink of errors nobody handles: whatever escapes a background thread's procedure, a
+// hand-over to the interface thread or a timer's handler ends here. where names the place
+// ("search thread", "interface-thread task"). Any thread may call it.
+void ReportUnhandled(std::string_view where, const std::exception_ptr& error);
+
+// Receives what ReportUnhandled is given, as where and the error's text; an empty hook restores
+// the default, a line on stderr. Returns the hook it replaces. The hook runs on the reporting
+// thread and must not report again.
+using TUnhandledHook = std::function<void(const std::string& where, const std::string& what)>;
+TUnhandledHook SetUnhandledHook(TUnhandledHook hook);
 
 }  // namespace tq

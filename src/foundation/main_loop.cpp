@@ -6,7 +6,6 @@
 
 #include <condition_variable>
 #include <cstdint>
-#include <cstdio>
 #include <deque>
 #include <exception>
 #include <mutex>
@@ -18,6 +17,8 @@
 #include <QThread>
 #include <QTimer>
 
+#include "foundation/errors.h"
+
 namespace tq {
 
 bool IsInterfaceThread() {
@@ -26,17 +27,11 @@ bool IsInterfaceThread() {
 }
 
 namespace {
-void ReportStray(const char* what) {
-  std::fprintf(stderr, "tarnquill: error in an interface-thread task: %s\n", what);
-}
-
 void RunReporting(const std::function<void()>& fn) {
   try {
     fn();
-  } catch (const std::exception& e) {
-    ReportStray(e.what());
   } catch (...) {
-    ReportStray("unknown error");
+    ReportUnhandled("an interface-thread task", std::current_exception());
   }
 }
 

@@ -20,8 +20,8 @@ inline constexpr Millis kForever = Millis(std::numeric_limits<int>::max());
 // True on the thread running the application's event loop (or, before one exists, never).
 bool IsInterfaceThread();
 
-// Queues fn to run on the interface thread and returns at once. An exception fn raises is caught
-// and reported on stderr: nothing throws across the event loop.
+// Queues fn to run on the interface thread and returns at once. An exception fn raises goes to
+// ReportUnhandled (foundation/errors.h): nothing throws across the event loop.
 void PostToInterface(std::function<void()> fn);
 
 // Runs fn on the interface thread and waits for it; runs it inline when already there. An

@@ -3,6 +3,8 @@
 
 #include <cctype>
 
+#include "foundation/ascii_case.h"
+
 namespace tq {
 namespace {
 
@@ -22,7 +24,7 @@ std::string MimeTypeOf(std::string name) {
   std::string slug;
   for (const unsigned char c : name) {
     if (std::isalnum(c) && c < 0x80) {
-      slug += static_cast<char>(std::tolower(c));
+      slug += AsciiLower(static_cast<char>(c));
     } else if (!slug.empty() && slug.back() != '-') {
       slug += '-';
     }
@@ -56,8 +58,7 @@ TDesktopFileType TFileType::DesktopForm() const {
   form.DesktopId = DesktopId.empty() ? ProgramBaseName(OpenWith) : DesktopId;
   form.ApplicationName = ProgramBaseName(OpenWith);
   if (!form.ApplicationName.empty()) {
-    form.ApplicationName[0] =
-        static_cast<char>(std::toupper(static_cast<unsigned char>(form.ApplicationName[0])));
+    form.ApplicationName[0] = AsciiUpper(form.ApplicationName[0]);
   }
   form.Program = OpenWith;
   form.MimeType = MimeTypeOf(FileTypeName);

@@ -10,11 +10,10 @@
 #include <mutex>
 #include <optional>
 #include <set>
-#include <thread>
 #include <utility>
 #include <vector>
 
-#include "foundation/main_loop.h"
+#include "foundation/background_thread.h"
 #include "options/mask.h"
 #include "platform/mount_table.h"
 
@@ -32,8 +31,13 @@ struct TBaseScanner::TRun {
   std::condition_variable Delivered;
   int Pending = 0;  // events handed over and not yet raised
 
+  // The matches and their summed sizes so far: written by the scan thread, read by the end
+  // handler once the thread has ended (so what was found is reported even after a failure).
+  uint32_t Count = 0;
+  uint64_t Size = 0;
+
   TBaseScanner* Owner = nullptr;  // interface thread only; null once the scanner is gone
-  std::thread Thread;
+  TVornBackgroundThread Thread{"file scan thread"};
 };
 
 namespace {
@@ -86,6 +90,8 @@ unsigned DriveBit(TDriveKind kind) {
 class TWalk {
  public:
   TWalk(TRunPtr run, const TMultiMask& masks) : m_run(std::move(run)), m_masks(masks) {}
+  TWalk(const TWalk&) = delete;
+  TWalk& operator=(const TWalk&) = delete;
 
   // Scans folder (and below it with Recursive); with stayOnDevice the walk does not descend into
   // another file system than the folder's own.
@@ -94,9 +100,6 @@ class TWalk {
     if (::stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
     ScanFolder(folder, stayOnDevice ? std::optional<dev_t>(st.st_dev) : std::nullopt);
   }
-
-  uint32_t Count() const { return m_count; }
-  uint64_t Size() const { return m_size; }
 
   // Hands fn to the interface thread, waiting while kEventWindow events are still undelivered.
   // False (and nothing handed over) once the scan is asked to end.
@@ -110,7 +113,7 @@ class TWalk {
       if (m_run->Terminate) return false;
       ++m_run->Pending;
     }
-    PostToInterface([run = m_run, fn = std::move(fn)] {
+    m_run->Thread.Queue([run = m_run, fn = std::move(fn)] {
       {
         std::lock_guard lock(run->Lock);
         --run->Pending;
@@ -137,8 +140,8 @@ class TWalk {
     if (::stat(folder.c_str(), &st) != 0 || !m_visited.insert({st.st_dev, st.st_ino}).second) {
       return;
     }
-    const uint32_t count = m_count;
-    const uint64_t size = m_size;
+    const uint32_t count = m_run->Count;
+    const uint64_t size = m_run->Size;
     if (!Emit([count, size, folder](TBaseScanner& s) {
           if (s.OnProcess) s.OnProcess(count, size, folder);
         })) {
@@ -155,8 +158,8 @@ class TWalk {
           if (s.OnFileFound) s.OnFileFound(entry.Name, folder, entry.Attributes, entry.Size, time);
         });
         if (!handed) return;
-        ++m_count;
-        m_size += static_cast<uint64_t>(entry.Size);
+        ++m_run->Count;
+        m_run->Size += static_cast<uint64_t>(entry.Size);
       }
       if (m_run->Recursive && entry.Folder && (!device || entry.Device == *device)) {
         ScanFolder(prefix + entry.Name, device);
@@ -194,8 +197,6 @@ class TWalk {
   TRunPtr m_run;
   const TMultiMask& m_masks;
   std::set<std::pair<dev_t, ino_t>> m_visited;
-  uint32_t m_count = 0;
-  uint64_t m_size = 0;
 };
 
 // The mount point holding path: the longest one that is path or a folder above it.
@@ -210,32 +211,28 @@ std::string MountPointOf(const std::vector<TMountEntry>& mounts, const std::stri
   return best.empty() ? path : best;
 }
 
-// The whole scan, on the scan thread: the matches and their summed sizes.
-std::pair<uint32_t, uint64_t> ScanAll(const TRunPtr& run) {
+// The whole scan, on the scan thread. A failure of the walk (out of memory, say) ends the scan
+// and is reported; what was found so far is still reported as the result.
+void ScanAll(const TRunPtr& run) {
   std::optional<TMultiMask> masks;
   try {
     masks.emplace(run->Files);
   } catch (const EMaskException&) {
-    return {0, 0};
+    return;
   }
   TWalk walk(run, *masks);
-  try {
-    if (run->ScanStrategy == ssSpecifiedDir) {
-      walk.Scan(run->Directory, false);
-    } else {
-      const auto mounts = ReadMountTable(run->MountTable);
-      if (run->ScanStrategy == ssSpecifiedDisk) {
-        walk.Scan(MountPointOf(mounts, run->Directory), true);
-      } else {
-        for (const auto& m : mounts) {
-          if ((DriveBit(m.Kind) & run->ScanDrives) != 0) walk.Scan(m.MountPoint, true);
-        }
-      }
-    }
-  } catch (const std::exception&) {
-    // A failure of the walk (out of memory, say) ends the scan; what was found is reported.
+  if (run->ScanStrategy == ssSpecifiedDir) {
+    walk.Scan(run->Directory, false);
+    return;
   }
-  return {walk.Count(), walk.Size()};
+  const auto mounts = ReadMountTable(run->MountTable);
+  if (run->ScanStrategy == ssSpecifiedDisk) {
+    walk.Scan(MountPointOf(mounts, run->Directory), true);
+    return;
+  }
+  for (const auto& m : mounts) {
+    if ((DriveBit(m.Kind) & run->ScanDrives) != 0) walk.Scan(m.MountPoint, true);
+  }
 }
 
 }  // namespace
@@ -246,7 +243,7 @@ TBaseScanner::~TBaseScanner() {
   if (!m_run) return;
   m_run->Owner = nullptr;
   Stop();
-  if (m_run->Thread.joinable()) m_run->Thread.join();
+  m_run->Thread.Stop();
 }
 
 void TBaseScanner::Start() {
@@ -261,16 +258,14 @@ void TBaseScanner::Start() {
   run->Recursive = Recursive;
   run->Owner = this;
   m_run = run;
-  run->Thread = std::thread([run] {
-    const std::pair<uint32_t, uint64_t> found = ScanAll(run);
-    PostToInterface([run, found] {
-      if (run->Thread.joinable()) run->Thread.join();
-      TBaseScanner* owner = run->Owner;
-      if (owner == nullptr) return;
-      owner->m_run.reset();
-      if (owner->OnProcessDone) owner->OnProcessDone(found.first, found.second);
-    });
-  });
+  // The run's shared pointer is kept alive by the end handler until it has returned.
+  run->Thread.Start([run](TVornBackgroundThread&) { ScanAll(run); },
+                    [run] {
+                      TBaseScanner* owner = run->Owner;
+                      if (owner == nullptr) return;
+                      owner->m_run.reset();
+                      if (owner->OnProcessDone) owner->OnProcessDone(run->Count, run->Size);
+                    });
 }
 
 void TBaseScanner::Stop() {

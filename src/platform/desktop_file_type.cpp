@@ -12,6 +12,7 @@
 
 #include "foundation/atomic_file.h"
 #include "foundation/errors.h"
+#include "foundation/html_escape.h"
 
 namespace tq {
 namespace {
@@ -46,26 +47,7 @@ void CheckPlain(const std::string& value, const char* what) {
 }
 
 std::string XmlEscaped(const std::string& text) {
-  std::string out;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      default:
-        out += c;
-    }
-  }
-  return out;
+  return HtmlEscaped(text);
 }
 
 // A MIME type name: a type and a subtype of letters, digits and "+-._".

@@ -6,9 +6,9 @@
 #include <utility>
 
 #include "engine/download.h"
+#include "foundation/background_thread.h"
 #include "foundation/errors.h"
 #include "search/page_search.h"
-#include "search/search_thread.h"
 #include "storage/document.h"
 
 namespace tq {
@@ -37,12 +37,12 @@ void TVornContentSearch::StartSearch(const std::string& keyword) {
       std::make_shared<TRun>(TRun{keyword, ProcessText, ProcessTitle,
                                   static_cast<bool>(OnSearchProgress), m_download, m_document});
   m_searching = true;
-  m_thread = std::make_unique<TSearchThread>(
-      [this, run](TSearchThread& thread) { SearchLoop(thread, run); },
-      [this] {
-        m_searching = false;
-        if (OnSearchEnd) OnSearchEnd(*this);
-      });
+  m_thread = std::make_unique<TVornBackgroundThread>("content search thread");
+  m_thread->Start([this, run](TVornBackgroundThread& thread) { SearchLoop(thread, run); },
+                  [this] {
+                    m_searching = false;
+                    if (OnSearchEnd) OnSearchEnd(*this);
+                  });
   if (OnSearchBegin) OnSearchBegin(*this);
 }
 
@@ -62,7 +62,8 @@ void TVornContentSearch::NavigateLink(int index) {
   if (OnNavigateLink) OnNavigateLink(*this, m_items[static_cast<std::size_t>(index)].Url);
 }
 
-void TVornContentSearch::SearchLoop(TSearchThread& thread, const std::shared_ptr<TRun>& run) {
+void TVornContentSearch::SearchLoop(TVornBackgroundThread& thread,
+                                    const std::shared_ptr<TRun>& run) {
   if (run->Download == nullptr || run->Document == nullptr) return;
   TVornBaseLinks& ready = run->Download->ReadyLinks();
   TPageSearcher searcher(run->Keyword);

@@ -19,7 +19,7 @@
 
 namespace tq {
 
-class TSearchThread;
+class TVornBackgroundThread;
 class TVornDownload;
 
 inline constexpr std::string_view kNoTitle = "no title";
@@ -83,13 +83,13 @@ class TVornContentSearch {
 
  private:
   struct TRun;
-  void SearchLoop(TSearchThread& thread, const std::shared_ptr<TRun>& run);
+  void SearchLoop(TVornBackgroundThread& thread, const std::shared_ptr<TRun>& run);
   void StopSearch();
 
   TVornDownload* m_download = nullptr;
   TStoredDocumentReader* m_document = nullptr;
   std::vector<TSearchListBoxItem> m_items;
-  std::unique_ptr<TSearchThread> m_thread;
+  std::unique_ptr<TVornBackgroundThread> m_thread;
   bool m_searching = false;
 };
 

@@ -8,8 +8,8 @@
 
 #include "engine/download.h"
 #include "foundation/ansi.h"
+#include "foundation/background_thread.h"
 #include "foundation/errors.h"
-#include "search/search_thread.h"
 #include "storage/document.h"
 
 namespace tq {
@@ -62,20 +62,22 @@ void TVornFindFiles::Search(const std::string& keyword, bool caseSensitive) {
   m_status = "Searching ...";
   m_idle = false;
   const std::string wanted = caseSensitive ? keyword : AnsiUpperCase(keyword);
-  m_thread = std::make_unique<TSearchThread>(
-      [this, wanted, caseSensitive](TSearchThread& thread) { Walk(thread, wanted, caseSensitive); },
-      [this] {
-        m_idle = true;
-        m_status = std::to_string(m_items.size()) + " records found";
-        if (OnSearchEnd) OnSearchEnd(*this);
-      });
+  m_thread = std::make_unique<TVornBackgroundThread>("find-in-lists thread");
+  m_thread->Start([this, wanted, caseSensitive](
+                      TVornBackgroundThread& thread) { Walk(thread, wanted, caseSensitive); },
+                  [this] {
+                    m_idle = true;
+                    m_status = std::to_string(m_items.size()) + " records found";
+                    if (OnSearchEnd) OnSearchEnd(*this);
+                  });
 }
 
 void TVornFindFiles::Cancel() {
   if (m_thread && !m_idle) m_thread->Terminate();
 }
 
-void TVornFindFiles::Walk(TSearchThread& thread, const std::string& keyword, bool caseSensitive) {
+void TVornFindFiles::Walk(TVornBackgroundThread& thread, const std::string& keyword,
+                          bool caseSensitive) {
   uint64_t total = 0;
   for (const TFindList& list : kFindLists) total += m_download.Links(list.List).Count();
 

@@ -17,7 +17,7 @@
 
 namespace tq {
 
-class TSearchThread;
+class TVornBackgroundThread;
 class TVornDownload;
 
 // One result row: the texts it shows, copied from the link when the row was made.
@@ -66,11 +66,11 @@ class TVornFindFiles {
   TNotifyEvent OnSearchEnd;   // the walk has ended; the object is idle again
 
  private:
-  void Walk(TSearchThread& thread, const std::string& keyword, bool caseSensitive);
+  void Walk(TVornBackgroundThread& thread, const std::string& keyword, bool caseSensitive);
 
   TVornDownload& m_download;
   std::vector<TFindFileItem> m_items;
-  std::unique_ptr<TSearchThread> m_thread;
+  std::unique_ptr<TVornBackgroundThread> m_thread;
   bool m_idle = true;
   int m_percent = 0;
   std::string m_status = "0 Records found";

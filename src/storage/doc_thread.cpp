@@ -4,92 +4,62 @@
 #include <exception>
 #include <utility>
 
+#include "foundation/errors.h"
 #include "foundation/main_loop.h"
 
 namespace tq {
+
+namespace {
+constexpr const char* kWhere = "storage thread";
+}  // namespace
 
 TVornDocThread::TVornDocThread(TProcedure procedure) : m_procedure(std::move(procedure)) {}
 
 TVornDocThread::~TVornDocThread() {
   Terminate();
-  if (m_thread.joinable()) m_thread.join();
+  m_worker.Stop();
 }
 
-void TVornDocThread::Body() {
-  bool result = false;
-  try {
-    result = m_procedure(*this);
-  } catch (const std::exception&) {
-    result = false;
-  }
-  m_result = result;
-}
-
-// Relayed calls travel through our own queue, which the waiting thread drains between rounds of
-// its event loop: they stay in order, all arrive before Run returns, and the hand-over is plain
-// to thread checkers (which cannot see into the event loop's own locking).
+// Relayed calls are hand-overs of the background thread, which the waiting thread's loop runs in
+// order before the end handler that lets Run return.
 bool TVornDocThread::Run() {
   m_threaded = IsInterfaceThread();
   if (!m_threaded) {
-    Body();
+    try {
+      m_result = m_procedure(*this);
+    } catch (...) {
+      ReportUnhandled(kWhere, std::current_exception());
+    }
     return m_result;
   }
-  m_thread = std::thread([this] {
-    Body();
-    std::lock_guard lock(m_lock);
-    m_finished = true;
-  });
-  for (;;) {
-    ProcessEventsUntil([this] {
-      std::lock_guard lock(m_lock);
-      return m_finished || !m_relays.empty();
-    });
-    std::unique_lock lock(m_lock);
-    if (m_relays.empty()) {
-      if (m_finished) break;
-      continue;
-    }
-    auto fn = std::move(m_relays.front());
-    m_relays.pop_front();
-    lock.unlock();
-    try {
-      fn();
-    } catch (const std::exception&) {
-    }
-  }
-  m_thread.join();
+  bool ended = false;
+  m_worker.Start([this](TVornBackgroundThread&) { m_result = m_procedure(*this); },
+                 [&ended] { ended = true; });
+  ProcessEventsUntil([&ended] { return ended; });
   return m_result;
 }
 
 void TVornDocThread::Relay(std::function<void()> fn) {
-  if (!m_threaded) {
-    try {
-      fn();
-    } catch (const std::exception&) {
-    }
+  if (m_threaded) {
+    m_worker.Queue(std::move(fn));
     return;
   }
-  std::lock_guard lock(m_lock);
-  m_relays.push_back(std::move(fn));
+  try {
+    fn();
+  } catch (...) {
+    ReportUnhandled(kWhere, std::current_exception());
+  }
 }
 
-void TVornDocThread::Ask(const std::function<void()>& fn) {
-  if (!m_threaded) {
+bool TVornDocThread::Ask(const std::function<void()>& fn) {
+  if (m_threaded) return m_worker.Synchronize(fn);
+  try {
     fn();
-    return;
+    return true;
+  } catch (...) {
+    ReportUnhandled(kWhere, std::current_exception());
+    return false;
   }
-  bool done = false;
-  Relay([&] {
-    try {
-      fn();
-    } catch (const std::exception&) {
-    }
-    std::lock_guard lock(m_lock);
-    done = true;
-    m_answered.notify_all();
-  });
-  std::unique_lock lock(m_lock);
-  m_answered.wait(lock, [&] { return done; });
 }
 
 }  // namespace tq

@@ -9,11 +9,9 @@
 #pragma once
 
 #include <atomic>
-#include <condition_variable>
-#include <deque>
 #include <functional>
-#include <mutex>
-#include <thread>
+
+#include "foundation/background_thread.h"
 
 namespace tq {
 
@@ -27,34 +25,28 @@ class TVornDocThread {
   TVornDocThread(const TVornDocThread&) = delete;
   TVornDocThread& operator=(const TVornDocThread&) = delete;
 
-  // Runs the procedure to its end and returns its result; an exception it raises is a false
-  // result.
+  // Runs the procedure to its end and returns its result; an exception it raises, of whatever
+  // kind, is a false result and goes to ReportUnhandled.
   bool Run();
 
   // Hands fn to the waiting thread and returns at once; relayed calls arrive in order, all of
-  // them before Run returns. Exceptions fn raises are dropped.
+  // them before Run returns. Exceptions fn raises go to ReportUnhandled.
   void Relay(std::function<void()> fn);
-  // Runs fn on the waiting thread and waits for it; exceptions fn raises are dropped. The
-  // caller must hold no lock that the waiting thread's event handlers may take.
-  void Ask(const std::function<void()>& fn);
+  // Runs fn on the waiting thread and waits for it. False when fn raised an exception (which
+  // goes to ReportUnhandled): the procedure is released either way. The caller must hold no
+  // lock that the waiting thread's event handlers may take.
+  bool Ask(const std::function<void()>& fn);
 
   void Terminate() { m_terminated = true; }
   bool Terminated() const { return m_terminated; }
   bool Result() const { return m_result; }
 
  private:
-  void Body();
-
   TProcedure m_procedure;
   bool m_threaded = false;
   std::atomic<bool> m_terminated{false};
   std::atomic<bool> m_result{false};
-  std::thread m_thread;
-
-  std::mutex m_lock;  // guards the relays and m_finished
-  std::condition_variable m_answered;
-  std::deque<std::function<void()>> m_relays;
-  bool m_finished = false;
+  TVornBackgroundThread m_worker{"storage thread"};
 };
 
 }  // namespace tq

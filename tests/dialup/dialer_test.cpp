@@ -6,6 +6,7 @@
 
 #include "dialup/dial_up_fakes.h"
 #include "support/fake_dialog_service.h"
+#include "support/unhandled_errors.h"
 
 namespace tq {
 namespace {
@@ -141,6 +142,21 @@ TEST_F(Dialer, ASecondStartDuringARunWaitsForIt) {
   EXPECT_TRUE(inner);
   EXPECT_EQ(m_service.dialled.size(), 1u);
   EXPECT_EQ(Windows(), 1);
+}
+
+// A service that fails inside the call (its bus gone, say) closes the window with the line down
+// and is reported, instead of ending the program from the run's thread.
+TEST_F(Dialer, AServiceThatFailsInsideTheCallClosesTheWindow) {
+  struct TFailingDialUp : test::TFakeDialUp {
+    TDialResult Dial(const std::string&) override { throw std::runtime_error("bus gone"); }
+  };
+  test::TUnhandledErrors errors;
+  TFailingDialUp failing;
+  TVornDialer dialer(m_options, failing, m_clock);
+  Watch();
+  EXPECT_FALSE(m_options.Dial());
+  EXPECT_FALSE(dialer.Dialing());
+  EXPECT_EQ(errors.Reports(), std::vector<std::string>{"dial-up thread: bus gone"});
 }
 
 }  // namespace

@@ -13,9 +13,11 @@
 
 #include "archive_test_util.h"
 #include "foundation/main_loop.h"
+#include "storage/doc_thread.h"
 #include "storage/document.h"
 #include "support/fake_dialog_service.h"
 #include "support/fault_file_system.h"
+#include "support/unhandled_errors.h"
 
 namespace tq {
 namespace {
@@ -259,6 +261,27 @@ TEST_F(DocumentThreadsTest, NewProjectAsksForItsName) {
   EXPECT_EQ(doc.DocName(), m_dir / "again.web");
   SetDialogService(nullptr);
   EXPECT_EQ(dialogs->Questions().size(), 4u);
+}
+
+// An error of any kind, not only a std::exception, in what the procedure asks or in the procedure
+// itself releases the procedure and fails the run instead of leaving both threads waiting.
+TEST(DocThread, AnErrorOfAnyKindReleasesTheAskerAndFailsTheRun) {
+  test::TUnhandledErrors errors;
+  std::vector<std::string> relayed;
+  bool askerReleased = false;
+  TVornDocThread asks([&](TVornDocThread& self) {
+    self.Relay([] { throw 7; });
+    const bool answered = self.Ask([] { throw 42; });
+    askerReleased = true;
+    self.Relay([&] { relayed.push_back("after"); });
+    return answered;
+  });
+  EXPECT_FALSE(asks.Run());
+  EXPECT_TRUE(askerReleased);
+  EXPECT_EQ(relayed, std::vector<std::string>{"after"});
+  TVornDocThread throws([](TVornDocThread&) -> bool { throw 42; });
+  EXPECT_FALSE(throws.Run());
+  EXPECT_EQ(errors.Reports().size(), 3u);
 }
 
 }  // namespace
