@@ -175,10 +175,25 @@ TEST_F(ProjectDialogsTest, StatisticsShowTheCrawlsFigures) {
     EXPECT_EQ(form.Bar(0)->value(), 75);
     EXPECT_EQ(form.Bar(3)->value(), 25);
     EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("name"))->text().toStdString(), "site");
+    EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("status"))->text().toStdString(),
+              "Status : Ready");
   });
   Window().Action("ViewStatus")->trigger();
   EXPECT_EQ(m_shown, 2);
   (void)empty;
+
+  // A running crawl reads as running, not as ready.
+  m_server.Route("/stall.html", Stall());
+  Crawl(m_server.Url("/stall.html"));
+  ASSERT_TRUE(RunUntil([&] { return Enabled("DownloadPause"); }, Millis(30000)));
+  OnDialog<TStatsForm>([](TStatsForm& form) {
+    EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("status"))->text().toStdString(),
+              "Status : Downloading...");
+  });
+  Window().Action("ViewStatus")->trigger();
+  EXPECT_EQ(m_shown, 3);
+  Window().Action("DownloadPauseAll")->trigger();
+  ASSERT_TRUE(RunUntil([&] { return Enabled("DownloadResume"); }, Millis(30000)));
 }
 
 TEST_F(ProjectDialogsTest, NewProjectDialogMakesABlankProjectOnceItsAddressIsValid) {
