@@ -59,6 +59,9 @@ void TVornLinkListModel::NewLink(TVornBaseLinks*, const TVornLinkPtr& link) {
   const QString level = QString::number(link->Level);
   const QString page = ToQ(link->Page());
   auto& t = row.Texts;
+  // Every list but the e-mail addresses marks its rows with its own image, the one its links
+  // carry in the trees, so a row says which list it is in at a glance.
+  row.Image = static_cast<int>(m_kind);
   switch (m_kind) {
     case llReady:
       t = {ToQ(link->GetUrl()), ToQ(FormatFileSize(link->Size)), level, page};
