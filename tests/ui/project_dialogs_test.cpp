@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
@@ -313,6 +314,28 @@ TEST_F(ProjectDialogsTest, OptionsWriteTheFileOnlyWhenChangedAndStopAtAnEmptyTim
   const TVornUtilityApps& browsers = Window().Options().ExtBrowsers;
   ASSERT_GT(browsers.Count(), 0);
   EXPECT_EQ(browsers.Items(browsers.Count() - 1).HotKey, 0x0371);
+}
+
+// A label's "&" is a key only when the label has a control to give the focus to; otherwise it
+// is drawn as it is, a stray mark in the caption.
+TEST_F(ProjectDialogsTest, CaptionsShowNoMnemonicMarker) {
+  TWWWDocForm* project = Window().NewBlankProject();
+  TOptionsForm options(Window().Options(), {});
+  TConfigureForm properties(project->Engine().Settings());
+  TVornAuthForm login(TLoginRequest{"http://h.org", {"Basic realm=\"r\""}, {}});
+  int marked = 0;
+  for (QDialog* dialog : std::initializer_list<QDialog*>{&options, &properties, &login}) {
+    for (QLabel* label : dialog->findChildren<QLabel*>()) {
+      const QString text = label->text();
+      const bool marker = text.contains(QRegularExpression(QStringLiteral("&[^&]")));
+      if (!marker) continue;
+      ++marked;
+      EXPECT_NE(label->buddy(), nullptr) << text.toStdString();
+    }
+  }
+  EXPECT_GE(marked, 5);  // Caption, File, Hotkey, User name, Password
+  const std::unique_ptr<QLabel> bare(CaptionLabel(QStringLiteral("&Save && go"), nullptr));
+  EXPECT_EQ(bare->text(), QStringLiteral("Save & go"));
 }
 
 TEST(HotKeyTest, CodesAndKeySequencesConvertBothWays) {
