@@ -20,9 +20,10 @@ namespace tq::test {
 namespace {
 
 const char* const kProjectCommands[] = {
-    "FileSave",   "FileSaveAs",     "FileClose",       "EditDelete",  "EditCut",
-    "EditCopy",   "EditPaste",      "EditFindContent", "ViewWizard",  "ViewProperties",
-    "ViewStatus", "DownloadResume", "DownloadPause",   "ToolsExport", "ExportArchive",
+    "FileSave",      "FileSaveAs",     "FileClose",     "EditDelete",
+    "EditCut",       "EditCopy",       "EditPaste",     "EditFindContent",
+    "ViewWizard",    "ViewProperties", "ViewStatus",    "DownloadResume",
+    "DownloadPause", "ToolsExport",    "ExportArchive", "EditFindFilesAndFolder",
 };
 
 using MainWindowTest = MainWindowFixture;
