@@ -259,6 +259,10 @@ QWidget* TWWWDocForm::BuildLeftPane() {
   };
   connect(m_searchButton, &QToolButton::clicked, this,
           [this] { m_searchPane->StartSearch(m_searchBox->text().toStdString()); });
+  // Enter searches as the button does, and only when the button would.
+  connect(m_searchBox, &QLineEdit::returnPressed, this, [this] {
+    if (m_searchButton->isEnabled()) m_searchButton->click();
+  });
   findLayout->addWidget(m_searchPane, 1);
   m_leftTabs->addTab(findPage, QStringLiteral("Find"));
   return m_leftTabs;

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -72,8 +73,10 @@ class SearchPaneTest : public MainWindowFixture {
     return project;
   }
 
-  // Searches for keyword through the search box; the percents shown, in order.
-  std::vector<int> Search(TWWWDocForm& project, const char* keyword, int cancelAt = -1) {
+  // Searches for keyword through the search box, with its button or with Enter; the percents
+  // shown, in order.
+  std::vector<int> Search(TWWWDocForm& project, const char* keyword, int cancelAt = -1,
+                          bool enterKey = false) {
     TSearchPane& pane = project.SearchPane();
     std::vector<int> shown;
     const QMetaObject::Connection watch =
@@ -84,7 +87,11 @@ class SearchPaneTest : public MainWindowFixture {
         });
     project.SearchBox()->setText(QString::fromLatin1(keyword));
     EXPECT_TRUE(project.SearchButton()->isEnabled());
-    project.SearchButton()->click();
+    if (enterKey) {
+      QTest::keyClick(project.SearchBox(), Qt::Key_Return);
+    } else {
+      project.SearchButton()->click();
+    }
     EXPECT_TRUE(pane.ProgressForm()->isVisible());
     EXPECT_FALSE(Enabled("EditFindContent"));
     EXPECT_FALSE(Enabled("FileSave"));
@@ -113,6 +120,14 @@ TEST_F(SearchPaneTest, TheProgressDialogFollowsTheSearchAndCancelKeepsTheRowsFou
 
   EXPECT_EQ(Search(*project, "absent"), (std::vector<int>{0, 25, 50, 75}));
   EXPECT_EQ(pane.model()->rowCount(), 0);
+
+  EXPECT_EQ(Search(*project, "offline", -1, true), (std::vector<int>{0, 25, 50, 75}));
+  EXPECT_EQ(pane.model()->rowCount(), 4);
+  // Enter on a blank box searches nothing, as the button is off then.
+  project->SearchBox()->setText(QStringLiteral("  "));
+  QTest::keyClick(project->SearchBox(), Qt::Key_Return);
+  EXPECT_FALSE(pane.ProgressForm()->isVisible());
+  EXPECT_EQ(pane.model()->rowCount(), 4);
 }
 
 TEST_F(SearchPaneTest, FindDialogWalksTheListsAndGoToFileSelectsTheTreeNode) {
