@@ -59,6 +59,7 @@ TWWWDocForm::TWWWDocForm(IProjectHost& host, TVornOptions* options, TVornTemplat
   setWindowTitle(QString::fromLatin1(kUntitledDocName.data(), qsizetype(kUntitledDocName.size())));
   m_document = std::make_unique<TVornDocument>();
   m_document->SetTemplates(templates);
+  m_document->ProposedName = [this] { return m_engine->General().ProjectName(); };
   m_allTree = new TVornLinkTree(this);
   m_readyTree = new TVornLinkTree(this);
   m_allUpdater = std::make_unique<TVornTreeUpdater>();
