@@ -261,37 +261,5 @@ TEST_F(DocumentThreadsTest, NewProjectAsksForItsName) {
   EXPECT_EQ(dialogs->Questions().size(), 4u);
 }
 
-// An untitled project is offered under its own name, made one file name in the download folder.
-TEST_F(DocumentThreadsTest, SaveAsProposesTheProjectsName) {
-  class Recorder : public test::TFakeDialogService {
-   public:
-    std::string PromptSaveFile(const std::string& title, const std::string& proposed,
-                               const std::string& filter) override {
-      proposals.push_back(proposed);
-      return TFakeDialogService::PromptSaveFile(title, proposed, filter);
-    }
-    std::vector<std::string> proposals;
-  };
-  auto dialogs = std::make_shared<Recorder>();
-  SetDialogService(dialogs);
-  const struct {
-    const char* project;
-    const char* proposed;
-  } cases[] = {{"Garden", "Garden.web"},
-               {"noname.web", "noname.web"},
-               {"a/b", "a_b.web"},
-               {"", "Untitled.web"},
-               {"..", "Untitled.web"}};
-  const std::string folder = std::string(m_dir / "downloads");
-  for (const auto& c : cases) {
-    TVornDocument doc(m_dir / "cache", m_dir.Path().string());
-    doc.SetDownloadFolder(folder);
-    doc.ProposedName = [&c] { return std::string(c.project); };
-    EXPECT_FALSE(doc.SaveAs(false));
-    EXPECT_EQ(dialogs->proposals.back(), folder + "/" + c.proposed) << c.project;
-  }
-  SetDialogService(nullptr);
-}
-
 }  // namespace
 }  // namespace tq
