@@ -28,7 +28,6 @@ const char* const kProjectCommands[] = {
 
 using MainWindowTest = MainWindowFixture;
 
-// Also records the file name each save dialog starts with.
 class SaveRecorder : public TFakeDialogService {
  public:
   std::string PromptSaveFile(const std::string& title, const std::string& proposed,

@@ -217,8 +217,7 @@ TEST_F(ProjectWindowTest, StopCloseAndExitInTheMiddleOfACrawl) {
   TMainForm& window = Window();
   TWWWDocForm* project = Crawl(m_server.Url("/stall.html"));
   ASSERT_TRUE(RunUntil([&] { return m_server.Requests().size() == 1; }));
-  // The transfer's figures show in its In Progress row while it runs, even one that has gone
-  // quiet after its first bytes.
+  // A transfer's figures show while it runs, also once it has gone quiet.
   TVornLinkListModel& working = project->Lists().Model(llWorking);
   const auto cell = [&](int column) { return working.index(0, column).data().toString(); };
   EXPECT_TRUE(RunUntil([&] { return working.rowCount() == 1 && !cell(2).isEmpty(); }));
