@@ -121,11 +121,14 @@ struct TVornTransferAttempt {
   void ReportProgress() {
     if (!ProgressOwed) return;
     ProgressOwed = false;
-    Report(ecsTransferring, TransferringText);
+    // The figures go first: progress events do not wake the interface thread, the status after
+    // them does. In the other order a batch could leave with the status alone, and the figures
+    // of a transfer that then goes quiet would wait for its next event.
     if (Self->OnWork) {
       Self->OnWork(wmRead, TVornConnectionInfo::Numbers(static_cast<double>(Expected), OwedBytes,
                                                         OwedElapsedMs));
     }
+    Report(ecsTransferring, TransferringText);
   }
 
   int Progress() {

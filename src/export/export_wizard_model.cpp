@@ -1,6 +1,7 @@
 // The export wizard's page table, its files and the export it runs.
 #include "export/export_wizard_model.h"
 
+#include <filesystem>
 #include <utility>
 
 #include "engine/download.h"
@@ -23,6 +24,18 @@ std::string DefaultTemplateName(const TVornDocument* document) {
   const size_t slash = name.find_last_of("/\\");
   if (slash != std::string::npos) name.erase(0, slash + 1);
   return name.substr(0, name.find('.')) + std::string(kTemplateExtension);
+}
+
+// The lists go to the user's documents folder unless the user picks another, and a fresh account
+// may not have that folder yet: it is made when a list is first written there.
+bool SaveList(const std::string& file, const std::vector<std::string>& lines) {
+  const std::filesystem::path parent = std::filesystem::path(file).parent_path();
+  const std::string personal = GetSpecialFolder(sfPersonal);
+  if (!personal.empty() && parent == std::filesystem::path(personal)) {
+    std::error_code ignored;
+    std::filesystem::create_directories(parent, ignored);
+  }
+  return SaveTextLines(file, lines);
 }
 
 }  // namespace
@@ -159,7 +172,7 @@ void TExportWizardModel::Next() {
       for (const TExportEmailRow& row : Emails) {
         if (row.Checked) lines.push_back(row.Address);
       }
-      if (!SaveTextLines(EmailsFile, lines)) {
+      if (!SaveList(EmailsFile, lines)) {
         DialogService().ShowMessageDlg("Unable to save emails to \"" + EmailsFile + "\" file",
                                        mdiError, mbOk, "Error", 0);
         return;
@@ -339,7 +352,7 @@ void TExportWizardModel::StartLinksThread() {
         // was saved, the user is told so below.
         const std::vector<std::string> lines =
             LinkListLines(m_download, ticked, progress, &run->Stop);
-        run->Saved = !run->Stop && SaveTextLines(file, lines);
+        run->Saved = !run->Stop && SaveList(file, lines);
       },
       [this, run = m_links, file = LinksFile] {
         if (run->Saved) {

@@ -68,8 +68,14 @@ std::optional<TDateTime> ParseTimeBox(std::string_view text) {
 }
 
 std::string FreeSpaceText(const std::string& folder) {
+  // A download folder is made when it is first needed; until then the space it will have is
+  // that of the nearest folder above it that exists.
   std::error_code ec;
-  const auto space = std::filesystem::space(folder, ec);
+  std::filesystem::path existing = std::filesystem::absolute(folder, ec);
+  if (ec) return "unknown";
+  while (!std::filesystem::exists(existing, ec) && existing.has_relative_path())
+    existing = existing.parent_path();
+  const auto space = std::filesystem::space(existing, ec);
   if (ec || space.available == 0 || space.available == static_cast<std::uintmax_t>(-1)) {
     return "unknown";
   }

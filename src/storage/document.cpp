@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -231,10 +232,21 @@ bool TVornDocument::SaveProcedure(TVornDocThread& thread, const std::string& doc
   return true;
 }
 
+std::string TVornDocument::ProposedFileName() const {
+  std::string current = DocName();
+  if (current != kUntitledDocName) return current;
+  std::string name = ProposedName ? ProposedName() : std::string();
+  // The name becomes one file name: no folder separators, and no name made of dots alone.
+  std::replace(name.begin(), name.end(), '/', '_');
+  if (name.find_first_not_of(". ") == std::string::npos) name = std::string(kUntitledDocName);
+  const std::string_view ext = ".web";
+  if (name.size() < ext.size() || name.compare(name.size() - ext.size(), ext.size(), ext) != 0)
+    name += ext;
+  return m_downloadFolder.empty() ? name : m_downloadFolder + "/" + name;
+}
+
 bool TVornDocument::SaveAs(bool saveAfterChoosing) {
-  const std::string initial = m_downloadFolder.empty()
-                                  ? std::string(kUntitledDocName)
-                                  : m_downloadFolder + "/" + std::string(kUntitledDocName);
+  const std::string initial = ProposedFileName();
   std::string chosen =
       DialogService().PromptSaveFile("Save As", initial, std::string(kProjectFileFilter));
   if (chosen.empty()) return false;

@@ -130,8 +130,12 @@ class TVornDocument : public TStoredDocumentReader, public IDownloadDocument {
   size_t CheckContents() { return m_jobs->CheckContents(); }
   // Asks for the project file name with the save dialog (whose implementation confirms
   // replacing an existing file); a name without extension gets ".web". On OK sets DocName and,
-  // when saveAfterChoosing, saves; false when cancelled.
+  // when saveAfterChoosing, saves; false when cancelled. The dialog proposes the current name,
+  // or for an untitled document ProposedName's answer with ".web" added.
   bool SaveAs(bool saveAfterChoosing);
+  // The name an untitled document is offered under (the project's name); empty or unset:
+  // "Untitled.web". Called on the thread that calls SaveAs.
+  std::function<std::string()> ProposedName;
 
   // Reads the template of exactly that name (letter case counts) through OnLoadSettings in
   // template mode; nothing happens when Templates() holds no such template.
@@ -157,6 +161,7 @@ class TVornDocument : public TStoredDocumentReader, public IDownloadDocument {
   bool LoadProcedure(TVornDocThread& thread, const std::string& fileName);
   bool SaveProcedure(TVornDocThread& thread, const std::string& docName);
   std::string DrawAutosaveName();
+  std::string ProposedFileName() const;
 
   mutable std::mutex m_nameLock;
   std::string m_docName{kUntitledDocName};

@@ -29,16 +29,16 @@ TVornAuthForm::TVornAuthForm(const TLoginRequest& request, QWidget* parent)
   layout->addWidget(parameters);
 
   auto* userRow = new QHBoxLayout();
-  userRow->addWidget(new QLabel(QStringLiteral("&User name")));
   m_user = new QComboBox();
+  userRow->addWidget(CaptionLabel(QStringLiteral("&User name"), m_user));
   m_user->setEditable(true);
   for (const std::string& name : LoginUserNames(request)) m_user->addItem(ToQ(name));
   m_user->setCurrentIndex(-1);
   userRow->addWidget(m_user);
   layout->addLayout(userRow);
   auto* passwordRow = new QHBoxLayout();
-  passwordRow->addWidget(new QLabel(QStringLiteral("&Password")));
   m_password = new QLineEdit();
+  passwordRow->addWidget(CaptionLabel(QStringLiteral("&Password"), m_password));
   m_password->setEchoMode(QLineEdit::Password);
   passwordRow->addWidget(m_password);
   layout->addLayout(passwordRow);

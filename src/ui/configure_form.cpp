@@ -79,8 +79,8 @@ QComboBox* BindCombo(QBoxLayout* layout, const char* caption,
                      const std::vector<std::string_view>& texts, int& value) {
   auto* row = new QHBoxLayout();
   layout->addLayout(row);
-  row->addWidget(new QLabel(QString::fromLatin1(caption)));
   auto* combo = new QComboBox();
+  row->addWidget(CaptionLabel(QString::fromLatin1(caption), combo));
   for (std::string_view text : texts) combo->addItem(ToQ(std::string(text)));
   combo->setCurrentIndex(value);
   QObject::connect(combo, &QComboBox::currentIndexChanged, combo, [&value](int index) {

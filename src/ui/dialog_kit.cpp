@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QTreeWidget>
@@ -29,15 +30,28 @@ TModalHandler& Handler() {
 }
 
 // A caption label before a control, on one row.
-QBoxLayout* Row(QBoxLayout* layout, const char* caption) {
+void Row(QBoxLayout* layout, const char* caption, QWidget* control) {
   auto* row = new QHBoxLayout();
   layout->addLayout(row);
   if (caption != nullptr && *caption != '\0')
-    row->addWidget(new QLabel(QString::fromLatin1(caption)));
-  return row;
+    row->addWidget(CaptionLabel(QString::fromLatin1(caption), control));
+  row->addWidget(control);
 }
 
 }  // namespace
+
+QLabel* CaptionLabel(const QString& text, QWidget* control) {
+  // A label shows its "&" as a mnemonic only when it has a control to hand the focus to; without
+  // one the marker would be shown as it is.
+  if (control == nullptr) {
+    QString shown = text;
+    shown.replace(QRegularExpression(QStringLiteral("&(.)")), QStringLiteral("\\1"));
+    return new QLabel(shown);
+  }
+  auto* label = new QLabel(text);
+  label->setBuddy(control);
+  return label;
+}
 
 int ExecModal(QDialog& dialog) {
   if (Handler()) return Handler()(dialog);
@@ -98,7 +112,7 @@ QSpinBox* BindSpin(QBoxLayout* layout, const char* caption, int min, int max, in
   spin->setSingleStep(step);
   spin->setValue(value);
   QObject::connect(spin, &QSpinBox::valueChanged, spin, [&value](int v) { value = v; });
-  Row(layout, caption)->addWidget(spin);
+  Row(layout, caption, spin);
   return spin;
 }
 
@@ -108,7 +122,7 @@ QSpinBox* BindSpin(QBoxLayout* layout, const char* caption, int min, int max, in
   spin->setRange(std::min(min, shown), std::max(max, shown));
   spin->setValue(shown);
   QObject::connect(spin, &QSpinBox::valueChanged, spin, [&value](int v) { value = v; });
-  Row(layout, caption)->addWidget(spin);
+  Row(layout, caption, spin);
   return spin;
 }
 
@@ -119,7 +133,7 @@ QLineEdit* BindEdit(QBoxLayout* layout, const char* caption, std::string& value,
     value = FromQ(text);
     if (onChange) onChange();
   });
-  Row(layout, caption)->addWidget(edit);
+  Row(layout, caption, edit);
   return edit;
 }
 
@@ -200,8 +214,8 @@ QListWidget* AddListWithSide(QBoxLayout* layout, QVBoxLayout*& side) {
 }
 
 QLineEdit* AddCaptionedEdit(QBoxLayout* layout, const char* caption) {
-  layout->addWidget(new QLabel(QString::fromLatin1(caption)));
   auto* box = new QLineEdit();
+  layout->addWidget(CaptionLabel(QString::fromLatin1(caption), box));
   layout->addWidget(box);
   return box;
 }

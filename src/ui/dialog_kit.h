@@ -36,6 +36,9 @@ int ExecModal(QDialog& dialog);
 using TModalHandler = std::function<int(QDialog& dialog)>;
 void SetModalHandler(TModalHandler handler);
 
+// A caption for control whose "&" marks the key that moves the focus to it; without a control
+// the marker is taken out of the text ("&&" stays a literal "&").
+QLabel* CaptionLabel(const QString& text, QWidget* control);
 QLabel* AddHeading(QBoxLayout* layout, const QString& text);
 // The top of a borderless progress window: title in bold, "This will take a few seconds", a
 // busy bar, "Percent done :" and the gauge (0 to 100), which it returns.

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 
+#include "platform/dialog_service.h"
 #include "ui/project_window.h"
 
 namespace tq {
@@ -42,8 +43,9 @@ bool TDocuments::CloseDoc(int index) {
   TWWWDocForm* window = Items(index);
   TVornDocument& document = window->Document();
   if (document.Changed()) {
-    const bool discard = !ConfirmClose || ConfirmClose();
-    if (!discard && !document.Save(false)) return false;
+    const int answer = ConfirmClose ? ConfirmClose() : int(mrYes);
+    if (answer != mrYes && answer != mrNo) return false;
+    if (answer == mrNo && !document.Save(false)) return false;
   }
   m_items.erase(m_items.begin() + index);
   if (OnCloseDoc) OnCloseDoc(window);

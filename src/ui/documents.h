@@ -31,8 +31,9 @@ class TDocuments {
   // A valid index makes that window the active one (its command state goes to the main window).
   void SetDocIndex(int value);
 
-  // A changed project is closed unsaved when ConfirmClose lets it, else saved first (and kept
-  // open when that fails). True when the window was closed and freed.
+  // A changed project is closed unsaved, saved first (and kept open when that fails) or kept
+  // open, as ConfirmClose answers; without ConfirmClose it closes unsaved. True when the window
+  // was closed and freed.
   bool CloseDoc(int index);
   void CloseAll();
   // Empties the list without closing anything; the caller frees the windows.
@@ -42,7 +43,8 @@ class TDocuments {
   TDocEvent OnCloseDoc;
   // Takes the window out of its tab before it is freed.
   TDocEvent OnUndock;
-  std::function<bool()> ConfirmClose;
+  // mrYes: close unsaved; mrNo: save first; anything else keeps the project open.
+  std::function<int()> ConfirmClose;
 
  private:
   std::function<TWWWDocForm*()> m_create;

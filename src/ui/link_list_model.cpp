@@ -59,6 +59,9 @@ void TVornLinkListModel::NewLink(TVornBaseLinks*, const TVornLinkPtr& link) {
   const QString level = QString::number(link->Level);
   const QString page = ToQ(link->Page());
   auto& t = row.Texts;
+  // Every list but the e-mail addresses marks its rows with its own image, the one its links
+  // carry in the trees, so a row says which list it is in at a glance.
+  row.Image = static_cast<int>(m_kind);
   switch (m_kind) {
     case llReady:
       t = {ToQ(link->GetUrl()), ToQ(FormatFileSize(link->Size)), level, page};
@@ -151,8 +154,13 @@ void TVornLinkListModel::UpdateWork(const TVornLinkPtr& link, const TVornConnect
   row->Texts[1] = ToQ(info.SpeedText);
   row->Texts[2] = ToQ(info.DoneText);
   row->Texts[3] = ToQ(info.TotalText);
-  row->Texts[4] = ToQ(info.EstimatedText);
-  row->Texts[5] = ToQ(info.ElapsedText);
+  // A duration under half a second is written as nothing at all; the row says "0s" instead, so
+  // the first figures of a transfer do not read as missing.
+  const auto duration = [](const std::string& text) {
+    return text.empty() ? QStringLiteral("0s ") : ToQ(text);
+  };
+  row->Texts[4] = duration(info.EstimatedText);
+  row->Texts[5] = duration(info.ElapsedText);
   ChangedRow(at, 1, 5);
 }
 

@@ -80,7 +80,7 @@ class TVornLinkListModel : public QAbstractTableModel {
   struct TRow {
     TVornLinkPtr Link;
     std::array<QString, kMaxColumns> Texts;
-    int Image = 0;  // -1: none
+    int Image = 0;  // an index of LinkImage; -1: none
     int64_t Size = 0;
   };
 

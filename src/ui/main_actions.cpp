@@ -17,11 +17,17 @@ namespace {
 
 // The commands that need an active project, disabled until a project's state says otherwise.
 constexpr const char* kProjectCommands[] = {
-    "FileSave",         "FileSaveAs",     "FileClose",       "EditDelete",   "EditCut",
-    "EditCopy",         "EditPaste",      "EditFindContent", "ViewWizard",   "ViewProperties",
-    "ViewStatus",       "DownloadResume", "DownloadPause",   "ToolsExport",  "ExportLinks",
-    "ExportEmails",     "ExportPages",    "ExportCHM",       "ExportFolder", "ExportArchive",
-    "SaveProjSettings",
+    "FileSave",         "FileSaveAs",
+    "FileClose",        "EditDelete",
+    "EditCut",          "EditCopy",
+    "EditPaste",        "EditFindContent",
+    "ViewWizard",       "ViewProperties",
+    "ViewStatus",       "DownloadResume",
+    "DownloadPause",    "ToolsExport",
+    "ExportLinks",      "ExportEmails",
+    "ExportPages",      "ExportCHM",
+    "ExportFolder",     "ExportArchive",
+    "SaveProjSettings", "EditFindFilesAndFolder",
 };
 
 }  // namespace
@@ -248,7 +254,6 @@ void TMainForm::ApplyCommandState(const TWWWOptions& options) {
 
 void TMainForm::DetachCommandState() {
   for (const char* name : kProjectCommands) m_actions.at(name)->setEnabled(false);
-  m_actions.at("EditFindFilesAndFolder")->setEnabled(false);
   m_editHandler = nullptr;
   m_panels[0]->clear();
   m_panels[1]->clear();

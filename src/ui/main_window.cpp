@@ -52,7 +52,13 @@ TMainForm::TMainForm(const TMainFormSetup& setup)
   m_tray = new TTray(*this);
   WireHelpCommands(*this);
 
-  m_documents.ConfirmClose = [this] { return m_options.Confirmation.ConfirmCloseDocument(); };
+  // Yes closes unsaved, No saves first, Cancel keeps the project open.
+  m_documents.ConfirmClose = [this] {
+    if (!m_options.Confirmation.ClosingDoc) return int(mrYes);
+    return DialogService().ShowMessageDlg("Do you want to close document without save ?",
+                                          mdiConfirmation, mbYes | mbNo | mbCancel,
+                                          "Close without save", 0);
+  };
   m_documents.OnNewDoc = [this](TWWWDocForm*) { SyncActiveTab(); };
   m_documents.OnCloseDoc = [this](TWWWDocForm*) { SyncActiveTab(); };
   m_documents.OnUndock = [this](TWWWDocForm* window) {

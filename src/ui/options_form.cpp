@@ -176,8 +176,8 @@ void TOptionsForm::BuildBrowsers() {
   list->setObjectName(QStringLiteral("browsers"));
   QLineEdit* caption = AddCaptionedEdit(side, "&Caption : ");
   QLineEdit* file = AddCaptionedEdit(side, "&File :");
-  side->addWidget(new QLabel(QStringLiteral("&Hotkey : ")));
   auto* hotKey = new QKeySequenceEdit();
+  side->addWidget(CaptionLabel(QStringLiteral("&Hotkey : "), hotKey));
   hotKey->setObjectName(QStringLiteral("hotKey"));
   hotKey->setClearButtonEnabled(true);
   side->addWidget(hotKey);

@@ -59,6 +59,7 @@ TWWWDocForm::TWWWDocForm(IProjectHost& host, TVornOptions* options, TVornTemplat
   setWindowTitle(QString::fromLatin1(kUntitledDocName.data(), qsizetype(kUntitledDocName.size())));
   m_document = std::make_unique<TVornDocument>();
   m_document->SetTemplates(templates);
+  m_document->ProposedName = [this] { return m_engine->General().ProjectName(); };
   m_allTree = new TVornLinkTree(this);
   m_readyTree = new TVornLinkTree(this);
   m_allUpdater = std::make_unique<TVornTreeUpdater>();
@@ -259,6 +260,10 @@ QWidget* TWWWDocForm::BuildLeftPane() {
   };
   connect(m_searchButton, &QToolButton::clicked, this,
           [this] { m_searchPane->StartSearch(m_searchBox->text().toStdString()); });
+  // Enter searches as the button does, and only when the button would.
+  connect(m_searchBox, &QLineEdit::returnPressed, this, [this] {
+    if (m_searchButton->isEnabled()) m_searchButton->click();
+  });
   findLayout->addWidget(m_searchPane, 1);
   m_leftTabs->addTab(findPage, QStringLiteral("Find"));
   return m_leftTabs;

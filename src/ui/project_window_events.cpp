@@ -9,6 +9,7 @@
 #include "ui/load_form.h"
 #include "ui/project_window.h"
 #include "ui/qt_text.h"
+#include "ui/stats_form.h"
 
 namespace tq {
 
@@ -66,7 +67,7 @@ void TWWWDocForm::StateChanged(TVornState state) {
   TWWWOptions& s = m_state;
   switch (state) {
     case edsReady:
-      s.Set(&TWWWState::StatusText, QStringLiteral("Status : Ready"));
+      s.Set(&TWWWState::StatusText, StatusTextOf(state));
       s.Set(&TWWWState::SaveEnabled, idle);
       s.Set(&TWWWState::SaveAsEnabled, idle);
       s.Set(&TWWWState::CloseEnabled, idle);
@@ -78,7 +79,7 @@ void TWWWDocForm::StateChanged(TVornState state) {
                              ToQ(m_engine->General().ProjectName()) + QLatin1Char('"'));
       break;
     case edsDownload:
-      s.Set(&TWWWState::StatusText, QStringLiteral("Status : Downloading..."));
+      s.Set(&TWWWState::StatusText, StatusTextOf(state));
       s.Set(&TWWWState::SaveEnabled, idle);
       s.Set(&TWWWState::SaveAsEnabled, idle);
       s.Set(&TWWWState::CloseEnabled, false);
@@ -87,7 +88,7 @@ void TWWWDocForm::StateChanged(TVornState state) {
       s.Set(&TWWWState::ExportEnabled, false);
       break;
     case edsCancel:
-      s.Set(&TWWWState::StatusText, QStringLiteral("Status : Stopping...(Waiting for threads)"));
+      s.Set(&TWWWState::StatusText, StatusTextOf(state));
       for (auto field :
            {&TWWWState::SaveEnabled, &TWWWState::SaveAsEnabled, &TWWWState::CloseEnabled,
             &TWWWState::StopEnabled, &TWWWState::DownloadEnabled, &TWWWState::ExportEnabled}) {

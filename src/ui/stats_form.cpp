@@ -14,6 +14,17 @@
 
 namespace tq {
 
+QString StatusTextOf(TVornState state) {
+  switch (state) {
+    case edsDownload:
+      return QStringLiteral("Status : Downloading...");
+    case edsCancel:
+      return QStringLiteral("Status : Stopping...(Waiting for threads)");
+    default:
+      return QStringLiteral("Status : Ready");
+  }
+}
+
 TStatsForm::TStatsForm(TVornDownload& engine, QWidget* parent) : QDialog(parent), m_engine(engine) {
   setObjectName(QStringLiteral("StatsForm"));
   setWindowTitle(QStringLiteral("Statistics"));
@@ -40,7 +51,9 @@ TStatsForm::TStatsForm(TVornDownload& engine, QWidget* parent) : QDialog(parent)
   layout->addLayout(grid);
   m_emails = new QLabel();
   layout->addWidget(m_emails);
-  layout->addWidget(new QLabel(QStringLiteral("Status : Ready")));
+  m_status = new QLabel();
+  m_status->setObjectName(QStringLiteral("status"));
+  layout->addWidget(m_status);
   auto* buttons = new QHBoxLayout();
   buttons->addStretch();
   auto* ok = new QPushButton(QStringLiteral("&OK"));
@@ -68,6 +81,7 @@ void TStatsForm::Refresh() {
     m_bars[i]->setValue(percents[i]);
   }
   m_emails->setText(QStringLiteral("Emails found : ") + QString::number(m_figures.Emails));
+  m_status->setText(StatusTextOf(m_engine.State()));
 }
 
 }  // namespace tq

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 
+#include "engine/download.h"
 #include "engine/statistics.h"
 
 class QLabel;
@@ -13,7 +14,9 @@ class QProgressBar;
 
 namespace tq {
 
-class TVornDownload;
+// The status text of an engine state: "Status : Ready", "Status : Downloading..." ...; the
+// states the controller never enters read as ready.
+QString StatusTextOf(TVornState state);
 
 class TStatsForm : public QDialog {
  public:
@@ -28,7 +31,7 @@ class TStatsForm : public QDialog {
  private:
   TVornDownload& m_engine;
   TProjectStatistics m_figures;
-  QLabel *m_baseUrl, *m_name, *m_total, *m_emails;
+  QLabel *m_baseUrl, *m_name, *m_total, *m_emails, *m_status;
   std::array<QLabel*, 4> m_counts{};
   std::array<QProgressBar*, 4> m_bars{};
 };

@@ -9,6 +9,7 @@
 
 #include "engine/links.h"
 #include "foundation/format.h"
+#include "ui/link_images.h"
 #include "ui/row_order.h"
 
 namespace tq::test {
@@ -102,25 +103,29 @@ TEST(LinkListModel, EachListShowsItsOwnTexts) {
     TLinkListKind kind;
     TVornLinkPtr link;
     std::vector<std::string> texts;
-    bool image;
+    int image;  // the row's image, -1 for none
   } cases[] = {
       {llReady,
        Link("http://h.org/r.htm", 1, 1536),
        {"http://h.org/r.htm", FormatFileSize(1536), "1", "http://h.org/index.html"},
-       true},
+       0},
       {llWorking,
        Link("http://h.org/w.htm", 5),
        {"http://h.org/w.htm", "", "", "", "", "", "5", ""},
-       true},
+       1},
+      {llQueue,
+       Link("http://h.org/q.htm", 2),
+       {"http://h.org/q.htm", "2", "http://h.org/index.html"},
+       2},
       {llFailed,
        failed,
        {"http://h.org/f.htm", "HTTP/1.1 404 Not Found", "2", "http://h.org/index.html"},
-       true},
+       3},
       {llIgnored,
        ignored,
        {"http://h.org/i.zip", "Level excceds the level limit", "3", "http://h.org/index.html"},
-       true},
-      {llEmails, mail, {"a@h.org", "4", "http://h.org/index.html"}, false},
+       4},
+      {llEmails, mail, {"a@h.org", "4", "http://h.org/index.html"}, -1},
   };
   for (const auto& c : cases) {
     TVornLinkListModel model(c.kind);
@@ -129,7 +134,8 @@ TEST(LinkListModel, EachListShowsItsOwnTexts) {
     for (int column = 0; column < model.columnCount(); ++column)
       row.push_back(model.index(0, column).data().toString().toStdString());
     EXPECT_EQ(row, c.texts) << LinkListLook(c.kind).Tab;
-    EXPECT_EQ(model.index(0, 0).data(Qt::DecorationRole).isValid(), c.image);
+    EXPECT_EQ(model.index(0, 0).data(Qt::DecorationRole).value<QIcon>().cacheKey(),
+              LinkImage(c.image).cacheKey());
   }
 }
 

@@ -20,12 +20,23 @@ namespace tq::test {
 namespace {
 
 const char* const kProjectCommands[] = {
-    "FileSave",   "FileSaveAs",     "FileClose",       "EditDelete",  "EditCut",
-    "EditCopy",   "EditPaste",      "EditFindContent", "ViewWizard",  "ViewProperties",
-    "ViewStatus", "DownloadResume", "DownloadPause",   "ToolsExport", "ExportArchive",
+    "FileSave",      "FileSaveAs",     "FileClose",     "EditDelete",
+    "EditCut",       "EditCopy",       "EditPaste",     "EditFindContent",
+    "ViewWizard",    "ViewProperties", "ViewStatus",    "DownloadResume",
+    "DownloadPause", "ToolsExport",    "ExportArchive", "EditFindFilesAndFolder",
 };
 
 using MainWindowTest = MainWindowFixture;
+
+class SaveRecorder : public TFakeDialogService {
+ public:
+  std::string PromptSaveFile(const std::string& title, const std::string& proposed,
+                             const std::string& filter) override {
+    proposals.push_back(proposed);
+    return TFakeDialogService::PromptSaveFile(title, proposed, filter);
+  }
+  std::vector<std::string> proposals;
+};
 
 TEST_F(MainWindowTest, CommandStateFollowsTheActiveTabAndGoesWithTheLastProject) {
   HttpTestServer server;
@@ -163,6 +174,9 @@ TEST_F(MainWindowTest, LoadingShowsRisingProgressWhileTimersRun) {
 }
 
 TEST_F(MainWindowTest, CloseQueryAndUnsavedChanges) {
+  auto recorder = std::make_shared<SaveRecorder>();
+  m_dialogs = recorder;
+  SetDialogService(recorder);
   HttpTestServer server;
   server.Route("/stall.html", Stall());
   TMainForm& window = Window();
@@ -178,12 +192,20 @@ TEST_F(MainWindowTest, CloseQueryAndUnsavedChanges) {
   ASSERT_TRUE(RunUntil([&] { return Enabled("FileClose"); }));
 
   // A changed project: with the question switched off it goes unsaved; with it on, No means
-  // saving, and a cancelled save keeps the project open.
+  // saving (under the project's name), a cancelled save keeps the project open, and so does
+  // Cancel, without saving.
+  project->Engine().General().SetProjectName("Garden");
   project->Document().SetChanged(true);
   m_dialogs->messageAnswers = {mrNo};
   window.Action("FileClose")->trigger();
   EXPECT_EQ(window.Tabs()->count(), 1);
   EXPECT_EQ(m_dialogs->Questions().back().kind, "save");
+  EXPECT_EQ(recorder->proposals, (std::vector<std::string>{"Garden.web"}));
+  m_dialogs->messageAnswers = {mrCancel};
+  window.Action("FileClose")->trigger();
+  EXPECT_EQ(window.Tabs()->count(), 1);
+  EXPECT_EQ(m_dialogs->Questions().back().text, "Do you want to close document without save ?");
+  EXPECT_EQ(recorder->proposals.size(), 1u);
   window.Options().Confirmation.ClosingDoc = false;
   const size_t asked = m_dialogs->Questions().size();
   window.Action("FileClose")->trigger();

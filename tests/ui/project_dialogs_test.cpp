@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
@@ -175,10 +176,22 @@ TEST_F(ProjectDialogsTest, StatisticsShowTheCrawlsFigures) {
     EXPECT_EQ(form.Bar(0)->value(), 75);
     EXPECT_EQ(form.Bar(3)->value(), 25);
     EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("name"))->text().toStdString(), "site");
+    EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("status"))->text().toStdString(),
+              "Status : Ready");
   });
   Window().Action("ViewStatus")->trigger();
   EXPECT_EQ(m_shown, 2);
   (void)empty;
+
+  m_server.Route("/stall.html", Stall());
+  Crawl(m_server.Url("/stall.html"));
+  ASSERT_TRUE(RunUntil([&] { return Enabled("DownloadPause"); }, Millis(30000)));
+  OnDialog<TStatsForm>([](TStatsForm& form) {
+    EXPECT_EQ(form.findChild<QLabel*>(QStringLiteral("status"))->text().toStdString(),
+              "Status : Downloading...");
+  });
+  Window().Action("ViewStatus")->trigger();
+  Window().Action("DownloadPauseAll")->trigger();
 }
 
 TEST_F(ProjectDialogsTest, NewProjectDialogMakesABlankProjectOnceItsAddressIsValid) {
@@ -298,6 +311,19 @@ TEST_F(ProjectDialogsTest, OptionsWriteTheFileOnlyWhenChangedAndStopAtAnEmptyTim
   const TVornUtilityApps& browsers = Window().Options().ExtBrowsers;
   ASSERT_GT(browsers.Count(), 0);
   EXPECT_EQ(browsers.Items(browsers.Count() - 1).HotKey, 0x0371);
+}
+
+// A label's "&" without a control to give the focus to is drawn as a stray mark.
+TEST_F(ProjectDialogsTest, CaptionsShowNoMnemonicMarker) {
+  TOptionsForm options(Window().Options(), {});
+  TVornAuthForm login(TLoginRequest{"http://h.org", {}, {}});
+  for (QDialog* dialog : std::initializer_list<QDialog*>{&options, &login}) {
+    for (QLabel* label : dialog->findChildren<QLabel*>()) {
+      if (label->text().contains(QRegularExpression(QStringLiteral("&[^&]")))) {
+        EXPECT_NE(label->buddy(), nullptr) << label->text().toStdString();
+      }
+    }
+  }
 }
 
 TEST(HotKeyTest, CodesAndKeySequencesConvertBothWays) {

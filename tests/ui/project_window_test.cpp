@@ -16,6 +16,7 @@
 #include <QTreeView>
 #include <thread>
 
+#include "foundation/format.h"
 #include "foundation/main_loop.h"
 #include "server/server.h"
 #include "support/http_test_server.h"
@@ -216,6 +217,13 @@ TEST_F(ProjectWindowTest, StopCloseAndExitInTheMiddleOfACrawl) {
   TMainForm& window = Window();
   TWWWDocForm* project = Crawl(m_server.Url("/stall.html"));
   ASSERT_TRUE(RunUntil([&] { return m_server.Requests().size() == 1; }));
+  // A transfer's figures show while it runs, also once it has gone quiet.
+  TVornLinkListModel& working = project->Lists().Model(llWorking);
+  const auto cell = [&](int column) { return working.index(0, column).data().toString(); };
+  EXPECT_TRUE(RunUntil([&] { return working.rowCount() == 1 && !cell(2).isEmpty(); }));
+  EXPECT_EQ(cell(2).toStdString(), FormatFileSize(3));       // Done
+  EXPECT_EQ(cell(3).toStdString(), FormatFileSize(100000));  // Overall
+  for (int column : {1, 4, 5}) EXPECT_FALSE(cell(column).trimmed().isEmpty()) << column;
 
   window.close();  // Exit is refused while the crawl runs
   EXPECT_EQ(window.Tabs()->count(), 1);

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QToolButton>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -72,8 +73,9 @@ class SearchPaneTest : public MainWindowFixture {
     return project;
   }
 
-  // Searches for keyword through the search box; the percents shown, in order.
-  std::vector<int> Search(TWWWDocForm& project, const char* keyword, int cancelAt = -1) {
+  // Searches for keyword with the search button or Enter; the percents shown, in order.
+  std::vector<int> Search(TWWWDocForm& project, const char* keyword, int cancelAt = -1,
+                          bool enterKey = false) {
     TSearchPane& pane = project.SearchPane();
     std::vector<int> shown;
     const QMetaObject::Connection watch =
@@ -84,7 +86,8 @@ class SearchPaneTest : public MainWindowFixture {
         });
     project.SearchBox()->setText(QString::fromLatin1(keyword));
     EXPECT_TRUE(project.SearchButton()->isEnabled());
-    project.SearchButton()->click();
+    enterKey ? QTest::keyClick(project.SearchBox(), Qt::Key_Return)
+             : project.SearchButton()->click();
     EXPECT_TRUE(pane.ProgressForm()->isVisible());
     EXPECT_FALSE(Enabled("EditFindContent"));
     EXPECT_FALSE(Enabled("FileSave"));
@@ -111,7 +114,7 @@ TEST_F(SearchPaneTest, TheProgressDialogFollowsTheSearchAndCancelKeepsTheRowsFou
   EXPECT_EQ(pane.model()->rowCount(), 2);
   EXPECT_FALSE(pane.ProgressForm()->CancelButton()->isEnabled());
 
-  EXPECT_EQ(Search(*project, "absent"), (std::vector<int>{0, 25, 50, 75}));
+  EXPECT_EQ(Search(*project, "absent", -1, true), (std::vector<int>{0, 25, 50, 75}));
   EXPECT_EQ(pane.model()->rowCount(), 0);
 }
 
