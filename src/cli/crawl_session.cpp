@@ -135,14 +135,20 @@ void TCrawlOptions::AddTo(CLI::App& command) {
   AddSocksOptions(command, "--ftp-", " for FTP,", FtpSocks4, FtpSocks4A, FtpSocks5);
   command.add_flag("--ftp-passive", Args.FtpPassive,
                    "FTP data connections opened by this side (passive mode)");
-  command.add_option("--max-rate", Args.MaxRate,
-                     "At most N requests a second to one server (0: no limit)")
+  command
+      .add_option("--max-rate", Args.MaxRate,
+                  "At most N requests a second to one server (0: no limit)")
       ->check(CLI::Range(0, kMaxRateMax));
   command.add_flag("--robots", Args.Robots,
                    "Obey the servers' robots.txt: the links it refuses go to Ignored");
   command.add_flag("--no-requisites", Args.NoRequisites,
                    "Images, style sheets and scripts of pages obey the level limit and the "
                    "folder rules like other links");
+  command
+      .add_option("--modification-check", ModificationCheck,
+                  "Pages already stored: fetched again only when modified (asked by their "
+                  "validators), all fetched again, or only pages not stored yet fetched")
+      ->check(CLI::IsMember({"only-modified", "all", "not-existing"}));
 }
 
 namespace {
@@ -172,6 +178,9 @@ bool TCrawlOptions::Resolve() {
       !ResolveSocks(FtpSocks4, FtpSocks4A, FtpSocks5, Args.FtpSocks)) {
     return false;
   }
+  if (ModificationCheck == "only-modified") Args.ModificationCheck = fmcOnlyModified;
+  if (ModificationCheck == "all") Args.ModificationCheck = fmcAll;
+  if (ModificationCheck == "not-existing") Args.ModificationCheck = fmcNotExisting;
   if (Args.User && !Args.Password) {
     // Not on the command line, where every user of the machine can read it.
     if (const char* fromEnvironment = std::getenv("TARNQUILL_PASSWORD")) {
@@ -206,6 +215,7 @@ void ApplyCrawlArgs(const TCrawlArgs& args, TVornDownload& download, TVornOption
   if (args.Timeout) download.System().ConnectionTimeout = *args.Timeout;
   if (args.MaxRate) download.System().MaxRequestsPerSecond = *args.MaxRate;
   if (args.Robots) download.System().ObeyRobots = true;
+  if (args.ModificationCheck) download.General().FileModificationCheck = *args.ModificationCheck;
   if (args.Agent) {
     options.InternetConnection.AgentIdentify = static_cast<TVornAgentIdentifyType>(*args.Agent);
   }
@@ -235,7 +245,7 @@ void ApplyCrawlArgs(const TCrawlArgs& args, TVornDownload& download, TVornOption
   download.SetVornOptions(&options);
 }
 
-bool RunCrawl(TVornDownload& download, int* stopSignal) {
+bool RunCrawl(TVornDownload& download, int* stopSignal, bool update) {
   bool stopped = false;
   // A service manager's TERM and a closed terminal's HUP stop the crawl as Ctrl-C does, so
   // that what was fetched is still saved.
@@ -251,7 +261,11 @@ bool RunCrawl(TVornDownload& download, int* stopSignal) {
   download.OnStateChange() = [](void*, TVornState state) {
     if (state == edsReady) QCoreApplication::quit();
   };
-  download.StartDownload();
+  if (update) {
+    download.StartUpdate();
+  } else {
+    download.StartDownload();
+  }
   if (download.State() != edsReady) QCoreApplication::exec();
   download.OnStateChange() = nullptr;
   if (stopSignal != nullptr) *stopSignal = interrupt.LastSignal();

@@ -32,6 +32,7 @@ struct TCrawlArgs {
   bool FtpPassive = false;    // set: passive; unset: the saved options decide
   bool NoRequisites = false;  // set: requisites obey the level limit and folder rules too
   int DispatchIntervalMs = kDefaultDispatchIntervalMs;
+  std::optional<TFileModificationCheck> ModificationCheck;
 };
 
 // The crawl options of the crawl and resume commands: added to a command line, then resolved
@@ -40,6 +41,7 @@ struct TCrawlOptions {
   TCrawlArgs Args;
   std::string Socks4, Socks4A, Socks5;  // HOST:PORT as typed
   std::string FtpSocks4, FtpSocks4A, FtpSocks5;
+  std::string ModificationCheck;  // only-modified, all or not-existing; empty: the project's
 
   void AddTo(CLI::App& command);
   // Fills in the parsed text options, and a password for --user given without --password (from
@@ -56,6 +58,7 @@ void ApplyCrawlArgs(const TCrawlArgs& args, TVornDownload& download, TVornOption
 // Ctrl-C (or TERM, or HUP) stops it cleanly; a second one ends the program at once. True when it
 // ended by itself, false when it was stopped (a working folder that refused a write is said on
 // standard error). stopSignal, when given, receives the signal that stopped it (0: none).
-bool RunCrawl(TVornDownload& download, int* stopSignal = nullptr);
+// With update, the run is an update of the stored copy.
+bool RunCrawl(TVornDownload& download, int* stopSignal = nullptr, bool update = false);
 
 }  // namespace tq::cli

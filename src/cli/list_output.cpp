@@ -49,6 +49,9 @@ void PrintLists(std::ostream& out, TVornDownload& download, std::optional<TVornL
       out << name << '\t' << Field(AddressOf(*link, list)) << '\t' << link->Level << '\t'
           << Field(link->Page());
       if (list == ellReady) out << '\t' << link->Size;
+      if (list == ellReady && !link->GoneSince.empty())
+        out << '\t' << kGoneText << " (since " << link->GoneSince << ", " << Field(link->ErrorText)
+            << ')';
       if (list == ellFailed) out << '\t' << Field(link->ErrorText);
       if (list == ellIgnored) out << '\t' << Field(link->Reason);
       out << '\n';

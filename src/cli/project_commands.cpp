@@ -72,6 +72,25 @@ int ResumeCommand(const TCrawlArgs& crawl, const TProjectArgs& args) {
   return CrawlCommandStatus(*p.Download, finished, signal, printed, readyBefore, failedBefore);
 }
 
+// Loads a project, updates its stored copy, saves it, prints its lists and what changed.
+int UpdateCommand(const TCrawlArgs& crawl, const TProjectArgs& args) {
+  TProject p;
+  if (!p.Load(args.ProjectFile)) return 1;
+  p.Options.LoadOptions();
+  ApplyCrawlArgs(crawl, *p.Download, p.Options);
+  const auto readyBefore = static_cast<size_t>(p.Download->ReadyLinks().Count());
+  const auto failedBefore = static_cast<size_t>(p.Download->FailedLinks().Count());
+  int signal = 0;
+  const bool finished = RunCrawl(*p.Download, &signal, true);
+  const int printed = PrintAndFinish(p, args);
+  const TVornUpdateSummary& summary = p.Download->UpdateSummary();
+  std::cerr << "Updated: " << UpdateSummaryText(summary) << '\n';
+  for (const std::string& url : summary.GoneUrls) std::cerr << "Gone: " << url << '\n';
+  if (signal == 0) p.Document().CheckContents();
+  if (!p.Save(args.ProjectFile)) return 1;
+  return CrawlCommandStatus(*p.Download, finished, signal, printed, readyBefore, failedBefore);
+}
+
 int ListCommand(const TProjectArgs& args) {
   TProject p;
   if (!p.Load(args.ProjectFile)) return 1;
@@ -154,6 +173,16 @@ const bool kResume = RegisterCommand(
       AddListOption(command, s->Project);
       s->Crawl.AddTo(command);
       return [s] { return s->Finish() ? ResumeCommand(s->Crawl.Args, s->Project) : kBadArguments; };
+    });
+
+const bool kUpdate = RegisterCommand(
+    25, "update", "Bring a saved project's stored pages up to date, save it and print its lists",
+    [](CLI::App& command) -> TCommandRunner {
+      auto s = std::make_shared<TCommandState>();
+      command.add_option("FILE", s->Project.ProjectFile, "Project file")->required();
+      AddListOption(command, s->Project);
+      s->Crawl.AddTo(command);
+      return [s] { return s->Finish() ? UpdateCommand(s->Crawl.Args, s->Project) : kBadArguments; };
     });
 
 const bool kList = RegisterCommand(

@@ -180,7 +180,10 @@ void TVornDownload::ListAdded(TVornBaseLinks& list, const TListRole& role,
                               const TVornLinkPtr& link) {
   if (role.NewKind != 0) m_sync->LinkEvent(role.NewKind, &list, link);
   IDownloadDocument* document = m_document.load();
-  if (role.Status >= 0 && document != nullptr && !document->IsLoadingFile()) {
+  // A stored link queued for a refresh keeps its index entry (Ready, with its copy) until its
+  // transfer ends: a project saved meanwhile still holds the copy.
+  const bool keepEntry = role.Status == kStatusQueue && link->Refreshing();
+  if (role.Status >= 0 && document != nullptr && !document->IsLoadingFile() && !keepEntry) {
     const std::string key = role.ByMail ? link->GetMailAddress() : link->GetUrl();
     document->SetDocumentStatus(key, role.Status);
     if (role.Status != kStatusDeleted) {
@@ -215,7 +218,7 @@ void TVornDownload::ListDeleted(TVornBaseLinks& list, const TListRole& role,
     }
   }
   IDownloadDocument* document = m_document.load();
-  if (role.Status >= 0 && document != nullptr) {
+  if (role.Status >= 0 && document != nullptr && !link->Refreshing()) {
     try {
       document->RemoveDocument(role.ByMail ? link->GetMailAddress() : link->GetUrl());
     } catch (const std::exception&) {
@@ -287,7 +290,9 @@ void TVornDownload::InstallWorkerHooks() {
       TVornWriteGuard moving(m_working.Lock());
       if (TVornLinkPtr copy = TakeWorkingLink(page)) {
         copy->ErrorText = error;
-        Guarded("storing a failed link", [&] { m_failed.Add(copy); });
+        Guarded("storing a failed link", [&] {
+          if (!copy->Refreshing() || !EndRefresh(copy, kOutcomeFailed, error)) m_failed.Add(copy);
+        });
       }
     }
     m_sync->Error(page, error, page->Link);
@@ -302,29 +307,47 @@ void TVornDownload::InstallWorkerHooks() {
     }
     TVornLinkPtr copy;
     std::string url;
+    bool kept = false;     // a stored copy stands as it is
+    bool hadGone = false;  // the page answers again after it had gone
     {
       TVornWriteGuard moving(m_working.Lock());
       copy = TakeWorkingLink(page);
       if (copy) url = copy->GetUrl();
       Guarded("storing a finished link", [&] {
         if (!copy) return;
+        if (outcome == kOutcomeCancelled) {
+          // The starting link is not put back: a new start queues it again. A stored link is,
+          // since its stored copy stays listed nowhere else.
+          if (copy->Refreshing() || url != CanonicalUrl(m_settings.General.StartingUrl()))
+            m_queue.Add(copy);
+          return;
+        }
+        if (copy->Refreshing() && EndRefresh(copy, outcome, {})) {
+          kept = true;
+          return;
+        }
         if (outcome == kOutcomeFetched || outcome == kOutcomeRedirected) {
-          m_ready.Add(copy);
+          if (m_updating && outcome == kOutcomeFetched)
+            ++(copy->Refreshing() ? m_update.Changed : m_update.New);
+          hadGone = !copy->GoneSince.empty();
+          copy->GoneSince.clear();
+          AddReady(copy);
         } else if (outcome == kOutcomeRefused) {
           if (m_settings.System.BuildIgnored()) m_ignored.Add(copy);
-        } else if (outcome == kOutcomeCancelled) {
-          // The starting link is not put back: a new start queues it again.
-          if (url != CanonicalUrl(m_settings.General.StartingUrl())) m_queue.Add(copy);
         }
       });
     }
-    if (copy) {
+    if (copy && !kept) {
       IDownloadDocument* document = m_document.load();
       if (document != nullptr && outcome >= kOutcomeFetched && outcome <= kOutcomeRedirected) {
         Guarded("storing a document", [&] {
           document->SetDocumentStatus(url, kStatusReady);
           document->SetDocumentValue(url, kIndexContentType, copy->ContentType);
           document->SetDocumentContent(url, content);
+          // The validators of this copy replace those of the one before, also when none came.
+          document->SetDocumentValue(url, kIndexETag, copy->ETag);
+          document->SetDocumentValue(url, kIndexLastModified, copy->LastModified);
+          if (hadGone) document->SetDocumentValue(url, kIndexGoneSince, "");
         });
       }
     }
@@ -370,18 +393,34 @@ void TVornDownload::SetState(TVornState state) {
 
 void TVornDownload::StartDownload() {
   if (State() != edsReady) return;
+  m_updating = false;
+  StartRun(true);
+}
+
+void TVornDownload::StartRun(bool queueStart) {
   if (m_options != nullptr) m_options->InternetDialUp.Dial();
   if (ExtractUrlServer(m_settings.General.BaseUrl).empty() && OnWizard) {
     bool canceled = false;
     OnWizard(*this, ewrBlankBaseUrl, canceled);
     if (canceled) return;
   }
-  if (m_queue.Count() == 0) {
+  if (queueStart && m_queue.Count() == 0) {
     auto start = std::make_shared<TVornLink>();
     start->SetPage(m_settings.General.BaseUrl);
     start->SetText(m_settings.General.BaseUrl);
     start->Level = 0;
-    m_queue.Add(start);
+    // A finished project's starting page is fetched again in place of its stored copy, which
+    // stays listed once and is kept should the server no longer give it.
+    int stored = -1;
+    try {
+      stored = m_ready.FindUrl(kFindExact, start->GetUrl());
+    } catch (const EVornError&) {
+    }
+    if (stored >= 0) {
+      RequeueStored(stored);
+    } else {
+      m_queue.Add(start);
+    }
   }
   if (IDownloadDocument* document = m_document.load()) document->ReleaseWaits(false);
   m_storageRefused = false;
@@ -401,7 +440,8 @@ void TVornDownload::ObeyRobots() {
   // Asked as the transfers ask: with the same identity, through the same proxy.
   const std::string agent =
       m_options != nullptr ? m_options->InternetConnection.GetAgentString() : std::string();
-  const std::string proxy = m_options != nullptr ? SocksProxyUrl(SocksOf(m_options->ProxyHTTP)) : "";
+  const std::string proxy =
+      m_options != nullptr ? SocksProxyUrl(SocksOf(m_options->ProxyHTTP)) : "";
   const int timeout = m_settings.System.ConnectionTimeout;
   m_robots.Reset(agent, [agent, proxy, timeout](const std::string& url) {
     return FetchRobotsTxt(url, agent, proxy, timeout);
@@ -588,6 +628,12 @@ void TVornDownload::StartPage(const TVornPagePtr& page, const std::string& url) 
     return;
   }
   TVornHTTPConnection& http = page->Http();
+  // An update asks whether the stored copy is still current; without validators (an older
+  // project, a server that sends none) the page is fetched whole.
+  const bool conditional = m_updating && page->Link && page->Link->Refreshing() &&
+                           m_settings.General.FileModificationCheck == fmcOnlyModified;
+  http.IfNoneMatch = conditional ? page->Link->ETag : std::string();
+  http.IfModifiedSince = conditional ? page->Link->LastModified : std::string();
   http.UserName = credentials.User;
   http.Password = credentials.Password;
   if (m_options != nullptr) {

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/admission.h"
 #include "engine/crawl_settings.h"
@@ -42,6 +43,19 @@ inline constexpr TVornState edsDownload = 1;
 inline constexpr TVornState edsCancel = 2;
 inline constexpr TVornState edsLoading = 3;
 inline constexpr TVornState edsSaving = 4;
+
+// What an update run found, counted as its pages end.
+struct TVornUpdateSummary {
+  int Unchanged = 0;  // the server said the stored copy is current
+  int Changed = 0;    // a stored page fetched anew
+  int New = 0;        // a page the project did not have
+  int Gone = 0;       // a stored page the server no longer gives; its copy is kept
+  std::vector<std::string> GoneUrls;
+};
+// "3 unchanged, 1 changed, 2 new, 1 gone"
+std::string UpdateSummaryText(const TVornUpdateSummary& summary);
+// How a Ready link whose server stopped answering is shown.
+inline constexpr std::string_view kGoneText = "Gone from the server; the stored copy is kept";
 
 enum TVornWizardReason : uint8_t { ewrBlankBaseUrl };
 
@@ -77,6 +91,14 @@ class TVornDownload {
   // Cancels every transfer and returns once every worker has handed in its result; the cancelled
   // links are back in the Queue. Does nothing unless the state is edsDownload.
   void StopDownload();
+  // Starts an update run, keeping the stored copy current; does nothing unless the state is
+  // edsReady. Every Ready link goes back to the Queue in Ready order (not with fmcNotExisting),
+  // asked about with its validators under fmcOnlyModified, and the Ignored links are admitted
+  // again under the current settings. A stored page that now fails stays Ready with its copy.
+  void StartUpdate();
+  // True from StartUpdate to the next StartDownload: the summary belongs to the latest run.
+  bool UpdateRun() const { return m_updating; }
+  const TVornUpdateSummary& UpdateSummary() const { return m_update; }
   // Why the last crawl stopped by itself because the document could not store what it fetched
   // (the working folder's error, "No space left on device"); empty otherwise. The crawl reports
   // it once through the dialog service as it stops. Interface thread.
@@ -190,6 +212,17 @@ class TVornDownload {
   bool LoadLink(TVornLinkPtr link, int status);
 
   void SetState(TVornState state);
+  // Starts the crawl; with queueStart, an empty Queue gets the starting address.
+  void StartRun(bool queueStart);
+  // Under WorkingLinks' write lock: adds a finished link to Ready in place of an entry of the
+  // same address, whose stored document it takes over.
+  void AddReady(const TVornLinkPtr& link);
+  // Under WorkingLinks' write lock: a stored link fetched again ended; false when it was fetched
+  // whole and is stored as any fetched page is. Otherwise its stored copy stands: unchanged, or
+  // kept as gone with error.
+  bool EndRefresh(const TVornLinkPtr& link, uint8_t outcome, const std::string& error);
+  // Moves a Ready entry to the back of the Queue as a refresh of its stored copy.
+  void RequeueStored(int readyIndex);
   // On the interface thread, once the document refused a write: stops the crawl and says why.
   void StopForStorage();
   void Tick();
@@ -234,6 +267,8 @@ class TVornDownload {
   std::atomic<bool> m_wakePosted{false};
   std::atomic<bool> m_storageRefused{false};  // set by a worker, handled by the next tick
   std::string m_storageFailure;
+  bool m_updating = false;
+  TVornUpdateSummary m_update;
   std::shared_ptr<int> m_alive = std::make_shared<int>(0);  // expires with the controller
 
   std::atomic<IDownloadDocument*> m_document{nullptr};

@@ -25,6 +25,11 @@ inline constexpr std::string_view kIndexReason = "REASON";
 inline constexpr std::string_view kIndexLevel = "LEVEL";
 inline constexpr std::string_view kIndexContentType = "ContentType";
 inline constexpr std::string_view kIndexContent = "Content";
+// The validators of a stored copy's answer, and when the server stopped answering for a copy
+// that is kept (with the error it gave, under ERROR).
+inline constexpr std::string_view kIndexETag = "ETAG";
+inline constexpr std::string_view kIndexLastModified = "LASTMODIFIED";
+inline constexpr std::string_view kIndexGoneSince = "GONESINCE";
 // Set by a save on an address whose stored content could not be read back, with the reason.
 inline constexpr std::string_view kIndexDamaged = "DAMAGED";
 

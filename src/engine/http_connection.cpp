@@ -6,8 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <chrono>
+#include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <mutex>
@@ -172,6 +172,12 @@ TResponseHead::TLine TResponseHead::Read(std::string_view data) {
     ContentLength = ParseLength(value);
   } else if (AnsiSameText(name, "WWW-Authenticate")) {
     Challenges.push_back(std::move(value));
+  } else if (AnsiSameText(name, "ETag")) {
+    value.erase(value.find_last_not_of(" \t") + 1);
+    ETag = std::move(value);
+  } else if (AnsiSameText(name, "Last-Modified")) {
+    value.erase(value.find_last_not_of(" \t") + 1);
+    LastModified = std::move(value);
   } else if (AnsiSameText(name, "Retry-After")) {
     value.erase(value.find_last_not_of(" \t") + 1);
     RetryAfterMs = ParseRetryAfterMs(value);
@@ -189,6 +195,10 @@ struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, 
     long code = 0;
     curl_easy_getinfo(Curl, CURLINFO_RESPONSE_CODE, &code);
     if (code >= 100 && code < 200) return true;  // an interim answer; the real one follows
+    if (code == 304 && !(Self->IfNoneMatch.empty() && Self->IfModifiedSince.empty())) {
+      Self->m_notModified = true;
+      return true;  // no body follows, and the connection stays open for the next request
+    }
     if (code >= 300 && code < 400 && !Head.Location.empty()) {
       Self->Redirect(Head.Location);
       return false;
@@ -221,6 +231,8 @@ struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, 
       return false;
     }
     Self->m_contentType = Head.ContentType;
+    Self->m_etag = Head.ETag;
+    Self->m_lastModified = Head.LastModified;
     Expected = Head.ContentLength;
     // Room for the announced body at once, within reason: the announcement is the server's word.
     Self->m_content.reserve(
@@ -237,6 +249,7 @@ struct TVornHTTPConnection::Attempt : TVornTransferAttempt<TVornHTTPConnection, 
   }
 
   size_t Body(const char* data, size_t length) {
+    if (Self->m_notModified) return length;  // a 304 has no body: whatever came is dropped
     if (Stopping() || Self->m_refused || Self->m_redirected) return 0;
     return Append(data, length) ? length : 0;
   }
@@ -268,6 +281,7 @@ void TVornHTTPConnection::Redirect(const std::string& location) {
 
 void TVornHTTPConnection::StartTransfer() {
   m_analysis.reset();
+  m_notModified = false;
   StartAttempts({
       // The client goes back to the pool, keeping its connections for the next transfer.
       .Acquire =
@@ -303,6 +317,14 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
   curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorBuffer);
   curl_easy_setopt(curl, CURLOPT_USERAGENT, UserAgent.c_str());
   curl_slist* headers = curl_slist_append(nullptr, "Accept: text/html, */*");
+  // A validator holding a line break would add a header of its own: such a one is not sent.
+  const auto sendable = [](const std::string& value) {
+    return !value.empty() && value.find_first_of("\r\n") == std::string::npos;
+  };
+  if (sendable(IfNoneMatch))
+    headers = curl_slist_append(headers, ("If-None-Match: " + IfNoneMatch).c_str());
+  if (sendable(IfModifiedSince))
+    headers = curl_slist_append(headers, ("If-Modified-Since: " + IfModifiedSince).c_str());
   curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
   curl_easy_setopt(curl, CURLOPT_HTTPAUTH, static_cast<long>(CURLAUTH_BASIC));
   if (!UserName.empty()) {
@@ -328,6 +350,9 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
   bool ok = false;
   if (a.Guard.Failed()) {
     error = a.Guard.Error();
+  } else if (m_notModified) {
+    a.Report(ecsTransferComplete, kStatusTransferComplete);
+    ok = true;
   } else if (m_refused) {
     ok = true;  // the body was stopped on purpose
   } else if (m_redirected || a.HttpError) {
@@ -353,8 +378,11 @@ bool TVornHTTPConnection::RunAttempt(TVornWorkerThread& thread, std::string& err
 }
 
 void TVornHTTPConnection::Fetched() {
-  if (m_page.Link)
+  if (m_notModified) return;
+  if (m_page.Link) {
     m_page.Link->SetSizeAndType(static_cast<int64_t>(m_content.size()), m_contentType);
+    m_page.Link->SetValidators(m_etag, m_lastModified);
+  }
   TVornPageAnalyser& analyser = m_page.Analyser();
   if (analyser.Analyses(m_contentType)) m_analysis = analyser.AnalyseHere(m_content);
   if (WaitForStorage) WaitForStorage();
@@ -382,6 +410,11 @@ void TVornHTTPConnection::EndHandler() {
   if (m_cancelled) {
     page.Outcome = kOutcomeCancelled;
     if (OnDone) OnDone(std::move(m_content));
+    return;
+  }
+  if (m_notModified) {
+    page.Outcome = kOutcomeNotModified;
+    if (OnDone) OnDone(std::string());
     return;
   }
   if (m_redirected) {

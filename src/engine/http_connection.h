@@ -50,6 +50,7 @@ struct TResponseHead {
   std::vector<std::string> Challenges;  // what a 401 asks for (scheme, realm), shown at a prompt
   int64_t ContentLength = 0;            // 0 for none, garbage or a negative value
   int RetryAfterMs = -1;                // how long Retry-After asks to wait; -1: not given
+  std::string ETag, LastModified;       // the validators, as the server wrote them
 
   // One line, with or without its line end. A status line starts the head anew (an interim
   // answer came before it); an empty line ends it.
@@ -71,6 +72,9 @@ class TVornHTTPConnection : public TVornTransfer {
   std::string UserAgent;
   bool VerifyCertificates = true;
   std::string CaFile;  // empty: the system store
+  // The stored copy's validators: set, the request is conditional and a 304 ends the transfer
+  // with kOutcomeNotModified and no content.
+  std::string IfNoneMatch, IfModifiedSince;
 
   std::function<void(const std::string& location)> OnRedirect;
 
@@ -90,6 +94,8 @@ class TVornHTTPConnection : public TVornTransfer {
 
   std::string m_contentType;
   std::atomic<bool> m_redirected{false};
+  std::atomic<bool> m_notModified{false};
+  std::string m_etag, m_lastModified;  // of the answer that brought the content
   // The last answer was a status another attempt would only repeat (a 404, say): no retry.
   std::atomic<bool> m_definitive{false};
   // How long the server asked to be left alone before the next attempt; -1: the usual pause.

@@ -28,6 +28,10 @@ void TVornLink::CopyFields(const TVornLink& other) {
   Level = other.Level;
   TagKind = other.TagKind;
   Requisite = other.Requisite;
+  ETag = other.ETag;
+  LastModified = other.LastModified;
+  GoneSince = other.GoneSince;
+  StoredSize = other.StoredSize;
 }
 
 template <class Change>
@@ -68,6 +72,13 @@ void TVornLink::SetSizeAndType(int64_t bytes, std::string contentType) {
   Locked([&](TVornBaseLinks*) {
     Size = ClampedSize(bytes);
     ContentType = std::move(contentType);
+  });
+}
+
+void TVornLink::SetValidators(std::string etag, std::string lastModified) {
+  Locked([&](TVornBaseLinks*) {
+    ETag = std::move(etag);
+    LastModified = std::move(lastModified);
   });
 }
 

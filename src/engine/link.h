@@ -89,7 +89,8 @@ class TVornLink {
   void SetLinkKind(TLinkKind kind);
 
   // The absolute address in its canonical form, computed once from page, text and kind (relative
-  // texts resolved against the whole page address); empty for mail, script and empty links. Raises EVornError "Invalid link or link deleted" when it cannot be computed.
+  // texts resolved against the whole page address); empty for mail, script and empty links. Raises
+  // EVornError "Invalid link or link deleted" when it cannot be computed.
   std::string GetUrl() const;
   // What follows "mailto:" (without any "?query", "%XX" decoded) for mail links, empty for other
   // kinds.
@@ -109,6 +110,8 @@ class TVornLink {
   void SetSize(int64_t bytes);
   void SetSizeAndType(int64_t bytes, std::string contentType);
   void SetReason(std::string reason);
+  // The validators of the answer that brought the stored copy (empty when the server sent none).
+  void SetValidators(std::string etag, std::string lastModified);
 
   std::string ErrorText;  // why the transfer failed
   std::string Reason;     // why the rules or the size bounds refused it
@@ -117,6 +120,16 @@ class TVornLink {
   int32_t Level = 0;  // depth: 0 for the starting link
   TVornPublishedTagsKind TagKind = eptAnchor;
   TVornRequisite Requisite = erqNone;
+  // The ETag and Last-Modified of the stored copy, asked about again when the copy is refreshed.
+  std::string ETag, LastModified;
+  // When the server stopped answering for a stored copy that is kept (UTC, "YYYY-MM-DD
+  // HH:MM:SS"); empty while it answers.
+  std::string GoneSince;
+  // The size of the stored copy while an update fetches the link again, -1 otherwise. Such a
+  // link moves through the Queue leaving its stored copy and its index entry as they are. Kept
+  // in memory only.
+  int32_t StoredSize = -1;
+  bool Refreshing() const { return StoredSize >= 0; }
 
  private:
   friend class TVornBaseLinks;

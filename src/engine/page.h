@@ -30,7 +30,8 @@ inline constexpr uint8_t kOutcomeFetched = 1;  // the content is the document (o
 inline constexpr uint8_t kOutcomeRefused = 2;  // refused by the size bounds: a "Page Ignored" page
 inline constexpr uint8_t kOutcomeRedirected = 3;  // the content is the generated "Redirected" page
 inline constexpr uint8_t kOutcomeCancelled = 4;
-inline constexpr uint8_t kOutcomeFailed = 5;  // after the last retry
+inline constexpr uint8_t kOutcomeFailed = 5;       // after the last retry
+inline constexpr uint8_t kOutcomeNotModified = 6;  // a 304: the stored copy is still current
 
 // Runs the analysis of a fetched HTML document on a content thread of its own. Analyse turns the
 // raw bytes into the stored document (serialised with every other analysis in the process by the

@@ -104,6 +104,10 @@ TVornLinkPtr RebuildLink(const TVornIndexFile& index, std::string_view section, 
   switch (status) {
     case kStatusReady:
       link->Size = index.ReadInteger(section, kIndexSize, 0);
+      link->ETag = index.ReadString(section, kIndexETag, "");
+      link->LastModified = index.ReadString(section, kIndexLastModified, "");
+      link->GoneSince = index.ReadString(section, kIndexGoneSince, "");
+      if (!link->GoneSince.empty()) link->ErrorText = index.ReadString(section, kIndexError, "");
       break;
     case kStatusFailed:
       link->ErrorText = index.ReadString(section, kIndexError, "");

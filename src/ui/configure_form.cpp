@@ -150,7 +150,7 @@ void TConfigureForm::BuildGeneral() {
       Group(group, "File modification check", &check),
       {"Download only modified files", "Download &all files", "Do not download existing files"},
       m_model.FileModificationCheck);
-  check->setVisible(false);  // kept in the project, not offered
+  check->setObjectName(QStringLiteral("modificationCheck"));
   group->addStretch();
 }
 

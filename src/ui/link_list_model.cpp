@@ -8,6 +8,7 @@
 #include <QCollator>
 #include <QCollatorSortKey>
 
+#include "engine/download.h"
 #include "engine/links.h"
 #include "foundation/format.h"
 #include "ui/link_images.h"
@@ -65,6 +66,8 @@ void TVornLinkListModel::NewLink(TVornBaseLinks*, const TVornLinkPtr& link) {
   switch (m_kind) {
     case llReady:
       t = {ToQ(link->GetUrl()), ToQ(FormatFileSize(link->Size)), level, page};
+      // A page the server stopped giving is still listed with its stored copy, and says so.
+      if (!link->GoneSince.empty()) t[1] += QStringLiteral(" - ") + ToQ(std::string(kGoneText));
       row.Size = link->Size;
       break;
     case llWorking:

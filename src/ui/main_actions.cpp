@@ -17,17 +17,29 @@ namespace {
 
 // The commands that need an active project, disabled until a project's state says otherwise.
 constexpr const char* kProjectCommands[] = {
-    "FileSave",         "FileSaveAs",
-    "FileClose",        "EditDelete",
-    "EditCut",          "EditCopy",
-    "EditPaste",        "EditFindContent",
-    "ViewWizard",       "ViewProperties",
-    "ViewStatus",       "DownloadResume",
-    "DownloadPause",    "ToolsExport",
-    "ExportLinks",      "ExportEmails",
-    "ExportPages",      "ExportCHM",
-    "ExportFolder",     "ExportArchive",
-    "SaveProjSettings", "EditFindFilesAndFolder",
+    "FileSave",
+    "FileSaveAs",
+    "FileClose",
+    "EditDelete",
+    "EditCut",
+    "EditCopy",
+    "EditPaste",
+    "EditFindContent",
+    "ViewWizard",
+    "ViewProperties",
+    "ViewStatus",
+    "DownloadResume",
+    "DownloadUpdate",
+    "DownloadPause",
+    "ToolsExport",
+    "ExportLinks",
+    "ExportEmails",
+    "ExportPages",
+    "ExportCHM",
+    "ExportFolder",
+    "ExportArchive",
+    "SaveProjSettings",
+    "EditFindFilesAndFolder",
 };
 
 }  // namespace
@@ -78,6 +90,7 @@ void TMainForm::BuildActions() {
     action->setChecked(true);
   }
   AddAction("DownloadResume", "&Download");
+  AddAction("DownloadUpdate", "&Update");
   AddAction("DownloadPause", "&Stop");
   AddAction("DownloadStartAll", "&Download All");
   AddAction("DownloadPauseAll", "S&top All");
@@ -136,7 +149,8 @@ void TMainForm::BuildMenus() {
   put(view, {"-", "ViewWizard", "ViewProperties", "ViewStatus"});
 
   put(bar->addMenu(QStringLiteral("&Download")),
-      {"DownloadResume", "DownloadPause", "-", "DownloadStartAll", "DownloadPauseAll"});
+      {"DownloadResume", "DownloadUpdate", "DownloadPause", "-", "DownloadStartAll",
+       "DownloadPauseAll"});
 
   QMenu* tools = bar->addMenu(QStringLiteral("&Tools"));
   put(tools, {"ToolsOptions", "-"});
@@ -184,6 +198,7 @@ void TMainForm::BuildToolbars() {
                    {"EditFindContent", "F&ind", QStyle::SP_FileDialogContentsView}});
   toolbar("Download", {{"DownloadPause", "&Stop", QStyle::SP_MediaStop},
                        {"DownloadResume", "&Download", QStyle::SP_MediaPlay},
+                       {"DownloadUpdate", "&Update", QStyle::SP_BrowserReload},
                        {"DownloadPauseAll", "S&top All", QStyle::SP_MediaPause},
                        {"DownloadStartAll", "&Download All", QStyle::SP_MediaSeekForward}});
   toolbar("View", {{"ViewWizard", "&Wizard", QStyle::SP_FileDialogStart},
@@ -235,6 +250,7 @@ void TMainForm::ApplyCommandState(const TWWWOptions& options) {
       {"ViewWizard", s.WizardEnabled},
       {"DownloadPause", s.StopEnabled},
       {"DownloadResume", s.DownloadEnabled},
+      {"DownloadUpdate", s.UpdateEnabled},
       {"ToolsExport", s.ExportEnabled},
       {"ExportLinks", s.ExportEnabled},
       {"ExportEmails", s.ExportEnabled},

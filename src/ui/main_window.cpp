@@ -122,6 +122,9 @@ void TMainForm::WireCommands() {
   On("DownloadResume", [this] {
     if (Active() != nullptr) Active()->Engine().StartDownload();
   });
+  On("DownloadUpdate", [this] {
+    if (Active() != nullptr) Active()->Engine().StartUpdate();
+  });
   On("DownloadPause", [this] {
     if (Active() != nullptr) Active()->Engine().StopDownload();
   });

@@ -67,7 +67,11 @@ void TWWWDocForm::StateChanged(TVornState state) {
   TWWWOptions& s = m_state;
   switch (state) {
     case edsReady:
-      s.Set(&TWWWState::StatusText, StatusTextOf(state));
+      s.Set(&TWWWState::StatusText, m_engine->UpdateRun()
+                                        ? QStringLiteral("Update finished: ") +
+                                              ToQ(UpdateSummaryText(m_engine->UpdateSummary()))
+                                        : StatusTextOf(state));
+      s.Set(&TWWWState::UpdateEnabled, m_engine->ReadyLinks().Count() > 0);
       s.Set(&TWWWState::SaveEnabled, idle);
       s.Set(&TWWWState::SaveAsEnabled, idle);
       s.Set(&TWWWState::CloseEnabled, idle);
@@ -85,13 +89,15 @@ void TWWWDocForm::StateChanged(TVornState state) {
       s.Set(&TWWWState::CloseEnabled, false);
       s.Set(&TWWWState::StopEnabled, true);
       s.Set(&TWWWState::DownloadEnabled, false);
+      s.Set(&TWWWState::UpdateEnabled, false);
       s.Set(&TWWWState::ExportEnabled, false);
       break;
     case edsCancel:
       s.Set(&TWWWState::StatusText, StatusTextOf(state));
       for (auto field :
            {&TWWWState::SaveEnabled, &TWWWState::SaveAsEnabled, &TWWWState::CloseEnabled,
-            &TWWWState::StopEnabled, &TWWWState::DownloadEnabled, &TWWWState::ExportEnabled}) {
+            &TWWWState::StopEnabled, &TWWWState::DownloadEnabled, &TWWWState::UpdateEnabled,
+            &TWWWState::ExportEnabled}) {
         s.Set(field, false);
       }
       break;
@@ -159,6 +165,8 @@ void TWWWDocForm::WireDocument() {
     m_state.Set(&TWWWState::SaveEnabled, true);
     m_state.Set(&TWWWState::SaveAsEnabled, true);
     m_state.Set(&TWWWState::CloseEnabled, m_engine->State() == edsReady);
+    m_state.Set(&TWWWState::UpdateEnabled,
+                m_engine->State() == edsReady && m_engine->ReadyLinks().Count() > 0);
   };
   doc.OnSaveBegin = [this] {
     SetBusyCursor(true);

@@ -40,6 +40,7 @@ struct TWWWState {
   bool WizardEnabled = true;
   bool StopEnabled = false;
   bool DownloadEnabled = true;
+  bool UpdateEnabled = false;  // no crawl runs and the Ready list holds links
   bool ExportEnabled = true;
   QString StatusText = QStringLiteral("Status : Ready");  // status bar panel 0
   QString InfoText;                                       // status bar panel 1

@@ -8,12 +8,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeView>
+#include <atomic>
 #include <thread>
 
 #include "foundation/format.h"
@@ -244,6 +246,54 @@ TEST_F(ProjectWindowTest, StopCloseAndExitInTheMiddleOfACrawl) {
   m_dialogs->messageAnswers = {mrYes};  // "Do you want to quit Tarnquill ?"
   window.Action("FileExit")->trigger();
   EXPECT_EQ(window.Tabs()->count(), 0);
+}
+
+}  // namespace
+}  // namespace tq::test
+
+namespace tq::test {
+namespace {
+
+// Update in the Download menu of a finished project: the unchanged page is asked about by its
+// ETag, the removed one keeps its copy, and the status bar says what the update found.
+TEST_F(ProjectWindowTest, UpdateFromTheMenuKeepsTheCopyAndSaysWhatChanged) {
+  std::atomic<bool> removed{false};
+  m_server.Route("/index.html", [](const TestRequest& r, TestConnection& c) {
+    if (r.Header("if-none-match") == "\"1\"") {
+      c.Send(HttpTestServer::Answer("304 Not Modified", "", ""));
+      return;
+    }
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\nETag: \"1\"\r\n",
+                                  "<a href=old.html>old</a>"));
+  });
+  m_server.Route("/old.html", [&removed](const TestRequest&, TestConnection& c) {
+    c.Send(removed ? HttpTestServer::Answer("404 Not Found", "", "gone")
+                   : HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n", "<p>old</p>"));
+  });
+  TMainForm& window = Window();
+  TWWWDocForm* project = Crawl(m_server.Url("/index.html"));
+  ASSERT_TRUE(RunUntil([&] { return CrawlEnded(); }, Millis(30000)));
+  ASSERT_TRUE(window.Action("DownloadUpdate")->isEnabled());
+
+  removed = true;
+  QAction* update = nullptr;
+  for (QMenu* menu : window.menuBar()->findChildren<QMenu*>()) {
+    if (menu->title() != QLatin1String("&Download")) continue;
+    for (QAction* action : menu->actions()) {
+      if (action->text() == QLatin1String("&Update")) update = action;
+    }
+  }
+  ASSERT_NE(update, nullptr);
+  update->trigger();
+  const QString summary = QStringLiteral("Update finished: 1 unchanged, 0 changed, 0 new, 1 gone");
+  ASSERT_TRUE(RunUntil([&] { return window.StatusPanel(0)->text() == summary; }, Millis(30000)))
+      << window.StatusPanel(0)->text().toStdString();
+
+  TVornLinkListModel& ready = project->Lists().Model(llReady);
+  ASSERT_EQ(ready.rowCount(), 2);
+  int gone = ready.CaptionAt(0).toStdString() == m_server.Url("/old.html") ? 0 : 1;
+  EXPECT_TRUE(ready.index(gone, 1).data().toString().endsWith(QLatin1String(kGoneText.data())));
+  EXPECT_EQ(project->Lists().Model(llFailed).rowCount(), 0);
 }
 
 }  // namespace
