@@ -18,8 +18,9 @@ std::vector<TVornLinkPtr> MakeLinks(int n) {
     auto link = std::make_shared<TVornLink>();
     link->SetPage("http://www.example.com/dir/index.html");
     // Every tenth address shares its query-less form with others, as p.php?id=N pages do.
-    link->SetText(i % 10 == 0 ? "p.php?id=" + std::to_string(i)
-                              : "dir" + std::to_string(i % 97) + "/page" + std::to_string(i) + ".html");
+    link->SetText(i % 10 == 0
+                      ? "p.php?id=" + std::to_string(i)
+                      : "dir" + std::to_string(i % 97) + "/page" + std::to_string(i) + ".html");
     link->GetUrl();
     links.push_back(std::move(link));
   }

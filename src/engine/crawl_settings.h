@@ -84,9 +84,9 @@ class TSystem {
   using TFlagEvent = std::function<void(bool value)>;
 
   TThreadPriority ThreadsPriority = tpIdle;
-  uint8_t ThreadsCount = 5;       // most pages alive at once
-  int32_t ConnectionTimeout = 0;  // seconds; 0 waits without limit
-  uint8_t RetriesOnFailed = 3;    // extra attempts after a failed one
+  uint8_t ThreadsCount = 5;          // most pages alive at once
+  int32_t ConnectionTimeout = 0;     // seconds; 0 waits without limit
+  uint8_t RetriesOnFailed = 3;       // extra attempts after a failed one
   int32_t MaxRequestsPerSecond = 0;  // to one server; 0: no limit
   bool ObeyRobots = false;           // links a server's robots.txt refuses go to Ignored
 

@@ -165,7 +165,8 @@ std::optional<std::string> FetchRobotsTxt(const std::string& url, const std::str
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.c_str());
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(timeoutSeconds > 0 ? timeoutSeconds : 30));
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT,
+                   static_cast<long>(timeoutSeconds > 0 ? timeoutSeconds : 30));
   if (!socksProxy.empty()) curl_easy_setopt(curl, CURLOPT_PROXY, socksProxy.c_str());
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &KeepBody);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &body);
@@ -173,7 +174,8 @@ std::optional<std::string> FetchRobotsTxt(const std::string& url, const std::str
   long code = 0;
   curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &code);
   curl_easy_cleanup(curl);
-  const bool whole = rc == CURLE_OK || (rc == CURLE_WRITE_ERROR && body.size() >= TVornRobotsRules::kMaxFileBytes);
+  const bool whole =
+      rc == CURLE_OK || (rc == CURLE_WRITE_ERROR && body.size() >= TVornRobotsRules::kMaxFileBytes);
   if (!whole || code < 200 || code >= 300) return std::nullopt;
   return body;
 }

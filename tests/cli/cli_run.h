@@ -106,13 +106,15 @@ class StallingSite {
   static constexpr int kPages = 5;
   StallingSite() {
     m_page = "<html><body>";
-    for (int i = 0; i < kPages; ++i) m_page += "<a href=\"/slow" + std::to_string(i) + ".html\">x</a>";
+    for (int i = 0; i < kPages; ++i)
+      m_page += "<a href=\"/slow" + std::to_string(i) + ".html\">x</a>";
     m_page += "</body></html>";
     Server.Route("/index.html", [this](const TestRequest&, TestConnection& c) {
       c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n", m_page));
     });
     for (int i = 0; i < kPages; ++i) {
-      Server.Route("/slow" + std::to_string(i) + ".html", [this](const TestRequest&, TestConnection& c) {
+      Server.Route("/slow" + std::to_string(i) + ".html", [this](const TestRequest&,
+                                                                 TestConnection& c) {
         if (!m_stalling) {
           c.Send(HttpTestServer::Answer("200 OK", "Content-Type: text/html\r\n", "<html></html>"));
           return;
@@ -162,6 +164,8 @@ inline std::vector<std::string> Field(const CliRun& run, const std::string& list
   return values;
 }
 
-inline fs::path SampleSite() { return fs::path(TQ_SOURCE_DIR) / "samples" / "site"; }
+inline fs::path SampleSite() {
+  return fs::path(TQ_SOURCE_DIR) / "samples" / "site";
+}
 
 }  // namespace tq

@@ -150,8 +150,9 @@ TEST_F(ProjectFile, ResumeAfterCtrlCFinishesTheCrawl) {
 TEST_F(ProjectFile, TermSavesTheCrawlBeforeTheProgramEnds) {
   StallingSite site;
   const std::string web = In("stalled.web");
-  const CliRun termed = InterruptedRun(site, {"crawl", site.Server.Url("/index.html"), "-o", web,
-                                              "--threads", "1", "--dispatch-interval", "0"},
+  const CliRun termed = InterruptedRun(site,
+                                       {"crawl", site.Server.Url("/index.html"), "-o", web,
+                                        "--threads", "1", "--dispatch-interval", "0"},
                                        SIGTERM);
   EXPECT_EQ(termed.ExitCode, 128 + SIGTERM) << termed.Err;
   EXPECT_EQ(RunCli({"list", web}).Out, termed.Out) << "saved with its Queue";

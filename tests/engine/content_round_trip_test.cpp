@@ -9,10 +9,10 @@
 
 #include "engine/content.h"
 #include "formats/html_rewrite.h"
-#include "support/encode_as.h"
 #include "formats/html_tokenizer.h"
 #include "formats/html_writer.h"
 #include "formats/stored_document.h"
+#include "support/encode_as.h"
 
 namespace tq {
 namespace {

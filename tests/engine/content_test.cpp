@@ -224,18 +224,18 @@ INSTANTIATE_TEST_SUITE_P(
                   "<meta charset=\"windows-1258\"><p>&#65533;<a href=\"[0]#&#65533;\">",
                   {"http://h/dir/x.html"},
                   {eptAnchor}},
-        TLinkCase{"AddressesInTheSpellingBrowsersSend",
-                  "<a href=\"my file.html\">1</a><a href=\"brace{x}.html\">2</a>"
-                  "<a href=\"sub/\">3</a><a href=\"page\">4</a><a href=\"?q=1\">5</a>"
-                  "<a href=\"HTTP://H:80/dir/%2e/my%20file.html\">6</a>"
-                  "<img src=\"/movie.avi&#1;.gif\">",
-                  "<a href=\"[0]\">1</a><a href=\"[1]\">2</a><a href=\"[2]\">3</a>"
-                  "<a href=\"[3]\">4</a><a href=\"[4]\">5</a><a href=\"[0]\">6</a>"
-                  "<img src=\"[5]\">",
-                  {"http://h/dir/my%20file.html", "http://h/dir/brace%7Bx%7D.html",
-                   "http://h/dir/sub/", "http://h/dir/page", "http://h/dir/index.html?q=1",
-                   "http://h/movie.avi%01.gif"},
-                  {eptAnchor, eptAnchor, eptAnchor, eptAnchor, eptAnchor, eptImage}},
+        TLinkCase{
+            "AddressesInTheSpellingBrowsersSend",
+            "<a href=\"my file.html\">1</a><a href=\"brace{x}.html\">2</a>"
+            "<a href=\"sub/\">3</a><a href=\"page\">4</a><a href=\"?q=1\">5</a>"
+            "<a href=\"HTTP://H:80/dir/%2e/my%20file.html\">6</a>"
+            "<img src=\"/movie.avi&#1;.gif\">",
+            "<a href=\"[0]\">1</a><a href=\"[1]\">2</a><a href=\"[2]\">3</a>"
+            "<a href=\"[3]\">4</a><a href=\"[4]\">5</a><a href=\"[0]\">6</a>"
+            "<img src=\"[5]\">",
+            {"http://h/dir/my%20file.html", "http://h/dir/brace%7Bx%7D.html", "http://h/dir/sub/",
+             "http://h/dir/page", "http://h/dir/index.html?q=1", "http://h/movie.avi%01.gif"},
+            {eptAnchor, eptAnchor, eptAnchor, eptAnchor, eptAnchor, eptImage}},
         TLinkCase{"OtherSchemesStayAsWritten",
                   "<img src=\"data:image/png;base64,AA==\"><a href=\"tel:+1\">t</a>"
                   "<a href=about:blank>a</a><a href=\"sms:1\">s</a><a href=\"news:x.y\">n</a>"

@@ -228,18 +228,11 @@ TEST_P(LinksNumberedFrom, IndexesAgreeWithAScanOverRandomOperations) {
   std::mt19937 rng(7);
   TVornBaseLinks list;
   list.TestOnlyStartAt(GetParam());
-  const std::vector<std::string> texts = {"http://h/a",
-                                          "http://h/a?x=1",
-                                          "http://h/a?x=2",
-                                          "http://h/b#f",
-                                          "mailto:m@h",
-                                          "mailto:m@h?s=1",
-                                          "mailto:#t",  // nothing left once the query goes
-                                          "javascript:x()",
-                                          "p.html",
-                                          "/r.html",
-                                          "#top",
-                                          "?q=1"};
+  const std::vector<std::string> texts = {
+      "http://h/a",     "http://h/a?x=1", "http://h/a?x=2", "http://h/b#f", "mailto:m@h",
+      "mailto:m@h?s=1",
+      "mailto:#t",  // nothing left once the query goes
+      "javascript:x()", "p.html",         "/r.html",        "#top",         "?q=1"};
   auto randomText = [&] { return texts[rng() % texts.size()]; };
   auto scan = [&](int mode, const std::string& url) {
     const std::string wanted = StripUrlQuery(url);

@@ -124,7 +124,9 @@ TEST_F(ProjectDialogs, PropertiesControlsReachTheirSettings) {
          m.MaxRequestsPerSecond = 3;
          m.ObeyRobots = true;
        },
-       [](TVornCrawlSettings& s) { return s.System.MaxRequestsPerSecond == 3 && s.System.ObeyRobots; }},
+       [](TVornCrawlSettings& s) {
+         return s.System.MaxRequestsPerSecond == 3 && s.System.ObeyRobots;
+       }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -62,7 +62,8 @@ TEST(Robots, EachServerIsAskedOnceAndOneWithoutAnAnswerRefusesNothing) {
   EXPECT_TRUE(robots.Allows("http://gone/no/a.html"));
   EXPECT_TRUE(robots.Allows("http://gone/no/b.html"));
   EXPECT_TRUE(robots.Allows("ftp://h:8080/no/a.txt"));
-  EXPECT_EQ(asked, (std::vector<std::string>{"http://h:8080/robots.txt", "http://gone/robots.txt"}));
+  EXPECT_EQ(asked,
+            (std::vector<std::string>{"http://h:8080/robots.txt", "http://gone/robots.txt"}));
 }
 
 }  // namespace

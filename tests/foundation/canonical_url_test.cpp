@@ -66,8 +66,14 @@ TEST(CanonicalUrl, CanonicalInputIsNotCopied) {
 
 TEST(CanonicalUrl, RemoveDotSegmentsKeepsTheFolderSlash) {
   const std::pair<const char*, const char*> table[] = {
-      {"/", "/"},         {"/.", "/"},     {"/..", "/"},         {"/a/b/..", "/a/"},
-      {"/a/./", "/a/"},   {"/a//b", "/a//b"}, {"/a/.b/..c", "/a/.b/..c"}, {"a/../b", "a/../b"},
+      {"/", "/"},
+      {"/.", "/"},
+      {"/..", "/"},
+      {"/a/b/..", "/a/"},
+      {"/a/./", "/a/"},
+      {"/a//b", "/a//b"},
+      {"/a/.b/..c", "/a/.b/..c"},
+      {"a/../b", "a/../b"},
   };
   for (const auto& [path, expected] : table) {
     SCOPED_TRACE(path);

@@ -13,9 +13,10 @@
 
 namespace {
 
-const char* const kTexts[] = {"http://h/a",  "http://h/a?x=1", "http://h/a?x=2#f", "http://h/b#f",
-                              "mailto:m@h",  "mailto:m@h?s=1", "mailto:#t",        "javascript:x()",
-                              "p.html?q=1",  "/r.html",        "#top",             "?q=1"};
+const char* const kTexts[] = {"http://h/a",   "http://h/a?x=1", "http://h/a?x=2#f",
+                              "http://h/b#f", "mailto:m@h",     "mailto:m@h?s=1",
+                              "mailto:#t",    "javascript:x()", "p.html?q=1",
+                              "/r.html",      "#top",           "?q=1"};
 const char* const kPages[] = {"http://h/d/page.html", "http://g/e/x.html?y=1"};
 
 int Scan(tq::TVornBaseLinks& list, int mode, const std::string& url) {
@@ -39,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t op = data[at] % 8;
     const uint8_t arg = data[at + 1];
     std::string text = kTexts[arg % std::size(kTexts)];
-    if (arg >= 240 && at + 4 < size) text = std::string(reinterpret_cast<const char*>(data + at + 2), 3);
+    if (arg >= 240 && at + 4 < size)
+      text = std::string(reinterpret_cast<const char*>(data + at + 2), 3);
     try {
       if (op < 4 || list.Count() == 0) {
         auto link = std::make_shared<tq::TVornLink>();

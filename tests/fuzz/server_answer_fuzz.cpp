@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "../support/ready_document.h"
 #include "engine/download.h"
 #include "formats/stored_document.h"
-#include "../support/ready_document.h"
 #include "fuzz_check.h"
 #include "server/offline_page.h"
 #include "server/server.h"

@@ -126,9 +126,8 @@ TEST_F(OfflineServerTest, ServesDocumentsStoredUnderOldSpellings) {
   const std::string oldImage = "http://www.example.com:80/it's.png";
   TStoredDocumentWriter page;
   page.AddLink(oldImage);
-  test::AddReadyUnderOldSpelling(
-      m_download, m_document, oldPage, "text/html",
-      page.Build(oldPage, "<img src=\"" + LinkPlaceholder(0) + "\">"));
+  test::AddReadyUnderOldSpelling(m_download, m_document, oldPage, "text/html",
+                                 page.Build(oldPage, "<img src=\"" + LinkPlaceholder(0) + "\">"));
   test::AddReadyUnderOldSpelling(m_download, m_document, oldImage, "image/png", "PNG");
   Activate();
   const std::string image = "http://www.example.com/it%27s.png";

@@ -83,9 +83,9 @@ void HttpTestServer::ClearRequests() {
 
 std::string HttpTestServer::Answer(const std::string& status, const std::string& headers,
                                    const std::string& body, bool keepOpen) {
-  return "HTTP/1.1 " + status + "\r\n" + headers + "Content-Length: " +
-         std::to_string(body.size()) + (keepOpen ? "" : "\r\nConnection: close") + "\r\n\r\n" +
-         body;
+  return "HTTP/1.1 " + status + "\r\n" + headers +
+         "Content-Length: " + std::to_string(body.size()) +
+         (keepOpen ? "" : "\r\nConnection: close") + "\r\n\r\n" + body;
 }
 
 void HttpTestServer::AcceptLoop() {
