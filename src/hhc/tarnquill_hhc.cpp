@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
@@ -19,8 +20,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include "foundation/ascii_case.h"
 
 extern char** environ;
 
@@ -35,6 +34,16 @@ int Fail(const std::string& message, int code) {
   return code;
 }
 
+bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(text[i])) !=
+        std::tolower(static_cast<unsigned char>(prefix[i])))
+      return false;
+  }
+  return true;
+}
+
 // The project with "Compiled file=<book>" as the only name of the book in its [OPTIONS] section.
 std::string WithBookName(const std::string& project, const std::string& book) {
   const std::string entry = "Compiled file=" + book;
@@ -43,8 +52,8 @@ std::string WithBookName(const std::string& project, const std::string& book) {
   std::istringstream in(project);
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!line.empty() && line[0] == '[') inOptions = tq::AsciiStartsWithNoCase(line, "[OPTIONS]");
-    if (inOptions && tq::AsciiStartsWithNoCase(line, "Compiled file")) continue;
+    if (!line.empty() && line[0] == '[') inOptions = StartsWithNoCase(line, "[OPTIONS]");
+    if (inOptions && StartsWithNoCase(line, "Compiled file")) continue;
     lines.push_back(line);
     if (inOptions && !placed && line[0] == '[') {
       lines.push_back(entry);
