@@ -54,8 +54,9 @@ int CrawlCommand(const std::string& url, const TCrawlArgs& crawl, const TProject
   return CrawlCommandStatus(*p.Download, finished, signal, printed, 0, 0);
 }
 
-// Loads a project, continues its Queue, saves it and prints its lists.
-int ResumeCommand(const TCrawlArgs& crawl, const TProjectArgs& args) {
+// Loads a project, continues its Queue (an update first puts its stored pages back in it), saves
+// it and prints its lists; an update then says what changed.
+int ContinueCommand(const TCrawlArgs& crawl, const TProjectArgs& args, bool update) {
   TProject p;
   if (!p.Load(args.ProjectFile)) return 1;
   p.Options.LoadOptions();
@@ -63,29 +64,15 @@ int ResumeCommand(const TCrawlArgs& crawl, const TProjectArgs& args) {
   const auto readyBefore = static_cast<size_t>(p.Download->ReadyLinks().Count());
   const auto failedBefore = static_cast<size_t>(p.Download->FailedLinks().Count());
   int signal = 0;
-  const bool finished = RunCrawl(*p.Download, &signal);
+  const bool finished = RunCrawl(*p.Download, &signal, update);
   const int printed = PrintAndFinish(p, args);
+  if (update) {
+    const TVornUpdateSummary& summary = p.Download->UpdateSummary();
+    std::cerr << "Updated: " << UpdateSummaryText(summary) << '\n';
+    for (const std::string& url : summary.GoneUrls) std::cerr << "Gone: " << url << '\n';
+  }
   // A damaged document of the loaded file is said, and marked, rather than saved on unseen;
   // not when a signal asks the program to end soon: then the save comes first.
-  if (signal == 0) p.Document().CheckContents();
-  if (!p.Save(args.ProjectFile)) return 1;
-  return CrawlCommandStatus(*p.Download, finished, signal, printed, readyBefore, failedBefore);
-}
-
-// Loads a project, updates its stored copy, saves it, prints its lists and what changed.
-int UpdateCommand(const TCrawlArgs& crawl, const TProjectArgs& args) {
-  TProject p;
-  if (!p.Load(args.ProjectFile)) return 1;
-  p.Options.LoadOptions();
-  ApplyCrawlArgs(crawl, *p.Download, p.Options);
-  const auto readyBefore = static_cast<size_t>(p.Download->ReadyLinks().Count());
-  const auto failedBefore = static_cast<size_t>(p.Download->FailedLinks().Count());
-  int signal = 0;
-  const bool finished = RunCrawl(*p.Download, &signal, true);
-  const int printed = PrintAndFinish(p, args);
-  const TVornUpdateSummary& summary = p.Download->UpdateSummary();
-  std::cerr << "Updated: " << UpdateSummaryText(summary) << '\n';
-  for (const std::string& url : summary.GoneUrls) std::cerr << "Gone: " << url << '\n';
   if (signal == 0) p.Document().CheckContents();
   if (!p.Save(args.ProjectFile)) return 1;
   return CrawlCommandStatus(*p.Download, finished, signal, printed, readyBefore, failedBefore);
@@ -165,25 +152,24 @@ const bool kCrawl = RegisterCommand(
       };
     });
 
+// resume and update take the same arguments: a project file and the crawl options.
+template <bool Update>
+TCommandRunner AddContinueCommand(CLI::App& command) {
+  auto s = std::make_shared<TCommandState>();
+  command.add_option("FILE", s->Project.ProjectFile, "Project file")->required();
+  AddListOption(command, s->Project);
+  s->Crawl.AddTo(command);
+  return [s] {
+    return s->Finish() ? ContinueCommand(s->Crawl.Args, s->Project, Update) : kBadArguments;
+  };
+}
+
 const bool kResume = RegisterCommand(
-    20, "resume", "Continue a saved crawl, save it and print its lists",
-    [](CLI::App& command) -> TCommandRunner {
-      auto s = std::make_shared<TCommandState>();
-      command.add_option("FILE", s->Project.ProjectFile, "Project file")->required();
-      AddListOption(command, s->Project);
-      s->Crawl.AddTo(command);
-      return [s] { return s->Finish() ? ResumeCommand(s->Crawl.Args, s->Project) : kBadArguments; };
-    });
+    20, "resume", "Continue a saved crawl, save it and print its lists", AddContinueCommand<false>);
 
 const bool kUpdate = RegisterCommand(
     25, "update", "Bring a saved project's stored pages up to date, save it and print its lists",
-    [](CLI::App& command) -> TCommandRunner {
-      auto s = std::make_shared<TCommandState>();
-      command.add_option("FILE", s->Project.ProjectFile, "Project file")->required();
-      AddListOption(command, s->Project);
-      s->Crawl.AddTo(command);
-      return [s] { return s->Finish() ? UpdateCommand(s->Crawl.Args, s->Project) : kBadArguments; };
-    });
+    AddContinueCommand<true>);
 
 const bool kList = RegisterCommand(
     30, "list", "Print the link lists of a project file", [](CLI::App& command) -> TCommandRunner {
