@@ -37,6 +37,9 @@ step() {
 }
 step "tarnquill crawl" "$cli" crawl "$url" -o "$work/copy.web" --list failed
 step "tarnquill update" "$cli" update "$work/copy.web" --list failed
-grep '^Updated:' "$work/tarnquill update.err" || true
+# The same again without the default pacing of one start per worker a dispatch interval.
+step "tarnquill update, --dispatch-interval 0" "$cli" update "$work/copy.web" --list failed \
+  --dispatch-interval 0
+grep -h '^Updated:' "$work"/tarnquill\ update*.err || true
 step "wget2 -N first" wget2 -q -r -l 0 -np -N --max-threads=5 -P "$work/wget2" "$url"
 step "wget2 -N again" wget2 -q -r -l 0 -np -N --max-threads=5 -P "$work/wget2" "$url"
