@@ -1,6 +1,6 @@
 // A large stored file served to several clients at once costs the server a bounded amount of
 // memory: it is sent in pieces as it is read from the project file, never held whole.
-// ctest: timeout=300
+// ctest: timeout=600
 #include <gtest/gtest.h>
 
 #include <cstring>

@@ -1,7 +1,7 @@
 // The archive container: every operation on a new and on an existing archive, replacement by
 // name in any letter case, members streamed from large files, a table of damaged archives, and
 // write failures that must leave the old archive untouched.
-// ctest: timeout=120
+// ctest: timeout=300
 #include "storage/archive.h"
 
 #include <gmock/gmock.h>
