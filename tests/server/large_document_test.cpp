@@ -33,6 +33,10 @@ void ResetPeak() {
 #if defined(__SANITIZE_ADDRESS__)
 // The address checker keeps freed memory aside (256 MB by default) before reusing it.
 constexpr uint64_t kCheckerSlackMib = 256;
+#elif defined(__SANITIZE_THREAD__)
+// The thread checker's shadow of the pieces in flight, several times their size; the bound still
+// stays below one copy of the file.
+constexpr uint64_t kCheckerSlackMib = 96;
 #else
 constexpr uint64_t kCheckerSlackMib = 0;
 #endif
