@@ -17,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include "ui/dialog_kit.h"
+#include "ui/help_window.h"
 #include "ui/qt_text.h"
 
 namespace tq {
@@ -124,6 +125,7 @@ TConfigureForm::TConfigureForm(TVornCrawlSettings& settings, QWidget* parent)
     accept();
   });
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(help, &QPushButton::clicked, this, [this] { ShowManual("new-project.html", this); });
   SyncChecks();
   resize(720, 520);
 }

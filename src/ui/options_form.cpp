@@ -17,6 +17,7 @@
 
 #include "options/internet_connection.h"
 #include "ui/dialog_kit.h"
+#include "ui/help_window.h"
 #include "ui/hot_key.h"
 #include "ui/qt_text.h"
 
@@ -75,6 +76,7 @@ TOptionsForm::TOptionsForm(TVornOptions& options, std::vector<std::string> phone
   const auto [ok, cancel, help] = AddOkCancelHelp(layout);
   connect(ok, &QPushButton::clicked, this, [this] { TakeOver(); });
   connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+  connect(help, &QPushButton::clicked, this, [this] { ShowManual("options.html", this); });
   resize(680, 500);
 }
 
@@ -89,7 +91,10 @@ QBoxLayout* TOptionsForm::NewPage(TOptionsPage page) {
 
 void TOptionsForm::BuildInternet() {
   QBoxLayout* connection = NewPage(opConnection);
-  BindCheck(connection, "Use Microsoft Internet Explorer cookies", m_model.UseMSIECookies);
+  // Each transfer keeps the cookies its site sets; there is no system browser's cookie jar to
+  // share here, so the switch is not offered (its stored value is kept).
+  BindCheck(connection, "Use Microsoft Internet Explorer cookies", m_model.UseMSIECookies)
+      ->setVisible(false);
   BindCheck(Group(connection, "Internal HTTP Server"), "Allow local access only",
             m_model.AllowLocalConnectionOnly);
   BindRadios(connection, {"Use this Identification :", "Identify as :"}, m_model.IdentifyAsListed);
@@ -107,12 +112,13 @@ void TOptionsForm::BuildInternet() {
 
   QBoxLayout* dial = NewPage(opDialUp);
   auto* dialControls = new QWidget();
-  BindCheck(dial, "Enabled", m_model.DialEnabled,
+  // Dialling here means bringing up one of NetworkManager's connection profiles.
+  BindCheck(dial, "Bring a NetworkManager connection up before downloading", m_model.DialEnabled,
             [this, dialControls] { dialControls->setEnabled(m_model.DialEnabled); });
   dial->addWidget(dialControls);
   dialControls->setEnabled(m_model.DialEnabled);
   auto* dialLayout = new QVBoxLayout(dialControls);
-  dialLayout->addWidget(new QLabel(QStringLiteral("Select connection :")));
+  dialLayout->addWidget(new QLabel(QStringLiteral("Select NetworkManager connection :")));
   auto* entries = new QListWidget();
   entries->setObjectName(QStringLiteral("phonebook"));
   for (const std::string& entry : m_model.Phonebook) entries->addItem(ToQ(entry));
@@ -129,7 +135,7 @@ void TOptionsForm::BuildInternet() {
       ->setSuffix(QStringLiteral(" seconds"));
 
   QBoxLayout* disconnect = NewPage(opDisconnect);
-  BindCheck(disconnect, "Disconnect modem connection when all downloads are complete",
+  BindCheck(disconnect, "Disconnect the NetworkManager connection when all downloads are complete",
             m_model.DisconnectWhenDownloadsComplete);
   QLineEdit** boxes[] = {&m_disconnectTime, &m_exitTime};
   struct TTimed {
@@ -268,7 +274,9 @@ void TOptionsForm::BuildAdvanced() {
 
   QBoxLayout* integration = NewPage(opIntegration);
   BindCheck(integration, "Monitor Clipboard", m_model.MonitorClipboard);
-  BindCheck(integration, "Integrate into MS Internet Explorer contextmenu", m_model.IntegrateIE);
+  // No browser here takes a context-menu entry from a program; the switch is kept stored only.
+  BindCheck(integration, "Integrate into MS Internet Explorer contextmenu", m_model.IntegrateIE)
+      ->setVisible(false);
   QBoxLayout* adding = Group(integration, "When adding an URL");
   BindCheck(adding, "Select a template to use", m_model.WhenAddSelTemplate);
   BindCheck(adding, "Start download automatically", m_model.WhenAddStartDownload);
@@ -298,7 +306,8 @@ void TOptionsForm::BuildAdvanced() {
   confirmation->addStretch();
 
   QBoxLayout* exporting = NewPage(opExport);
-  exporting->addWidget(new QLabel(QStringLiteral("Microsoft HTML Workshop  Compiler")));
+  exporting->addWidget(
+      new QLabel(QStringLiteral("E-book compiler (chmcmd, from the fp-utils package)")));
   auto* compilerRow = new QHBoxLayout();
   exporting->addLayout(compilerRow);
   auto* compiler = new QLineEdit(ToQ(m_model.CompilerFileName));
@@ -332,7 +341,8 @@ TFindCompilerForm::TFindCompilerForm(QWidget* parent) : QDialog(parent) {
   setObjectName(QStringLiteral("FindCompilerForm"));
   setWindowTitle(QStringLiteral("Find compiler"));
   auto* layout = new QVBoxLayout(this);
-  m_idle = new QLabel(QString::fromLatin1(TFindCompilerModel::kIdleText));
+  m_idle = new QLabel(QStringLiteral(
+      "Press Start to let Tarnquill search your computer for the e-book compiler (chmcmd)."));
   m_idle->setWordWrap(true);
   layout->addWidget(m_idle);
   m_folder = new QLabel();

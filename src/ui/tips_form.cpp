@@ -1,27 +1,23 @@
-// The tips dialog and the Help menu's outside pages.
+// The tips dialog and the Help menu's commands.
 #include "ui/tips_form.h"
 
 #include <array>
 
 #include <QAction>
 #include <QCheckBox>
-#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QUrl>
 #include <QVBoxLayout>
 
 #include "foundation/ini_file.h"
 #include "ui/dialog_kit.h"
+#include "ui/help_window.h"
 #include "ui/main_window.h"
 
 namespace tq {
 namespace {
 
-constexpr const char* kHomePage = "https://tarnquill.org/";
-constexpr const char* kSupportPage = "https://tarnquill.org/support/";
-constexpr const char* kHelpPage = "https://tarnquill.org/help/";
 constexpr const char* kSection = "Tips";
 
 constexpr std::array<const char*, 8> kTips = {
@@ -39,10 +35,6 @@ constexpr std::array<const char*, 8> kTips = {
     "Export a project as a folder, a ZIP archive or an e-book from the Tools menu.",
     "Save a project's settings as a template and start the next project from it.",
 };
-
-void OpenPage(const char* address) {
-  QDesktopServices::openUrl(QUrl(QString::fromLatin1(address)));
-}
 
 }  // namespace
 
@@ -108,9 +100,11 @@ void WireHelpCommands(TMainForm& window) {
   const auto on = [&window](const char* name, auto handler) {
     QObject::connect(window.Action(name), &QAction::triggered, &window, handler);
   };
-  on("HelpHelp", [] { OpenPage(kHelpPage); });
-  on("TehnicalsupportAction", [] { OpenPage(kSupportPage); });
-  on("HelpHomePage", [] { OpenPage(kHomePage); });
+  // The manual comes with the program; there is no support desk or web site to send a user to.
+  on("HelpHelp", [&window] { ShowManual(HelpPageFor(&window), nullptr); });
+  window.Action("TehnicalsupportAction")->setVisible(false);
+  window.Action("HelpHomePage")->setVisible(false);
+  InstallHelpKey(&window);
   on("TipsAction", [&window] { ShowTips(window.Options().ConfigFile(), &window); });
 }
 

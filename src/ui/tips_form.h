@@ -36,7 +36,8 @@ void ShowTips(const std::string& configFile, QWidget* parent);
 // Whether configFile asks for the tips at start (off unless the user turned it on).
 bool TipsOnStartup(const std::string& configFile);
 
-// Connects HelpHelp, TehnicalsupportAction, HelpHomePage and TipsAction of window.
+// Connects HelpHelp (the manual's page about the window) and TipsAction of window, hides
+// TehnicalsupportAction and HelpHomePage, and lets F1 open the manual in every window.
 void WireHelpCommands(TMainForm& window);
 
 }  // namespace tq

@@ -326,6 +326,26 @@ TEST_F(ProjectDialogsTest, CaptionsShowNoMnemonicMarker) {
   }
 }
 
+// Switches for services this platform lacks are not shown, and OK keeps what they stored.
+TEST_F(ProjectDialogsTest, OptionsNameNoServiceThisPlatformLacksAndKeepTheirValues) {
+  TVornOptions& options = Window().Options();
+  options.InternetConnection.UseMSIECookies = false;
+  options.Integration.IntegrateIE = false;
+  TOptionsForm form(options, {});
+  form.show();
+  for (QWidget* widget : form.findChildren<QWidget*>()) {
+    QString text;
+    if (auto* label = qobject_cast<QLabel*>(widget)) text = label->text();
+    if (auto* button = qobject_cast<QAbstractButton*>(widget)) text = button->text();
+    if (!widget->isVisibleTo(&form)) continue;
+    for (const char* word : {"Microsoft", "MS Internet", "modem"})
+      EXPECT_FALSE(text.contains(QLatin1String(word))) << text.toStdString();
+  }
+  Click(&form, "&OK");
+  EXPECT_FALSE(options.InternetConnection.UseMSIECookies);
+  EXPECT_FALSE(options.Integration.IntegrateIE);
+}
+
 TEST(HotKeyTest, CodesAndKeySequencesConvertBothWays) {
   for (const uint16_t code : {0x0041, 0x0230, 0x0371, 0x0487, 0x075A}) {
     EXPECT_EQ(HotKeyCode(HotKeySequence(code)), code) << code;
