@@ -73,7 +73,9 @@ TFindFileForm::TFindFileForm(TVornDownload& download, const std::string& project
   m_results->setEditTriggers(QAbstractItemView::NoEditTriggers);
   m_results->setHeaderLabels({QStringLiteral("URL"), QStringLiteral("Status"),
                               QStringLiteral("Level"), QStringLiteral("Page")});
-  m_results->header()->resizeSection(0, 200);
+  m_results->header()->setStretchLastSection(false);
+  m_results->header()->setSectionResizeMode(QHeaderView::Interactive);
+  m_results->header()->setSectionResizeMode(0, QHeaderView::Stretch);
   m_results->header()->resizeSection(3, 100);
   layout->addWidget(m_results, 1);
 

@@ -28,11 +28,23 @@ QIcon TabImage(TLinkListKind kind) {
   return LinkImage(static_cast<int>(kind == llReady ? 0 : kind));
 }
 
-int TabIndexOf(const QTabBar* tabs, const QString& text) {
+// A tab carries its list's kind: its text changes with the list's count.
+int TabIndexOf(const QTabBar* tabs, TLinkListKind kind) {
   for (int i = 0; i < tabs->count(); ++i) {
-    if (tabs->tabText(i) == text) return i;
+    if (tabs->tabData(i).toInt() == kind) return i;
   }
   return -1;
+}
+
+// The tab's caption with the number of links in the list, once there are any.
+QString CountedTabText(TLinkListKind kind, int count) {
+  return count == 0 ? TabText(kind) : TabText(kind) + QStringLiteral(" (%1)").arg(count);
+}
+
+int AddTab(QTabBar* tabs, int at, TLinkListKind kind, int count) {
+  const int tab = tabs->insertTab(at, TabImage(kind), CountedTabText(kind, count));
+  tabs->setTabData(tab, static_cast<int>(kind));
+  return tab;
 }
 
 }  // namespace
@@ -52,8 +64,10 @@ TLinkListsPane::TLinkListsPane(TVornDownload& engine, QWidget* parent)
     list.Counter = new QLabel(list.Page);
     list.Model = new TVornLinkListModel(kind, this);
     list.Counter->setText(list.Model->CounterText());
-    list.Model->OnCounterChange = [label = list.Counter](const QString& text) {
+    list.Model->OnCounterChange = [this, kind, label = list.Counter](const QString& text) {
       label->setText(text);
+      const int tab = TabIndexOf(m_tabs, kind);
+      if (tab >= 0) m_tabs->setTabText(tab, CountedTabText(kind, Model(kind).rowCount()));
     };
     list.View = new QTreeView(list.Page);
     list.View->setRootIsDecorated(false);
@@ -69,6 +83,9 @@ TLinkListsPane::TLinkListsPane(TVornDownload& engine, QWidget* parent)
     for (size_t c = 0; c < columns.size(); ++c) {
       if (columns[c].second > 0) list.View->setColumnWidth(int(c), columns[c].second);
     }
+    // The user sizes every column; the address (or mail address) takes what they leave.
+    list.View->header()->setSectionResizeMode(QHeaderView::Interactive);
+    list.View->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     connect(list.View->header(), &QHeaderView::sectionClicked, this,
             [model = list.Model](int column) { model->ClickColumn(column); });
     list.View->installEventFilter(this);
@@ -87,10 +104,12 @@ TLinkListsPane::TLinkListsPane(TVornDownload& engine, QWidget* parent)
     layout->addWidget(list.Counter);
     layout->addWidget(list.View);
     m_pages->addWidget(list.Page);
-    m_tabs->addTab(TabImage(kind), TabText(kind));
+    AddTab(m_tabs, m_tabs->count(), kind, 0);
   }
   connect(m_tabs, &QTabBar::currentChanged, this, [this](int index) {
-    if (index >= 0) ShowPage(m_tabs->tabText(index));
+    // A tab being inserted has no kind yet; it is shown once it has one.
+    const QVariant kind = index >= 0 ? m_tabs->tabData(index) : QVariant();
+    if (kind.isValid()) m_pages->setCurrentIndex(kind.toInt());
   });
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -110,6 +129,11 @@ void TLinkListsPane::WireEvents() {
     onDel = [model](TVornBaseLinks*, const TVornLinkPtr& link) { model->DelLink(link); };
   };
   wire(events.OnNewReady, events.OnDelReady, llReady);
+  events.OnNewReady = [this, model = &Model(llReady)](TVornBaseLinks* sender,
+                                                      const TVornLinkPtr& link) {
+    model->NewLink(sender, link);
+    if (link) m_readyBytes += link->Size;
+  };
   wire(events.OnNewWorking, events.OnDelWorking, llWorking);
   wire(events.OnNewQueue, events.OnDelQueue, llQueue);
   wire(events.OnNewFailed, events.OnDelFailed, llFailed);
@@ -132,22 +156,16 @@ TLinkListKind TLinkListsPane::Shown() const {
   return static_cast<TLinkListKind>(page < 0 ? 0 : page);
 }
 
-void TLinkListsPane::ShowPage(const QString& tabText) {
-  for (int k = 0; k < kLinkListKinds; ++k) {
-    if (TabText(TLinkListKind(k)) == tabText) m_pages->setCurrentIndex(k);
-  }
+void TLinkListsPane::ShowList(TLinkListKind kind) {
+  const int tab = TabIndexOf(m_tabs, kind);
+  if (tab >= 0) m_tabs->setCurrentIndex(tab);
 }
 
 void TLinkListsPane::ShowOptionalTab(TLinkListKind kind, bool shown) {
-  const QString text = TabText(kind);
-  const int at = TabIndexOf(m_tabs, text);
+  const int at = TabIndexOf(m_tabs, kind);
   if (shown) {
     if (at >= 0) return;
-    if (kind == llIgnored) {
-      m_tabs->insertTab(4, TabImage(kind), text);
-    } else {
-      m_tabs->addTab(TabImage(kind), text);
-    }
+    AddTab(m_tabs, kind == llIgnored ? 4 : m_tabs->count(), kind, Model(kind).rowCount());
     return;
   }
   if (at < 0) return;
@@ -156,10 +174,10 @@ void TLinkListsPane::ShowOptionalTab(TLinkListKind kind, bool shown) {
   m_tabs->removeTab(at);
   if (wasShowing && m_tabs->count() > 0) {
     m_tabs->setCurrentIndex(m_tabs->count() - 1);
-    ShowPage(m_tabs->tabText(m_tabs->count() - 1));
+    m_pages->setCurrentIndex(m_tabs->tabData(m_tabs->count() - 1).toInt());
   } else {
     // Removing a tab before the current one moves the strip's selection: keep the page's tab.
-    const int current = TabIndexOf(m_tabs, TabText(Shown()));
+    const int current = TabIndexOf(m_tabs, Shown());
     if (current >= 0) m_tabs->setCurrentIndex(current);
   }
 }

@@ -1,9 +1,10 @@
 // TLinkListsPane: the bottom pane of a project window: the six link lists, each with its counter
-// line, behind a tab strip, fed by the engine's list events, with column sorting, the lists'
-// menus and the gestures that open a link. Interface thread only.
+// line, behind a tab strip whose tabs show the lists' counts, fed by the engine's list events,
+// with column sorting, the lists' menus and the gestures that open a link. Interface thread only.
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -32,6 +33,10 @@ class TLinkListsPane : public QWidget {
   QTabBar* Tabs() const { return m_tabs; }
   // The list whose page shows now.
   TLinkListKind Shown() const;
+  // The bytes of every link that arrived in the Ready list while the pane watched.
+  int64_t ReadyBytes() const { return m_readyBytes; }
+  // Brings the tab of kind to the front, when it is shown.
+  void ShowList(TLinkListKind kind);
   // Adds or removes the tab of the Ignored or Emails list (the lists fill either way).
   void ShowOptionalTab(TLinkListKind kind, bool shown);
   // The list menu for kind, built as on opening it (tests read its items).
@@ -54,7 +59,6 @@ class TLinkListsPane : public QWidget {
     QWidget* Page = nullptr;
   };
 
-  void ShowPage(const QString& tabText);
   void OpenSelected(TLinkListKind kind, bool enterKey);
   // The first selected row's caption; empty when nothing is selected.
   std::string SelectedText(TLinkListKind kind) const;
@@ -65,6 +69,7 @@ class TLinkListsPane : public QWidget {
   QStackedWidget* m_pages = nullptr;
   std::array<TList, kLinkListKinds> m_lists;
   QMenu* m_menu = nullptr;
+  int64_t m_readyBytes = 0;
 };
 
 }  // namespace tq

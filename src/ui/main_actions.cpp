@@ -222,7 +222,9 @@ void TMainForm::BuildStatusBar() {
   for (int i = 0; i < 4; ++i) {
     m_panels[i] = new QLabel(this);
     m_panels[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
-    m_panels[i]->setFixedWidth(widths[i]);
+    // At least the panel's width: a longer text (an update's summary, a crawl's times) shows
+    // whole.
+    m_panels[i]->setMinimumWidth(widths[i]);
     m_panels[i]->setTextFormat(Qt::PlainText);
     statusBar()->addWidget(m_panels[i]);
   }
@@ -263,7 +265,10 @@ void TMainForm::ApplyCommandState(const TWWWOptions& options) {
   for (const auto& [name, enabled] : states) m_actions.at(name)->setEnabled(enabled);
   m_editHandler = s.EditHandler;
   m_panels[0]->setText(s.StatusText);
-  m_panels[1]->setText(s.InfoText);
+  m_panels[1]->setText(s.InfoText.isEmpty() ? s.CrawlCounts : s.InfoText);
+  m_panels[2]->setText(s.CrawlRate);
+  m_panels[3]->setText(s.CrawlTime);
+  ShowTitleFigure(s.CrawlFigure);
   m_gauge->setValue(s.Progress);
   m_gauge->setVisible(s.ProgressVisible);
 }
@@ -271,10 +276,16 @@ void TMainForm::ApplyCommandState(const TWWWOptions& options) {
 void TMainForm::DetachCommandState() {
   for (const char* name : kProjectCommands) m_actions.at(name)->setEnabled(false);
   m_editHandler = nullptr;
-  m_panels[0]->clear();
-  m_panels[1]->clear();
+  for (QLabel* panel : m_panels) panel->clear();
+  ShowTitleFigure(QString());
   m_gauge->setVisible(false);
   m_gauge->setValue(0);
+}
+
+void TMainForm::ShowTitleFigure(const QString& figure) {
+  const QString title =
+      figure.isEmpty() ? QStringLiteral("Tarnquill") : QStringLiteral("Tarnquill - ") + figure;
+  if (windowTitle() != title) setWindowTitle(title);
 }
 
 }  // namespace tq

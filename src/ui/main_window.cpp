@@ -7,11 +7,15 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QMenu>
+#include <QScreen>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolBar>
+#include <algorithm>
 
 #include "foundation/main_loop.h"
 #include "foundation/url.h"
@@ -38,7 +42,6 @@ TMainForm::TMainForm(const TMainFormSetup& setup)
     : m_options(setup.ConfigFile.empty() ? ProgramSettingsFile("config.dat") : setup.ConfigFile),
       m_documents([this] { return new TWWWDocForm(*this, &m_options, &m_templates, this); }) {
   setWindowTitle(QStringLiteral("Tarnquill"));
-  resize(1100, 780);
   m_tabs = new QTabWidget(this);
   m_tabs->setDocumentMode(true);
   setCentralWidget(m_tabs);
@@ -62,12 +65,17 @@ TMainForm::TMainForm(const TMainFormSetup& setup)
   m_documents.OnNewDoc = [this](TWWWDocForm*) { SyncActiveTab(); };
   m_documents.OnCloseDoc = [this](TWWWDocForm*) { SyncActiveTab(); };
   m_documents.OnUndock = [this](TWWWDocForm* window) {
+    // The last project closed leaves its panes' sizes to the next one and to the next run.
+    window->SaveLayout(m_windowState);
     const int tab = m_tabs->indexOf(window);
     if (tab >= 0) m_tabs->removeTab(tab);
   };
   connect(m_tabs, &QTabWidget::currentChanged, this, [this] { SyncActiveTab(); });
   m_activity = new QTimer(this);
-  connect(m_activity, &QTimer::timeout, this, [this] { SyncActiveTab(); });
+  connect(m_activity, &QTimer::timeout, this, [this] {
+    SyncActiveTab();
+    ShowTrayFigures();
+  });
   m_activity->start(1000);
 
   m_templates.SetTemplateFolder(setup.TemplatesFolder.empty() ? UserTemplatesFolder()
@@ -75,6 +83,7 @@ TMainForm::TMainForm(const TMainFormSetup& setup)
   WireOptions();
   m_options.OnFindBrowsers = setup.FindBrowsers;
   m_options.LoadOptions();
+  RestoreGeometry();
 }
 
 TMainForm::~TMainForm() {
@@ -157,11 +166,18 @@ void TMainForm::WireCommands() {
 }
 
 void TMainForm::WireOptions() {
+  // The recent projects and the window's state travel with the options.
   m_options.OnLoadMRU = [this](const TVornCustomIniFile& ini) {
     m_recent.LoadFromIni(ini);
     RebuildRecentMenu();
+    m_windowState.LoadFromIni(ini);
   };
-  m_options.OnSaveMRU = [this](TVornCustomIniFile& ini) { m_recent.SaveToIni(ini); };
+  // The window's state is taken when it closes: a save in between (and the comparison that
+  // decides whether the file needs writing) sees what was read or last taken.
+  m_options.OnSaveMRU = [this](TVornCustomIniFile& ini) {
+    m_recent.SaveToIni(ini);
+    m_windowState.SaveToIni(ini);
+  };
   m_options.OnDocCount = [this](int& count) { count = m_documents.Count(); };
   m_options.OnDocInfoNeeded = [this](int index, void*& download) {
     download = index >= 0 && index < m_documents.Count() ? m_documents.Items(index) : nullptr;
@@ -217,6 +233,9 @@ void TMainForm::Dock(TWWWDocForm* window) {
       m_tabs->addTab(window, StateImage(window->Engine().State()), window->windowTitle());
   window->show();
   m_tabs->setCurrentIndex(tab);
+  // The panes take their remembered sizes once the tab has its own.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  window->ApplyLayout(m_windowState);
   SyncActiveTab();
 }
 
@@ -297,6 +316,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     ~TDone() { flag = false; }
   } done{m_closing};
   if (m_shutDown) {
+    KeepWindowState();
     m_options.SaveOptions();
     event->accept();
     return;
@@ -314,6 +334,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  KeepWindowState();
   CloseAllProjects();
   m_options.SaveOptions();
   if (m_documents.Count() == 0) {
@@ -321,6 +342,56 @@ void TMainForm::closeEvent(QCloseEvent* event) {
   } else {
     event->ignore();
   }
+}
+
+int TMainForm::ToolbarsWidth() const {
+  int width = 0;
+  for (const QToolBar* bar : m_toolbars) width += bar->sizeHint().width();
+  // The window's frame and the toolbar area's margins.
+  return width + 2 * style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent) + 16;
+}
+
+void TMainForm::RestoreGeometry() {
+  const TWindowState& s = m_windowState;
+  if (s.Width > 0) {
+    resize(s.Width, s.Height);
+    // A position off every screen (a screen since removed) is left to the desktop.
+    const QRect frame(QPoint(s.Left, s.Top), QSize(s.Width, s.Height));
+    for (const QScreen* screen : QGuiApplication::screens()) {
+      if (screen->availableGeometry().intersects(frame)) {
+        move(s.Left, s.Top);
+        break;
+      }
+    }
+  } else {
+    resize(std::max(1100, ToolbarsWidth()), 780);
+  }
+  if (s.Maximized) setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void TMainForm::KeepWindowState() {
+  // A window never shown has no geometry of its own to keep.
+  if (!isVisible()) return;
+  // Moving places the frame; the geometry is the inside, below the title bar.
+  const QPoint frame = geometry().topLeft() - pos();
+  const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
+  if (normal.isValid()) {
+    m_windowState.Left = normal.x() - frame.x();
+    m_windowState.Top = normal.y() - frame.y();
+    m_windowState.Width = normal.width();
+    m_windowState.Height = normal.height();
+  }
+  m_windowState.Maximized = isMaximized();
+  if (Active() != nullptr) Active()->SaveLayout(m_windowState);
+}
+
+void TMainForm::ShowTrayFigures() {
+  QStringList lines;
+  for (int i = 0; i < m_documents.Count(); ++i) {
+    const QString& figure = m_documents.Items(i)->CommandState().State().CrawlFigure;
+    if (!figure.isEmpty()) lines << figure;
+  }
+  m_tray->SetProgressLines(lines);
 }
 
 bool TMainForm::IsOpenProject(const TWWWDocForm* window) const {

@@ -19,6 +19,7 @@
 #include "storage/templates.h"
 #include "ui/documents.h"
 #include "ui/project_host.h"
+#include "ui/window_state.h"
 
 class QAction;
 class QLabel;
@@ -67,6 +68,10 @@ class TMainForm : public QMainWindow, public IProjectHost {
   void SetPhonebook(std::function<std::vector<std::string>()> phonebook) {
     m_phonebook = std::move(phonebook);
   }
+  // The window and pane state remembered in the settings ("Window" section).
+  TWindowState& WindowState() { return m_windowState; }
+  // The width at which every toolbar shows all its buttons side by side.
+  int ToolbarsWidth() const;
   // Set by a scheduled shutdown: the next close skips the close query.
   void SetShutDown(bool value) { m_shutDown = value; }
 
@@ -107,6 +112,14 @@ class TMainForm : public QMainWindow, public IProjectHost {
   void CloseActive();
   void CloseAllProjects();
   void SetTextLabels(bool on);
+  // The active crawl's "Garden: 12/42" after the program's name in the title; empty: the name.
+  void ShowTitleFigure(const QString& figure);
+  // The remembered size, position and maximised state; the default size shows every toolbar.
+  void RestoreGeometry();
+  // The window's and the active project's state into m_windowState (as the window closes).
+  void KeepWindowState();
+  // Every crawling project's figure on the tray icon's hint.
+  void ShowTrayFigures();
   void EditCommand(int command);
   void WireOptions();
   // The project and program dialogs behind their commands (main_dialogs.cpp).
@@ -131,6 +144,7 @@ class TMainForm : public QMainWindow, public IProjectHost {
   std::function<std::vector<std::string>()> m_phonebook;
   QTimer* m_activity = nullptr;
   TEditHandler m_editHandler;
+  TWindowState m_windowState;
   bool m_shutDown = false;
   bool m_closing = false;
 };

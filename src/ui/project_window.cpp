@@ -461,4 +461,41 @@ bool TWWWDocForm::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
+namespace {
+
+std::vector<int> ColumnWidths(const QTreeView* view) {
+  std::vector<int> widths;
+  for (int c = 0; c < view->header()->count(); ++c) widths.push_back(view->columnWidth(c));
+  return widths;
+}
+
+}  // namespace
+
+void TWWWDocForm::SaveLayout(TWindowState& state) const {
+  const auto sizes = [](const QSplitter* splitter) {
+    const QList<int> list = splitter->sizes();
+    return std::vector<int>(list.begin(), list.end());
+  };
+  state.OuterSplit = sizes(m_outer);
+  state.InnerSplit = sizes(m_inner);
+  for (int k = 0; k < kLinkListKinds; ++k)
+    state.Columns[size_t(k)] = ColumnWidths(m_lists->View(static_cast<TLinkListKind>(k)));
+}
+
+void TWWWDocForm::ApplyLayout(const TWindowState& state) {
+  const auto apply = [](QSplitter* splitter, const std::vector<int>& sizes) {
+    if (static_cast<int>(sizes.size()) == splitter->count())
+      splitter->setSizes(QList<int>(sizes.begin(), sizes.end()));
+  };
+  apply(m_outer, state.OuterSplit);
+  apply(m_inner, state.InnerSplit);
+  for (int k = 0; k < kLinkListKinds; ++k) {
+    QTreeView* view = m_lists->View(static_cast<TLinkListKind>(k));
+    const std::vector<int>& widths = state.Columns[size_t(k)];
+    if (static_cast<int>(widths.size()) != view->header()->count()) continue;
+    // The address column stretches over what the others leave.
+    for (int c = 1; c < view->header()->count(); ++c) view->setColumnWidth(c, widths[size_t(c)]);
+  }
+}
+
 }  // namespace tq

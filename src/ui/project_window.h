@@ -13,9 +13,11 @@
 
 #include "engine/download.h"
 #include "storage/document.h"
+#include "ui/crawl_progress.h"
 #include "ui/link_tree.h"
 #include "ui/project_host.h"
 #include "ui/tree_updater.h"
+#include "ui/window_state.h"
 #include "ui/www_options.h"
 
 class QComboBox;
@@ -26,6 +28,7 @@ class QPushButton;
 class QSplitter;
 class QStackedWidget;
 class QTabWidget;
+class QTimer;
 class QToolButton;
 class QTreeView;
 
@@ -89,6 +92,12 @@ class TWWWDocForm : public QWidget {
   std::string ServerPrefix() const;
   // The text holds an offline address of this window's server, as built or as a browser shows it.
   bool IsOfflineAddress(const std::string& text) const;
+  // The splitters and list columns as the user left them, and back; an empty entry of state
+  // leaves its pane as it is.
+  void SaveLayout(TWindowState& state) const;
+  void ApplyLayout(const TWindowState& state);
+  QSplitter* OuterSplitter() const { return m_outer; }
+  QSplitter* InnerSplitter() const { return m_inner; }
   // Presses "&Download" of the address bar.
   void DownloadClick();
 
@@ -107,6 +116,8 @@ class TWWWDocForm : public QWidget {
   void StartServer();
 
   void StateChanged(TVornState state);
+  // The crawl's figures into the status texts and the title figure (every second of a crawl).
+  void ShowCrawlProgress();
   void ApplyBuildAllTree(bool value);
   void ShowTree(int which);  // 0 All, 1 Ready
   void SetFullScreen(bool on);
@@ -152,6 +163,9 @@ class TWWWDocForm : public QWidget {
   QSplitter* m_outer = nullptr;
   QSplitter* m_inner = nullptr;
   QWidget* m_leftPane = nullptr;
+
+  QTimer* m_progressTimer = nullptr;
+  TCrawlProgress m_progress;
 
   TLoadForm* m_loadForm = nullptr;
   bool m_loadFailed = false;

@@ -2,6 +2,7 @@
 // the command state, the load progress window and the switches that show trees and list tabs.
 #include <QApplication>
 #include <QComboBox>
+#include <QTimer>
 
 #include "platform/dialog_service.h"
 #include "server/server.h"
@@ -14,6 +15,9 @@
 namespace tq {
 
 void TWWWDocForm::WireEngine() {
+  m_progressTimer = new QTimer(this);
+  m_progressTimer->setInterval(1000);
+  connect(m_progressTimer, &QTimer::timeout, this, [this] { ShowCrawlProgress(); });
   m_engine->OnStateChange() = [this](void*, TVornState state) { StateChanged(state); };
   // Loading a project file names the project on the loader's thread: the caption follows on
   // this one (and not at all once the window is gone).
@@ -67,6 +71,11 @@ void TWWWDocForm::StateChanged(TVornState state) {
   TWWWOptions& s = m_state;
   switch (state) {
     case edsReady:
+      m_progressTimer->stop();
+      for (auto field : {&TWWWState::CrawlCounts, &TWWWState::CrawlRate, &TWWWState::CrawlTime,
+                         &TWWWState::CrawlFigure}) {
+        s.Set(field, QString());
+      }
       s.Set(&TWWWState::StatusText, m_engine->UpdateRun()
                                         ? QStringLiteral("Update finished: ") +
                                               ToQ(UpdateSummaryText(m_engine->UpdateSummary()))
@@ -83,6 +92,10 @@ void TWWWDocForm::StateChanged(TVornState state) {
                              ToQ(m_engine->General().ProjectName()) + QLatin1Char('"'));
       break;
     case edsDownload:
+      m_progress.Start(TCrawlProgress::TClock::now(), ReadCrawlCounts(*m_engine),
+                       m_lists->ReadyBytes());
+      m_progressTimer->start();
+      ShowCrawlProgress();
       s.Set(&TWWWState::StatusText, StatusTextOf(state));
       s.Set(&TWWWState::SaveEnabled, idle);
       s.Set(&TWWWState::SaveAsEnabled, idle);
@@ -105,6 +118,16 @@ void TWWWDocForm::StateChanged(TVornState state) {
       break;
   }
   if (m_host.IsOpenProject(this)) m_host.SetTabImage(this, state);
+}
+
+void TWWWDocForm::ShowCrawlProgress() {
+  const TCrawlCounts counts = ReadCrawlCounts(*m_engine);
+  const auto now = TCrawlProgress::TClock::now();
+  m_state.Set(&TWWWState::CrawlCounts, ToQ(TCrawlProgress::CountsText(counts)));
+  m_state.Set(&TWWWState::CrawlRate, ToQ(m_progress.RateText(now, m_lists->ReadyBytes())));
+  m_state.Set(&TWWWState::CrawlTime, ToQ(m_progress.TimeText(now, counts)));
+  m_state.Set(&TWWWState::CrawlFigure,
+              windowTitle() + QStringLiteral(": ") + ToQ(TCrawlProgress::DoneOfTotal(counts)));
 }
 
 void TWWWDocForm::ApplyBuildAllTree(bool value) {

@@ -86,4 +86,13 @@ bool TTray::eventFilter(QObject* watched, QEvent* event) {
   return QObject::eventFilter(watched, event);
 }
 
+void TTray::SetProgressLines(const QStringList& lines) {
+  const QString tip = (QStringList{QStringLiteral("Tarnquill")} + lines).join(QLatin1Char('\n'));
+  if (m_icon->toolTip() != tip) m_icon->setToolTip(tip);
+}
+
+QString TTray::ToolTip() const {
+  return m_icon->toolTip();
+}
+
 }  // namespace tq

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include <QObject>
+#include <QStringList>
 
 #include "ui/notifier.h"
 
@@ -27,6 +28,9 @@ class TTray : public QObject, public INotifier {
 
   // The tray menu, as the desktop shows it on a right click.
   QMenu* Menu() const { return m_menu; }
+  // The icon's hint: "Tarnquill", then one line per crawling project ("Garden: 12/42").
+  void SetProgressLines(const QStringList& lines);
+  QString ToolTip() const;
   // What a double click on the icon does: restores a minimised or hidden window, else minimises.
   void ToggleWindow();
 

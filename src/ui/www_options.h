@@ -44,6 +44,9 @@ struct TWWWState {
   bool ExportEnabled = true;
   QString StatusText = QStringLiteral("Status : Ready");  // status bar panel 0
   QString InfoText;                                       // status bar panel 1
+  // A running crawl's figures: pages (panel 1 when there is no info text), rate (panel 2),
+  // time (panel 3), and "Garden: 12/42" for the window title and the tray; empty otherwise.
+  QString CrawlCounts, CrawlRate, CrawlTime, CrawlFigure;
   bool ProgressVisible = false;
   int Progress = 0;
   bool TreePaneShown = true;

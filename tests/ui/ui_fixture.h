@@ -134,7 +134,7 @@ inline TestRoute Stall() {
 inline void ShowList(TWWWDocForm& project, const char* tab) {
   QTabBar* tabs = project.Lists().Tabs();
   for (int i = 0; i < tabs->count(); ++i) {
-    if (tabs->tabText(i) == QLatin1String(tab)) tabs->setCurrentIndex(i);
+    if (tabs->tabText(i).startsWith(QLatin1String(tab))) tabs->setCurrentIndex(i);
   }
 }
 
