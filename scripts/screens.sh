@@ -3,8 +3,10 @@
 # site into a project, opens it in `tarnquill` on a virtual display and writes PNG screenshots of
 # the main window (trees, lists, the browser showing a stored page) and of each dialog (properties,
 # statistics, both wizards, new project, options, login, compiler finder, find files, export
-# wizard) and of the search pane with its results. The last line printed is the folder that holds
-# them.
+# wizard) and of the search pane with its results; then an update's summary in the status bar,
+# a crawl in progress (status bar, list tabs, statistics), the options pages that name this
+# platform's services, the close prompt and the manual's first page. The last line printed is
+# the folder that holds them.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 TQ_TARGETS="tarnquill tarnquill-cli" "$root/scripts/build.sh" >&2

@@ -6,15 +6,19 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 
 #include "dialup/scheduled_actions.h"
 #include "foundation/main_loop.h"
 #include "ui/auth_form.h"
+#include "ui/browser.h"
 #include "ui/configure_form.h"
 #include "ui/dialog_kit.h"
 #include "ui/export_wizard_form.h"
 #include "ui/find_form.h"
+#include "ui/help_window.h"
 #include "ui/main_window.h"
+#include "ui/message_dialog.h"
 #include "ui/modal_window_form.h"
 #include "ui/new_project_form.h"
 #include "ui/options_form.h"
@@ -55,6 +59,27 @@ bool ShootDesktopWindows(TMainForm& window, const QString& folder) {
   bool dontShowAgain = false;
   DialogService().ShowTroubleShooter("nocard", dontShowAgain);
   SetModalHandler(nullptr);
+  return ok;
+}
+
+// The options pages whose switches name what this platform does in place of the services the
+// options once named.
+bool ShootOptionsPages(TMainForm& window, const QString& folder) {
+  TOptionsForm form(window.Options(), {"Mobile broadband", "Office VPN"}, &window);
+  const std::pair<TOptionsPage, const char*> pages[] = {
+      {opConnection, "22-options-connection.png"}, {opDialUp, "23-options-dial-up.png"},
+      {opDisconnect, "24-options-disconnect.png"}, {opIntegration, "25-options-integration.png"},
+      {opExport, "26-options-export.png"},
+  };
+  bool ok = true;
+  for (const auto& [page, name] : pages) {
+    QTreeWidgetItemIterator it(form.Selector());
+    for (; *it != nullptr; ++it) {
+      if ((*it)->data(0, Qt::UserRole).toInt() == page) break;
+    }
+    if (*it != nullptr) form.Selector()->setCurrentItem(*it);
+    ok = Shoot(form, folder, QString::fromLatin1(name)) && ok;
+  }
   return ok;
 }
 
@@ -118,6 +143,25 @@ bool ShootDialogs(TMainForm& window, TWWWDocForm& project, const QString& folder
     ok = Shoot(wizard, folder, QStringLiteral("14-export-wizard.png")) && ok;
   }
   ok = ShootDesktopWindows(window, folder) && ok;
+  ok = ShootOptionsPages(window, folder) && ok;
+  {
+    // Closing a changed project: Yes closes unsaved, No saves first, Cancel keeps it open.
+    TMessageDlgForm prompt("Do you want to close document without save ?", mdiConfirmation,
+                           mbYes | mbNo | mbCancel, "Close without save", 0, &window);
+    ok = Shoot(prompt, folder, QStringLiteral("27-close-prompt.png")) && ok;
+  }
+  return ok;
+}
+
+bool ShootManual(const QString& folder) {
+  THelpWindow* help = ShowManual("index.html", nullptr);
+  bool loaded = false;
+  QObject::connect(&help->Browser(), &TProjectBrowser::DocumentComplete, help,
+                   [&loaded] { loaded = true; });
+  ProcessEventsUntil([&loaded] { return loaded; }, Millis(20000));
+  ProcessEventsUntil([] { return false; }, Millis(500));
+  const bool ok = help->grab().save(QDir(folder).filePath(QStringLiteral("28-manual.png")), "PNG");
+  help->close();
   return ok;
 }
 

@@ -12,4 +12,7 @@ class TWWWDocForm;
 // Writes one PNG per dialog into folder; false when a picture could not be written.
 bool ShootDialogs(TMainForm& window, TWWWDocForm& project, const QString& folder);
 
+// The manual's first page in the help window.
+bool ShootManual(const QString& folder);
+
 }  // namespace tq

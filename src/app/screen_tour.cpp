@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>
@@ -22,6 +23,7 @@
 #include "ui/project_window.h"
 #include "ui/qt_text.h"
 #include "ui/search_pane.h"
+#include "ui/stats_form.h"
 
 namespace tq {
 namespace {
@@ -38,8 +40,50 @@ bool Shoot(TMainForm& window, const QString& folder, const QString& name) {
 void ShowList(TWWWDocForm& project, const QString& tab) {
   QTabBar* tabs = project.Lists().Tabs();
   for (int i = 0; i < tabs->count(); ++i) {
-    if (tabs->tabText(i) == tab) tabs->setCurrentIndex(i);
+    if (tabs->tabText(i).startsWith(tab)) tabs->setCurrentIndex(i);
   }
+}
+
+// An update of the opened project, then a new crawl of the same site held to two requests a
+// second, pictured while it runs with its statistics, and stopped.
+bool ShootCrawl(TMainForm& window, TWWWDocForm& project, const QString& folder) {
+  TVornDownload& engine = project.Engine();
+  engine.StartUpdate();
+  // The state changes with the engine's events: wait for the summary itself.
+  ProcessEventsUntil(
+      [&window] {
+        return window.StatusPanel(0)->text().startsWith(QLatin1String("Update finished"));
+      },
+      Millis(60000));
+  bool ok = Shoot(window, folder, QStringLiteral("16-update-finished.png"));
+
+  TWWWDocForm* crawl = window.NewBlankProject();
+  TVornDownload& running = crawl->Engine();
+  running.General().BaseUrl = engine.General().BaseUrl;
+  running.General().SetProjectName("Garden");
+  running.System().MaxRequestsPerSecond = 2;
+  running.StartDownload();
+  ProcessEventsUntil(
+      [&running] {
+        return running.State() == edsReady ||
+               (running.ReadyLinks().Count() >= 6 && running.QueueLinks().Count() > 0);
+      },
+      Millis(60000));
+  ShowList(*crawl, QStringLiteral("In Progress"));
+  // The status bar's figures follow once a second.
+  ProcessEventsUntil([] { return false; }, Millis(1200));
+  ok = Shoot(window, folder, QStringLiteral("17-crawl-in-progress.png")) && ok;
+  {
+    TStatsForm stats(running, &window);
+    stats.show();
+    QApplication::processEvents();
+    ok = stats.grab().save(QDir(folder).filePath(QStringLiteral("18-statistics-during-crawl.png")),
+                           "PNG") &&
+         ok;
+  }
+  running.StopDownload();
+  ProcessEventsUntil([&running] { return running.State() == edsReady; }, Millis(60000));
+  return ok;
 }
 
 }  // namespace
@@ -80,6 +124,8 @@ void StartScreenTour(TMainForm& window, const std::string& projectFile, const st
     ProcessEventsUntil([project] { return !project->SearchPane().Search().Searching(); },
                        Millis(20000));
     ok = Shoot(window, out, QStringLiteral("15-search-pane.png")) && ok;
+    ok = ShootCrawl(window, *project, out) && ok;
+    ok = ShootManual(out) && ok;
     QApplication::exit(ok ? 0 : 1);
   });
 }

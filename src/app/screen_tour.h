@@ -1,6 +1,7 @@
 // The screenshot tour of `tarnquill --screenshots FOLDER FILE.web`: opens the project, and writes
 // PNG pictures of the main window (trees and lists, another list, the browser showing the
-// starting page, then each dialog) into FOLDER, then ends the program. It shows a reviewer the
+// starting page, then each dialog, an update and a crawl in progress, the manual) into FOLDER,
+// then ends the program. It shows a reviewer the
 // window without a desktop.
 #pragma once
 
