@@ -13,7 +13,7 @@
 #include "ui/configure_form.h"
 #include "ui/dialog_kit.h"
 #include "ui/export_wizard_form.h"
-#include "ui/find_form.h"
+#include "ui/find_file_form.h"
 #include "ui/main_window.h"
 #include "ui/modal_window_form.h"
 #include "ui/new_project_form.h"

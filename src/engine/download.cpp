@@ -7,10 +7,10 @@
 #include <optional>
 #include <thread>
 
-#include "engine/connection_thread.h"
 #include "engine/content.h"
 #include "engine/ftp_connection.h"
 #include "engine/link_lists.h"
+#include "engine/worker_thread.h"
 #include "foundation/canonical_url.h"
 #include "foundation/errors.h"
 #include "foundation/url.h"

@@ -1,7 +1,7 @@
 // The main window's find-in-lists dialog and the export wizard, each for the active project.
 #include "ui/dialog_kit.h"
 #include "ui/export_wizard_form.h"
-#include "ui/find_form.h"
+#include "ui/find_file_form.h"
 #include "ui/main_window.h"
 #include "ui/project_window.h"
 

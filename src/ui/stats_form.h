@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "dialogs/statistics.h"
+#include "dialogs/project_statistics.h"
 #include "engine/download.h"
 
 class QLabel;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "dialogs/configure_model.h"
-#include "dialogs/statistics.h"
+#include "dialogs/project_statistics.h"
 #include "dialogs/wizard_model.h"
 #include "engine/admission.h"
 #include "engine/download.h"

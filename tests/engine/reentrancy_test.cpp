@@ -12,8 +12,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "engine/connection_thread.h"
 #include "engine/download.h"
+#include "engine/worker_thread.h"
 #include "support/fake_dialog_service.h"
 #include "support/http_test_server.h"
 

@@ -8,8 +8,8 @@
 #include <set>
 
 #include "foundation/main_loop.h"
+#include "options/base_scanner.h"
 #include "options/mask.h"
-#include "options/scanner.h"
 #include "support/temp_env.h"
 
 namespace tq {

@@ -1,5 +1,5 @@
 // Counting a project's links for the statistics dialog.
-#include "dialogs/statistics.h"
+#include "dialogs/project_statistics.h"
 
 #include <cmath>
 

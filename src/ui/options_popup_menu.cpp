@@ -1,5 +1,5 @@
 // The link trees' context menu and its clipboard file.
-#include "ui/link_menu.h"
+#include "ui/options_popup_menu.h"
 
 #include <cstdio>
 
