@@ -56,6 +56,11 @@ TFoldedKeyword::TFoldedKeyword(std::string_view keyword) {
   for (int32_t i = 0; i < length;) {
     UChar32 c;
     U8_NEXT(bytes, i, length, c);
+    // Text runs come with their white space collapsed to single spaces; so does the keyword.
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == 0xA0) {
+      if (m_keyword.empty() || m_keyword.back() != U' ') m_keyword += U' ';
+      continue;
+    }
     m_keyword += Fold(c, BmpFolding());
   }
   m_ascii = std::all_of(m_keyword.begin(), m_keyword.end(), [](char32_t c) { return c < 0x80; });

@@ -19,7 +19,8 @@ bool IsHtmlContentType(std::string_view contentType);
 
 // A keyword compared without regard to case: every character is replaced by its simple case
 // folding (one character for one, as the Unicode folding table gives it), so "ß" and "SS" stay
-// apart while the micro sign meets the Greek small mu.
+// apart while the micro sign meets the Greek small mu. A run of white space (no-break spaces
+// too) stands for one space, as in the text runs a page reader reports.
 class TFoldedKeyword {
  public:
   // keyword as UTF-8; malformed bytes count as U+FFFD.

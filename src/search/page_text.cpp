@@ -1,6 +1,7 @@
 // Stored page text through libxml2's HTML parser in SAX mode.
 #include "search/page_text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -22,6 +23,7 @@
 #include "formats/html_tokenizer.h"
 #include "formats/stored_document.h"
 #include "foundation/ansi.h"
+#include "foundation/ascii_case.h"
 
 namespace tq {
 namespace {
@@ -32,6 +34,41 @@ bool IsLineBreak(char c) {
 
 bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+bool IsNamed(const xmlChar* name, const char* element) {
+  return xmlStrcasecmp(name, reinterpret_cast<const xmlChar*>(element)) == 0;
+}
+
+constexpr std::string_view kNoBreakSpace = "\xC2\xA0";
+
+// Elements that sit inside a line of text: a browser shows their text as part of the text around
+// them, so they do not end a run. Sorted for the binary search.
+bool IsInline(const xmlChar* name) {
+  static constexpr std::array<std::string_view, 35> kInline = {
+      "a",      "abbr", "acronym", "b",    "bdi", "bdo",  "big",   "br",   "cite",
+      "code",   "data", "del",     "dfn",  "em",  "font", "i",     "ins",  "kbd",
+      "label",  "mark", "nobr",    "q",    "s",   "samp", "small", "span", "strike",
+      "strong", "sub",  "sup",     "time", "tt",  "u",    "var",   "wbr"};
+  return std::binary_search(kInline.begin(), kInline.end(),
+                            AsciiLowerCase(reinterpret_cast<const char*>(name)));
+}
+
+// The run as a reader sees it: every run of blanks and no-break spaces one space.
+void CollapseBlanks(std::string_view run, std::string& out) {
+  out.clear();
+  bool blank = false;
+  for (std::size_t i = 0; i < run.size(); ++i) {
+    const bool noBreak = run.substr(i, 2) == kNoBreakSpace;
+    if (IsBlank(run[i]) || noBreak) {
+      if (!blank) out += ' ';
+      blank = true;
+      if (noBreak) ++i;
+    } else {
+      out += run[i];
+      blank = false;
+    }
+  }
 }
 
 // One parse: the SAX callbacks' user data.
@@ -84,17 +121,23 @@ class TSaxRun {
 
   static void StartElement(void* ctx, const xmlChar* name, const xmlChar** /*atts*/) {
     TSaxRun& run = Of(ctx);
+    if (IsInline(name)) {
+      // A line break shows as white space between the words around it.
+      if (IsNamed(name, "br") && run.Reported()) run.m_run += '\n';
+      return;
+    }
     run.Flush();
-    if (!run.m_titleSeen && xmlStrcasecmp(name, BAD_CAST "title") == 0) {
+    if (!run.m_titleSeen && IsNamed(name, "title")) {
       run.m_titleSeen = true;
       run.m_inTitle = true;
     }
   }
 
   static void EndElement(void* ctx, const xmlChar* name) {
+    if (IsInline(name)) return;
     TSaxRun& run = Of(ctx);
     run.Flush();
-    if (run.m_inTitle && xmlStrcasecmp(name, BAD_CAST "title") == 0) run.EndTitle();
+    if (run.m_inTitle && IsNamed(name, "title")) run.EndTitle();
   }
 
   static void Characters(void* ctx, const xmlChar* text, int length) {
@@ -130,7 +173,9 @@ class TSaxRun {
   }
 
   void Report(std::string_view run) {
-    if (!run.empty() && !m_stopped && !m_visitor.OnText(run)) Stop();
+    if (run.empty() || m_stopped) return;
+    CollapseBlanks(run, m_collapsed);
+    if (!m_visitor.OnText(m_collapsed)) Stop();
   }
 
   void EndTitle() {
@@ -157,6 +202,7 @@ class TSaxRun {
   TPageTextVisitor& m_visitor;
   htmlParserCtxtPtr m_ctxt = nullptr;
   std::string m_run;
+  std::string m_collapsed;  // the run reported, kept for the next
   std::string m_title;
   bool m_titleSeen = false;
   bool m_inTitle = false;

@@ -27,7 +27,9 @@ class TPageTextVisitor {
  public:
   virtual ~TPageTextVisitor() = default;
   // One text run: the text between two pieces of markup, character references resolved, as
-  // UTF-8. The text of the title element comes as runs too.
+  // UTF-8, each run of white space and no-break spaces one space. Inline elements (a, code, em,
+  // span, ...) do not cut a run: their text joins the text around it, and a line break element
+  // reads as a space. The text of the title element comes as runs too.
   virtual bool OnText(std::string_view run) = 0;
   // The text of the first title element with its blanks collapsed; at most once per page, when
   // the element ends (or the page does).

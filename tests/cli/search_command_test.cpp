@@ -37,7 +37,7 @@ TEST(SearchCommand, SearchesPagesAndFindsLinksOfACrawledProject) {
       {"KÖLN", "Start – Übersicht\tKöln\t" + site + "index.html\n"},
       {"НОВОСТИ", "no title\tновости дня\t" + site + "ru.html\n"},
       {"天気", "天気予報\t天気予報\t" + site + "jp.html\n"},
-      {"offline", "Start – Übersicht\toffline\\x09here\t" + site + "index.html\n"},
+      {"offline here", "Start – Übersicht\toffline here\t" + site + "index.html\n"},  // the tab
   };
   for (const auto& s : searches) {
     const CliRun run = RunCli({"search", web, s.Keyword});

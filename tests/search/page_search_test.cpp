@@ -34,10 +34,17 @@ TEST(PageSearch, FindsTheFirstRunHoldingTheKeyword) {
       {"line", "<p>Browse it offline today</p>", "|line today"},
       {"KEY", "<p>a key here</p><p>key there</p>", "|key here"},
       {"t&t 中文 café", "<p>AT&amp;T &#x4E2D;&#25991; caf&eacute;</p>", "|T&T 中文 café"},
-      {"copy", "<title>Offline   copy\n of Site</title><p>x",
-       "Offline copy of Site|copy\n of Site"},
+      {"copy", "<title>Offline   copy\n of Site</title><p>x", "Offline copy of Site|copy of Site"},
       {"needle", "<p>needle</p><title>Late</title>", "Late|needle"},  // read on for the title
-      {"offline copy", "<p>offline <b>copy</b></p>", "-"},            // split by a tag
+      // Phrases: white space matches white space, inline elements join their text to the
+      // text around them, blocks still end a run.
+      {"offline copy", "<p>offline <b>copy</b></p>", "|offline copy"},
+      {"import os", "<pre>&gt;&gt;&gt; <span>import</span>\n   <span>os</span></pre>",
+       "|import os"},
+      {"IMPORT  OS", "<p><code>import</code>&nbsp;<a href=x>os</a>, sys", "|import os, sys"},
+      {"import os", "<p>import<br>os</p>", "|import os"},
+      {"import os", "<p>import</p><p>os</p>", "-"},
+      {"import os", "<li>import<li>os", "-"},
       {"offline", "<script>var offline = 1;</script><p>x</p>", "-"},
       {"offline", "<style>.offline { color: red }</style>", "-"},
       {"offline", "<!-- offline --><p>x</p>", "-"},
