@@ -17,9 +17,9 @@
 
 #include "app/dialog_tour.h"
 #include "foundation/main_loop.h"
-#include "ui/browser.h"
 #include "ui/link_lists_pane.h"
 #include "ui/main_window.h"
+#include "ui/project_browser.h"
 #include "ui/project_window.h"
 #include "ui/qt_text.h"
 #include "ui/search_pane.h"

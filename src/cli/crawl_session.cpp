@@ -18,7 +18,7 @@
 #include "cli/interrupt_watch.h"
 #include "cli/list_output.h"
 #include "cli/text_escape.h"
-#include "engine/configure_model.h"
+#include "dialogs/configure_model.h"
 
 namespace tq::cli {
 namespace {

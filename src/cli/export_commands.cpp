@@ -3,7 +3,6 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +12,7 @@
 
 #include "cli/command.h"
 #include "cli/interrupt_watch.h"
+#include "cli/list_output.h"
 #include "cli/project.h"
 #include "cli/text_escape.h"
 #include "export/deploy_manager.h"
@@ -112,7 +112,7 @@ void FollowOnTerminal(TVornDeployManager& manager) {
 struct TExportArgs {
   std::string ProjectFile, Folder, Zip, Chm, OutFile;
   std::vector<std::string> Kinds{"text", "images", "audio", "video", "archive"};
-  std::vector<std::string> Lists{"ready", "queue", "failed", "ignored"};
+  std::vector<std::string> Lists = ListNames(false);
 };
 
 int ExportCommand(const TExportArgs& args) {
@@ -163,11 +163,7 @@ int ExportCommand(const TExportArgs& args) {
 std::vector<TVornLinkList> ListsNamed(const std::vector<std::string>& names) {
   std::vector<TVornLinkList> lists;
   for (const std::string& name : names) {
-    for (const auto& [list, header] : kLinkListHeaders) {
-      std::string lower(LinkListRole(list).UserName);
-      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (name == lower) lists.push_back(list);
-    }
+    if (const std::optional<TVornLinkList> list = ListNamed(name)) lists.push_back(*list);
   }
   return lists;
 }
@@ -220,7 +216,7 @@ const bool kLinks =
                       command.add_option("OUT", s->OutFile, "Text file to write")->required();
                       command.add_option("--lists", s->Lists, "Lists written (default: all four)")
                           ->delimiter(',')
-                          ->check(CLI::IsMember({"ready", "queue", "failed", "ignored"}));
+                          ->check(CLI::IsMember(ListNames(false)));
                       return [s] { return LinksCommand(*s); };
                     });
 

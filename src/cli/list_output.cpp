@@ -25,17 +25,24 @@ std::string AddressOf(const TVornLink& link, TVornLinkList list) {
 
 }  // namespace
 
-std::optional<TVornLinkList> PrintedListNamed(std::string_view name) {
-  for (TVornLinkList list : kPrintedLists) {
-    std::string lower(LinkListRole(list).UserName);
-    for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    if (lower == name) return list;
+std::vector<std::string> ListNames(bool withEmails) {
+  std::vector<std::string> names;
+  for (const TNamedList& named : kNamedLists) {
+    if (withEmails || named.List != ellEmail) names.emplace_back(named.Name);
+  }
+  return names;
+}
+
+std::optional<TVornLinkList> ListNamed(std::string_view name) {
+  for (const TNamedList& named : kNamedLists) {
+    if (named.Name == name) return named.List;
   }
   return std::nullopt;
 }
 
 void PrintLists(std::ostream& out, TVornDownload& download, std::optional<TVornLinkList> only) {
-  for (TVornLinkList list : kPrintedLists) {
+  for (const TNamedList& named : kNamedLists) {
+    const TVornLinkList list = named.List;
     if (only && *only != list) continue;
     TVornBaseLinks& links = download.Links(list);
     std::vector<TVornLinkPtr> held;

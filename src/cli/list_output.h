@@ -4,19 +4,31 @@
 
 #include <optional>
 #include <ostream>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/download.h"
 #include "engine/link_lists.h"
 
 namespace tq::cli {
 
-// The lists the commands print, in their order.
-inline constexpr TVornLinkList kPrintedLists[] = {ellReady, ellQueue, ellFailed, ellIgnored,
-                                                  ellEmail};
+// The lists the commands print, in their order, each under the name its options take (--list of
+// the project commands, --lists of links).
+struct TNamedList {
+  TVornLinkList List;
+  std::string_view Name;
+};
+inline constexpr TNamedList kNamedLists[] = {{ellReady, "ready"},
+                                             {ellQueue, "queue"},
+                                             {ellFailed, "failed"},
+                                             {ellIgnored, "ignored"},
+                                             {ellEmail, "emails"}};
 
-// The list a lower-case --list value names ("ready", "queue", "failed", "ignored", "emails").
-std::optional<TVornLinkList> PrintedListNamed(std::string_view name);
+// The names in that order; without the e-mails, the four lists a link-list file holds.
+std::vector<std::string> ListNames(bool withEmails = true);
+// The list a name stands for; none for any other text.
+std::optional<TVornLinkList> ListNamed(std::string_view name);
 
 // Writes every printed list (or only one) of download: the list's name, the address (the mail
 // address for Emails), the level, the page, then the size (Ready), the error text (Failed) or

@@ -26,7 +26,7 @@ struct TProjectArgs {
 
 void AddListOption(CLI::App& command, TProjectArgs& args) {
   command.add_option("--list", args.ListName, "Print only this list")
-      ->check(CLI::IsMember({"ready", "queue", "failed", "ignored", "emails"}));
+      ->check(CLI::IsMember(ListNames()));
 }
 
 int PrintAndFinish(TProject& p, const TProjectArgs& args) {
@@ -131,7 +131,7 @@ struct TCommandState {
 
   // Turns the parsed text options into their values; false (with a message) when one is wrong.
   bool Finish() {
-    if (!Project.ListName.empty()) Project.OnlyList = PrintedListNamed(Project.ListName);
+    if (!Project.ListName.empty()) Project.OnlyList = ListNamed(Project.ListName);
     return Crawl.Resolve();
   }
 };

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "foundation/ansi.h"
+#include "foundation/ascii_case.h"
 #include "foundation/canonical_url.h"
 #include "foundation/errors.h"
 #include "foundation/url.h"
@@ -17,15 +17,15 @@ TVornLinkValidation Refuse(TVornLink& link, std::string_view reason) {
 }
 
 bool SameServer(std::string_view a, std::string_view b) {
-  return AnsiSameText(ExtractUrlServer(a), ExtractUrlServer(b));
+  return AsciiEqualsNoCase(ExtractUrlServer(a), ExtractUrlServer(b));
 }
 
-// Some marked, non-empty keyword occurs in upperText (already upper-cased).
-bool AnyKeywordIn(const TCheckStrings& keywords, const std::string& upperText) {
+// Some marked, non-empty keyword occurs in lowerText (already lower-cased).
+bool AnyKeywordIn(const TCheckStrings& keywords, const std::string& lowerText) {
   for (int i = 0; i < keywords.Count(); ++i) {
     const TCheckString& item = keywords.Items(i);
     if (!item.Checked || item.Value.empty()) continue;
-    if (upperText.find(AnsiUpperCase(item.Value)) != std::string::npos) return true;
+    if (lowerText.find(AsciiLowerCase(item.Value)) != std::string::npos) return true;
   }
   return false;
 }
@@ -51,8 +51,8 @@ bool ClaimsLink(const TVornFileFilters& filter, const TVornLink& link) {
   for (int i = 0; i < filter.FileExtensions.Count(); ++i) {
     const TCheckString& item = filter.FileExtensions.Items(i);
     if (filter.FileExtensionsUsage == ffeSelected && !item.Checked) continue;
-    if (AnsiSameText(item.Value, extension)) return true;
-    if (!lastExtension.empty() && AnsiSameText(item.Value, lastExtension)) return true;
+    if (AsciiEqualsNoCase(item.Value, extension)) return true;
+    if (!lastExtension.empty() && AsciiEqualsNoCase(item.Value, lastExtension)) return true;
   }
   return false;
 }
@@ -67,7 +67,7 @@ TVornLinkValidation CheckLocation(const TVornFileFilters& filter,
     case fflStartingDirectory: {
       if (!SameServer(url, startUrl)) return Refuse(link, kReasonStartingDirectory);
       const std::string startDir = ExtractUrlDir(startUrl);
-      if (startDir.empty() || AnsiStartsText(startDir, ExtractUrlDir(url))) return elvOk;
+      if (startDir.empty() || AsciiStartsWithNoCase(ExtractUrlDir(url), startDir)) return elvOk;
       return Refuse(link, kReasonStartingDirectory);
     }
     case fflAySite:
@@ -84,7 +84,7 @@ bool ListsExtension(const TVornFileFilters& filter, const TVornLink& link) {
   const std::string lastExtension = ExtractUrlLastExt(url);
   for (int i = 0; i < filter.FileExtensions.Count(); ++i) {
     const std::string& value = filter.FileExtensions.Items(i).Value;
-    if (AnsiSameText(value, extension) || AnsiSameText(value, lastExtension)) return true;
+    if (AsciiEqualsNoCase(value, extension) || AsciiEqualsNoCase(value, lastExtension)) return true;
   }
   return false;
 }
@@ -95,9 +95,9 @@ TVornLinkValidation CheckSize(const TVornFileFilters& filter, TVornLink& link) {
 
 TVornLinkValidation CheckKeywords(const TVornRules& rules, std::string_view text) {
   if (!rules.Enabled) return elvOk;
-  const std::string upper = AnsiUpperCase(text);
-  if (!AnyKeywordIn(rules.IncludedKeywords, upper)) return elvNo;
-  return AnyKeywordIn(rules.ExcludedKeywords, upper) ? elvNo : elvOk;
+  const std::string lower = AsciiLowerCase(text);
+  if (!AnyKeywordIn(rules.IncludedKeywords, lower)) return elvNo;
+  return AnyKeywordIn(rules.ExcludedKeywords, lower) ? elvNo : elvOk;
 }
 
 TVornLinkValidation CheckLink(const TVornDirectoryRules& rules, std::string_view startUrl,
@@ -107,7 +107,7 @@ TVornLinkValidation CheckLink(const TVornDirectoryRules& rules, std::string_view
     case edrOnlyStartingDirectory: {
       const std::string startDir = ExtractUrlDir(startUrl);
       const bool inside = startDir.empty() ? ExtractUrlServer(url) == ExtractUrlServer(startUrl)
-                                           : AnsiStartsText(startDir, ExtractUrlDir(url));
+                                           : AsciiStartsWithNoCase(ExtractUrlDir(url), startDir);
       return inside ? elvOk : Refuse(link, kReasonStartingDirectory);
     }
     case edrAll:

@@ -43,6 +43,8 @@ inline constexpr std::string_view kReasonServerKeywords =
     "\"Url Filters - Servers Filters - Keywords\"";
 inline constexpr std::string_view kReasonSize = "The File Size is out of bounds";
 inline constexpr std::string_view kReasonRobots = "Refused by the server's robots.txt";
+// Not a rule: the user moved the link from the Queue.
+inline constexpr std::string_view kReasonIgnoredByUser = "Ignored by user";
 
 // The checks below read the link's address and, when they refuse, write its Reason; pass a link
 // no other thread writes (a private copy, or one whose list lock the caller holds).

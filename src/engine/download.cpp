@@ -3,15 +3,14 @@
 #include "engine/download.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <exception>
 #include <optional>
 #include <thread>
 
-#include "engine/connection_thread.h"
 #include "engine/content.h"
 #include "engine/ftp_connection.h"
 #include "engine/link_lists.h"
+#include "engine/worker_thread.h"
 #include "foundation/canonical_url.h"
 #include "foundation/errors.h"
 #include "foundation/url.h"
@@ -35,13 +34,8 @@ TVornSocksSettings SocksOf(const TVornProxy& proxy) {
 
 // A page's result must reach its list even when a document write fails, or the page would never
 // leave the worker manager and the crawl would wait for it forever.
-template <class Fn>
-void Guarded(const char* what, Fn&& fn) {
-  try {
-    fn();
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "tarnquill: %s: %s\n", what, e.what());
-  }
+void Guarded(const char* what, const std::function<void()>& fn) {
+  RunReporting(what, fn);
 }
 
 }  // namespace
@@ -471,12 +465,9 @@ void TVornDownload::StopDownload() {
 void TVornDownload::Tick() {
   m_timer.SetEnabled(false);
   if (m_destroying) return;
-  try {
-    TickOnce();
-  } catch (const std::exception& e) {
+  if (!RunReporting("crawl step", [this] { TickOnce(); })) {
     // The tick disabled the timer: without it the crawl would never move again. A link that
     // had left the Queue was handed to a failed page, so the next tick does not meet it again.
-    std::fprintf(stderr, "tarnquill: crawl step failed: %s\n", e.what());
     ArmTimer(false);
   }
 }

@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/admission.h"
@@ -140,6 +141,22 @@ class TVornDownload {
   TVornBaseLinks& PendingLinks() { return m_pending; }
   // The list of that role.
   TVornBaseLinks& Links(TVornLinkList list);
+
+  // The user's commands on the lists (interface thread). Each holds list locks for its search
+  // and change only, so whatever the caller does with the result (the clipboard, a message)
+  // comes after the locks are released.
+  // Moves the first link of from whose address is url to the end of to, as a copy whose Reason
+  // is set to reason unless that is empty. False when from holds no such address.
+  bool MoveLink(TVornLinkList from, TVornLinkList to, const std::string& url,
+                std::string_view reason = {});
+  // Delete: the link goes from the first of Ready, Queue, Ignored and Failed that holds it to
+  // Deleted. False when none holds it.
+  bool DeleteLink(const std::string& url);
+  // Cut: as Delete, and the link leaves the other lists too. Deleted remembers the address even
+  // when no list held it, so that it is not fetched again.
+  void CutLink(const std::string& url);
+  // Deletes the e-mail entry of that mail address. False when there is none.
+  bool DeleteEmail(const std::string& address);
 
   TThreadManager& ThreadManager() { return m_manager; }
 

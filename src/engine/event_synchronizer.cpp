@@ -3,10 +3,9 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
-#include <exception>
 #include <vector>
 
+#include "foundation/errors.h"
 #include "foundation/main_loop.h"
 #include "foundation/synch_list.h"
 
@@ -69,13 +68,7 @@ struct TVornEventSynchronizer::Core {
       for (auto& owned : taken) {
         // A handler may have destroyed the synchroniser: what is left goes undelivered.
         if (IsTerminated()) return;
-        try {
-          owned->Fire();
-        } catch (const std::exception& e) {
-          std::fprintf(stderr, "event handler failed: %s\n", e.what());
-        } catch (...) {
-          std::fprintf(stderr, "event handler failed\n");
-        }
+        RunReporting("event handler", [&owned] { owned->Fire(); });
         owned.reset();  // released right after delivery, before the next one fires
       }
     }

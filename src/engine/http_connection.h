@@ -20,11 +20,11 @@
 #include <vector>
 
 #include "engine/connection_status.h"
-#include "engine/connection_thread.h"
 #include "engine/link.h"
 #include "engine/page.h"
 #include "engine/transfer.h"
 #include "engine/transfer_limits.h"
+#include "engine/worker_thread.h"
 
 namespace tq {
 

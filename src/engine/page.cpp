@@ -2,10 +2,10 @@
 // cancellation and its result.
 #include "engine/page.h"
 
-#include "engine/connection_thread.h"
 #include "engine/content.h"
 #include "engine/ftp_connection.h"
 #include "engine/http_connection.h"
+#include "engine/worker_thread.h"
 #include "foundation/ansi.h"
 
 namespace tq {

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "engine/connection_status.h"
-#include "engine/connection_thread.h"
 #include "engine/link.h"
 #include "engine/transfer_limits.h"
+#include "engine/worker_thread.h"
 #include "options/internet_connection.h"  // TSocksVersion
 
 namespace tq {

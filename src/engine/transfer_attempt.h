@@ -16,9 +16,9 @@
 #include <utility>
 
 #include "engine/connection_status.h"
-#include "engine/connection_thread.h"
 #include "engine/transfer.h"
 #include "engine/transfer_limits.h"
+#include "engine/worker_thread.h"
 
 namespace tq {
 

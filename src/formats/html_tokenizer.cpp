@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "formats/charset.h"
+#include "foundation/ascii_case.h"
 
 namespace tq {
 namespace {
@@ -23,18 +24,15 @@ bool IsAsciiLetter(char16_t c) {
 bool IsAsciiAlnum(char16_t c) {
   return IsAsciiLetter(c) || (c >= '0' && c <= '9');
 }
-char16_t LowerAscii(char16_t c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char16_t>(c + 32) : c;
-}
 
 // Finds needle (lower-case ASCII) in text from `from` on, ASCII case-insensitively.
 std::size_t FindNoCase(std::u16string_view text, std::string_view needle, std::size_t from) {
   if (needle.empty() || text.size() < needle.size()) return std::u16string_view::npos;
   const char16_t first = static_cast<char16_t>(needle[0]);
   for (std::size_t i = from; i + needle.size() <= text.size(); ++i) {
-    if (LowerAscii(text[i]) != first) continue;
+    if (AsciiLower(text[i]) != first) continue;
     std::size_t k = 1;
-    while (k < needle.size() && LowerAscii(text[i + k]) == static_cast<char16_t>(needle[k])) ++k;
+    while (k < needle.size() && AsciiLower(text[i + k]) == static_cast<char16_t>(needle[k])) ++k;
     if (k == needle.size()) return i;
   }
   return std::u16string_view::npos;
@@ -61,7 +59,7 @@ THtmlItemKind ScriptContentKind(const std::optional<std::string>& type) {
   if (!type) return THtmlItemKind::hikScriptText;
   std::string t;
   for (char c : *type)
-    if (c != ' ' && c != '\t' && c != '\n' && c != '\r') t += static_cast<char>(LowerAscii(c));
+    if (c != ' ' && c != '\t' && c != '\n' && c != '\r') t += AsciiLower(c);
   const auto has = [&](std::string_view part) { return t.find(part) != std::string::npos; };
   if (t.empty() || t == "module" || has("javascript") || has("ecmascript") || has("json") ||
       t == "text/jscript") {
@@ -108,7 +106,9 @@ void AppendCodePoint(std::u16string& out, uint32_t cp) {
 bool HtmlNameEquals(std::u16string_view name, std::string_view ascii) {
   if (name.size() != ascii.size()) return false;
   for (std::size_t i = 0; i < name.size(); ++i)
-    if (LowerAscii(name[i]) != LowerAscii(static_cast<unsigned char>(ascii[i]))) return false;
+    if (AsciiLower(name[i]) !=
+        AsciiLower(static_cast<char16_t>(static_cast<unsigned char>(ascii[i]))))
+      return false;
   return true;
 }
 
@@ -221,7 +221,7 @@ const THtmlAttribute* THtmlStartTag::Find(std::string_view name, std::size_t fro
     const THtmlAttribute& a = m_attributes[i];
     if (!a.Removed && a.Name.size() == wide.size() &&
         std::equal(wide.begin(), wide.end(), a.Name.begin(),
-                   [](char16_t x, char16_t y) { return LowerAscii(x) == LowerAscii(y); }))
+                   [](char16_t x, char16_t y) { return AsciiLower(x) == AsciiLower(y); }))
       return &a;
   }
   return nullptr;
@@ -243,7 +243,7 @@ void THtmlStartTag::SetAttribute(std::string_view name, std::string_view value) 
   THtmlAttribute* a = Find(name);
   if (!a) {
     std::u16string lower = Utf8ToUtf16(name);
-    for (char16_t& c : lower) c = LowerAscii(c);
+    for (char16_t& c : lower) c = AsciiLower(c);
     m_addedNames.push_back(std::move(lower));
     m_attributes.emplace_back();
     a = &m_attributes.back();

@@ -2,7 +2,6 @@
 #include "foundation/background_thread.h"
 
 #include <condition_variable>
-#include <exception>
 #include <mutex>
 #include <utility>
 
@@ -20,16 +19,7 @@ struct TVornBackgroundThread::TShared {
   bool Stopped = false;                    // interface thread only
   TVornBackgroundThread* Owner = nullptr;  // interface thread only; valid until Stopped
 
-  // Runs fn, sending what it raises to the sink; true when it ran to its end.
-  bool RunReporting(const std::function<void()>& fn) const {
-    try {
-      fn();
-      return true;
-    } catch (...) {
-      ReportUnhandled(Where, std::current_exception());
-      return false;
-    }
-  }
+  bool RunReporting(const std::function<void()>& fn) const { return tq::RunReporting(Where, fn); }
 };
 
 TVornBackgroundThread::TVornBackgroundThread(std::string where) : m_where(std::move(where)) {}

@@ -6,7 +6,7 @@
 #include <cctype>
 #include <vector>
 
-#include "foundation/ansi.h"
+#include "foundation/ascii_case.h"
 
 namespace tq {
 namespace {
@@ -82,12 +82,12 @@ bool IsDropped(char c) {
 }
 
 bool IsSingleDot(std::string_view segment) {
-  return segment == "." || AnsiSameText(segment, "%2e");
+  return segment == "." || AsciiEqualsNoCase(segment, "%2e");
 }
 
 bool IsDoubleDot(std::string_view segment) {
-  return segment == ".." || AnsiSameText(segment, ".%2e") || AnsiSameText(segment, "%2e.") ||
-         AnsiSameText(segment, "%2e%2e");
+  return segment == ".." || AsciiEqualsNoCase(segment, ".%2e") ||
+         AsciiEqualsNoCase(segment, "%2e.") || AsciiEqualsNoCase(segment, "%2e%2e");
 }
 
 bool HasDotSegment(std::string_view path) {
@@ -191,7 +191,7 @@ bool ObviouslyCanonical(std::string_view url) {
 bool Canonicalize(std::string_view url, std::string& out) {
   const size_t mark = url.substr(0, 8).find("://");
   if (mark == std::string_view::npos || mark > 5) return false;
-  std::string scheme = AnsiLowerCase(url.substr(0, mark));
+  std::string scheme = AsciiLowerCase(url.substr(0, mark));
   if (scheme != "http" && scheme != "https" && scheme != "ftp") return false;
 
   TLazyWriter writer(url, out);
@@ -269,7 +269,7 @@ bool CanonicalizeUrl(std::string_view url, std::string& out) {
   if (!Canonicalize(cleaned, result)) {
     // Not an address of ours: only a text that was one once cleaned changes.
     if (cleaned.find("://") == std::string::npos) return false;
-    const std::string scheme = AnsiLowerCase(cleaned.substr(0, cleaned.find("://")));
+    const std::string scheme = AsciiLowerCase(cleaned.substr(0, cleaned.find("://")));
     if (scheme != "http" && scheme != "https" && scheme != "ftp") return false;
     result = std::move(cleaned);
   }

@@ -43,6 +43,16 @@ void ReportUnhandled(std::string_view where, const std::exception_ptr& error) {
   std::fprintf(stderr, "tarnquill: unhandled error in %s: %s\n", place.c_str(), what.c_str());
 }
 
+bool RunReporting(std::string_view where, const std::function<void()>& fn) {
+  try {
+    fn();
+    return true;
+  } catch (...) {
+    ReportUnhandled(where, std::current_exception());
+    return false;
+  }
+}
+
 TUnhandledHook SetUnhandledHook(TUnhandledHook hook) {
   std::lock_guard guard(HookLock());
   TUnhandledHook previous = std::move(Hook());

@@ -41,6 +41,9 @@ inline std::string CurrentExceptionText() {
 // ("search thread", "interface-thread task"). Any thread may call it.
 void ReportUnhandled(std::string_view where, const std::exception_ptr& error);
 
+// Runs fn and sends whatever it raises to ReportUnhandled under where; true when fn ran to its end.
+bool RunReporting(std::string_view where, const std::function<void()>& fn);
+
 // Receives what ReportUnhandled is given, as where and the error's text; an empty hook restores
 // the default, a line on stderr. Returns the hook it replaces. The hook runs on the reporting
 // thread and must not report again.

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "foundation/ansi.h"
+#include "foundation/ascii_case.h"
 #include "foundation/canonical_url.h"
 #include "foundation/lines.h"
 
@@ -34,7 +34,7 @@ TServerParts SplitServer(std::string_view url) {
   if (!rest.empty() && rest.back() == '\'') rest.remove_suffix(1);
   std::string_view scheme;
   for (std::string_view known : {"http://", "https://", "ftp://"}) {
-    if (AnsiStartsText(known, rest)) {
+    if (AsciiStartsWithNoCase(rest, known)) {
       scheme = known;
       break;
     }
@@ -62,8 +62,8 @@ std::string_view SchemeOf(std::string_view reference) {
 }
 
 bool IsFetchableScheme(std::string_view scheme) {
-  return AnsiSameText(scheme, "http") || AnsiSameText(scheme, "https") ||
-         AnsiSameText(scheme, "ftp");
+  return AsciiEqualsNoCase(scheme, "http") || AsciiEqualsNoCase(scheme, "https") ||
+         AsciiEqualsNoCase(scheme, "ftp");
 }
 
 // prefix, then reference's path with its dot segments removed, then its query and fragment.
@@ -94,11 +94,12 @@ TLinkKind GetLinkKind(std::string_view linkText, std::string_view baseUrl) {
                                      {"FTP.", lkFtp},
                                      {"HTTP://", lkAbsolute},
                                      {"HTTPS://", lkAbsolute}}) {
-    if (AnsiStartsText(prefix, linkText)) return kind;
+    if (AsciiStartsWithNoCase(linkText, prefix)) return kind;
   }
   const TServerParts server = SplitServer(baseUrl);
-  if ((!server.scheme.empty() || !server.host.empty()) && AnsiStartsText(server.scheme, linkText) &&
-      AnsiStartsText(server.host, linkText.substr(server.scheme.size())))
+  if ((!server.scheme.empty() || !server.host.empty()) &&
+      AsciiStartsWithNoCase(linkText, server.scheme) &&
+      AsciiStartsWithNoCase(linkText.substr(server.scheme.size()), server.host))
     return lkAbsolute;
   return StartsWith(linkText, "/") ? lkRootRelative : lkRelative;
 }
@@ -126,7 +127,7 @@ std::string ExtractUrlFileName(std::string_view url) {
   // The server comes back with its scheme in lower case, so an address written HTTP://... is
   // compared without case; otherwise its host would be taken for part of the file name.
   const std::string server = ExtractUrlServer(text);
-  if (AnsiStartsText(server, text)) text.remove_prefix(server.size());
+  if (AsciiStartsWithNoCase(text, server)) text.remove_prefix(server.size());
   const size_t dot = text.find('.');
   if (dot == std::string_view::npos) return {};
   // Drop whole leading segments while the first "/" comes before the first ".".
@@ -148,7 +149,7 @@ std::string ExtractUrlLastExt(std::string_view url) {
   std::string_view path = stripped;
   // Without the server, so a dotted host is never taken for a file name.
   const std::string server = ExtractUrlServer(path);
-  if (path.find('/') != std::string_view::npos && AnsiStartsText(server, path))
+  if (path.find('/') != std::string_view::npos && AsciiStartsWithNoCase(path, server))
     path.remove_prefix(server.size());
   const size_t slash = path.rfind('/');
   if (slash != std::string_view::npos) path.remove_prefix(slash + 1);
@@ -167,9 +168,9 @@ std::string ExtractUrlDir(std::string_view url) {
 TUrlProtocol GetUrlProtocol(std::string_view url) {
   const size_t p = url.find("//");
   if (p == std::string_view::npos) return upHttp;
-  const std::string scheme = AnsiUpperCase(url.substr(0, p));
-  if (scheme == "HTTPS:") return upHttps;
-  if (scheme == "FTP:") return upFtp;
+  const std::string_view scheme = url.substr(0, p);
+  if (AsciiEqualsNoCase(scheme, "https:")) return upHttps;
+  if (AsciiEqualsNoCase(scheme, "ftp:")) return upFtp;
   return upHttp;
 }
 
@@ -182,7 +183,7 @@ std::string ResolveUrl(std::string_view base, std::string_view reference,
                        std::string_view baseServer) {
   // The base: its server (scheme and authority), path, and query with fragment.
   std::string_view server;
-  if (!baseServer.empty() && AnsiStartsText(baseServer, base)) {
+  if (!baseServer.empty() && AsciiStartsWithNoCase(base, baseServer)) {
     server = base.substr(0, baseServer.size());
   } else if (const size_t mark = base.find("://"); mark != std::string_view::npos) {
     server = base.substr(0, std::min(base.find('/', mark + 3), base.size()));
@@ -211,7 +212,7 @@ std::string ResolveUrl(std::string_view base, std::string_view reference,
     if (!IsFetchableScheme(scheme)) return std::string(reference);
     std::string_view rest = reference.substr(scheme.size() + 1);
     if (rest.starts_with("//")) return std::string(reference);
-    if (!AnsiSameText(scheme, baseScheme)) {
+    if (!AsciiEqualsNoCase(scheme, baseScheme)) {
       // "https:host/x": the rest names the server, whatever slashes it lacks.
       while (!rest.empty() && rest.front() == '/') rest.remove_prefix(1);
       return std::string(scheme) + "://" + std::string(rest);
@@ -253,7 +254,7 @@ std::vector<std::string_view> DomainLabels(std::string_view host) {
   const size_t p = host.find("//");
   if (p != std::string_view::npos) host.remove_prefix(p + 2);
   // Host names have no case, so "WWW." is the same prefix as "www.".
-  if (AnsiStartsText("www.", host)) host.remove_prefix(4);
+  if (AsciiStartsWithNoCase(host, "www.")) host.remove_prefix(4);
   const size_t last = host.rfind('.');
   if (last != std::string_view::npos && last > 0) host = host.substr(0, last);
   std::vector<std::string_view> labels;
@@ -282,9 +283,9 @@ bool IsRelatedDomain(std::string_view hostA, std::string_view hostB) {
 }
 
 bool IsValidUrl(std::string_view url) {
-  const std::string server = AnsiUpperCase(ExtractUrlServer(url));
-  if (!StartsWith(server, "HTTP://") && !StartsWith(server, "HTTPS://") &&
-      !StartsWith(server, "FTP://"))
+  const std::string server = ExtractUrlServer(url);
+  if (!AsciiStartsWithNoCase(server, "http://") && !AsciiStartsWithNoCase(server, "https://") &&
+      !AsciiStartsWithNoCase(server, "ftp://"))
     return false;
   // Only the host is counted: a dot in the path must not make http://example.com/a.html valid.
   std::string_view host = server;

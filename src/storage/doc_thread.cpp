@@ -1,7 +1,6 @@
 // Storage procedures on a thread of their own, with their reports relayed to the waiting thread.
 #include "storage/doc_thread.h"
 
-#include <exception>
 #include <utility>
 
 #include "foundation/errors.h"
@@ -25,11 +24,7 @@ TVornDocThread::~TVornDocThread() {
 bool TVornDocThread::Run() {
   m_threaded = IsInterfaceThread();
   if (!m_threaded) {
-    try {
-      m_result = m_procedure(*this);
-    } catch (...) {
-      ReportUnhandled(kWhere, std::current_exception());
-    }
+    RunReporting(kWhere, [this] { m_result = m_procedure(*this); });
     return m_result;
   }
   bool ended = false;
@@ -44,22 +39,12 @@ void TVornDocThread::Relay(std::function<void()> fn) {
     m_worker.Queue(std::move(fn));
     return;
   }
-  try {
-    fn();
-  } catch (...) {
-    ReportUnhandled(kWhere, std::current_exception());
-  }
+  RunReporting(kWhere, fn);
 }
 
 bool TVornDocThread::Ask(const std::function<void()>& fn) {
   if (m_threaded) return m_worker.Synchronize(fn);
-  try {
-    fn();
-    return true;
-  } catch (...) {
-    ReportUnhandled(kWhere, std::current_exception());
-    return false;
-  }
+  return RunReporting(kWhere, fn);
 }
 
 }  // namespace tq

@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "platform/login_prompt.h"
+#include "dialogs/login_prompt.h"
 #include "ui/dialog_kit.h"
 #include "ui/qt_text.h"
 

@@ -8,7 +8,7 @@
 
 #include <QDialog>
 
-#include "engine/configure_model.h"
+#include "dialogs/configure_model.h"
 
 class QBoxLayout;
 class QStackedWidget;

@@ -9,7 +9,7 @@
 
 #include <QDialog>
 
-#include "export/export_wizard_model.h"
+#include "dialogs/export_wizard_model.h"
 
 class QLabel;
 class QLineEdit;

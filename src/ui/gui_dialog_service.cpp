@@ -8,7 +8,7 @@
 #include "ui/message_dialog.h"
 #include "ui/modal_window_form.h"
 #include "ui/qt_text.h"
-#include "ui/trouble_form.h"
+#include "ui/trouble_shooter_form.h"
 
 namespace tq {
 

@@ -1,6 +1,7 @@
 #include "ui/link_lists_pane.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,8 +12,8 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "engine/admission.h"
 #include "ui/link_images.h"
-#include "ui/list_commands.h"
 #include "ui/qt_text.h"
 
 namespace tq {
@@ -45,6 +46,10 @@ int AddTab(QTabBar* tabs, int at, TLinkListKind kind, int count) {
   const int tab = tabs->insertTab(at, TabImage(kind), CountedTabText(kind, count));
   tabs->setTabData(tab, static_cast<int>(kind));
   return tab;
+}
+
+void PutTextOnClipboard(const std::string& text) {
+  QGuiApplication::clipboard()->setText(ToQ(text));
 }
 
 }  // namespace
@@ -257,31 +262,33 @@ QMenu* TLinkListsPane::BuildMenu(TLinkListKind kind) {
     case llQueue:
       add("Go To File", goTo);
       add("Browse", browse);
-      add("Ignore File", [this, text] {
-        MoveLinkByUrl(m_engine.QueueLinks(), m_engine.IgnoredLinks(), text, kReasonIgnoredByUser);
-      });
+      add("Ignore File",
+          [this, text] { m_engine.MoveLink(ellQueue, ellIgnored, text, kReasonIgnoredByUser); });
       break;
     case llFailed:
       add("Go To File", goTo);
       add("Browse", browse);
-      add("Retry",
-          [this, text] { MoveLinkByUrl(m_engine.FailedLinks(), m_engine.QueueLinks(), text); });
+      add("Retry", [this, text] { m_engine.MoveLink(ellFailed, ellQueue, text); });
       break;
     case llIgnored:
       add("Go To File", goTo);
       add("Browse", browse);
-      add("Add to queue",
-          [this, text] { MoveLinkByUrl(m_engine.IgnoredLinks(), m_engine.QueueLinks(), text); });
+      add("Add to queue", [this, text] { m_engine.MoveLink(ellIgnored, ellQueue, text); });
       break;
     case llEmails:
       add(
-          "Delete", [this, text] { RunMailCommand(m_engine.EmailLinks(), text, mcDelete); },
-          QKeySequence(Qt::Key_Delete));
+          "Delete", [this, text] { m_engine.DeleteEmail(text); }, QKeySequence(Qt::Key_Delete));
       add(
-          "Cut", [this, text] { RunMailCommand(m_engine.EmailLinks(), text, mcCut); },
+          "Cut",
+          [this, text] {
+            if (m_engine.DeleteEmail(text)) PutTextOnClipboard(text);
+          },
           QKeySequence(Qt::CTRL | Qt::Key_X));
       add(
-          "Copy", [this, text] { RunMailCommand(m_engine.EmailLinks(), text, mcCopy); },
+          "Copy",
+          [this, text] {
+            if (m_engine.EmailLinks().Contains(kFindExact, text)) PutTextOnClipboard(text);
+          },
           QKeySequence(Qt::CTRL | Qt::Key_C));
       add("Send email", [this, text] {
         if (OnSendMail) OnSendMail(text);

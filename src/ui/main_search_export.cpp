@@ -4,7 +4,7 @@
 
 #include "ui/dialog_kit.h"
 #include "ui/export_wizard_form.h"
-#include "ui/find_form.h"
+#include "ui/find_file_form.h"
 #include "ui/main_window.h"
 #include "ui/project_window.h"
 

@@ -5,7 +5,7 @@
 
 #include <QDialog>
 
-#include "storage/new_project_model.h"
+#include "dialogs/new_project_model.h"
 
 class QLabel;
 class QListWidget;

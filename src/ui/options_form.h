@@ -10,8 +10,8 @@
 
 #include <QDialog>
 
-#include "options/find_compiler_model.h"
-#include "options/options_dialog_model.h"
+#include "dialogs/find_compiler_model.h"
+#include "dialogs/options_dialog_model.h"
 
 class QBoxLayout;
 class QLabel;

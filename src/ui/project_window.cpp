@@ -28,10 +28,10 @@
 #include "foundation/url.h"
 #include "platform/dialog_service.h"
 #include "server/server.h"
-#include "ui/browser.h"
 #include "ui/link_images.h"
 #include "ui/link_lists_pane.h"
-#include "ui/link_menu.h"
+#include "ui/options_popup_menu.h"
+#include "ui/project_browser.h"
 #include "ui/qt_text.h"
 #include "ui/search_pane.h"
 

@@ -6,8 +6,8 @@
 
 #include <QDialog>
 
+#include "dialogs/project_statistics.h"
 #include "engine/download.h"
-#include "engine/statistics.h"
 
 class QLabel;
 class QProgressBar;

@@ -7,7 +7,7 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
-#include "ui/browser.h"
+#include "ui/project_browser.h"
 
 namespace tq {
 namespace {

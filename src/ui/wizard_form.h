@@ -7,7 +7,7 @@
 
 #include <QDialog>
 
-#include "engine/wizard_model.h"
+#include "dialogs/wizard_model.h"
 
 class QLabel;
 class QListWidget;

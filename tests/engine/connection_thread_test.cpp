@@ -1,5 +1,5 @@
 // Worker threads that are reused between jobs: concurrency, per-job state and priority.
-#include "engine/connection_thread.h"
+#include "engine/worker_thread.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>

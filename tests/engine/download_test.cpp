@@ -737,5 +737,33 @@ TEST_F(DownloadTest, LoadedLinksJoinTheirListsWithoutWritesAndRemovalsUseTheStor
   EXPECT_EQ(ini.ReadString("FGeneral", "FProjectName", ""), "Site");
 }
 
+// The user's list commands: a move or Delete takes the first list that holds the address, Cut
+// takes it out of every list and remembers it even when none held it.
+TEST_F(DownloadTest, ListCommandsMoveDeleteAndCutLinks) {
+  const std::string a = "http://a.test/a.html", b = "http://a.test/b.html";
+  const std::string c = "http://a.test/c.html";
+  m_dl.ReadyLinks().Add(MakeLink(a, a));
+  m_dl.QueueLinks().Add(MakeLink(a, a));
+  m_dl.QueueLinks().Add(MakeLink(b, b));
+  EXPECT_FALSE(m_dl.MoveLink(ellFailed, ellQueue, b));
+  ASSERT_TRUE(m_dl.MoveLink(ellQueue, ellIgnored, b, kReasonIgnoredByUser));
+  ASSERT_TRUE(m_dl.MoveLink(ellIgnored, ellQueue, b));
+  EXPECT_EQ(m_dl.QueueLinks().Get(1)->Reason, kReasonIgnoredByUser) << "no reason keeps it";
+
+  EXPECT_TRUE(m_dl.DeleteLink(a));
+  EXPECT_EQ(Urls(m_dl.ReadyLinks()), std::vector<std::string>{});
+  EXPECT_EQ(Urls(m_dl.QueueLinks()), (std::vector<std::string>{a, b}));
+  EXPECT_FALSE(m_dl.DeleteLink(c));
+  m_dl.CutLink(a);
+  m_dl.CutLink(c);
+  EXPECT_EQ(Urls(m_dl.QueueLinks()), std::vector<std::string>{b});
+  EXPECT_EQ(Urls(m_dl.DeletedLinks()), (std::vector<std::string>{a, a, c}));
+
+  m_dl.EmailLinks().Add(MakeLink(a, "mailto:x@a.test"));
+  EXPECT_FALSE(m_dl.DeleteEmail("y@a.test"));
+  EXPECT_TRUE(m_dl.DeleteEmail("x@a.test"));
+  EXPECT_EQ(m_dl.EmailLinks().Count(), 0);
+}
+
 }  // namespace
 }  // namespace tq::test

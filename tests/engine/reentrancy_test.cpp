@@ -12,19 +12,13 @@
 #include <QEventLoop>
 #include <QTimer>
 
-#include "engine/connection_thread.h"
 #include "engine/download.h"
+#include "engine/worker_thread.h"
 #include "support/fake_dialog_service.h"
 #include "support/http_test_server.h"
 
 namespace tq::test {
 namespace {
-
-TestRoute Page(const std::string& type, const std::string& body) {
-  return [=](const TestRequest&, TestConnection& c) {
-    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: " + type + "\r\n", body));
-  };
-}
 
 // A crawl of a site served on loopback, as a new project with no retries, unpaced.
 struct TCrawl {
@@ -67,12 +61,11 @@ TEST(ReentrancyTest, HandlersAndTasksStopOrDestroyACrawlWithFivePagesInFlight) {
       c.WaitForPeerClose();
     });
   }
-  site.Route("/index.html", Page("text/html", index + "<a href=late.html>l</a>"));
-  site.Route("/late.html", Page("text/html",
-                                "<a href=missing.html>m</a><a href=ok.html>o</a>"
+  site.Route("/index.html", Page(index + "<a href=late.html>l</a>"));
+  site.Route("/late.html", Page("<a href=missing.html>m</a><a href=ok.html>o</a>"
                                 "<a href=\"mailto:me@example.test\">e</a>"
                                 "<a href=\"http://elsewhere.test/x.html\">x</a>"));
-  site.Route("/ok.html", Page("text/html", "<p>ok</p>"));
+  site.Route("/ok.html", Page("<p>ok</p>"));
   const TTrigger triggers[] = {
       TQ_ON(OnNewQueue),  TQ_ON(OnDelQueue),   TQ_ON(OnNewWorking),       TQ_ON(OnNewReady),
       TQ_ON(OnNewFailed), TQ_ON(OnNewIgnored), TQ_ON(OnNewEmail),         TQ_ON(OnStartThread),
@@ -144,8 +137,8 @@ TEST(ReentrancyTest, ALoginPromptsOwnLoopRunsTheTasksQueuedBehindIt) {
 // (A page's analysis runs on its transfer's thread and needs none of its own.)
 TEST(ReentrancyTest, AStepWithoutAThreadFailsAloneAndTheCrawlGoesOn) {
   HttpTestServer site;
-  site.Route("/index.html", Page("text/html", "<a href=a.html>a</a>"));
-  site.Route("/a.html", Page("text/html", "<p>a</p>"));
+  site.Route("/index.html", Page("<a href=a.html>a</a>"));
+  site.Route("/a.html", Page("<p>a</p>"));
   struct Case {
     const char* step;
     int skip;  // thread starts that succeed first
@@ -177,7 +170,7 @@ TEST(ReentrancyTest, TheInterfaceReadsALinkInProgressWhileItsTransferWritesIt) {
   std::atomic<bool> reading{false};
   site.Route("/file.bin", [&](const TestRequest& q, TestConnection& c) {
     RunUntil([&] { return reading.load(); });  // the write comes while the interface reads
-    Page("application/x-test", std::string(3000, 'b'))(q, c);
+    Page(std::string(3000, 'b'), "application/x-test")(q, c);
   });
   TCrawl c(site.Url("/file.bin"));
   int32_t seen = 0;

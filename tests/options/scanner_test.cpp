@@ -1,5 +1,4 @@
-// File-name masks, the file scanner over real temporary trees and a made-up mount table, and the
-// compiler finder built on it.
+// File-name masks and the file scanner over real temporary trees and a made-up mount table.
 #include <gtest/gtest.h>
 #include <linux/capability.h>
 #include <sys/syscall.h>
@@ -9,9 +8,8 @@
 #include <set>
 
 #include "foundation/main_loop.h"
-#include "options/find_compiler_model.h"
+#include "options/base_scanner.h"
 #include "options/mask.h"
-#include "options/scanner.h"
 #include "support/temp_env.h"
 
 namespace tq {
@@ -230,32 +228,6 @@ TEST(Scanner, StopEndsTheScanWithWhatWasFoundAndAnInvalidMaskEndsItAtOnce) {
   }
   RunUntil([] { return false; }, Millis(50));
   EXPECT_FALSE(raised);
-}
-
-TEST(FindCompiler, ListsRunnableCompilersAndFollowsTheSearchInItsButtons) {
-  TTempDir dir;
-  const fs::path deep = dir.Path() / "deep";
-  fs::create_directories(deep / "bin");
-  fs::create_directories(dir.Path() / "plain");
-  WriteFile(deep / "bin" / "tarnquill-hhc", "#!/bin/sh\n");
-  fs::permissions(deep / "bin" / "tarnquill-hhc", fs::perms::owner_all);
-  WriteFile(dir.Path() / "plain" / "chmcmd", "not a program");
-  WriteFile(dir.Path() / "mounts", "/dev/vda1 " + dir.Path().string() + " ext4 rw 0 0\n");
-
-  TFindCompilerModel finder;
-  finder.Scanner().MountTable = (dir.Path() / "mounts").string();
-  EXPECT_STREQ(finder.StartCaption(), "Start");
-  EXPECT_FALSE(finder.OkEnabled());
-  finder.PressStart();
-  EXPECT_STREQ(finder.StartCaption(), "Stop");
-  EXPECT_FALSE(finder.CancelEnabled());
-  ASSERT_TRUE(RunUntil([&] { return !finder.Searching(); }, Millis(30000)));
-  EXPECT_TRUE(finder.CancelEnabled());
-  EXPECT_EQ(finder.Found(), std::vector<std::string>{(deep / "bin" / "tarnquill-hhc").string()});
-  EXPECT_FALSE(finder.OkEnabled()) << "nothing chosen yet";
-  finder.Select(0);
-  EXPECT_TRUE(finder.OkEnabled());
-  EXPECT_EQ(finder.SelectedFile(), finder.Found()[0]);
 }
 
 }  // namespace

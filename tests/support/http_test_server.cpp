@@ -81,6 +81,12 @@ void HttpTestServer::ClearRequests() {
   m_requests.clear();
 }
 
+TestRoute Page(const std::string& body, const std::string& type) {
+  return [body, type](const TestRequest&, TestConnection& c) {
+    c.Send(HttpTestServer::Answer("200 OK", "Content-Type: " + type + "\r\n", body));
+  };
+}
+
 std::string HttpTestServer::Answer(const std::string& status, const std::string& headers,
                                    const std::string& body, bool keepOpen) {
   return "HTTP/1.1 " + status + "\r\n" + headers +

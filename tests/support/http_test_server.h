@@ -79,6 +79,9 @@ class HttpTestServer {
   std::thread m_acceptor;
 };
 
+// A route answering 200 with body as a document of that type.
+TestRoute Page(const std::string& body, const std::string& type = "text/html");
+
 // A loopback port on which nothing listens.
 int RefusedPort();
 

@@ -11,7 +11,7 @@
 
 #include "foundation/main_loop.h"
 #include "server/server.h"
-#include "ui/browser.h"
+#include "ui/project_browser.h"
 #include "ui_fixture.h"
 
 namespace tq::test {

@@ -24,7 +24,7 @@
 #include "ui/qt_text.h"
 #include "ui/tips_form.h"
 #include "ui/tray.h"
-#include "ui/trouble_form.h"
+#include "ui/trouble_shooter_form.h"
 #include "ui_fixture.h"
 
 namespace tq::test {

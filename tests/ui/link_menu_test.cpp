@@ -1,7 +1,7 @@
 // The link trees' context menu: its items, a stored document copied to the clipboard as a file a
 // file manager pastes, and a link deleted from the project.
 // ctest: timeout=60
-#include "ui/link_menu.h"
+#include "ui/options_popup_menu.h"
 
 #include <gtest/gtest.h>
 

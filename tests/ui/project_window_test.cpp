@@ -22,7 +22,7 @@
 #include "foundation/main_loop.h"
 #include "server/server.h"
 #include "support/http_test_server.h"
-#include "ui/browser.h"
+#include "ui/project_browser.h"
 #include "ui_fixture.h"
 
 namespace tq::test {

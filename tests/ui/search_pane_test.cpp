@@ -19,7 +19,7 @@
 #include "formats/stored_document.h"
 #include "foundation/main_loop.h"
 #include "support/ready_document.h"
-#include "ui/find_form.h"
+#include "ui/find_file_form.h"
 #include "ui_fixture.h"
 
 namespace tq::test {

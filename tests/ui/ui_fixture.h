@@ -116,13 +116,6 @@ class MainWindowFixture : public ::testing::Test {
   HttpTestServer m_server;
 };
 
-// A route answering with body as a document of the given type.
-inline TestRoute Page(const std::string& body, const char* type = "text/html") {
-  return [body, type](const TestRequest&, TestConnection& c) {
-    c.Send(HttpTestServer::Answer("200 OK", std::string("Content-Type: ") + type + "\r\n", body));
-  };
-}
-
 // A page that starts and never ends: its crawl stays busy until it is stopped.
 inline TestRoute Stall() {
   return [](const TestRequest&, TestConnection& c) {

@@ -15,7 +15,7 @@
 #include <QTreeWidget>
 
 #include "foundation/mem_ini_file.h"
-#include "ui/find_form.h"
+#include "ui/find_file_form.h"
 #include "ui_fixture.h"
 
 namespace tq::test {

@@ -83,7 +83,7 @@ class TBaseScanner {
   void Stop();
   bool Running() const { return m_run != nullptr; }
 
-  // What one scan shares between its thread and the interface thread (scanner.cpp).
+  // What one scan shares between its thread and the interface thread (base_scanner.cpp).
   struct TRun;
 
  private:

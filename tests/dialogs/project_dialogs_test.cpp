@@ -2,11 +2,11 @@
 // wizards' page flows and their meaning, and the statistics of a project.
 #include <gtest/gtest.h>
 
+#include "dialogs/configure_model.h"
+#include "dialogs/project_statistics.h"
+#include "dialogs/wizard_model.h"
 #include "engine/admission.h"
-#include "engine/configure_model.h"
 #include "engine/download.h"
-#include "engine/statistics.h"
-#include "engine/wizard_model.h"
 #include "foundation/main_loop.h"
 #include "foundation/mem_ini_file.h"
 #include "options/options.h"

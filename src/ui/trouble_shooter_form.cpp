@@ -1,5 +1,5 @@
 // The troubleshooter window and its pages.
-#include "ui/trouble_form.h"
+#include "ui/trouble_shooter_form.h"
 
 #include <QApplication>
 #include <QCheckBox>

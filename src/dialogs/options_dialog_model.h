@@ -14,8 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "dialogs/utility_apps_editor.h"
 #include "options/options.h"
-#include "options/utility_apps_editor.h"
 
 namespace tq {
 

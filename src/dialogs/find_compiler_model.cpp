@@ -1,5 +1,5 @@
 // The compiler finder.
-#include "options/find_compiler_model.h"
+#include "dialogs/find_compiler_model.h"
 
 #include <unistd.h>
 

@@ -3,7 +3,8 @@
 // fetched document on the clipboard as a file a file manager can paste: the stored copy is
 // written to a file in the project's working folder first, its links put back in place.
 //
-// Threads: interface thread only. The lists it changes take their own locks.
+// Threads: interface thread only. It changes the lists only through the controller's commands,
+// and touches the clipboard holding no list lock.
 #pragma once
 
 #include <functional>

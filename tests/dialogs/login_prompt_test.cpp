@@ -1,5 +1,5 @@
 // The login prompt's user list and the password a chosen user name fills in.
-#include "platform/login_prompt.h"
+#include "dialogs/login_prompt.h"
 
 #include <gtest/gtest.h>
 

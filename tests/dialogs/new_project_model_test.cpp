@@ -1,5 +1,5 @@
 // The new project dialog: when OK may be pressed, and deleting a template from it.
-#include "storage/new_project_model.h"
+#include "dialogs/new_project_model.h"
 
 #include <gtest/gtest.h>
 

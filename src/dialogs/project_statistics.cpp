@@ -1,5 +1,5 @@
 // Counting a project's links for the statistics dialog.
-#include "engine/statistics.h"
+#include "dialogs/project_statistics.h"
 
 #include <cmath>
 

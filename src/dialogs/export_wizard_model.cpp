@@ -1,5 +1,5 @@
 // The export wizard's page table, its files and the export it runs.
-#include "export/export_wizard_model.h"
+#include "dialogs/export_wizard_model.h"
 
 #include <filesystem>
 #include <utility>

@@ -1,7 +1,7 @@
 // The export wizard's pages without widgets: where each start mode opens, where Next and Back
 // lead, the pages that refuse to go on, and the text files it writes.
 // ctest: timeout=60
-#include "export/export_wizard_model.h"
+#include "dialogs/export_wizard_model.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The plain stand-in and the choice between it and the web engine.
-#include "ui/browser.h"
+#include "ui/project_browser.h"
 
 #include <QGuiApplication>
 #include <QLabel>

@@ -1,5 +1,5 @@
 // The external applications page.
-#include "options/utility_apps_editor.h"
+#include "dialogs/utility_apps_editor.h"
 
 namespace tq {
 

@@ -1,5 +1,5 @@
 // The new project dialog's selection and OK rules, and deleting a template from it.
-#include "storage/new_project_model.h"
+#include "dialogs/new_project_model.h"
 
 #include "foundation/url.h"
 #include "platform/dialog_service.h"

@@ -1,5 +1,5 @@
 // Filling the options dialog and taking its values over.
-#include "options/options_dialog_model.h"
+#include "dialogs/options_dialog_model.h"
 
 #include <cstdio>
 #include <filesystem>

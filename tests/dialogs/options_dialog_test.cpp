@@ -2,8 +2,8 @@
 // identity, phonebook and browser pages, and the confirmation questions.
 #include <gtest/gtest.h>
 
+#include "dialogs/options_dialog_model.h"
 #include "foundation/mem_ini_file.h"
-#include "options/options_dialog_model.h"
 #include "support/fake_dialog_service.h"
 #include "support/temp_env.h"
 

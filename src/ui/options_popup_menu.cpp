@@ -1,8 +1,7 @@
 // The link trees' context menu and its clipboard file.
-#include "ui/link_menu.h"
+#include "ui/options_popup_menu.h"
 
 #include <cstdio>
-#include <memory>
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -20,16 +19,9 @@
 #include "ui/hot_key.h"
 #include "ui/link_images.h"
 #include "ui/link_tree.h"
-#include "ui/list_commands.h"
 #include "ui/qt_text.h"
 
 namespace tq {
-namespace {
-
-// The lists a removed link is looked for in, in that order.
-constexpr TVornLinkList kRemovableLists[] = {ellReady, ellQueue, ellIgnored, ellFailed};
-
-}  // namespace
 
 void PutFileOnClipboard(const std::string& path) {
   const QUrl url = QUrl::fromLocalFile(PathToQ(path));
@@ -159,33 +151,14 @@ bool TVornOptionsPopupMenu::ConfirmRemoval(const std::string& url, const char* v
 void TVornOptionsPopupMenu::Delete() {
   const std::string url = SelectedUrl();
   if (url.empty() || !ConfirmRemoval(url, "delete", "Delete")) return;
-  for (TVornLinkList list : kRemovableLists) {
-    if (MoveLinkByUrl(m_download.Links(list), m_download.DeletedLinks(), url)) return;
-  }
+  m_download.DeleteLink(url);
 }
 
 void TVornOptionsPopupMenu::Cut() {
   const std::string url = SelectedUrl();
   if (url.empty() || !ConfirmRemoval(url, "cut", "Cut")) return;
   if (ExtractToTempFile(url)) PutFileOnClipboard(m_tempFile);
-  bool recorded = false;
-  for (TVornLinkList list : kRemovableLists) {
-    TVornBaseLinks& links = m_download.Links(list);
-    if (!recorded) {
-      recorded = MoveLinkByUrl(links, m_download.DeletedLinks(), url);
-      if (recorded) continue;
-    }
-    TVornWriteGuard guard(links.Lock());
-    const int index = links.FindUrl(kFindExact, url);
-    if (index >= 0) links.Delete(index);
-  }
-  if (!recorded) {
-    // No list holds it any more: the deleted list still remembers it, so it is not fetched again.
-    auto link = std::make_shared<TVornLink>();
-    link->SetPage(url);
-    link->SetText(url);
-    m_download.DeletedLinks().Add(link);
-  }
+  m_download.CutLink(url);
 }
 
 void TVornOptionsPopupMenu::Copy() {

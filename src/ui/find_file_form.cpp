@@ -1,5 +1,5 @@
 // The find-in-lists dialog's controls and how they follow the walk.
-#include "ui/find_form.h"
+#include "ui/find_file_form.h"
 
 #include <QCheckBox>
 #include <QEvent>

@@ -3,6 +3,10 @@
 // kernel threads under them are kept for later jobs for a few seconds. Also the attempt loop
 // that both transfers share.
 //
+// Not TVornBackgroundThread: a crawl runs two or three of these a page, so they share pooled
+// threads that keep the crawl's priority, any thread may start one, and what the body throws is
+// the page's result (Error()), not an unhandled error.
+//
 // Start, SetPriority and Terminate may be called from any thread. The thread object stays alive
 // while its thread runs, whoever else drops it.
 #pragma once

@@ -1,5 +1,5 @@
 // The scan thread and its hand-over of events to the interface thread.
-#include "options/scanner.h"
+#include "options/base_scanner.h"
 
 #include <dirent.h>
 #include <fcntl.h>

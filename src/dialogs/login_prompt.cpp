@@ -1,5 +1,5 @@
 // The login prompt's user list.
-#include "platform/login_prompt.h"
+#include "dialogs/login_prompt.h"
 
 namespace tq {
 

@@ -1,5 +1,5 @@
 // Worker threads of the pages and the attempt loop of the transfers.
-#include "engine/connection_thread.h"
+#include "engine/worker_thread.h"
 
 #include <sys/resource.h>
 

@@ -1,5 +1,5 @@
 // Filling the project properties dialog and taking its values over.
-#include "engine/configure_model.h"
+#include "dialogs/configure_model.h"
 
 #include <algorithm>
 

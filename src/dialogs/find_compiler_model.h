@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "options/scanner.h"
+#include "options/base_scanner.h"
 
 namespace tq {
 

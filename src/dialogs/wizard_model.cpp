@@ -1,5 +1,5 @@
 // Page flow, filling and applying of the project wizards.
-#include "engine/wizard_model.h"
+#include "dialogs/wizard_model.h"
 
 #include <array>
 
