@@ -31,6 +31,12 @@ constexpr size_t kHandOverBatch = 512;
 constexpr uint64_t kMaxWaitingContentBytes = uint64_t{1} << 20;
 // Erased index sections are freed once there are this many and more of them than live ones.
 constexpr size_t kCompactAfter = 4096;
+// A crawl queues a dozen jobs a page from several threads. The worker, woken by the first job
+// of a burst, lets the burst gather this long (or to this many jobs) and then runs it all: one
+// wake-up for the lot instead of one for each job. Reads never wait for it: they run the jobs of
+// their own address first.
+constexpr auto kGatherTime = std::chrono::milliseconds(20);
+constexpr size_t kGatherJobs = 256;
 
 size_t SectionHash(std::string_view section) {
   return std::hash<std::string_view>()(section);
@@ -90,6 +96,7 @@ TVornDocJobs::~TVornDocJobs() {
 }
 
 void TVornDocJobs::Queue(TVornDocJob job) {
+  bool wake = false;
   {
     std::lock_guard queue(m_queueLock);
     if (m_stop) return;
@@ -97,8 +104,10 @@ void TVornDocJobs::Queue(TVornDocJob job) {
     m_queuedBytes += CostOf(job);
     m_jobs.push_back(std::move(job));
     m_changeCount.fetch_add(1, std::memory_order_release);
+    // The worker sleeps only on an empty queue, and gathers until kGatherJobs.
+    wake = m_jobs.size() == 1 || m_jobs.size() == kGatherJobs;
   }
-  m_wake.notify_one();
+  if (wake) m_wake.notify_one();
 }
 
 bool TVornDocJobs::OverLimitLocked() const {
@@ -119,6 +128,12 @@ void TVornDocJobs::WaitForRoom() {
     return !m_stop && !m_waitsReleased && !(m_spool && m_spool->Failed()) && OverLimitLocked();
   };
   while (held()) {
+    // Past the queue's own bound, what the worker gathers holds this thread up: it runs now.
+    const uint64_t waiting = m_spool ? m_spool->WaitingBytes() : 0;
+    if (!m_roomWanted && m_queuedBytes + waiting > m_queueLimit) {
+      m_roomWanted = true;
+      m_wake.notify_one();
+    }
     // The spool packs at the lowest priority: a crawl that keeps every core busy would wait for
     // it without end, so the crawl's own threads pack what holds them up.
     queue.unlock();
@@ -168,11 +183,16 @@ void TVornDocJobs::WorkerLoop() {
     {
       std::unique_lock queue(m_queueLock);
       m_wake.wait(queue, [this] { return m_stop || !m_jobs.empty(); });
+      m_wake.wait_for(queue, kGatherTime,
+                      [this] { return m_stop || m_roomWanted || m_jobs.size() >= kGatherJobs; });
       if (m_stop) return;
+      m_roomWanted = false;
     }
     // One job per hold of the document lock, so that a read waits for one job at most.
-    std::lock_guard doc(m_docLock);
-    RunNextLocked();
+    for (bool more = true; more;) {
+      std::lock_guard doc(m_docLock);
+      more = RunNextLocked();
+    }
   }
 }
 

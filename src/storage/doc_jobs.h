@@ -178,6 +178,7 @@ class TVornDocJobs {
   std::condition_variable m_room;
   bool m_stop = false;
   bool m_waitsReleased = false;
+  bool m_roomWanted = false;  // a thread waits in WaitForRoom: the worker gathers no longer
   std::atomic<uint64_t> m_changeCount{0};
 
   // Contents not yet in the archive; none without a working folder. Ended before the rest.
