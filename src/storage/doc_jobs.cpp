@@ -38,10 +38,6 @@ constexpr size_t kCompactAfter = 4096;
 constexpr auto kGatherTime = std::chrono::milliseconds(20);
 constexpr size_t kGatherJobs = 256;
 
-size_t SectionHash(std::string_view section) {
-  return std::hash<std::string_view>()(section);
-}
-
 uint64_t CostOf(const TVornDocJob& job) {
   return sizeof(TVornDocJob) + job.Section.size() + job.Key.size() + job.Value.size();
 }
@@ -100,7 +96,6 @@ void TVornDocJobs::Queue(TVornDocJob job) {
   {
     std::lock_guard queue(m_queueLock);
     if (m_stop) return;
-    ++m_pendingByHash[SectionHash(job.Section)];
     m_queuedBytes += CostOf(job);
     m_jobs.push_back(std::move(job));
     m_changeCount.fetch_add(1, std::memory_order_release);
@@ -165,8 +160,6 @@ void TVornDocJobs::TestOnlySetClock(std::function<std::time_t()> clock) {
 }
 
 void TVornDocJobs::TakenLocked(const TVornDocJob& job) {
-  const auto it = m_pendingByHash.find(SectionHash(job.Section));
-  if (--it->second == 0) m_pendingByHash.erase(it);
   const bool over = OverLimitLocked();
   m_queuedBytes -= CostOf(job);
   if (over && !OverLimitLocked()) m_room.notify_all();
@@ -212,24 +205,12 @@ bool TVornDocJobs::RunNextLocked() {
   return true;
 }
 
-void TVornDocJobs::RunPendingForLocked(std::string_view section) {
-  std::vector<TVornDocJob> mine;
-  {
-    std::lock_guard queue(m_queueLock);
-    const auto it = m_pendingByHash.find(SectionHash(section));
-    if (it == m_pendingByHash.end()) return;
-    uint32_t left = it->second;
-    // Another address with the same hash only costs this walk.
-    for (TVornDocJob& job : m_jobs) {
-      if (job.Kind == djTaken || job.Section != section) continue;
-      --left;
-      TakenLocked(job);
-      mine.push_back(std::move(job));
-      job.Kind = djTaken;
-      if (left == 0) break;
-    }
+// Every job queued so far, not only the address's own: the index finds an address under other
+// spellings of it, so a job on another spelling (a project stored before addresses had one form)
+// may write the very entry the read looks at.
+void TVornDocJobs::RunPendingLocked() {
+  while (RunNextLocked()) {
   }
-  for (TVornDocJob& job : mine) Execute(job);
 }
 
 void TVornDocJobs::Execute(TVornDocJob& job) {
@@ -305,7 +286,7 @@ void TVornDocJobs::StoreContent(const std::string& section, std::string&& conten
 
 std::string TVornDocJobs::ReadString(std::string_view section, std::string_view key) {
   std::lock_guard doc(m_docLock);
-  RunPendingForLocked(section);
+  RunPendingLocked();
   try {
     return m_index->ReadString(section, key, "");
   } catch (const std::exception&) {
@@ -316,7 +297,7 @@ std::string TVornDocJobs::ReadString(std::string_view section, std::string_view 
 bool TVornDocJobs::FindContentLocked(std::string_view section,
                                      std::optional<TMemberSpool::TContent>& spooled,
                                      std::optional<TVornArchive::TMember>& member) {
-  RunPendingForLocked(section);
+  RunPendingLocked();
   const std::string name = ContentNameOf(section);
   if (name.empty()) return false;
   // The spool holds the newer content when both have the name.
