@@ -503,70 +503,75 @@ std::string Lh1Decode(std::string_view packed, uint64_t originalSize) {
 
 namespace {
 
-// The bits of a stream of compressed bytes pulled in pieces, read as TBitReader reads them.
+// The bits of a stream of compressed bytes pulled in pieces, read as TBitReader reads them. The
+// next bits wait in a word, highest first, so that a bit costs a shift rather than a look at
+// the buffer.
 class TPulledBits {
  public:
   explicit TPulledBits(TLh1Decoder::TInput input) : m_input(std::move(input)) {}
 
   int ReadBit() {
-    Need(1);
-    const int bit = (static_cast<uint8_t>(m_buffer[m_byte]) >> (7 - m_bit)) & 1;
-    Advance(1);
+    if (m_count == 0) Need(1);
+    const int bit = static_cast<int>(m_word >> 63);
+    m_word <<= 1;
+    --m_count;
     return bit;
   }
 
+  // The next 8 bits, zero-padded past the end; only Skip decides whether they were really there.
   unsigned Peek8() {
-    Fill(2);
-    const size_t left = m_buffer.size() - m_byte;
-    unsigned word = 0;
-    if (left > 0) word = static_cast<unsigned>(static_cast<uint8_t>(m_buffer[m_byte])) << 8;
-    if (left > 1) word |= static_cast<uint8_t>(m_buffer[m_byte + 1]);
-    return (word >> (8 - m_bit)) & 0xFF;
+    if (m_count < 8) Refill();
+    return static_cast<unsigned>(m_word >> 56);
   }
 
   void Skip(int count) {
-    Need(count);
-    Advance(count);
+    if (m_count < count) Need(count);
+    m_word <<= count;
+    m_count -= count;
   }
 
+  // count is 1..8.
   unsigned Read(int count) {
-    unsigned value = 0;
-    for (int i = 0; i < count; ++i) value = (value << 1) | static_cast<unsigned>(ReadBit());
+    if (m_count < count) Need(count);
+    const auto value = static_cast<unsigned>(m_word >> (64 - count));
+    m_word <<= count;
+    m_count -= count;
     return value;
   }
 
  private:
   static constexpr size_t kPiece = 64 * 1024;
 
-  // Makes bytes whole bytes available from the current one on, as far as the input has them.
-  void Fill(size_t bytes) {
-    while (!m_ended && m_buffer.size() - m_byte < bytes) {
-      m_buffer.erase(0, m_byte);
-      m_byte = 0;
-      const size_t had = m_buffer.size();
-      m_buffer.resize(had + kPiece);
-      const size_t got = m_input(m_buffer.data() + had, kPiece);
-      m_buffer.resize(had + got);
-      m_ended = got == 0;
+  // Tops the word up to at least 57 bits, as far as the input has them; the bits below the last
+  // one stay 0.
+  void Refill() {
+    while (m_count <= 56) {
+      if (m_byte == m_buffer.size() && !Pull()) return;
+      m_word |= uint64_t{static_cast<uint8_t>(m_buffer[m_byte++])} << (56 - m_count);
+      m_count += 8;
     }
   }
 
-  void Need(int count) {
-    const auto bits = static_cast<size_t>(m_bit + count);
-    Fill((bits + 7) / 8);
-    if ((m_buffer.size() - m_byte) * 8 < bits) throw ELhaError("compressed data ends early");
+  bool Pull() {
+    if (m_ended) return false;
+    m_buffer.resize(kPiece);
+    const size_t got = m_input(m_buffer.data(), kPiece);
+    m_buffer.resize(got);
+    m_byte = 0;
+    m_ended = got == 0;
+    return got > 0;
   }
 
-  void Advance(int count) {
-    const auto bits = static_cast<size_t>(m_bit + count);
-    m_byte += bits / 8;
-    m_bit = static_cast<int>(bits % 8);
+  void Need(int count) {
+    Refill();
+    if (m_count < count) throw ELhaError("compressed data ends early");
   }
 
   TLh1Decoder::TInput m_input;
   std::string m_buffer;
-  size_t m_byte = 0;  // the byte the next bit is in
-  int m_bit = 0;      // that bit's place, 0 the highest
+  size_t m_byte = 0;    // the next byte not yet in the word
+  uint64_t m_word = 0;  // the next bits, the first one highest
+  int m_count = 0;      // how many bits of m_word are the stream's
   bool m_ended = false;
 };
 

@@ -86,6 +86,7 @@ struct TPackJob {
 // is packed on every core, then written in its order, so the file is the same as packing one
 // member after the other.
 void PackBatch(std::vector<TPackJob>& jobs) {
+  if (jobs.empty()) return;
   std::atomic<size_t> next{0};
   auto work = [&] {
     for (size_t i; (i = next.fetch_add(1)) < jobs.size();) {
@@ -99,7 +100,7 @@ void PackBatch(std::vector<TPackJob>& jobs) {
     }
   };
   const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-  const size_t helpers = std::min({cores, jobs.size(), size_t{8}}) - (jobs.empty() ? 0 : 1);
+  const size_t helpers = std::min({cores, jobs.size(), size_t{8}}) - 1;
   std::vector<std::thread> threads;
   threads.reserve(helpers);
   try {
@@ -278,7 +279,21 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
     if (onAdded) onAdded(index);
     dropped.insert(names[index]);
   };
+  // Packed members that lie one after the other in the same file are copied as one piece.
+  constexpr uint64_t kRunBytes = uint64_t{1} << 20;
+  const TArchiveReader* runFrom = nullptr;
+  uint64_t runAt = 0;
+  uint64_t runLength = 0;
+  std::vector<size_t> runIndices;
+  const auto copyRun = [&] {
+    if (runFrom == nullptr) return;
+    writer.Copy(*runFrom, runAt, runLength);
+    runFrom = nullptr;
+    for (size_t index : runIndices) written(index);
+    runIndices.clear();
+  };
   auto flush = [&] {
+    copyRun();
     PackBatch(batch);
     for (TPackJob& job : batch) {
       if (job.error) std::rethrow_exception(job.error);
@@ -296,9 +311,15 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
     job.index = i;
     job.name = names[i];
     if (source.packedFrom) {
-      flush();
-      writer.Copy(*source.packedFrom, source.packedAt, source.packedLength);
-      written(i);
+      if (runFrom != source.packedFrom.get() || runAt + runLength != source.packedAt ||
+          runLength + source.packedLength > kRunBytes) {
+        flush();
+        runFrom = source.packedFrom.get();
+        runAt = source.packedAt;
+        runLength = 0;
+      }
+      runLength += source.packedLength;
+      runIndices.push_back(i);
       continue;
     }
     // Content read as it is compressed, on this thread: sources given that way, and large ones.
@@ -339,6 +360,7 @@ void TVornArchive::Rewrite(const std::vector<TSource>& added,
       job.fromFile = true;
       job.owned = ReadWhole(*file, source.path);
     }
+    copyRun();  // at most one of run and batch waits, so both keep the order of the sources
     batchBytes += job.Data().size();
     batch.push_back(std::move(job));
     if (batch.size() >= kBatchMembers || batchBytes >= kBatchBytes) flush();

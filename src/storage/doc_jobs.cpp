@@ -31,10 +31,12 @@ constexpr size_t kHandOverBatch = 512;
 constexpr uint64_t kMaxWaitingContentBytes = uint64_t{1} << 20;
 // Erased index sections are freed once there are this many and more of them than live ones.
 constexpr size_t kCompactAfter = 4096;
-
-size_t SectionHash(std::string_view section) {
-  return std::hash<std::string_view>()(section);
-}
+// A crawl queues a dozen jobs a page from several threads. The worker, woken by the first job
+// of a burst, lets the burst gather this long (or to this many jobs) and then runs it all: one
+// wake-up for the lot instead of one for each job. Reads never wait for it: they run the jobs of
+// their own address first.
+constexpr auto kGatherTime = std::chrono::milliseconds(20);
+constexpr size_t kGatherJobs = 256;
 
 uint64_t CostOf(const TVornDocJob& job) {
   return sizeof(TVornDocJob) + job.Section.size() + job.Key.size() + job.Value.size();
@@ -90,15 +92,17 @@ TVornDocJobs::~TVornDocJobs() {
 }
 
 void TVornDocJobs::Queue(TVornDocJob job) {
+  bool wake = false;
   {
     std::lock_guard queue(m_queueLock);
     if (m_stop) return;
-    ++m_pendingByHash[SectionHash(job.Section)];
     m_queuedBytes += CostOf(job);
     m_jobs.push_back(std::move(job));
     m_changeCount.fetch_add(1, std::memory_order_release);
+    // The worker sleeps only on an empty queue, and gathers until kGatherJobs.
+    wake = m_jobs.size() == 1 || m_jobs.size() == kGatherJobs;
   }
-  m_wake.notify_one();
+  if (wake) m_wake.notify_one();
 }
 
 bool TVornDocJobs::OverLimitLocked() const {
@@ -119,6 +123,12 @@ void TVornDocJobs::WaitForRoom() {
     return !m_stop && !m_waitsReleased && !(m_spool && m_spool->Failed()) && OverLimitLocked();
   };
   while (held()) {
+    // Past the queue's own bound, what the worker gathers holds this thread up: it runs now.
+    const uint64_t waiting = m_spool ? m_spool->WaitingBytes() : 0;
+    if (!m_roomWanted && m_queuedBytes + waiting > m_queueLimit) {
+      m_roomWanted = true;
+      m_wake.notify_one();
+    }
     // The spool packs at the lowest priority: a crawl that keeps every core busy would wait for
     // it without end, so the crawl's own threads pack what holds them up.
     queue.unlock();
@@ -150,8 +160,6 @@ void TVornDocJobs::TestOnlySetClock(std::function<std::time_t()> clock) {
 }
 
 void TVornDocJobs::TakenLocked(const TVornDocJob& job) {
-  const auto it = m_pendingByHash.find(SectionHash(job.Section));
-  if (--it->second == 0) m_pendingByHash.erase(it);
   const bool over = OverLimitLocked();
   m_queuedBytes -= CostOf(job);
   if (over && !OverLimitLocked()) m_room.notify_all();
@@ -168,11 +176,16 @@ void TVornDocJobs::WorkerLoop() {
     {
       std::unique_lock queue(m_queueLock);
       m_wake.wait(queue, [this] { return m_stop || !m_jobs.empty(); });
+      m_wake.wait_for(queue, kGatherTime,
+                      [this] { return m_stop || m_roomWanted || m_jobs.size() >= kGatherJobs; });
       if (m_stop) return;
+      m_roomWanted = false;
     }
     // One job per hold of the document lock, so that a read waits for one job at most.
-    std::lock_guard doc(m_docLock);
-    RunNextLocked();
+    for (bool more = true; more;) {
+      std::lock_guard doc(m_docLock);
+      more = RunNextLocked();
+    }
   }
 }
 
@@ -192,24 +205,12 @@ bool TVornDocJobs::RunNextLocked() {
   return true;
 }
 
-void TVornDocJobs::RunPendingForLocked(std::string_view section) {
-  std::vector<TVornDocJob> mine;
-  {
-    std::lock_guard queue(m_queueLock);
-    const auto it = m_pendingByHash.find(SectionHash(section));
-    if (it == m_pendingByHash.end()) return;
-    uint32_t left = it->second;
-    // Another address with the same hash only costs this walk.
-    for (TVornDocJob& job : m_jobs) {
-      if (job.Kind == djTaken || job.Section != section) continue;
-      --left;
-      TakenLocked(job);
-      mine.push_back(std::move(job));
-      job.Kind = djTaken;
-      if (left == 0) break;
-    }
+// Every job queued so far, not only the address's own: the index finds an address under other
+// spellings of it, so a job on another spelling (a project stored before addresses had one form)
+// may write the very entry the read looks at.
+void TVornDocJobs::RunPendingLocked() {
+  while (RunNextLocked()) {
   }
-  for (TVornDocJob& job : mine) Execute(job);
 }
 
 void TVornDocJobs::Execute(TVornDocJob& job) {
@@ -285,7 +286,7 @@ void TVornDocJobs::StoreContent(const std::string& section, std::string&& conten
 
 std::string TVornDocJobs::ReadString(std::string_view section, std::string_view key) {
   std::lock_guard doc(m_docLock);
-  RunPendingForLocked(section);
+  RunPendingLocked();
   try {
     return m_index->ReadString(section, key, "");
   } catch (const std::exception&) {
@@ -296,7 +297,7 @@ std::string TVornDocJobs::ReadString(std::string_view section, std::string_view 
 bool TVornDocJobs::FindContentLocked(std::string_view section,
                                      std::optional<TMemberSpool::TContent>& spooled,
                                      std::optional<TVornArchive::TMember>& member) {
-  RunPendingForLocked(section);
+  RunPendingLocked();
   const std::string name = ContentNameOf(section);
   if (name.empty()) return false;
   // The spool holds the newer content when both have the name.

@@ -6,8 +6,8 @@
 // moment, and never waits on a job, a load or a save. Every job execution, every immediate read
 // and the packing of a save hold the document lock, the worker for one job at a time. Jobs on
 // one address run in the order they were queued, whichever threads queued them; an immediate
-// read of an address first runs the jobs queued for that address (so a thread always reads what
-// it wrote) and no others, and reads the content itself after letting the lock go. Lock order:
+// read first runs every job queued before it (so a thread always reads what it wrote, under any
+// spelling of the address), and reads the content itself after letting the lock go. Lock order:
 // document lock, then queue lock.
 #pragma once
 
@@ -135,8 +135,8 @@ class TVornDocJobs {
   bool RunNextLocked();
   // With the queue lock held: job leaves the queue.
   void TakenLocked(const TVornDocJob& job);
-  // With the document lock held: runs the jobs queued for section, in order.
-  void RunPendingForLocked(std::string_view section);
+  // With the document lock held: runs every queued job, in order.
+  void RunPendingLocked();
   void Execute(TVornDocJob& job);
   void Remove(const std::string& section);
   void StoreContent(const std::string& section, std::string&& content);
@@ -172,12 +172,12 @@ class TVornDocJobs {
   mutable std::mutex m_queueLock;
   std::condition_variable m_wake;
   std::deque<TVornDocJob> m_jobs;  // a job run ahead by a read stays as djTaken
-  std::unordered_map<size_t, uint32_t> m_pendingByHash;  // queued jobs per section hash
   uint64_t m_queuedBytes = 0;
   uint64_t m_queueLimit = kMaxQueuedJobBytes;
   std::condition_variable m_room;
   bool m_stop = false;
   bool m_waitsReleased = false;
+  bool m_roomWanted = false;  // a thread waits in WaitForRoom: the worker gathers no longer
   std::atomic<uint64_t> m_changeCount{0};
 
   // Contents not yet in the archive; none without a working folder. Ended before the rest.

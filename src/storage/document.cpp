@@ -210,12 +210,16 @@ bool TVornDocument::Save(bool autosave) {
 
 bool TVornDocument::SaveProcedure(TVornDocThread& thread, const std::string& docName) {
   RemoveAbandonedSaveFiles(docName);
+  int shown = -1;  // a report goes to the interface thread only when its percentage moves
   const int packed = m_jobs->Pack(
       [&](TVornCustomIniFile& settings) {
         if (OnSaveSettings) OnSaveSettings(settings, false);
       },
       [&](size_t position, size_t count) {
-        thread.Relay([this, percent = RoundPercent(position, count)] {
+        const int percent = RoundPercent(position, count);
+        if (percent == shown) return;
+        shown = percent;
+        thread.Relay([this, percent] {
           if (OnSaveProgress) OnSaveProgress("Saving ...", percent);
         });
       });

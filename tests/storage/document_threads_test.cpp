@@ -72,7 +72,7 @@ TEST_F(DocumentThreadsTest, LoadAndSaveWorkOffTheInterfaceThread) {
   EXPECT_EQ(events, (std::vector<std::string>{"begin", "end, served"}));
   EXPECT_EQ(percents, (std::vector<int>{0, 12, 25, 38, 50, 62, 75, 88}));
 
-  // Save progress: one report per content file packed, in order, on this thread.
+  // Save progress: in order, on this thread, once for each percentage reached.
   for (int i = 0; i < 4; ++i) doc.SetDocumentContent("http://h.org/" + std::to_string(i), "new");
   percents.clear();
   std::vector<bool> ends;
