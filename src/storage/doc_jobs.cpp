@@ -33,8 +33,8 @@ constexpr uint64_t kMaxWaitingContentBytes = uint64_t{1} << 20;
 constexpr size_t kCompactAfter = 4096;
 // A crawl queues a dozen jobs a page from several threads. The worker, woken by the first job
 // of a burst, lets the burst gather this long (or to this many jobs) and then runs it all: one
-// wake-up for the lot instead of one for each job. Reads never wait for it: they run the jobs of
-// their own address first.
+// wake-up for the lot instead of one for each job. Reads never wait for it: they run every
+// queued job first.
 constexpr auto kGatherTime = std::chrono::milliseconds(20);
 constexpr size_t kGatherJobs = 256;
 
