@@ -15,10 +15,10 @@
 #include <QVBoxLayout>
 
 #include "platform/program_folder.h"
-#include "ui/project_browser.h"
 #include "ui/export_wizard_form.h"
 #include "ui/find_file_form.h"
 #include "ui/main_window.h"
+#include "ui/project_browser.h"
 #include "ui/qt_text.h"
 
 namespace tq {

@@ -9,9 +9,9 @@
 #include <QTest>
 
 #include "support/temp_env.h"
-#include "ui/project_browser.h"
 #include "ui/help_window.h"
 #include "ui/options_form.h"
+#include "ui/project_browser.h"
 #include "ui/stats_form.h"
 #include "ui_fixture.h"
 
