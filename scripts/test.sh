@@ -20,7 +20,7 @@ if [ "${TQ_SKIP_SANITIZE:-0}" != 1 ]; then
   ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir "$root/build-asan" --output-on-failure -j "$jobs" -LE browser
   # The layers with threads of their own run under the thread sanitizer too.
-  tsan_layers="foundation options dialup engine storage export server search"
+  tsan_layers="foundation options dialup engine storage export server search dialogs"
   tsan_targets=""
   for layer in $tsan_layers; do tsan_targets+=" tq_${layer}_tests"; done
   TQ_BUILD_DIR="$root/build-tsan" TQ_TARGETS="$tsan_targets" \
