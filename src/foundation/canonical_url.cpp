@@ -157,24 +157,39 @@ void PutPort(TLazyWriter& writer, std::string_view port, std::string_view scheme
 }
 
 // Most addresses met are canonical already, and every look-up asks: one pass over the bytes
-// tells so for the common ones (lower-case host without port or user, a path with no segment
-// that begins with "." or "%", nothing to escape). Anything else takes the full way.
+// tells so for the common ones (lower-case host without user, a port as the full way writes it,
+// a path with no segment that begins with "." or "%", nothing to escape). Anything else takes
+// the full way.
 bool ObviouslyCanonical(std::string_view url) {
   size_t at = 0;
+  std::string_view scheme;
   if (url.starts_with("http://")) {
     at = 7;
+    scheme = "http";
   } else if (url.starts_with("https://")) {
     at = 8;
+    scheme = "https";
   } else if (url.starts_with("ftp://")) {
     at = 6;
+    scheme = "ftp";
   } else {
     return false;
   }
   size_t i = at;
-  for (; i < url.size() && url[i] != '/'; ++i) {
+  for (; i < url.size() && url[i] != '/' && url[i] != ':'; ++i) {
     if (kByteClass[static_cast<unsigned char>(url[i])] & (kEscape | kNotHost)) return false;
   }
   if (i == at || i == url.size()) return false;
+  if (url[i] == ':') {
+    // Digits without a leading zero, within range and not the scheme's own port.
+    const size_t digits = ++i;
+    long port = 0;
+    for (; i < url.size() && i - digits < 5 && url[i] >= '0' && url[i] <= '9'; ++i)
+      port = port * 10 + (url[i] - '0');
+    if (i == digits || url[digits] == '0' || port > 65535 || port == DefaultPort(scheme) ||
+        i == url.size() || url[i] != '/')
+      return false;
+  }
   // Past the path ("?" or "#" passed), a "." or "%" after "/" is no dot segment.
   unsigned char dotLike = kDotLike;
   for (; i < url.size(); ++i) {

@@ -38,6 +38,12 @@ TEST(CanonicalUrl, OneSpellingPerAddress) {
       {"ftp://F\x1b%1B.org/", "ftp://f%1B%1B.org/"},  // an escape in a host keeps its digits
       {"http://[::1]:80/", "http://[::1]/"},
       {"http://[::1]:8080/", "http://[::1]:8080/"},
+      {"http://h:8080/a/./B", "http://h:8080/a/B"},  // a port does not hide what follows it
+      {"https://h:8080/a b", "https://h:8080/a%20b"},
+      {"http://h:65536/x", "http://h:65536/x"},
+      {"ftp://h:021/", "ftp://h/"},
+      {"http://H:8080/", "http://h:8080/"},
+      {"http://h:8080", "http://h:8080/"},
       // Not addresses of a scheme the crawl fetches: their own form.
       {"docs@python.org", "docs@python.org"},
       {"mailto:a b@c", "mailto:a b@c"},
@@ -55,7 +61,8 @@ TEST(CanonicalUrl, OneSpellingPerAddress) {
 }
 
 TEST(CanonicalUrl, CanonicalInputIsNotCopied) {
-  for (const char* url : {"http://h/", "https://www.example.com/a/b.html?q=%20#top"}) {
+  for (const char* url : {"http://h/", "https://www.example.com/a/b.html?q=%20#top",
+                          "http://127.0.0.1:8080/a.html"}) {
     SCOPED_TRACE(url);
     std::string scratch;
     const std::string_view view = CanonicalUrlView(url, scratch);
