@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  qt6-base-dev libcurl4-openssl-dev libssl-dev libicu-dev libxml2-dev libzip-dev
+  qt6-base-dev libjemalloc-dev libcurl4-openssl-dev libssl-dev libicu-dev libxml2-dev libzip-dev
   libcli11-dev clang-format libgtest-dev libgmock-dev libbenchmark-dev
   lhasa microsocks python3 python3-pyftpdlib openssl ca-certificates xdg-utils
   zlib1g-dev fp-utils libchm-bin unzip chromium
