@@ -162,16 +162,12 @@ void PutPort(TLazyWriter& writer, std::string_view port, std::string_view scheme
 // the full way.
 bool ObviouslyCanonical(std::string_view url) {
   size_t at = 0;
-  std::string_view scheme;
   if (url.starts_with("http://")) {
     at = 7;
-    scheme = "http";
   } else if (url.starts_with("https://")) {
     at = 8;
-    scheme = "https";
   } else if (url.starts_with("ftp://")) {
     at = 6;
-    scheme = "ftp";
   } else {
     return false;
   }
@@ -186,8 +182,8 @@ bool ObviouslyCanonical(std::string_view url) {
     long port = 0;
     for (; i < url.size() && i - digits < 5 && url[i] >= '0' && url[i] <= '9'; ++i)
       port = port * 10 + (url[i] - '0');
-    if (i == digits || url[digits] == '0' || port > 65535 || port == DefaultPort(scheme) ||
-        i == url.size() || url[i] != '/')
+    if (i == digits || url[digits] == '0' || port > 65535 ||
+        port == DefaultPort(url.substr(0, at - 3)) || i == url.size() || url[i] != '/')
       return false;
   }
   // Past the path ("?" or "#" passed), a "." or "%" after "/" is no dot segment.
