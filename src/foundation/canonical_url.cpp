@@ -137,19 +137,23 @@ void PutHost(TLazyWriter& writer, std::string_view host) {
   }
 }
 
-void PutPort(TLazyWriter& writer, std::string_view port, std::string_view scheme) {
-  if (port.empty()) return;
+// The port's number; -1 when it holds anything but digits or lies beyond 65535.
+long PortNumber(std::string_view port) {
   long value = 0;
   for (char c : port) {
-    if (c < '0' || c > '9' || value > 65535) {
-      value = -1;
-      break;
-    }
+    if (c < '0' || c > '9') return -1;
     value = value * 10 + (c - '0');
+    if (value > 65535) return -1;
   }
+  return value;
+}
+
+void PutPort(TLazyWriter& writer, std::string_view port, std::string_view scheme) {
+  if (port.empty()) return;
+  const long value = PortNumber(port);
   if (value == DefaultPort(scheme)) return;
   writer.Put(':');
-  if (value >= 0 && value <= 65535) {
+  if (value >= 0) {
     writer.Put(std::to_string(value));
     return;
   }
@@ -177,14 +181,16 @@ bool ObviouslyCanonical(std::string_view url) {
   }
   if (i == at || i == url.size()) return false;
   if (url[i] == ':') {
-    // Digits without a leading zero, within range and not the scheme's own port.
-    const size_t digits = ++i;
-    long port = 0;
-    for (; i < url.size() && i - digits < 5 && url[i] >= '0' && url[i] <= '9'; ++i)
-      port = port * 10 + (url[i] - '0');
-    if (i == digits || url[digits] == '0' || port > 65535 ||
-        port == DefaultPort(url.substr(0, at - 3)) || i == url.size() || url[i] != '/')
+    // A port stays as written when PutPort would write it so: a number without a leading zero
+    // that is not the scheme's own.
+    const size_t end = url.find('/', i);
+    if (end == std::string_view::npos) return false;
+    const std::string_view port = url.substr(i + 1, end - i - 1);
+    const long value = PortNumber(port);
+    if (value < 0 || port.empty() || port.front() == '0' ||
+        value == DefaultPort(url.substr(0, at - 3)))
       return false;
+    i = end;
   }
   // Past the path ("?" or "#" passed), a "." or "%" after "/" is no dot segment.
   unsigned char dotLike = kDotLike;
